@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the tool, its tests and its simulated cabinet need,
+# only those that are missing. Uses sudo when not root.
+set -euo pipefail
+
+PACKAGES=(
+  cmake ninja-build pkg-config ccache clang libclang-rt-14-dev
+  qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev libqt6sql6-sqlite libgl-dev
+  libgtest-dev googletest libbenchmark-dev
+  libsimpleini-dev libmodbus-dev mbpoll
+  fonts-noto-cjk xvfb
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

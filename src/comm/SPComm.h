@@ -1,0 +1,137 @@
+// The serial-port component: a QSerialPort on the user-interface thread that delivers received
+// bytes as one chunk after 200 ms of silence (ReadIntervalTimeout) or every 2048 bytes, and
+// queues writes without blocking.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+
+class QSerialPort;
+class QTimer;
+
+// The open failures, each with its fixed message.
+class ECommsError : public std::runtime_error {
+public:
+    explicit ECommsError(const char* message) : std::runtime_error(message) {}
+};
+
+enum class TDtrControl { DtrEnable, DtrDisable, DtrHandshake };
+enum class TRtsControl { RtsEnable, RtsDisable, RtsHandshake, RtsTransmissionAvailable };
+enum class TByteSize { _5, _6, _7, _8 };
+enum class TParity { None, Odd, Even, Mark, Space };
+enum class TStopBits { _1, _1_5, _2 };
+
+class TComm : public QObject {
+    Q_OBJECT
+public:
+    explicit TComm(QObject* parent = nullptr);
+    ~TComm() override;
+
+    // Raises ECommsError on failure and leaves the port closed.
+    void OpenComm();
+    // Does nothing when the port is closed.
+    void CloseComm();
+    // Queues a copy of the bytes and returns at once; false when closed or count is 0.
+    bool WriteComm(const uint8_t* bytes, int count);
+    bool IsOpen() const;
+
+    // Published properties. Setters re-apply the line state or the time-outs while open;
+    // CommName and Parity take effect at the next open.
+    QString CommName() const { return commName_; }
+    void SetCommName(const QString& v) { commName_ = v; }
+    uint32_t BaudRate() const { return baudRate_; }
+    void SetBaudRate(uint32_t v);
+    bool ParityCheck() const { return parityCheck_; }
+    void SetParityCheck(bool v);
+    bool Outx_CtsFlow() const { return outxCtsFlow_; }
+    void SetOutx_CtsFlow(bool v);
+    bool Outx_DsrFlow() const { return outxDsrFlow_; }
+    void SetOutx_DsrFlow(bool v);
+    TDtrControl DtrControl() const { return dtrControl_; }
+    void SetDtrControl(TDtrControl v);
+    bool DsrSensitivity() const { return dsrSensitivity_; }
+    void SetDsrSensitivity(bool v);
+    bool TxContinueOnXoff() const { return txContinueOnXoff_; }
+    void SetTxContinueOnXoff(bool v);
+    bool Outx_XonXoffFlow() const { return outxXonXoffFlow_; }
+    void SetOutx_XonXoffFlow(bool v);
+    bool Inx_XonXoffFlow() const { return inxXonXoffFlow_; }
+    void SetInx_XonXoffFlow(bool v);
+    bool ReplaceWhenParityError() const { return replaceWhenParityError_; }
+    void SetReplaceWhenParityError(bool v);
+    bool IgnoreNullChar() const { return ignoreNullChar_; }
+    void SetIgnoreNullChar(bool v);
+    TRtsControl RtsControl() const { return rtsControl_; }
+    void SetRtsControl(TRtsControl v);
+    uint16_t XonLimit() const { return xonLimit_; }
+    void SetXonLimit(uint16_t v);
+    uint16_t XoffLimit() const { return xoffLimit_; }
+    void SetXoffLimit(uint16_t v);
+    TByteSize ByteSize() const { return byteSize_; }
+    void SetByteSize(TByteSize v);
+    TParity Parity() const { return parity_; }
+    void SetParity(TParity v) { parity_ = v; }
+    TStopBits StopBits() const { return stopBits_; }
+    void SetStopBits(TStopBits v);
+    char XonChar() const { return xonChar_; }
+    void SetXonChar(char v);
+    char XoffChar() const { return xoffChar_; }
+    void SetXoffChar(char v);
+    char ReplacedChar() const { return replacedChar_; }
+    void SetReplacedChar(char v);
+    uint32_t ReadIntervalTimeout() const { return readIntervalTimeout_; }
+    void SetReadIntervalTimeout(uint32_t v);
+    uint32_t ReadTotalTimeoutMultiplier() const { return readTotalTimeoutMultiplier_; }
+    void SetReadTotalTimeoutMultiplier(uint32_t v);
+    uint32_t ReadTotalTimeoutConstant() const { return readTotalTimeoutConstant_; }
+    void SetReadTotalTimeoutConstant(uint32_t v);
+    uint32_t WriteTotalTimeoutMultiplier() const { return writeTotalTimeoutMultiplier_; }
+    void SetWriteTotalTimeoutMultiplier(uint32_t v);
+    uint32_t WriteTotalTimeoutConstant() const { return writeTotalTimeoutConstant_; }
+    void SetWriteTotalTimeoutConstant(uint32_t v);
+
+    // Events, delivered on the user-interface thread. Only OnReceiveData is used by the link.
+    std::function<void(TComm* sender, const uint8_t* buffer, uint16_t length)> OnReceiveData;
+    std::function<void(TComm* sender, uint32_t eventMask)> OnReceiveError;
+    std::function<void(TComm* sender, uint32_t modemEvent)> OnModemStateChange;
+    std::function<void(TComm* sender)> OnRequestHangup;
+    std::function<void(TComm* sender)> OnSendDataEmpty;
+
+private:
+    void applyLineState();
+    void applyTimeouts();
+
+    QString commName_ = QStringLiteral("COM2");
+    uint32_t baudRate_ = 9600;
+    bool parityCheck_ = false;
+    bool outxCtsFlow_ = false;
+    bool outxDsrFlow_ = false;
+    TDtrControl dtrControl_ = TDtrControl::DtrEnable;
+    bool dsrSensitivity_ = false;
+    bool txContinueOnXoff_ = true;
+    bool outxXonXoffFlow_ = true;
+    bool inxXonXoffFlow_ = true;
+    bool replaceWhenParityError_ = false;
+    bool ignoreNullChar_ = false;
+    TRtsControl rtsControl_ = TRtsControl::RtsEnable;
+    uint16_t xonLimit_ = 500;
+    uint16_t xoffLimit_ = 500;
+    TByteSize byteSize_ = TByteSize::_8;
+    TParity parity_ = TParity::None;
+    TStopBits stopBits_ = TStopBits::_1;
+    char xonChar_ = 17;
+    char xoffChar_ = 19;
+    char replacedChar_ = 0;
+    uint32_t readIntervalTimeout_ = 100;
+    uint32_t readTotalTimeoutMultiplier_ = 0;
+    uint32_t readTotalTimeoutConstant_ = 0;
+    uint32_t writeTotalTimeoutMultiplier_ = 0;
+    uint32_t writeTotalTimeoutConstant_ = 0;
+
+    QSerialPort* port_ = nullptr;
+    QTimer* silence_ = nullptr;
+};

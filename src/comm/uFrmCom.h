@@ -1,0 +1,46 @@
+// The hidden link form: owns the serial port Comm1 and the 100 ms Timer1, and on every tick
+// moves one request of the one-at-a-time master forward: build, send, wait, resend, drop.
+#pragma once
+
+#include "comm/SPComm.h"
+#include "comm/uKModbus.h"
+#include "comm/uLinkState.h"
+#include "comm/uYDT_V31.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+
+class TFrmCom : public QObject {
+    Q_OBJECT
+public:
+    // Runs FormCreate: the active protocol comes from the settings' curProtocol.
+    explicit TFrmCom(QObject* parent = nullptr);
+    ~TFrmCom() override;
+
+    void FormCreate();
+    // Closes the port if open, then opens LocalPara's ComName at its BaudRate.
+    // Raises ECommsError when the port cannot be opened.
+    void OpenPort();
+    void ClosePort();
+    bool PortOpen() const;
+    void SetActiveProtocol(int protocol);
+
+    void SendFrame(const uint8_t* bytes, int len);
+    void LinkTick();
+    void Timer1Timer();
+    void Comm1ReceiveData(const uint8_t* chunk, int len);
+
+    // The device path a port name stands for on this machine: COMn is /dev/ttyS(n-1) off
+    // Windows; anything else names the device as given.
+    static QString DeviceName(const QString& comName);
+
+    TComm Comm1;
+    QTimer Timer1;
+    std::unique_ptr<TMModbus> Modbus;
+    std::unique_ptr<TYDT_V31> Ydt;
+};
+
+// The one link form of the run, created at start-up.
+extern TFrmCom* FrmCom;

@@ -1,0 +1,184 @@
+#include "comm/uKModbus.h"
+
+#include "comm/uLinkState.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+// Only the addresses 0..15 have a record; anything else is folded into that range so that a
+// stray address can never index past the table.
+TUpsData& recordOf(uint16_t addr) { return UpsData[addr <= MaxDevAddr ? addr : addr & 0x0F]; }
+
+constexpr int MaxWriteRegisters = 127; // the byte count of function 16 is one byte
+} // namespace
+
+TMModbus::TMModbus(uint8_t* txBuf) : CurRecord(&UpsData[1]), TxBuf(txBuf) {}
+
+void TMModbus::SetCurrentAddress(uint16_t addr)
+{
+    CurAddr = addr;
+    CurRecord = &recordOf(addr);
+}
+
+uint16_t TMModbus::Crc16(const uint8_t* bytes, int count)
+{
+    uint16_t crc = 0xFFFF;
+    for (int i = 0; i < count; ++i) {
+        crc ^= bytes[i];
+        for (int b = 0; b < 8; ++b) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    return crc;
+}
+
+int TMModbus::appendCrc(int len)
+{
+    const uint16_t crc = Crc16(TxBuf, len);
+    TxBuf[len] = crc & 0xFF;
+    TxBuf[len + 1] = crc >> 8;
+    return len + 2;
+}
+
+void TMModbus::BuildFrame()
+{
+    FrameLen = 0;
+    const uint16_t reg = static_cast<uint16_t>(ReqStartReg - 1); // the wire carries number - 1
+    const uint16_t n = static_cast<uint16_t>(ReqCount);
+    uint8_t* f = TxBuf;
+    f[0] = ReqAddr;
+    f[1] = ReqFunc;
+    switch (ReqFunc) {
+    case 1: case 2: case 3: case 4:
+        f[2] = reg >> 8; f[3] = reg & 0xFF;
+        f[4] = n >> 8; f[5] = n & 0xFF;
+        FrameLen = appendCrc(6);
+        break;
+    case 6:
+        f[2] = reg >> 8; f[3] = reg & 0xFF;
+        f[4] = ReqValue >> 8; f[5] = ReqValue & 0xFF;
+        FrameLen = appendCrc(6);
+        break;
+    case 16: {
+        // A count the one-byte byte count cannot carry, or a frame too long for the buffer,
+        // builds nothing rather than writing past it.
+        if (ReqCount < 0 || ReqCount > MaxWriteRegisters || 9 + 2 * ReqCount > CommBufSize) break;
+        f[2] = reg >> 8; f[3] = reg & 0xFF;
+        f[4] = n >> 8; f[5] = n & 0xFF;
+        f[6] = static_cast<uint8_t>(2 * ReqCount);
+        int pos = 7;
+        for (int i = 0; i < ReqCount; ++i) {
+            const uint16_t v = WriteValue(ReqStartReg + i);
+            f[pos++] = v >> 8;
+            f[pos++] = v & 0xFF;
+        }
+        FrameLen = appendCrc(pos);
+        break;
+    }
+    case 20:
+        f[2] = 0x07; f[3] = 0x06; f[4] = 0x00; f[5] = 0x01;
+        f[6] = ReqValue >> 8; f[7] = ReqValue & 0xFF;
+        f[8] = 0x00; f[9] = 0x40;
+        FrameLen = appendCrc(10);
+        break;
+    case 43:
+        f[2] = 0x0E; f[3] = 0x01;
+        f[4] = static_cast<uint8_t>(ReqStartReg & 0xFF);
+        FrameLen = appendCrc(5);
+        break;
+    default:
+        break;
+    }
+}
+
+void TMModbus::storeIdentification(const uint8_t* chunk, int len)
+{
+    // Only the first object is used. Its bytes are copied only when the chunk holds all of
+    // them before its CRC: showing an earlier reply's bytes would be a wrong identification.
+    const int dataLen = len - 2;
+    if (dataLen < 9) return;
+    const uint8_t objectId = chunk[8];
+    if (objectId == 1 && dataLen >= 16) std::memcpy(CfgRx + 41, chunk + 10, 6);
+    else if (objectId == 2 && dataLen >= 20) std::memcpy(CfgRx + 25, chunk + 10, 10);
+}
+
+bool TMModbus::CheckReply(const uint8_t* chunk, int len)
+{
+    // The shortest frame is address, function and CRC.
+    if (len < 4 || chunk[0] != CurAddr) return false;
+    CurRecord = &recordOf(CurAddr);
+    if (Crc16(chunk, len) != 0) return false;
+
+    bool accepted = true;
+    const uint8_t func = chunk[1];
+    switch (func) {
+    case 3: case 4: {
+        const int byteCount = chunk[2];
+        const int carried = byteCount / 2;
+        if (carried != ReqCount) accepted = false;
+        // A byte count that claims more than the chunk holds is malformed: decode what is
+        // really there and refuse the reply.
+        if (byteCount > len - 5) accepted = false;
+        const int k = std::min(carried, std::max(0, (len - 5) / 2));
+        for (int i = 0; i < k; ++i)
+            StoreRegister(*CurRecord, ReqStartReg + i, static_cast<uint16_t>((chunk[3 + 2 * i] << 8) | chunk[4 + 2 * i]));
+        break;
+    }
+    case 6: case 16:
+        break;
+    case 20:
+        // A short reply would decode stale bytes of an earlier one into a corrupt record.
+        if (len < RecordReplyLength) return false;
+        DecodeRecordReply(chunk, RecInfo.Rec);
+        RecInfo.RecReplyRecvd = FlagOn;
+        break;
+    case 43:
+        storeIdentification(chunk, len);
+        RecInfo.RecReplyRecvd = FlagOn;
+        break;
+    default:
+        if (func & 0x80) accepted = false; // exception reply; its code is not read
+        break;
+    }
+    return accepted;
+}
+
+void TMModbus::BuildNextRequest()
+{
+    SlotTaken = 0;
+    for (int i = 1; i <= ReqSlotCount; ++i) {
+        TReqSlot& s = ReqSlot[i];
+        if (s.Pending == 0) continue;
+        s.Pending = 0;
+        ReqAddr = s.Addr;
+        ReqFunc = s.Func;
+        ReqStartReg = s.StartReg;
+        ReqCount = s.Count;
+        ReqValue = s.Value;
+        LinkState.MaxAttempts = 3;
+        SlotTaken = FlagOn;
+        CurAddr = s.Addr;
+        s.Counter += 1;
+        break;
+    }
+    CurRecord = &recordOf(CurAddr);
+    if (!SlotTaken && RecInfo.PollHold == 0) {
+        // The background poll cycle; a new address takes effect at the start of a cycle.
+        LinkState.PollStep += 1;
+        if (LinkState.PollStep > LinkState.PollSteps) {
+            LinkState.PollStep = 1;
+            LinkMain().SyncDevAddr();
+            SetCurrentAddress(static_cast<uint16_t>(LinkMain().GetDevAddr()));
+        }
+        ReqAddr = static_cast<uint8_t>(CurAddr);
+        switch (LinkState.PollStep) {
+        case 1: ReqFunc = 4; ReqStartReg = 30001; ReqCount = 44; break;
+        case 2: ReqFunc = 4; ReqStartReg = 30061; ReqCount = 31; break;
+        case 3: ReqFunc = 3; ReqStartReg = 40001; ReqCount = 35; break;
+        case 4: ReqFunc = 4; ReqStartReg = 30101 + 50 * (LinkMain().CurModule() - 1); ReqCount = 35; break;
+        case 5: ReqFunc = 4; ReqStartReg = 40081; ReqCount = 11; break;
+        default: break;
+        }
+    }
+    // While PollHold is set and no slot is pending, the last request is built and sent again.
+    BuildFrame();
+}

@@ -1,0 +1,47 @@
+// The tool's Modbus RTU master: builds one request into the transmit buffer and judges a
+// received chunk against the request that is outstanding. It keeps no time; the link decides
+// what to build and when, and passes every received chunk in.
+#pragma once
+
+#include "model/uUpsInfo.h"
+
+#include <cstdint>
+
+class TMModbus {
+public:
+    // Frames are built in place in txBuf (CommBufSize bytes). The receive buffer is not kept:
+    // every chunk is handed to CheckReply.
+    explicit TMModbus(uint8_t* txBuf);
+
+    // Encodes the request fields into the transmit buffer; FrameLen 0 when nothing can be built.
+    void BuildFrame();
+
+    // CRC-16/MODBUS. A frame including its own two CRC bytes gives 0.
+    static uint16_t Crc16(const uint8_t* bytes, int count);
+
+    // True when the chunk is accepted as the reply to the outstanding request. Never reads a
+    // byte beyond len.
+    bool CheckReply(const uint8_t* chunk, int len);
+
+    // Fills the request from the first pending slot, or from the background poll cycle, and
+    // builds its frame.
+    void BuildNextRequest();
+
+    // Sets the address replies are checked against, and the record they land in.
+    void SetCurrentAddress(uint16_t addr);
+
+    TUpsData* CurRecord;
+    uint8_t* TxBuf;
+    uint16_t CurAddr = 1;
+    int32_t FrameLen = 0;
+    uint8_t ReqAddr = 0;
+    uint8_t ReqFunc = 0;
+    int32_t ReqStartReg = 0;
+    int32_t ReqCount = 0;
+    uint16_t ReqValue = 0;
+    uint8_t SlotTaken = 0;
+
+private:
+    void storeIdentification(const uint8_t* chunk, int len);
+    int appendCrc(int len);
+};

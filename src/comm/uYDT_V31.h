@@ -1,0 +1,20 @@
+// The YD/T protocol choice: it steps through the same poll cycle as the Modbus master but
+// builds no frame, so the line stays silent, and it accepts nothing.
+#pragma once
+
+#include "model/uUpsInfo.h"
+
+#include <cstdint>
+
+class TYDT_V31 {
+public:
+    TYDT_V31();
+    void BuildNextRequest();
+    bool CheckReply(const uint8_t*, int) { return false; }
+
+    TUpsData* CurRecord;
+    uint16_t CurAddr = 1;
+    uint8_t CommandCode = 0;
+    int32_t FrameLen = 0;
+    uint8_t Pending[10] = {}; // its own request table, which nothing fills
+};

@@ -1,0 +1,92 @@
+// The shared records of the tool: single global instances of plain structs that the link
+// fills and the windows read. All run on the user-interface thread; nothing is locked.
+// Flags shared between the link and the windows are bytes holding 0 or 255.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+constexpr uint8_t FlagOn = 255;
+constexpr uint8_t FlagOff = 0;
+
+// One request slot. Windows fill a slot while Pending is 0 and then set it to 255;
+// the link clears Pending when it takes the slot.
+struct TReqSlot {
+    uint8_t Pending = 0;
+    uint8_t Addr = 0;
+    uint8_t Func = 0;
+    int32_t StartReg = 0; // first register, or the object id for function 43
+    int32_t Count = 0;
+    uint16_t Value = 0;   // value to write (function 6) or record number (function 20)
+    int32_t Counter = 0;  // times the link took this slot; never reset
+};
+
+constexpr int ReqSlotCount = 10;
+// Numbered 1 to 10; entry 0 is never used.
+extern TReqSlot ReqSlot[ReqSlotCount + 1];
+
+// Link counters.
+struct TCommDebug {
+    int32_t TxCount = 0;
+    int32_t RxCount = 0;
+    int32_t AckCount = 0;
+    double ErrRate = 0.0;
+    uint8_t TraceCountdown = 0;
+};
+extern TCommDebug CommDebug;
+
+// One event record of the cabinet's log.
+struct TRecordData {
+    uint8_t DevID = 0;
+    int32_t RecNo = 0;
+    uint16_t Year = 0;
+    uint8_t Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
+    uint8_t UpsState = 0;
+    uint8_t ModuleID = 0;
+    uint8_t EventNo = 0;
+    uint8_t AlarmNo = 0;
+    uint16_t CMMState = 0, CMMAlarmH = 0, CMMAlarmL = 0, INVStateH = 0, INVStateL = 0, INVAlarmH = 0,
+             INVAlarmL = 0, MontState = 0, MontAlarm = 0;
+    uint16_t InputV_A = 0, InputV_B = 0, InputV_C = 0, InputFreq = 0;
+    uint16_t OutputV_A = 0, OutputV_B = 0, OutputV_C = 0;
+    uint16_t OutputI_A = 0, OutputI_B = 0, OutputI_C = 0, OutputFreq = 0;
+    uint16_t PBattV = 0, NBattV = 0, PBattI = 0, NBattI = 0;
+    uint16_t Temperature = 0;
+    QString DateText; // replaces Year..Second when not empty (records read from a CSV file)
+};
+
+// The download exchange between the codec, the link and the event-record window.
+struct TRecInfo {
+    uint8_t RecCntRecvd = 0;
+    uint8_t RecReplyRecvd = 0;
+    uint8_t PollHold = 0;
+    int32_t MaxRec = 0;
+    int32_t AllRec = 0;
+    int32_t NextRecNo = 0;
+    TRecordData Rec;
+};
+extern TRecInfo RecInfo;
+
+// Operator settings, kept in "UserParaIni.ini" beside the executable.
+struct TLocalPara {
+    QString ComName = QStringLiteral("COM1");
+    int32_t BaudRate = 2400;
+    int32_t curProtocol = 0; // 0 ModBus, 1 YDT V3.1, 2 DSP Comm, 3 TCP+ModBus, -1 typed text
+    QString AppPath;         // folder of the executable, with its trailing separator
+    int32_t ModuleNum = 1;
+    int32_t SelectedAddr = 1;
+    uint8_t Language = 0;    // 1 Chinese, anything else English
+    QString Menu01 = QStringLiteral("1110000");
+    QString Menu02 = QStringLiteral("1111100");
+    QString Menu03 = QStringLiteral("1110000");
+    QString Menu04 = QStringLiteral("1111000");
+    QString PageSheet = QStringLiteral("11");
+};
+extern TLocalPara LocalPara;
+
+// True when the windows speak Chinese.
+inline bool IsChinese() { return LocalPara.Language == 1; }
+
+// Puts every shared record (these and those of the register map) back to its start value,
+// so that no test depends on another's leftovers.
+void ResetSharedData();

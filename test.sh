@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds the test build (clang, AddressSanitizer and UndefinedBehaviorSanitizer) into
+# build-test/ and runs every test with CTest, the fuzz targets among them.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/deps.sh
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+BUILD_DIR="${ZYR_TEST_BUILD_DIR:-build-test}"
+cmake -S . -B "$BUILD_DIR" -G Ninja \
+    -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_CXX_COMPILER=clang++ \
+    -DZYR_SANITIZE=ON -DZYR_FUZZ=ON -DZYR_TESTS=ON >/dev/null
+cmake --build "$BUILD_DIR" -j"$(nproc)"
+cd "$BUILD_DIR"
+ctest --output-on-failure -j"$(nproc)" "$@"

@@ -1,0 +1,35 @@
+#include "support/TestSupport.h"
+
+#include "comm/uKModbus.h"
+#include "comm/uLinkState.h"
+#include "model/UShareData.h"
+
+void ResetAll()
+{
+    ResetSharedData();
+    ResetLinkState();
+    SetLinkMainHooks(nullptr);
+    SetLinkTraceHooks(nullptr);
+    SetModuleStoredHandler(nullptr, nullptr);
+}
+
+std::vector<uint8_t> HexBytes(const char* text)
+{
+    std::vector<uint8_t> out;
+    const QByteArray bytes = QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+    out.assign(bytes.begin(), bytes.end());
+    return out;
+}
+
+QString HexLine(const uint8_t* bytes, int count)
+{
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(bytes), count).toHex(' ').toUpper());
+}
+
+std::vector<uint8_t> WithCrc(std::vector<uint8_t> frame)
+{
+    const uint16_t crc = TMModbus::Crc16(frame.data(), static_cast<int>(frame.size()));
+    frame.push_back(crc & 0xFF);
+    frame.push_back(crc >> 8);
+    return frame;
+}

@@ -1,0 +1,2 @@
+// Placeholder until the simulated cabinet lands.
+int main() { return 0; }
