@@ -3,6 +3,7 @@
 #include "comm/uKModbus.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
+#include "app/uUiSeam.h"
 
 void ResetAll()
 {
@@ -11,6 +12,8 @@ void ResetAll()
     SetLinkMainHooks(nullptr);
     SetLinkTraceHooks(nullptr);
     SetModuleStoredHandler(nullptr, nullptr);
+    SetMessageBoxHandler(nullptr);
+    SetModalHandler(nullptr);
 }
 
 std::vector<uint8_t> HexBytes(const char* text)

@@ -1,0 +1,32 @@
+// The one seam through which windows show modal dialogs and message boxes, so that headless
+// tests can answer them instead of a person.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+class QDialog;
+class QWidget;
+
+struct TMessageBoxRequest {
+    QWidget* parent = nullptr;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString title;
+    QString text;
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+};
+
+using MessageBoxHandler = std::function<QMessageBox::StandardButton(const TMessageBoxRequest&)>;
+using ModalHandler = std::function<int(QDialog*)>;
+
+// Shows a message box (or hands it to the installed handler) and returns the button pressed.
+QMessageBox::StandardButton ShowMessageBox(const TMessageBoxRequest& request);
+// Runs a dialog modally (or hands it to the installed handler) and returns its result code.
+int ExecModal(QDialog* dialog);
+
+// Tests install handlers; nullptr restores the real dialogs.
+void SetMessageBoxHandler(MessageBoxHandler handler);
+void SetModalHandler(ModalHandler handler);
