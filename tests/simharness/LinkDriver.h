@@ -7,7 +7,8 @@
 #include "model/UShareData.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -48,13 +49,13 @@ public:
         ++ticks_;
     }
 
-    // Events only, no tick: lets a reply already on its way arrive.
+    // Events only, no tick: lets a reply already on its way arrive. The loop sleeps between
+    // events rather than spinning, so a test does not starve the cabinet it talks to.
     static void pump(int ms)
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < ms)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QEventLoop loop;
+        QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
     }
 
     // Ticks until done() holds (checked before every tick); false after maxTicks.
