@@ -338,6 +338,23 @@ TEST_F(LinkTicks, OtherProtocolsSendNothingAndAcceptNothingButCountChunks)
     }
 }
 
+TEST_F(LinkTicks, TheYdtStubStepsThroughItsCommandsAndTakesTheAddressAtTheWrap)
+{
+    form->SetActiveProtocol(1);
+    main.addr = 9;
+    const uint8_t codes[] = {0x43, 0x44, 0x80, 0x82, 0x84, 0x43, 0x44};
+    for (int i = 0; i < 7; ++i) {
+        step();
+        EXPECT_EQ(LinkState.PollStep, i % 5 + 1) << i;
+        EXPECT_EQ(form->Ydt->CommandCode, codes[i]) << i;
+        EXPECT_EQ(form->Ydt->CurAddr, i < 5 ? 1 : 9) << i;
+        EXPECT_EQ(form->Ydt->FrameLen, 0);
+        EXPECT_FALSE(LinkState.ReqOutstanding);
+    }
+    EXPECT_EQ(form->Ydt->CurRecord, &UpsData[9]); // re-pointed on the step after the wrap
+    EXPECT_FALSE(form->Ydt->CheckReply(WriteEnable.data(), int(WriteEnable.size())));
+}
+
 TEST_F(LinkTicks, AProtocolChangeTakesEffectOnTheNextIdleTick)
 {
     run(1); // poll step 1 built
