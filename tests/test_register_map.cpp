@@ -246,6 +246,7 @@ TEST_F(RegisterMap, EveryModuleRegisterRecomputesModStateAndCallsTheHandler)
     store(30101 + 150 + 13, 0x0080); // InvStaH of module 4
     EXPECT_EQ(moduleStoredCalls, 2);
     EXPECT_EQ(ModuleData[4].ModState, 3);
+    EXPECT_EQ(ModuleData[4].Status.State, 3);
     EXPECT_EQ(ModuleData[5].ModState, 0);
 
     SetModuleStoredHandler(nullptr, nullptr);
