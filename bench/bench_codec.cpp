@@ -78,8 +78,8 @@ void BM_CheckReplyRecord(benchmark::State& state)
     mb.ReqAddr = 1;
     mb.ReqFunc = 20;
     mb.ReqValue = 5;
-    std::vector<uint8_t> reply = {1, 0x14, 0x44, 0x43, 0x06, 0x00, 0x05, 0x10, 0x05, 0x23, 0x15, 0x00, 0x00,
-                                  0x04, 0x02, 0x21, 0x22};
+    std::vector<uint8_t> reply = {1,    0x14, 0x44, 0x43, 0x06, 0x00, 0x05, 0x10, 0x05,
+                                  0x23, 0x15, 0x00, 0x00, 0x04, 0x02, 0x21, 0x22};
     while (reply.size() < 69) reply.push_back(static_cast<uint8_t>(reply.size()));
     appendCrc(reply);
     if (!mb.CheckReply(reply.data(), static_cast<int>(reply.size())) || RecInfo.Rec.RecNo != 5)

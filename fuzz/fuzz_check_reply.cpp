@@ -54,8 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool accepted = mb.CheckReply(chunk.get(), static_cast<int>(chunkLen));
 
     // An accepted chunk always came from the current address and passed its CRC.
-    if (accepted &&
-        (chunkLen < 4 || chunk[0] != mb.CurAddr || TMModbus::Crc16(chunk.get(), static_cast<int>(chunkLen)) != 0))
+    if (accepted && (chunkLen < 4 || chunk[0] != mb.CurAddr ||
+                     TMModbus::Crc16(chunk.get(), static_cast<int>(chunkLen)) != 0))
         __builtin_trap();
     // A read reply is accepted only when its byte count fits in the chunk.
     if (accepted && (chunk[1] == 3 || chunk[1] == 4) && static_cast<size_t>(chunk[2]) + 5 > chunkLen)

@@ -23,7 +23,10 @@ constexpr uint16_t MirrorUntouched = 0xEEEE;
 constexpr uint8_t CfgUntouched = 0xCC;
 constexpr int32_t RecNoUntouched = -7;
 
-Bytes crcd(const char* hex) { return WithCrc(HexBytes(hex)); }
+Bytes crcd(const char* hex)
+{
+    return WithCrc(HexBytes(hex));
+}
 
 Bytes badCrc(const char* hex)
 {
@@ -69,14 +72,14 @@ Stored run(int firstReg, std::vector<uint16_t> values)
 
 struct ReplyCase {
     std::string name;
-    uint8_t func;     // the outstanding request, always at address 1
+    uint8_t func; // the outstanding request, always at address 1
     int32_t startReg;
     int32_t count;
     Bytes chunk;
     bool accepted;
-    bool repointed;   // the current record was set to the record of address 1
-    Stored stored;    // every register the mirror received
-    int cfgAt = -1;   // first CfgRx byte written, with cfgBytes
+    bool repointed; // the current record was set to the record of address 1
+    Stored stored;  // every register the mirror received
+    int cfgAt = -1; // first CfgRx byte written, with cfgBytes
     const char* cfgBytes = "";
     bool replyFlag = false;
     int32_t recNo = RecNoUntouched;
@@ -90,7 +93,8 @@ std::vector<ReplyCase> replyCases()
     std::vector<ReplyCase> c;
     c.push_back({"Read3Good", 3, 40051, 6, crcd("01 03 0C 00 01 00 02 00 03 00 04 00 05 00 06"), true, true,
                  run(40051, {1, 2, 3, 4, 5, 6})});
-    c.push_back({"Read4Good", 4, 30001, 3, crcd(Read4Three), true, true, run(30001, {0x0900, 0x0062, 0x1234})});
+    c.push_back(
+        {"Read4Good", 4, 30001, 3, crcd(Read4Three), true, true, run(30001, {0x0900, 0x0062, 0x1234})});
     c.push_back({"Write6Echo", 6, 50000, 0, crcd("01 06 C3 4F 00 0A"), true, true, none});
     c.push_back({"Write16Echo", 16, 53000, 15, crcd("01 10 CF 07 00 0F"), true, true, none});
     c.push_back({"Write16EchoNotCompared", 16, 53000, 15, crcd("01 10 00 00 00 01"), true, true, none});
@@ -99,7 +103,8 @@ std::vector<ReplyCase> replyCases()
     c.push_back({"Record20Longer", 20, 0, 0, recordReply(80), true, true, none, -1, "", true, 0x0102});
     c.push_back({"Record20Short", 20, 0, 0, recordReply(70), false, true, none});
     c.push_back({"Record20Tiny", 20, 0, 0, crcd("01 14 02 01 06"), false, true, none});
-    c.push_back({"Ident43Object1", 43, 1, 0, identReply(1, 6), true, true, none, 41, "30 31 32 33 34 35", true});
+    c.push_back(
+        {"Ident43Object1", 43, 1, 0, identReply(1, 6), true, true, none, 41, "30 31 32 33 34 35", true});
     c.push_back({"Ident43Object2", 43, 2, 0, identReply(2, 10), true, true, none, 25,
                  "30 31 32 33 34 35 36 37 38 39", true});
     c.push_back({"Ident43Object1LongValue", 43, 1, 0, identReply(1, 9), true, true, none, 41,
@@ -107,11 +112,13 @@ std::vector<ReplyCase> replyCases()
     c.push_back({"Ident43Object3", 43, 3, 0, identReply(3, 10), true, true, none, -1, "", true});
     c.push_back({"Ident43Object1TooShort", 43, 1, 0, identReply(1, 5), true, true, none, -1, "", true});
     c.push_back({"Ident43Object2TooShort", 43, 2, 0, identReply(2, 9), true, true, none, -1, "", true});
-    c.push_back({"Ident43NoObject", 43, 1, 0, crcd("01 2B 0E 01 01 00 00 00"), true, true, none, -1, "", true});
+    c.push_back(
+        {"Ident43NoObject", 43, 1, 0, crcd("01 2B 0E 01 01 00 00 00"), true, true, none, -1, "", true});
     c.push_back({"OtherAddress", 4, 30001, 3, crcd("02 04 06 09 00 00 62 12 34"), false, false, none});
     c.push_back({"BadCrc", 4, 30001, 3, badCrc(Read4Three), false, true, none});
     c.push_back({"Exception83", 3, 40051, 6, crcd("01 83 02"), false, true, none});
-    c.push_back({"Exception84LooksLikeData", 4, 30001, 3, crcd("01 84 06 09 00 00 62 12 34"), false, true, none});
+    c.push_back(
+        {"Exception84LooksLikeData", 4, 30001, 3, crcd("01 84 06 09 00 00 62 12 34"), false, true, none});
     c.push_back({"Exception94", 20, 0, 0, crcd("01 94 02"), false, true, none});
     c.push_back({"ExceptionAB", 43, 1, 0, crcd("01 AB 01"), false, true, none});
     c.push_back({"CountMismatchStillStores", 4, 30001, 44, crcd(Read4Three), false, true,
@@ -127,10 +134,10 @@ std::vector<ReplyCase> replyCases()
     c.push_back({"FourBytesValidCrc", 4, 30001, 3, crcd("01 04"), false, true, none});
     c.push_back({"ByteCountZero", 4, 30001, 3, crcd("01 04 00"), false, true, none});
     c.push_back({"ByteCountOne", 4, 30001, 3, crcd("01 04 01 05"), false, true, none});
-    c.push_back({"ByteCountBeyondChunk", 4, 30001, 4, crcd("01 04 08 00 01 00 02"), false, true,
-                 run(30001, {1, 2})});
-    c.push_back({"ByteCountFarBeyondChunk", 3, 40001, 127, crcd("01 03 FE 00 01 00"), false, true,
-                 run(40001, {1})});
+    c.push_back(
+        {"ByteCountBeyondChunk", 4, 30001, 4, crcd("01 04 08 00 01 00 02"), false, true, run(30001, {1, 2})});
+    c.push_back(
+        {"ByteCountFarBeyondChunk", 3, 40001, 127, crcd("01 03 FE 00 01 00"), false, true, run(40001, {1})});
     c.push_back({"TrailingGarbage", 4, 30001, 3, withTail(crcd(Read4Three), "55 AA"), false, true, none});
     Bytes longest = crcd(Read4Three);
     longest.resize(MaxRxChunk, 0x00); // zeros after a valid CRC keep the CRC valid
@@ -299,10 +306,12 @@ INSTANTIATE_TEST_SUITE_P(
                        "01 10 CF 07 00 1E 3C 00 41 00 42 00 43 00 44 00 45 00 46 00 47 00 48 00 49 00 4A 00 "
                        "4B 00 4C 00 4D 00 4E 00 4F 00 00 00 00 00 00 00 00 00 00 00 50 00 51 00 52 00 53 00 "
                        "54 00 55 00 56 00 57 00 58 00 59 FB 50"},
-        WriteFrameCase{"TenFrom53015", 53015, 10,
-                       "01 10 CF 16 00 0A 14 00 00 00 00 00 00 00 00 00 00 00 50 00 51 00 52 00 53 00 54 7B 2B"},
-        WriteFrameCase{"ModelFrom53020", 53020, 10,
-                       "01 10 CF 1B 00 0A 14 00 50 00 51 00 52 00 53 00 54 00 55 00 56 00 57 00 58 00 59 39 04"}),
+        WriteFrameCase{
+            "TenFrom53015", 53015, 10,
+            "01 10 CF 16 00 0A 14 00 00 00 00 00 00 00 00 00 00 00 50 00 51 00 52 00 53 00 54 7B 2B"},
+        WriteFrameCase{
+            "ModelFrom53020", 53020, 10,
+            "01 10 CF 1B 00 0A 14 00 50 00 51 00 52 00 53 00 54 00 55 00 56 00 57 00 58 00 59 39 04"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CodecWriteLimits, CountsTheByteCountCannotCarryBuildNothing)

@@ -176,7 +176,8 @@ TEST_F(RegisterMap, ModulePlacesWithoutFieldStoreNothing)
             SCOPED_TRACE(reg);
             std::vector<TModuleData> before(ModuleData, ModuleData + ModuleCount + 1);
             store(reg, 0xFFFF);
-            for (int k = 1; k <= ModuleCount; ++k) EXPECT_EQ(moduleFields(ModuleData[k]), moduleFields(before[k]));
+            for (int k = 1; k <= ModuleCount; ++k)
+                EXPECT_EQ(moduleFields(ModuleData[k]), moduleFields(before[k]));
             EXPECT_EQ(RegMirror[reg], 0xFFFF);
         }
     }
@@ -281,7 +282,7 @@ TEST_F(RegisterMap, RecordCountersFlagSetOnlyBy40051To40055)
     struct {
         int reg;
         bool sets;
-    } cases[] = {{40050, false}, {40051, true}, {40052, true}, {40053, true},
+    } cases[] = {{40050, false}, {40051, true}, {40052, true},  {40053, true},
                  {40054, true},  {40055, true}, {40056, false}, {30051, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reg);
@@ -380,7 +381,10 @@ TEST_P(DecodeStateTable, GivesTheCode)
 }
 
 constexpr uint16_t V = 0x8000; // CmmStaL data-valid bit
-constexpr uint16_t inv(int s, int k) { return static_cast<uint16_t>((s << 7) | (k << 9)); }
+constexpr uint16_t inv(int s, int k)
+{
+    return static_cast<uint16_t>((s << 7) | (k << 9));
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DecodeStateTable,
@@ -401,8 +405,8 @@ INSTANTIATE_TEST_SUITE_P(
         StateCase{"InvAlmHOutsideMaskNotAFault", 0, V, 0, 0, 0, 0, 0x0373, 0, 0, 0, 1},
         StateCase{"FaultBeatsMaintainBypass", 0, V, 0, 0x8000, 0x2000, 0, 0, 0, 0, 0, 11},
         StateCase{"MaintainBypass", 0, V, 0, 0, 0x2000, 0, 0, 0, 0, 0, 10},
-        StateCase{"MaintainBypassBeatsModes", 0x4400, V, 0, 0, static_cast<uint16_t>(0x2000 | inv(3, 3)), 0, 0,
-                  0, 0, 0, 10},
+        StateCase{"MaintainBypassBeatsModes", 0x4400, V, 0, 0, static_cast<uint16_t>(0x2000 | inv(3, 3)), 0,
+                  0, 0, 0, 0, 10},
         StateCase{"S0K0", 0, V, 0, 0, inv(0, 0), 0, 0, 0, 0, 0, 1},
         StateCase{"S0K1", 0, V, 0, 0, inv(0, 1), 0, 0, 0, 0, 0, 7},
         StateCase{"S0K2", 0, V, 0, 0, inv(0, 2), 0, 0, 0, 0, 0, 2},
@@ -424,8 +428,7 @@ INSTANTIATE_TEST_SUITE_P(
         StateCase{"S3K2", 0, V, 0, 0, inv(3, 2), 0, 0, 0, 0, 0, 2},
         StateCase{"S3K3SelfTest", 0x4200, V, 0, 0, inv(3, 3), 0, 0, 0, 0, 0, 6},
         StateCase{"S3K3Battery", 0x4000, V, 0, 0, inv(3, 3), 0, 0, 0, 0, 0, 5},
-        StateCase{"OtherInvStaHBitsIgnored", 0, V, 0, 0, 0xD877, 0, 0, 0, 0, 0,
-                  1}),
+        StateCase{"OtherInvStaHBitsIgnored", 0, V, 0, 0, 0xD877, 0, 0, 0, 0, 0, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The function-16 value of every register around the configuration block and the parameters.
@@ -465,7 +468,8 @@ TEST_F(RegisterMap, WriteValueOfTheParameters)
     EXPECT_EQ(WriteValue(40034), 34);
     ParaSet.Para40004 = -1;
     EXPECT_EQ(WriteValue(40004), 0xFFFF);
-    for (int r : {40001, 40010, 40026, 40031, 40032, 40033, 40036, 30001, 0, 65535}) EXPECT_EQ(WriteValue(r), 0) << r;
+    for (int r : {40001, 40010, 40026, 40031, 40032, 40033, 40036, 30001, 0, 65535})
+        EXPECT_EQ(WriteValue(r), 0) << r;
 }
 
 TEST_F(RegisterMap, RegisterCaptionsInBothLanguages)
