@@ -212,7 +212,7 @@ TEST_P(E2eFault, SlotRequestRetriesSilently)
 
     ASSERT_TRUE(driver.tickUntil([] { return CommDebug.TxCount == 1; }, 5));
     EXPECT_EQ(driver.ticks(), 2) << "built on the first tick, sent on the second";
-    ASSERT_TRUE(driver.tickUntil([&] { return CommDebug.RxCount >= c.firstAttemptChunks; }, 9));
+    ASSERT_TRUE(driver.tickUntil([&] { return CommDebug.RxCount >= c.firstAttemptChunks; }, 10));
     LinkDriver::pump(250); // anything else on its way arrives
     EXPECT_EQ(CommDebug.RxCount, c.firstAttemptChunks);
     EXPECT_EQ(CommDebug.AckCount, 0);
