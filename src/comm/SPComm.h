@@ -3,6 +3,7 @@
 // queues writes without blocking.
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -38,6 +39,23 @@ public:
     // Queues a copy of the bytes and returns at once; false when closed or count is 0.
     bool WriteComm(const uint8_t* bytes, int count);
     bool IsOpen() const;
+    // The operating system's handle of the open device, -1 while closed.
+    qintptr Handle() const;
+    // True while nothing queued by WriteComm is still waiting to go out.
+    bool SendQueueEmpty() const { return sendQueueEmpty_; }
+
+    // The open failures, exactly as the operator sees them.
+    static constexpr const char* MsgAlreadyOpen = "This serial port already opened";
+    static constexpr const char* MsgOpenFailed = "Error opening serial port";
+    static constexpr const char* MsgNotCommHandle = "File handle is not a comm handle ";
+    static constexpr const char* MsgSetupBuffer = "Cannot setup comm buffer";
+    static constexpr const char* MsgCreateEvent = "Unable to create event";
+    static constexpr const char* MsgReadThread = "Unable to create read thread";
+    static constexpr const char* MsgWriteThread = "Unable to create write thread";
+
+    // Where a port name lives on this machine: a bare name such as ttyUSB0 is under /dev,
+    // a path is taken as it is.
+    static QString SystemLocation(const QString& name);
 
     // Published properties. Setters re-apply the line state or the time-outs while open;
     // CommName and Parity take effect at the next open.
@@ -104,6 +122,13 @@ public:
 private:
     void applyLineState();
     void applyTimeouts();
+    void onReadyRead();
+    void onSilence();
+    void onError(int error);
+    void onBytesWritten();
+    void deliver(int count);
+    void closeAfterLoss(unsigned generation);
+    bool lineIsDead() const;
 
     QString commName_ = QStringLiteral("COM2");
     uint32_t baudRate_ = 9600;
@@ -133,5 +158,11 @@ private:
     uint32_t writeTotalTimeoutConstant_ = 0;
 
     QSerialPort* port_ = nullptr;
-    QTimer* silence_ = nullptr;
+    QTimer* silence_ = nullptr; // ReadIntervalTimeout of quiet ends a chunk
+    QTimer* total_ = nullptr;   // the total read time-outs, when set, cap a chunk's age
+    QByteArray pending_;        // bytes received and not yet delivered
+    bool sendQueueEmpty_ = true;
+    bool writerAlive_ = false;  // a write error ends writing until the next open
+    bool lossPending_ = false;  // a lost device is being closed
+    unsigned generation_ = 0;   // tells one open from the next for deferred work
 };

@@ -1,21 +1,184 @@
-// Placeholder until the link issue lands.
 #include "comm/uFrmCom.h"
+
+#include "model/UShareData.h"
+
+#include <algorithm>
+#include <cstring>
 
 TFrmCom* FrmCom = nullptr;
 
-TFrmCom::TFrmCom(QObject* parent) : QObject(parent) { FormCreate(); }
-TFrmCom::~TFrmCom() = default;
+namespace {
+// Ticks a sent frame waits for its reply before it is resent or dropped.
+constexpr uint8_t ReplyWaitTicks = 10;
+// Ticks between two refreshes of the counters: every eleventh tick, 1.1 s.
+constexpr uint8_t CounterRefreshTicks = 10;
+constexpr int TxLedTicks = 3;
+constexpr int RxLedTicks = 2;
+} // namespace
+
+TFrmCom::TFrmCom(QObject* parent) : QObject(parent)
+{
+    setObjectName(QStringLiteral("FrmCom"));
+    Comm1.setObjectName(QStringLiteral("Comm1"));
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    // Comm1 as the form sets it; the line itself is chosen by OpenPort.
+    Comm1.SetCommName(QStringLiteral("COM1"));
+    Comm1.SetBaudRate(2400);
+    Comm1.SetReadIntervalTimeout(200);
+    Comm1.OnReceiveData = [this](TComm*, const uint8_t* buffer, uint16_t length) {
+        Comm1ReceiveData(buffer, length);
+    };
+    Timer1.setInterval(100);
+    connect(&Timer1, &QTimer::timeout, this, &TFrmCom::Timer1Timer);
+    FormCreate();
+    Timer1.start();
+    FrmCom = this;
+}
+
+TFrmCom::~TFrmCom()
+{
+    Timer1.stop();
+    Comm1.OnReceiveData = nullptr;
+    Comm1.CloseComm();
+    if (FrmCom == this) FrmCom = nullptr;
+}
+
 void TFrmCom::FormCreate()
 {
+    LinkState.ActiveProtocol = LocalPara.curProtocol;
     Modbus = std::make_unique<TMModbus>(TxBuf);
     Ydt = std::make_unique<TYDT_V31>();
+    if (LinkState.ActiveProtocol == 0) {
+        // The cabinets speak Modbus with two stop bits and no software flow control.
+        Comm1.SetInx_XonXoffFlow(false);
+        Comm1.SetOutx_XonXoffFlow(false);
+        Comm1.SetStopBits(TStopBits::_2);
+    }
+    LinkState.CommPaused = false;
 }
-void TFrmCom::OpenPort() {}
-void TFrmCom::ClosePort() {}
-bool TFrmCom::PortOpen() const { return Comm1.IsOpen(); }
-void TFrmCom::SetActiveProtocol(int protocol) { LinkState.ActiveProtocol = protocol; }
-void TFrmCom::SendFrame(const uint8_t*, int) {}
-void TFrmCom::LinkTick() {}
-void TFrmCom::Timer1Timer() {}
-void TFrmCom::Comm1ReceiveData(const uint8_t*, int) {}
-QString TFrmCom::DeviceName(const QString& comName) { return comName; }
+
+QString TFrmCom::DeviceName(const QString& comName)
+{
+#ifdef Q_OS_WIN
+    bool ok = false;
+    int n = comName.mid(3).toInt(&ok);
+    if (!ok) n = 1;
+    return n < 10 ? QStringLiteral("COM%1").arg(n) : QStringLiteral("\\\\.\\COM%1").arg(n);
+#else
+    // COM1 is the first on-board port, /dev/ttyS0.
+    if (comName.startsWith(QLatin1String("COM"))) {
+        bool ok = false;
+        const int n = comName.mid(3).toInt(&ok);
+        if (ok && n >= 1 && comName.mid(3) == QString::number(n))
+            return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+    }
+    return comName;
+#endif
+}
+
+void TFrmCom::OpenPort()
+{
+    if (PortOpen()) ClosePort();
+    Comm1.SetCommName(DeviceName(LocalPara.ComName));
+    Comm1.SetBaudRate(static_cast<uint32_t>(LocalPara.BaudRate));
+    Comm1.OpenComm();
+}
+
+void TFrmCom::ClosePort()
+{
+    if (Comm1.IsOpen()) Comm1.CloseComm();
+}
+
+bool TFrmCom::PortOpen() const
+{
+    if (lineSeam_.isOpen) return lineSeam_.isOpen();
+    return Comm1.IsOpen();
+}
+
+void TFrmCom::SetActiveProtocol(int protocol)
+{
+    LinkState.ActiveProtocol = protocol;
+}
+
+void TFrmCom::SendFrame(const uint8_t* bytes, int len)
+{
+    if (lineSeam_.write) lineSeam_.write(bytes, len);
+    else Comm1.WriteComm(bytes, len);
+    LinkMain().SetTxLedHold(TxLedTicks);
+    LinkTrace().TraceTx(bytes, len);
+    // Counted even when the port refused it: the error rate then shows the loss.
+    CommDebug.TxCount += 1;
+}
+
+void TFrmCom::LinkTick()
+{
+    TLinkState& s = LinkState;
+    if (s.ReplyAccepted) {
+        s.ReqOutstanding = false;
+        s.ReplyAccepted = false;
+    }
+    if (s.ReqOutstanding) {
+        if (s.RetryCountdown > 0) {
+            s.RetryCountdown -= 1;
+            return;
+        }
+        s.AttemptCount += 1;
+        if (s.AttemptCount > s.MaxAttempts) {
+            s.ReqOutstanding = false; // dropped silently; the error rate tells
+            return;
+        }
+        SendFrame(TxBuf, s.FrameLen);
+        s.RetryCountdown = ReplyWaitTicks;
+        return;
+    }
+
+    s.MaxAttempts = 1;
+    s.AttemptCount = 0;
+    s.RetryCountdown = 0;
+    s.FrameLen = 0;
+    if (s.ActiveProtocol == 0) {
+        Modbus->BuildNextRequest();
+        s.FrameLen = Modbus->FrameLen;
+    } else if (s.ActiveProtocol == 1) {
+        Ydt->BuildNextRequest();
+        s.FrameLen = Ydt->FrameLen;
+    }
+    // Built now, sent on the next tick.
+    if (s.FrameLen > 0) s.ReqOutstanding = true;
+}
+
+void TFrmCom::Timer1Timer()
+{
+    if (PortOpen() && !LinkState.CommPaused) LinkTick();
+    if (CommDebug.TraceCountdown > 0) {
+        CommDebug.TraceCountdown -= 1;
+        return;
+    }
+    CommDebug.TraceCountdown = CounterRefreshTicks;
+    LinkTrace().ShowCounters();
+    TCommDebug& d = CommDebug;
+    if (d.TxCount <= 0) {
+        d.ErrRate = 0;
+    } else if (d.TxCount < d.AckCount) {
+        // A stray reply after the counters were cleared.
+        d.AckCount = d.TxCount;
+        d.ErrRate = 0;
+    } else {
+        d.ErrRate = double(d.TxCount - d.AckCount) / double(d.TxCount) * 100.0;
+    }
+}
+
+void TFrmCom::Comm1ReceiveData(const uint8_t* chunk, int len)
+{
+    LinkMain().SetRxLedHold(RxLedTicks);
+    const int n = chunk ? std::clamp(len, 0, MaxRxChunk) : 0;
+    if (n > 0) std::memcpy(RxBuf, chunk, static_cast<size_t>(n));
+    CommDebug.RxCount += 1;
+    LinkTrace().TraceRx(RxBuf, n);
+    const bool accepted = LinkState.ActiveProtocol == 0 && Modbus->CheckReply(RxBuf, n);
+    if (accepted) {
+        LinkState.ReplyAccepted = true;
+        LinkMain().SetDataChanged();
+        CommDebug.AckCount += 1;
+    }
+}

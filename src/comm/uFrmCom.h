@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 class TFrmCom : public QObject {
@@ -36,10 +37,22 @@ public:
     // Windows; anything else names the device as given.
     static QString DeviceName(const QString& comName);
 
+    // A stand-in for the serial line, for tests that drive the link tick by tick without a
+    // device: while installed, PortOpen asks isOpen and SendFrame hands frames to write.
+    // Installing an empty seam gives the line back to Comm1.
+    struct TLineSeam {
+        std::function<bool()> isOpen;
+        std::function<bool(const uint8_t*, int)> write;
+    };
+    void SetLineSeam(TLineSeam seam) { lineSeam_ = std::move(seam); }
+
     TComm Comm1;
     QTimer Timer1;
     std::unique_ptr<TMModbus> Modbus;
     std::unique_ptr<TYDT_V31> Ydt;
+
+private:
+    TLineSeam lineSeam_;
 };
 
 // The one link form of the run, created at start-up.
