@@ -63,6 +63,10 @@ QLineEdit* codeField(QWidget* parent, const char* name)
     e->setMaxLength(4);
     e->setReadOnly(true);
     e->setText(QStringLiteral("0000"));
+    // The code group is disabled so nobody edits a word, but the words must stay legible.
+    QPalette pal = e->palette();
+    pal.setColor(QPalette::Disabled, QPalette::Text, pal.color(QPalette::Active, QPalette::Text));
+    e->setPalette(pal);
     return e;
 }
 
@@ -249,7 +253,7 @@ void TFrmMain::createModulePage()
     QLineEdit** edits[4] = {&edtErrRate, &edtSend, &edtAcpt, &edtAckOk};
     for (int i = 0; i < 4; ++i) {
         auto* cap = named(new QLabel(QString::fromLatin1(caps[i]), grp3), capNames[i]);
-        cap->setGeometry(10, 28 + i * 32, 100, 24);
+        cap->setGeometry(10, 28 + i * 32, 110, 24);
         *edits[i] = readOnlyEdit(grp3, editNames[i]);
         (*edits[i])->setGeometry(112, 27 + i * 32, 106, 26);
     }
@@ -358,6 +362,7 @@ void TFrmMain::closeEvent(QCloseEvent* event)
 {
     FormClose();
     QMainWindow::closeEvent(event);
+    Q_EMIT closed();
 }
 
 bool TFrmMain::eventFilter(QObject* watched, QEvent* event)

@@ -221,6 +221,12 @@ public:
     // Told whether the port dialog opened from this window was confirmed.
     std::function<void(bool confirmed)> PortDialogDone;
 
+Q_SIGNALS:
+    // The window has closed: port closed, settings saved.
+    void closed();
+    // RefreshView has copied the records into the view.
+    void viewRefreshed();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -233,6 +239,7 @@ private:
     void createMenu();
     void connectHandlers();
     void shapeGrids();
+    void placePageContents();
     void showLinkState();
     void periodWork();
     void fillSlot(int slot, uint8_t func, int32_t startReg, int32_t count, uint16_t value = 0);

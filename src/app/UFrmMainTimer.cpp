@@ -8,6 +8,7 @@
 #include "model/uDataFunc.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QScrollBar>

@@ -8,6 +8,9 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QGroupBox>
 #include <QMenu>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -101,6 +104,41 @@ void TFrmMain::shapeGrids()
     const int md0 = fitted(sgrdModule, 120, ModuleHeadings, 11);
     const int mdWidths[4] = {md0, 50, 50, 50};
     ShapeGrid(sgrdModule, 4, 12, mdWidths, 300 + md0 - 120, 230);
+    placePageContents();
+}
+
+// The pages are laid out from the grids' widths, which depend on the headings' font.
+void TFrmMain::placePageContents()
+{
+    const int pageWidth = 726;
+    const int gap = 10;
+    sgrdUPS_AC->move(8, 8);
+    sgrdUPS_DC->move(sgrdUPS_AC->geometry().right() + gap, 8);
+    const QRect dc = sgrdUPS_DC->geometry();
+    edtSysState->setGeometry(dc.left(), dc.bottom() + 8, dc.width(), 26);
+    const int typeLeft = dc.right() + gap;
+    grpTypeInfo->setGeometry(typeLeft, 8, pageWidth - typeLeft - 4, 130);
+    const int inner = grpTypeInfo->width() - 20;
+    edtTypeInfo->setGeometry(10, 24, inner, 26);
+    edtMdRate->setGeometry(10, 56, inner, 26);
+    btnRead->setGeometry(10, 90, inner, 30);
+    const int codeTop = sgrdUPS_AC->geometry().bottom() + 10;
+    grp1->move(8, codeTop);
+    btnZyrCode->move(grp1->geometry().right() + gap, codeTop + 36);
+
+    sgrdModule->move(lstMd->geometry().right() + gap, 40);
+    const QRect md = sgrdModule->geometry();
+    edtMdState->setGeometry(md.left(), 8, md.width(), 26);
+    grp2->setGeometry(md.left(), md.bottom() + 8, 300, 96);
+    btnMdCode->move(grp2->geometry().right() + gap, grp2->y() + 36);
+    const int countLeft = md.right() + gap;
+    const int countWidth = pageWidth - countLeft - 4;
+    grp3->setGeometry(countLeft, 8, countWidth, 200);
+    const QList<QLineEdit*> counts = {edtErrRate, edtSend, edtAcpt, edtAckOk};
+    for (int i = 0; i < counts.size(); ++i) counts[i]->setGeometry(countWidth - 78, 27 + i * 32, 68, 26);
+    btnReCnt->setGeometry(10, 160, countWidth - 20, 28);
+    btnViewMDBuff->setGeometry(countLeft, 216, countWidth, 30);
+    lblTest01->move(countLeft, 256);
 }
 
 void TFrmMain::ApplyCaptions()
@@ -206,4 +244,5 @@ void TFrmMain::RefreshView()
     setText(edtUpsVer, fixedText(CfgRx + 25, 10));
     setText(edtTypeInfo, fixedText(CfgRx + 41, 3));
     setText(edtMdRate, QString::number(256 * CfgRx[45] + CfgRx[46]));
+    Q_EMIT viewRefreshed();
 }

@@ -33,7 +33,7 @@ void ShapeGrid(QTableWidget* grid, int cols, int rows, const int* colWidths, int
             }
             item->setFlags(Qt::ItemIsEnabled);
             if (r == 0 || c == 0) item->setBackground(heading);
-            item->setTextAlignment(int(Qt::AlignLeft | Qt::AlignVCenter));
+            item->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         }
 }
 

@@ -1,0 +1,129 @@
+#include "app/uStartup.h"
+
+#include "app/UFrmMain.h"
+#include "app/uDemoCabinet.h"
+#include "app/uLocalPara.h"
+#include "app/uMainGrids.h"
+#include "comm/uFrmCom.h"
+#include "model/UShareData.h"
+#if __has_include("app/UFrmCommInterface.h")
+#include "app/UFrmCommInterface.h"
+#define HAVE_PORT_DIALOG 1
+#endif
+#if __has_include("comm/uFrmTrack.h")
+#include "comm/uFrmTrack.h"
+#define HAVE_TRACK 1
+#endif
+
+#include <QApplication>
+#include <QPixmap>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <cstdio>
+
+TStartup::TStartup(const TCmdLine& options, QObject* parent) : QObject(parent), options_(options)
+{
+    sinceStart_.start();
+}
+
+TStartup::~TStartup()
+{
+    // The reverse of the creation order: the link form first, so that nothing reaches a
+    // window that is gone.
+    delete com_;
+    delete track_;
+    delete main_; // owns the port dialog instance
+    if (demo_) demo_->Stop();
+}
+
+bool TStartup::CreateWindows(QString& error)
+{
+    if (!options_.SettingsDir.isEmpty()) SetSettingsFolderOverride(options_.SettingsDir);
+    if (options_.Demo) {
+        demo_ = std::make_unique<TDemoCabinet>();
+        if (!demo_->Start(error)) return false;
+    }
+
+    main_ = new TFrmMain; // its creation loads the settings
+    created_.append(main_);
+    main_->BeforeSave = [this] { restoreFileValues(); };
+    main_->PortDialogDone = [this](bool confirmed) {
+        // The operator chose a port: from now on it is the settings file's own.
+        if (confirmed) overridePort_ = overrideBaud_ = overrideProtocol_ = false;
+    };
+    connect(main_, &TFrmMain::closed, this, &TStartup::finished);
+    connect(main_, &TFrmMain::viewRefreshed, this, &TStartup::onViewRefreshed);
+    applyOverrides();
+
+#ifdef HAVE_PORT_DIALOG
+    portDialog_ = new TFrmCommInterface(main_); // never shown; the menu makes its own
+    created_.append(portDialog_);
+#endif
+#ifdef HAVE_TRACK
+    track_ = new TfrmTrack;
+    created_.append(track_);
+#endif
+    com_ = new TFrmCom; // takes curProtocol as the link's active protocol
+    created_.append(com_);
+    return true;
+}
+
+void TStartup::applyOverrides()
+{
+    fileComName_ = LocalPara.ComName;
+    fileBaud_ = LocalPara.BaudRate;
+    fileProtocol_ = LocalPara.curProtocol;
+    if (demo_) {
+        LocalPara.ComName = demo_->PortPath();
+        LocalPara.BaudRate = TDemoCabinet::DemoBaud;
+        LocalPara.curProtocol = 0; // the simulated cabinet speaks Modbus
+        overridePort_ = overrideBaud_ = overrideProtocol_ = true;
+        return;
+    }
+    if (!options_.Port.isEmpty()) {
+        LocalPara.ComName = options_.Port;
+        overridePort_ = true;
+    }
+    if (options_.Baud > 0) {
+        LocalPara.BaudRate = options_.Baud;
+        overrideBaud_ = true;
+    }
+}
+
+void TStartup::restoreFileValues()
+{
+    if (overridePort_) LocalPara.ComName = fileComName_;
+    if (overrideBaud_) LocalPara.BaudRate = fileBaud_;
+    if (overrideProtocol_) LocalPara.curProtocol = fileProtocol_;
+    overridePort_ = overrideBaud_ = overrideProtocol_ = false;
+}
+
+void TStartup::Start()
+{
+    main_->show();
+    if (options_.Connect || options_.Demo) main_->spbComLinkClick();
+    if (options_.QuitAfterMs >= 0) QTimer::singleShot(options_.QuitAfterMs, this, &TStartup::timedEnd);
+}
+
+void TStartup::timedEnd()
+{
+    if (!main_) return;
+    if (!options_.Screenshot.isEmpty()) {
+        const QPixmap picture = main_->grab();
+        if (!picture.save(options_.Screenshot, "PNG"))
+            std::fprintf(stderr, "zyrtool: cannot write the picture %s\n", qPrintable(options_.Screenshot));
+    }
+    main_->close();
+}
+
+void TStartup::onViewRefreshed()
+{
+    if (firstValuesTimed_ || !options_.TimeFirstValues) return;
+    // The first reply may be the identification; the values have come when the AC grid
+    // shows the cabinet's input voltage.
+    if (UpsData[main_->DevAddr].InVolt[0] == 0.0) return;
+    firstValuesTimed_ = true;
+    std::printf("first values shown after %lld ms\n", static_cast<long long>(sinceStart_.elapsed()));
+    std::fflush(stdout);
+}
