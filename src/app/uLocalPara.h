@@ -1,7 +1,12 @@
 // The operator settings file "UserParaIni.ini" beside the executable, section "LocalPara".
+// It is read and written like a Windows profile file on every platform: section and key names
+// match without regard to case, integers are decimal text (0x... is read as hexadecimal), and
+// every other section and key of the file is kept as it stands.
 #pragma once
 
 #include <QString>
+
+#include <cstdint>
 
 // Fills LocalPara from the settings file, writing the defaults of the first six keys that
 // are missing.
@@ -10,5 +15,13 @@ void LoadLocalPara();
 void SaveLocalPara();
 
 // The folder the settings file lives in; empty means the executable's folder. Tests point it
-// at a temporary folder.
+// at a temporary folder. Setting it also re-arms the one-per-run message about a settings file
+// that cannot be written.
 void SetSettingsFolderOverride(const QString& folder);
+
+// The full path of the settings file as LoadLocalPara and SaveLocalPara use it.
+QString SettingsFilePath();
+
+// A profile integer as the tool reads it: optional blanks and sign, then decimal digits or 0x
+// and hexadecimal digits, within 32 bits. False for anything else.
+bool ParseProfileInt(const QString& text, int32_t& value);

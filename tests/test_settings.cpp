@@ -1,0 +1,302 @@
+// The settings file: first start, profile-file reading rules, keeping foreign sections, and
+// files that cannot be written or are damaged.
+#include "app/uLocalPara.h"
+#include "app/uUiSeam.h"
+#include "model/UShareData.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetAll();
+        ASSERT_TRUE(dir.isValid());
+        SetSettingsFolderOverride(dir.path());
+        SetMessageBoxHandler([this](const TMessageBoxRequest& r) {
+            messages << r.text;
+            return QMessageBox::Ok;
+        });
+    }
+    void TearDown() override
+    {
+        SetSettingsFolderOverride(QString());
+        ResetAll();
+    }
+
+    QString path() const { return dir.filePath(QStringLiteral("UserParaIni.ini")); }
+    void writeFile(const QByteArray& bytes) const
+    {
+        QFile f(path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray readFile() const
+    {
+        QFile f(path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // The key names of section "LocalPara" in file order, as spelled in the file.
+    QStringList localParaKeys() const
+    {
+        QStringList keys;
+        bool inSection = false;
+        for (const QByteArray& raw : readFile().split('\n')) {
+            const QString line = QString::fromUtf8(raw).trimmed();
+            if (line.startsWith(QLatin1Char('['))) {
+                inSection = line.compare(QStringLiteral("[LocalPara]"), Qt::CaseInsensitive) == 0;
+            } else if (inSection && line.contains(QLatin1Char('='))) {
+                keys << line.section(QLatin1Char('='), 0, 0);
+            }
+        }
+        return keys;
+    }
+    QString value(const QString& key) const
+    {
+        bool inSection = false;
+        for (const QByteArray& raw : readFile().split('\n')) {
+            const QString line = QString::fromUtf8(raw).trimmed();
+            if (line.startsWith(QLatin1Char('['))) {
+                inSection = line.compare(QStringLiteral("[LocalPara]"), Qt::CaseInsensitive) == 0;
+            } else if (inSection && line.section(QLatin1Char('='), 0, 0).compare(key, Qt::CaseInsensitive) == 0) {
+                return line.section(QLatin1Char('='), 1);
+            }
+        }
+        return QStringLiteral("<missing>");
+    }
+
+    QTemporaryDir dir;
+    QStringList messages;
+};
+
+TEST_F(SettingsFile, FirstStartWritesSixKeysDuringLoadAndAllElevenAtSave)
+{
+    ASSERT_FALSE(QFile::exists(path()));
+    LocalPara.Language = 7; // the load must replace it
+    LoadLocalPara();
+
+    EXPECT_EQ(localParaKeys(), (QStringList{"ComName", "BaudRate", "curProtocol", "ModuleNum", "SelectedAddr",
+                                            "language"}));
+    EXPECT_EQ(value("ComName"), "COM1");
+    EXPECT_EQ(value("BaudRate"), "2400");
+    EXPECT_EQ(value("curProtocol"), "0");
+    EXPECT_EQ(value("ModuleNum"), "1");
+    EXPECT_EQ(value("SelectedAddr"), "1");
+    EXPECT_EQ(value("language"), "0");
+
+    EXPECT_EQ(LocalPara.ComName, "COM1");
+    EXPECT_EQ(LocalPara.BaudRate, 2400);
+    EXPECT_EQ(LocalPara.curProtocol, 0);
+    EXPECT_EQ(LocalPara.ModuleNum, 1);
+    EXPECT_EQ(LocalPara.SelectedAddr, 1);
+    EXPECT_EQ(LocalPara.Language, 0);
+    EXPECT_EQ(LocalPara.Menu01, "1110000");
+    EXPECT_EQ(LocalPara.Menu02, "1111100");
+    EXPECT_EQ(LocalPara.Menu03, "1110000");
+    EXPECT_EQ(LocalPara.Menu04, "1111000");
+    EXPECT_EQ(LocalPara.PageSheet, "11");
+    EXPECT_EQ(LocalPara.AppPath, QDir(dir.path()).absolutePath() + "/");
+
+    LocalPara.Language = 1;
+    LocalPara.ComName = "COM12";
+    SaveLocalPara();
+    // The key first written as "language" keeps that spelling; the others follow in order.
+    EXPECT_EQ(localParaKeys(), (QStringList{"ComName", "BaudRate", "curProtocol", "ModuleNum", "SelectedAddr",
+                                            "language", "Menu01", "Menu02", "Menu03", "Menu04", "PageSheet"}));
+    EXPECT_EQ(value("language"), "1");
+    EXPECT_EQ(value("ComName"), "COM12");
+    EXPECT_EQ(value("Menu04"), "1111000");
+    EXPECT_EQ(value("PageSheet"), "11");
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(SettingsFile, SaveWithoutFileWritesElevenKeysInOrder)
+{
+    SaveLocalPara();
+    EXPECT_EQ(localParaKeys(), (QStringList{"ComName", "BaudRate", "curProtocol", "ModuleNum", "SelectedAddr",
+                                            "Language", "Menu01", "Menu02", "Menu03", "Menu04", "PageSheet"}));
+}
+
+TEST_F(SettingsFile, NamesMatchWithoutRegardToCase)
+{
+    writeFile("[localpara]\ncomname=COM7\nBAUDRATE=9600\nCurProtocol=2\nmoduleNUM=4\nselectedaddr=3\n"
+              "LANGUAGE=1\nmenu02=0111100\nPAGESHEET=10\n");
+    const QByteArray before = readFile();
+    LoadLocalPara();
+    EXPECT_EQ(readFile(), before) << "nothing is missing, so the load writes nothing";
+    EXPECT_EQ(LocalPara.ComName, "COM7");
+    EXPECT_EQ(LocalPara.BaudRate, 9600);
+    EXPECT_EQ(LocalPara.curProtocol, 2);
+    EXPECT_EQ(LocalPara.ModuleNum, 4);
+    EXPECT_EQ(LocalPara.SelectedAddr, 3);
+    EXPECT_EQ(LocalPara.Language, 1);
+    EXPECT_EQ(LocalPara.Menu02, "0111100");
+    EXPECT_EQ(LocalPara.PageSheet, "10");
+
+    LocalPara.BaudRate = 19200;
+    SaveLocalPara();
+    // Existing keys are replaced where they stand, in their own spelling; none is doubled.
+    EXPECT_EQ(localParaKeys(), (QStringList{"comname", "BAUDRATE", "CurProtocol", "moduleNUM", "selectedaddr",
+                                            "LANGUAGE", "menu02", "PAGESHEET", "Menu01", "Menu03", "Menu04"}));
+    EXPECT_EQ(value("baudrate"), "19200");
+}
+
+TEST_F(SettingsFile, IntegerValues)
+{
+    struct Case {
+        const char* text;
+        int32_t baudRate;
+    };
+    const Case cases[] = {
+        {"9600", 9600},       {"0x2580", 9600},     {"0X2580", 9600}, {" 4800 ", 4800},
+        {"abc", 2400},        {"12abc", 2400},      {"", 2400},       {"0x", 2400},
+        {"0xG1", 2400},       {"-1", -1},           {"+1200", 1200},  {"2147483647", 2147483647},
+        {"2147483648", 2400}, {"-2147483648", INT32_MIN},             {"0xFFFFFFFF", -1},
+        {"0x100000000", 2400}, {"１２００", 2400}, // full-width digits are not digits here
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        writeFile(QByteArray("[LocalPara]\nBaudRate=") + c.text + "\n");
+        LocalPara.BaudRate = 0;
+        LoadLocalPara();
+        EXPECT_EQ(LocalPara.BaudRate, c.baudRate);
+    }
+}
+
+TEST_F(SettingsFile, LanguageKeepsTheLowEightBits)
+{
+    const struct {
+        const char* text;
+        uint8_t language;
+    } cases[] = {{"1", 1}, {"257", 1}, {"0x101", 1}, {"-1", 255}, {"x", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        writeFile(QByteArray("[LocalPara]\nLanguage=") + c.text + "\n");
+        LoadLocalPara();
+        EXPECT_EQ(LocalPara.Language, c.language);
+    }
+}
+
+TEST_F(SettingsFile, MenuStringsAreKeptAsRead)
+{
+    writeFile("[LocalPara]\nMenu01=abc\nMenu02=10\nMenu03=1110100111\nMenu04=\nPageSheet=1\n");
+    LoadLocalPara();
+    EXPECT_EQ(LocalPara.Menu01, "abc");
+    EXPECT_EQ(LocalPara.Menu02, "10");
+    EXPECT_EQ(LocalPara.Menu03, "1110100111");
+    EXPECT_EQ(LocalPara.Menu04, "") << "a key that is present but empty is not missing";
+    EXPECT_EQ(LocalPara.PageSheet, "1");
+    SaveLocalPara();
+    EXPECT_EQ(value("Menu01"), "abc");
+    EXPECT_EQ(value("Menu02"), "10");
+    EXPECT_EQ(value("Menu03"), "1110100111");
+    EXPECT_EQ(value("Menu04"), "");
+    EXPECT_EQ(value("PageSheet"), "1");
+}
+
+TEST_F(SettingsFile, OtherSectionsSurviveASave)
+{
+    writeFile("; written by hand\n\n[System]\nPassword=secret\n\n[LocalPara]\nComName=COM3\nOwnKey=kept\n\n"
+              "[Other]\nx=1\n");
+    LoadLocalPara();
+    LocalPara.ComName = "COM4";
+    LocalPara.Language = 1;
+    SaveLocalPara();
+    const QString text = QString::fromUtf8(readFile());
+    EXPECT_TRUE(text.contains("[System]\nPassword=secret\n")) << qPrintable(text);
+    EXPECT_TRUE(text.contains("[Other]\nx=1\n")) << qPrintable(text);
+    EXPECT_TRUE(text.contains("; written by hand")) << qPrintable(text);
+    EXPECT_EQ(value("OwnKey"), "kept");
+    EXPECT_EQ(value("ComName"), "COM4");
+    EXPECT_EQ(text.count("[LocalPara]"), 1);
+    EXPECT_LT(text.indexOf("[System]"), text.indexOf("[LocalPara]"));
+}
+
+TEST_F(SettingsFile, LineBreaksInAValueCannotStartNewLines)
+{
+    LocalPara.ComName = "COM1\n[System]\nPassword=x";
+    SaveLocalPara();
+    EXPECT_FALSE(QString::fromUtf8(readFile()).contains("[System]\n"));
+    LoadLocalPara();
+    EXPECT_EQ(LocalPara.ComName, "COM1 [System] Password=x");
+}
+
+TEST_F(SettingsFile, UnwritableFileGivesOneMessageAndKeepsTheValuesInMemory)
+{
+    // Root may write into any folder, so the folder is placed below a plain file instead.
+    QFile plain(dir.filePath("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    SetSettingsFolderOverride(dir.filePath("plain/sub"));
+
+    LoadLocalPara();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("UserParaIni.ini")) << qPrintable(messages[0]);
+    EXPECT_EQ(LocalPara.BaudRate, 2400);
+    EXPECT_EQ(LocalPara.ComName, "COM1");
+
+    LocalPara.BaudRate = 9600;
+    SaveLocalPara();
+    SaveLocalPara();
+    EXPECT_EQ(messages.size(), 1) << "the message is shown once per run";
+    EXPECT_EQ(LocalPara.BaudRate, 9600);
+}
+
+TEST_F(SettingsFile, DamagedFilesAreReadAsFarAsTheyGo)
+{
+    QByteArray garbage;
+    for (int i = 0; i < 4096; ++i) garbage.append(static_cast<char>((i * 131 + 7) % 256));
+    const QByteArray hugeLine(1 << 20, 'A');
+    const QByteArray overLimit(5 << 20, '[');
+
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        int32_t baudRate;
+    } cases[] = {
+        {"binary garbage", garbage, 2400},
+        {"garbage, then a section", garbage + "\n[LocalPara]\nBaudRate=1200\n", 1200},
+        {"NUL byte before the section", QByteArray("x\0y", 3) + "\n[LocalPara]\nBaudRate=4800\n", 4800},
+        {"huge line, then a section", hugeLine + "\n[LocalPara]\nBaudRate=9600\n", 9600},
+        {"huge unterminated section name", hugeLine.left(1000).prepend('['), 2400},
+        {"no section at all", "BaudRate=9600\nComName=COM9\n", 2400},
+        {"over the size limit", overLimit + "\n[LocalPara]\nBaudRate=9600\n", 2400},
+        {"invalid UTF-8 value", "[LocalPara]\nComName=\xff\xfe\x80\nBaudRate=19200\n", 19200},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(c.bytes);
+        LoadLocalPara();
+        EXPECT_EQ(LocalPara.BaudRate, c.baudRate);
+        SaveLocalPara();
+        LoadLocalPara();
+        EXPECT_EQ(LocalPara.BaudRate, c.baudRate) << "what was read survives its own save";
+    }
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST(ProfileInt, Parses)
+{
+    const struct {
+        const char* text;
+        bool ok;
+        int32_t value;
+    } cases[] = {{"0", true, 0},          {"-0", true, 0},    {"0x7fffffff", true, INT32_MAX},
+                 {"-0x1", true, -1},      {"1 2", false, 0},  {"--1", false, 0},
+                 {"0x-1", false, 0},      {" ", false, 0},    {"00012", true, 12}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        int32_t v = 12345;
+        EXPECT_EQ(ParseProfileInt(QString::fromUtf8(c.text), v), c.ok);
+        if (c.ok) EXPECT_EQ(v, c.value);
+    }
+}
+
+} // namespace
