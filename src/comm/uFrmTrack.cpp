@@ -1,0 +1,281 @@
+#include "comm/uFrmTrack.h"
+
+#include "comm/uFrmCom.h"
+#include "model/UShareData.h"
+#include "model/uDataFunc.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
+
+namespace {
+
+constexpr int Margin = 8;
+constexpr int LabelHeight = 16;
+constexpr int ButtonWidth = 75;
+constexpr int ButtonHeight = 25;
+constexpr int ColumnWidth = 96;
+
+template <class T>
+T* makeChild(QWidget* parent, const char* name)
+{
+    T* w = new T(parent);
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+QPlainTextEdit* makeMemo(QWidget* parent, const char* name, bool horizontalBar)
+{
+    auto* memo = makeChild<QPlainTextEdit>(parent, name);
+    memo->setReadOnly(true);
+    memo->setUndoRedoEnabled(false);
+    memo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    if (horizontalBar) {
+        // One frame per line, however long: the bytes are read along the line.
+        memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+        memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    } else {
+        memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    }
+    return memo;
+}
+
+} // namespace
+
+TfrmTrack::TfrmTrack(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("frmTrack"));
+    setWindowTitle(QStringLiteral("Track"));
+
+    Label2 = makeChild<QLabel>(this, "Label2");
+    Label2->setText(QString::fromUtf8("发送"));
+    Memo1 = makeMemo(this, "Memo1", true);
+    Label3 = makeChild<QLabel>(this, "Label3");
+    Label3->setText(QString::fromUtf8("接收"));
+    Memo2 = makeMemo(this, "Memo2", true);
+    lbTxCnt = makeChild<QLabel>(this, "lbTxCnt");
+    lbTxCnt->setText(QStringLiteral("TX:"));
+    lbRxCnt = makeChild<QLabel>(this, "lbRxCnt");
+    lbRxCnt->setText(QStringLiteral("RX:"));
+    lbAckOk = makeChild<QLabel>(this, "lbAckOk");
+    lbAckOk->setText(QStringLiteral("lbAckOk"));
+    lbERate = makeChild<QLabel>(this, "lbERate");
+    lbERate->setText(QStringLiteral("lbERate"));
+    lbERate->installEventFilter(this);
+    lblMdbInfo = makeChild<QLabel>(this, "lblMdbInfo");
+    lblMdbInfo->setText(QStringLiteral("lblMdbInfo"));
+    btnPause = makeChild<QPushButton>(this, "btnPause");
+    btnPause->setText(QString::fromUtf8("暂停"));
+    btnClr = makeChild<QPushButton>(this, "btnClr");
+    btnClr->setText(QString::fromUtf8("清空"));
+    chkViewMdb = makeChild<QCheckBox>(this, "chkViewMdb");
+    chkViewMdb->setText(QStringLiteral("View Modbus TX"));
+    grpVMdb = makeChild<QGroupBox>(this, "grpVMdb");
+    grpVMdb->setTitle(QStringLiteral("Modbus"));
+    mmoTrack = makeMemo(grpVMdb, "mmoTrack", false);
+    grpVMdb->setVisible(false);
+
+    runningCaption_ = QString::fromUtf8("暂停");
+    pausedCaption_ = QString::fromUtf8("恢复");
+
+    connect(btnPause, &QPushButton::clicked, this, [this] { btnPauseClick(); });
+    connect(btnClr, &QPushButton::clicked, this, [this] { btnClrClick(); });
+    connect(chkViewMdb, &QCheckBox::toggled, this, [this] { chkViewMdbClick(); });
+
+    resize(640, 480);
+    FormResize();
+    SetLinkTraceHooks(this);
+}
+
+TfrmTrack::~TfrmTrack()
+{
+    if (&LinkTrace() == static_cast<TLinkTraceHooks*>(this)) SetLinkTraceHooks(nullptr);
+}
+
+QString TfrmTrack::HexText(const uint8_t* bytes, int count)
+{
+    if (!bytes || count <= 0) return {};
+    QString line;
+    line.reserve(count * 3);
+    static const char digits[] = "0123456789ABCDEF";
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) line += QLatin1Char(' ');
+        line += QLatin1Char(digits[bytes[i] >> 4]);
+        line += QLatin1Char(digits[bytes[i] & 0x0F]);
+    }
+    return line;
+}
+
+void TfrmTrack::addLine(QPlainTextEdit* memo, int& lines, const QString& text)
+{
+    // Appended through a cursor rather than appendPlainText, which drops empty lines at the
+    // top of an empty list; every frame and chunk is one line.
+    QScrollBar* bar = memo->verticalScrollBar();
+    const bool following = bar->value() >= bar->maximum();
+    QTextCursor cursor(memo->document());
+    cursor.movePosition(QTextCursor::End);
+    if (lines > 0) cursor.insertBlock();
+    cursor.insertText(text);
+    if (following) bar->setValue(bar->maximum());
+    ++lines;
+    // Emptied whole rather than trimmed: trimming the top of a long list on every frame
+    // costs more than the list is worth.
+    if (lines > MaxLines) clearMemo(memo, lines);
+}
+
+void TfrmTrack::clearMemo(QPlainTextEdit* memo, int& lines)
+{
+    memo->clear();
+    lines = 0;
+}
+
+void TfrmTrack::TraceTx(const uint8_t* bytes, int count)
+{
+    addLine(Memo1, memo1Lines_, HexText(bytes, count));
+
+    QString info = QStringLiteral("idxCyc: %1").arg(int(LinkState.PollStep));
+    for (int slot = 1; slot <= 9; ++slot)
+        info += QStringLiteral(";  Ord%1: %2").arg(slot, 2, 10, QLatin1Char('0')).arg(ReqSlot[slot].Counter);
+    lblMdbInfo->setText(info);
+
+    // The request the frame carries, as the codec holds it while it is outstanding.
+    if (FrmCom && FrmCom->Modbus) {
+        const QString func = QStringLiteral("%1").arg(FrmCom->Modbus->ReqFunc, 2, 16, QLatin1Char('0')).toUpper();
+        addLine(mmoTrack, trackLines_,
+                QStringLiteral("Func:%1; Addr:%2").arg(func).arg(FrmCom->Modbus->ReqStartReg));
+    }
+}
+
+void TfrmTrack::TraceRx(const uint8_t* bytes, int count)
+{
+    addLine(Memo2, memo2Lines_, HexText(bytes, count));
+}
+
+void TfrmTrack::ShowCounters()
+{
+    lbTxCnt->setText(QStringLiteral("Tx: %1").arg(CommDebug.TxCount));
+    lbRxCnt->setText(QStringLiteral("Rx: %1").arg(CommDebug.RxCount));
+    lbAckOk->setText(QStringLiteral("ACK: %1").arg(CommDebug.AckCount));
+    lbERate->setText(QStringLiteral("ErrRate: %1%").arg(CommDebug.ErrRate, 0, 'f', 1));
+}
+
+void TfrmTrack::FormShow()
+{
+    setWindowTitle(LangText("Track", "通讯跟踪"));
+    Label2->setText(LangText("Send", "发送"));
+    Label3->setText(LangText("Accept", "接收"));
+    runningCaption_ = LangText("Stop", "暂停");
+    pausedCaption_ = LangText("Start", "恢复");
+    btnClr->setText(LangText("Clear", "清空"));
+    // The button offers to stop even when the link was left paused; pressing it resumes.
+    btnPause->setText(runningCaption_);
+}
+
+void TfrmTrack::FormResize()
+{
+    const int w = width();
+    const int memoWidth = w <= 400 ? 300 : w - 130;
+    const int column = w <= 400 ? 400 : w - 100;
+
+    int y = Margin + LabelHeight + 2;
+    btnPause->setGeometry(column, y, ButtonWidth, ButtonHeight);
+    btnClr->setGeometry(column, y + ButtonHeight + 6, ButtonWidth, ButtonHeight);
+    y += 2 * ButtonHeight + 18;
+    for (QLabel* label : {lbTxCnt, lbRxCnt, lbAckOk, lbERate}) {
+        label->setGeometry(column, y, ColumnWidth, LabelHeight + 2);
+        y += LabelHeight + 6;
+    }
+    chkViewMdb->setGeometry(column, y + 4, ColumnWidth, 22);
+
+    Memo1->resize(memoWidth, Memo1->height());
+    Memo2->resize(memoWidth, Memo2->height());
+    layoutRows();
+}
+
+// The rows from top to bottom: sent list, received list, the request list when shown, and the
+// poll line at the bottom. Only the heights are worked out here; the widths follow FormResize.
+void TfrmTrack::layoutRows()
+{
+    const int memoWidth = Memo1->width();
+    const int bottom = height() - Margin - LabelHeight;
+    lblMdbInfo->setGeometry(Margin, bottom, qMax(0, width() - 2 * Margin), LabelHeight);
+
+    int listsBottom = bottom - 4;
+    if (!grpVMdb->isHidden()) {
+        const int groupHeight = qMax(90, (listsBottom - Margin) / 4);
+        listsBottom -= groupHeight + 4;
+        grpVMdb->setGeometry(Margin, listsBottom + 4, memoWidth, groupHeight);
+        mmoTrack->setGeometry(6, 18, qMax(0, memoWidth - 12), qMax(0, groupHeight - 24));
+    }
+    const int top = Margin;
+    const int memoHeight = qMax(20, (listsBottom - top - 2 * (LabelHeight + 2)) / 2);
+    Label2->setGeometry(Margin, top, memoWidth, LabelHeight);
+    Memo1->setGeometry(Margin, top + LabelHeight + 2, memoWidth, memoHeight);
+    const int second = Memo1->geometry().bottom() + 1;
+    Label3->setGeometry(Margin, second, memoWidth, LabelHeight);
+    Memo2->setGeometry(Margin, second + LabelHeight + 2, memoWidth, memoHeight);
+}
+
+void TfrmTrack::btnPauseClick()
+{
+    if (LinkState.CommPaused) {
+        LinkState.CommPaused = false;
+        btnPause->setText(runningCaption_);
+    } else {
+        LinkState.CommPaused = true;
+        btnPause->setText(pausedCaption_);
+    }
+}
+
+void TfrmTrack::btnClrClick()
+{
+    clearMemo(Memo1, memo1Lines_);
+    clearMemo(Memo2, memo2Lines_);
+    CommDebug.TxCount = 0;
+    CommDebug.RxCount = 0;
+    CommDebug.AckCount = 0;
+    CommDebug.ErrRate = 0;
+}
+
+void TfrmTrack::lbERateDblClick()
+{
+    CommDebug.TxCount = 0;
+    CommDebug.RxCount = 0;
+    CommDebug.AckCount = 0;
+    CommDebug.ErrRate = 0;
+}
+
+void TfrmTrack::chkViewMdbClick()
+{
+    grpVMdb->setVisible(chkViewMdb->isChecked());
+    layoutRows();
+}
+
+void TfrmTrack::showEvent(QShowEvent* event)
+{
+    // Spontaneous shows (restoring from the task bar) are not the form being shown.
+    if (!event->spontaneous()) FormShow();
+    QWidget::showEvent(event);
+}
+
+void TfrmTrack::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+bool TfrmTrack::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == lbERate && event->type() == QEvent::MouseButtonDblClick) {
+        lbERateDblClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,167 @@
+// The link form itself: what its creation sets, how port names map to devices, and the
+// whole path from Timer1 to the line and back over a pseudo-terminal.
+#include "comm/uFrmCom.h"
+#include "model/UShareData.h"
+#include "support/TestSupport.h"
+#include "test_comm_pty.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class LinkForm : public ::testing::Test {
+protected:
+    void SetUp() override { ResetAll(); }
+};
+
+TEST_F(LinkForm, CreationForTheModbusProtocolSetsTheCabinetLine)
+{
+    LinkState.CommPaused = true;
+    TFrmCom form;
+    EXPECT_EQ(FrmCom, &form);
+    EXPECT_EQ(form.objectName(), QStringLiteral("FrmCom"));
+    EXPECT_EQ(LinkState.ActiveProtocol, 0);
+    EXPECT_FALSE(LinkState.CommPaused);
+    EXPECT_EQ(form.Comm1.CommName(), QStringLiteral("COM1"));
+    EXPECT_EQ(form.Comm1.BaudRate(), 2400u);
+    EXPECT_EQ(form.Comm1.ReadIntervalTimeout(), 200u);
+    EXPECT_FALSE(form.Comm1.Inx_XonXoffFlow());
+    EXPECT_FALSE(form.Comm1.Outx_XonXoffFlow());
+    EXPECT_EQ(form.Comm1.StopBits(), TStopBits::_2);
+    EXPECT_FALSE(form.PortOpen());
+    EXPECT_TRUE(form.Timer1.isActive());
+    EXPECT_EQ(form.Timer1.interval(), 100);
+    ASSERT_TRUE(form.Modbus);
+    ASSERT_TRUE(form.Ydt);
+    EXPECT_EQ(form.Modbus->TxBuf, TxBuf);
+}
+
+TEST_F(LinkForm, CreationForAnotherProtocolKeepsTheFormsLine)
+{
+    for (int protocol : {1, 2, -1}) {
+        SCOPED_TRACE(protocol);
+        LocalPara.curProtocol = protocol;
+        TFrmCom form;
+        EXPECT_EQ(LinkState.ActiveProtocol, protocol);
+        EXPECT_TRUE(form.Comm1.Inx_XonXoffFlow());
+        EXPECT_TRUE(form.Comm1.Outx_XonXoffFlow());
+        EXPECT_EQ(form.Comm1.StopBits(), TStopBits::_1);
+    }
+}
+
+TEST_F(LinkForm, TheGlobalFormIsClearedWhenItGoes)
+{
+    auto form = std::make_unique<TFrmCom>();
+    EXPECT_EQ(FrmCom, form.get());
+    form.reset();
+    EXPECT_EQ(FrmCom, nullptr);
+}
+
+TEST_F(LinkForm, PortNamesMapToDevices)
+{
+    struct Case {
+        const char* name;
+        const char* device;
+    };
+#ifdef Q_OS_WIN
+    const Case cases[] = {{"COM1", "COM1"}, {"COM9", "COM9"}, {"COM10", "\\\\.\\COM10"}, {"COMx", "COM1"}};
+#else
+    const Case cases[] = {
+        {"COM1", "/dev/ttyS0"},
+        {"COM4", "/dev/ttyS3"},
+        {"COM12", "/dev/ttyS11"},
+        {"/dev/ttyUSB0", "/dev/ttyUSB0"},
+        {"ttyUSB0", "ttyUSB0"},
+        {"/dev/pts/7", "/dev/pts/7"},
+        {"/tmp/zyr/cabinet", "/tmp/zyr/cabinet"},
+        {"COM0", "COM0"},
+        {"COMx", "COMx"},
+        {"COM+3", "COM+3"},
+    };
+#endif
+    for (const Case& c : cases) EXPECT_EQ(TFrmCom::DeviceName(c.name), QString::fromUtf8(c.device)) << c.name;
+}
+
+TEST_F(LinkForm, OpenPortUsesTheSettingsAndReportsFailures)
+{
+    TestPty pty;
+    ASSERT_TRUE(pty.ok());
+    TFrmCom form;
+    LocalPara.ComName = pty.slavePath();
+    LocalPara.BaudRate = 9600;
+    form.OpenPort();
+    ASSERT_TRUE(form.PortOpen());
+    EXPECT_EQ(form.Comm1.CommName(), pty.slavePath());
+    EXPECT_EQ(form.Comm1.BaudRate(), 9600u);
+    form.OpenPort(); // an open port is closed and opened again
+    EXPECT_TRUE(form.PortOpen());
+    form.ClosePort();
+    EXPECT_FALSE(form.PortOpen());
+    form.ClosePort();
+    EXPECT_FALSE(form.PortOpen());
+
+    form.OpenPort();
+    LocalPara.ComName = QStringLiteral("ttyZyrNoSuchAdapter9");
+    try {
+        form.OpenPort();
+        FAIL() << "opened a missing device";
+    } catch (const ECommsError& e) {
+        EXPECT_STREQ(e.what(), "Error opening serial port");
+    }
+    EXPECT_FALSE(form.PortOpen());
+}
+
+TEST_F(LinkForm, AFrameGoesOutOnTheLineAndTheReplyComesBackAccepted)
+{
+    TestPty pty;
+    ASSERT_TRUE(pty.ok());
+    TFrmCom form;
+    form.Timer1.stop(); // the test is the clock
+    LocalPara.ComName = pty.slavePath();
+    form.OpenPort();
+    ASSERT_TRUE(form.PortOpen());
+
+    form.Timer1Timer(); // builds poll step 1
+    form.Timer1Timer(); // sends it
+    const QByteArray request = pty.receive(8);
+    EXPECT_EQ(request, QByteArray::fromHex("01047530002cebd4"));
+
+    std::vector<uint8_t> body{0x01, 0x04, 88};
+    for (int i = 0; i < 44; ++i) {
+        body.push_back(0x00);
+        body.push_back(uint8_t(i));
+    }
+    const std::vector<uint8_t> reply = WithCrc(body);
+    ASSERT_TRUE(pty.send(QByteArray(reinterpret_cast<const char*>(reply.data()), int(reply.size()))));
+    ASSERT_TRUE(QTest::qWaitFor([] { return CommDebug.AckCount == 1; }, WaitMs));
+    EXPECT_EQ(CommDebug.RxCount, 1);
+    EXPECT_TRUE(LinkState.ReplyAccepted);
+
+    form.Timer1Timer(); // ends the wait and builds step 2
+    form.Timer1Timer();
+    const std::vector<uint8_t> step2 = WithCrc(HexBytes("01 04 75 6C 00 1F"));
+    EXPECT_EQ(pty.receive(8), QByteArray(reinterpret_cast<const char*>(step2.data()), 8));
+}
+
+TEST_F(LinkForm, AVanishedAdapterShowsThePortClosedAndTheLinkWaits)
+{
+    TestPty pty;
+    ASSERT_TRUE(pty.ok());
+    TFrmCom form;
+    form.Timer1.stop();
+    LocalPara.ComName = pty.slavePath();
+    form.OpenPort();
+    form.Timer1Timer();
+    form.Timer1Timer();
+    ASSERT_EQ(CommDebug.TxCount, 1);
+    pty.closeMaster();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form.PortOpen(); }, WaitMs));
+    for (int i = 0; i < 40; ++i) form.Timer1Timer();
+    EXPECT_EQ(CommDebug.TxCount, 1); // nothing more is sent
+    EXPECT_TRUE(LinkState.ReqOutstanding); // and the request waits for the port
+    EXPECT_DOUBLE_EQ(CommDebug.ErrRate, 100.0);
+}
+
+} // namespace
