@@ -97,6 +97,8 @@ TEST_F(MainWindowTest, ModulePageRefreshOverridesSlotTwo)
     TFrmMain& w = window();
     w.PageControl1->setCurrentWidget(w.TabSheet2);
     w.lstMd->setCurrentRow(5);
+    ASSERT_EQ(ReqSlot[2].StartReg, 30101 + 50 * 5); // the choice itself asked for module 6
+    ReqSlot[2].Pending = 0;
     const auto queued = runOneMinute(*this, w, [this] { period(); });
     for (int s = 0; s <= 60; ++s) {
         const bool module = s % 5 == 0;

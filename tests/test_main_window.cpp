@@ -7,6 +7,8 @@
 #include "model/uDataFunc.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>

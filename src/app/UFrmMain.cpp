@@ -4,6 +4,7 @@
 #include "app/uLocalPara.h"
 #include "app/uMainGrids.h"
 #include "comm/uFrmCom.h"
+#include "comm/uFrmTrack.h"
 #include "model/UShareData.h"
 
 #include <QApplication>
@@ -132,6 +133,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), linkHooks_(std::make_
 TFrmMain::~TFrmMain()
 {
     if (tmr1) tmr1->stop();
+    if (ownsTrackWindow_) delete TrackWindow.data();
     qApp->removeEventFilter(aplctnvnts1);
     SetModuleStoredHandler(nullptr, nullptr);
     SetLinkMainHooks(nullptr);

@@ -9,6 +9,7 @@
 
 #include <QIcon>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <cstdint>
 #include <functional>
@@ -31,6 +32,7 @@ class QTimer;
 class QToolButton;
 class QWidget;
 class TFrmMain;
+class TfrmTrack;
 
 // Counters the link sets after each frame sent (3) and each receive event (2); the LEDs stay
 // lit while they are above 0.
@@ -215,6 +217,9 @@ public:
     QTimer* tmr1 = nullptr;
     TApplicationEvents* aplctnvnts1 = nullptr;
 
+    // The trace window; made on first use when the start-up code has not made it.
+    QPointer<TfrmTrack> TrackWindow;
+
     // Run before the settings are written when the window closes (the start-up code uses it
     // to keep the settings file's own port when this run was pointed at another one).
     std::function<void()> BeforeSave;
@@ -249,5 +254,5 @@ private:
     class LinkHooks;
     std::unique_ptr<LinkHooks> linkHooks_;
     bool buildingModuleList_ = false;
-    bool shownOnce_ = false;
+    bool ownsTrackWindow_ = false;
 };

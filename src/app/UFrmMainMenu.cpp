@@ -2,16 +2,10 @@
 // button and the windows the main window opens.
 #include "app/UFrmMain.h"
 
-#if __has_include("app/UFrmCommInterface.h")
 #include "app/UFrmCommInterface.h"
-#define HAVE_PORT_DIALOG 1
-#endif
 #include "app/uUiSeam.h"
 #include "comm/uFrmCom.h"
-#if __has_include("comm/uFrmTrack.h")
 #include "comm/uFrmTrack.h"
-#define HAVE_TRACK 1
-#endif
 #include "model/UShareData.h"
 
 #include <QAction>
@@ -76,22 +70,21 @@ void TFrmMain::spbComLinkClick()
 
 void TFrmMain::openPortDialog()
 {
-#ifdef HAVE_PORT_DIALOG
     auto* dlg = new TFrmCommInterface(this);
     const int result = ExecModal(dlg);
     delete dlg;
     if (PortDialogDone) PortDialogDone(result == QDialog::Accepted);
-#endif
 }
 
 void TFrmMain::showTrack()
 {
-#ifdef HAVE_TRACK
-    if (!frmTrack) return;
-    frmTrack->show();
-    frmTrack->raise();
-    frmTrack->activateWindow();
-#endif
+    if (!TrackWindow) {
+        TrackWindow = new TfrmTrack;
+        ownsTrackWindow_ = true;
+    }
+    TrackWindow->show();
+    TrackWindow->raise();
+    TrackWindow->activateWindow();
 }
 
 void TFrmMain::lblCommNameClick() { openPortDialog(); }

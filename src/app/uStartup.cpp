@@ -6,14 +6,8 @@
 #include "app/uMainGrids.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
-#if __has_include("app/UFrmCommInterface.h")
 #include "app/UFrmCommInterface.h"
-#define HAVE_PORT_DIALOG 1
-#endif
-#if __has_include("comm/uFrmTrack.h")
 #include "comm/uFrmTrack.h"
-#define HAVE_TRACK 1
-#endif
 
 #include <QApplication>
 #include <QPixmap>
@@ -32,7 +26,7 @@ TStartup::~TStartup()
     // The reverse of the creation order: the link form first, so that nothing reaches a
     // window that is gone.
     delete com_;
-    delete track_;
+    delete track_.data();
     delete main_; // owns the port dialog instance
     if (demo_) demo_->Stop();
 }
@@ -56,14 +50,12 @@ bool TStartup::CreateWindows(QString& error)
     connect(main_, &TFrmMain::viewRefreshed, this, &TStartup::onViewRefreshed);
     applyOverrides();
 
-#ifdef HAVE_PORT_DIALOG
     portDialog_ = new TFrmCommInterface(main_); // never shown; the menu makes its own
     created_.append(portDialog_);
-#endif
-#ifdef HAVE_TRACK
-    track_ = new TfrmTrack;
-    created_.append(track_);
-#endif
+    auto* track = new TfrmTrack; // hidden until the operator asks for it
+    track_ = track;
+    created_.append(track);
+    main_->TrackWindow = track;
     com_ = new TFrmCom; // takes curProtocol as the link's active protocol
     created_.append(com_);
     return true;

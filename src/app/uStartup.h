@@ -49,7 +49,7 @@ private:
     std::unique_ptr<TDemoCabinet> demo_;
     TFrmMain* main_ = nullptr;
     QWidget* portDialog_ = nullptr;
-    QWidget* track_ = nullptr;
+    QPointer<QWidget> track_;
     TFrmCom* com_ = nullptr;
     QList<QObject*> created_;
     QElapsedTimer sinceStart_;
