@@ -61,7 +61,10 @@ void TFrmMain::showLinkState()
 {
     const QString text = LocalPara.ComName + QLatin1Char('\n') + QString::number(LocalPara.BaudRate) +
                          QStringLiteral(" bps\nProtocol:") + QString::number(LocalPara.curProtocol);
-    if (lblCommName->text() != text) lblCommName->setText(text);
+    if (lblCommName->text() != text) {
+        lblCommName->setText(text);
+        lblCommName->setToolTip(lblCommName->isElided() ? text : QString());
+    }
     // The glyph is replaced only when the port state changes.
     if (portOpen()) {
         if (spbComLink->toolTip() != QLatin1String("Trun Off")) {

@@ -1,5 +1,6 @@
 #include "app/uMainWidgets.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
@@ -76,6 +77,36 @@ void TClickLabel::mouseDoubleClickEvent(QMouseEvent* event)
 {
     Q_EMIT doubleClicked();
     QLabel::mouseDoubleClickEvent(event);
+}
+
+bool TClickLabel::isElided() const
+{
+    const QFontMetrics fm(font());
+    const int room = contentsRect().width();
+    for (const QString& line : text().split(QLatin1Char('\n')))
+        if (fm.horizontalAdvance(line) > room) return true;
+    return false;
+}
+
+void TClickLabel::paintEvent(QPaintEvent* event)
+{
+    if (!isElided()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter p(this);
+    p.setFont(font());
+    p.setPen(palette().color(QPalette::WindowText));
+    const QFontMetrics fm(font());
+    const QRect r = contentsRect();
+    QStringList lines = text().split(QLatin1Char('\n'));
+    for (QString& line : lines) line = fm.elidedText(line, Qt::ElideMiddle, r.width());
+    const int h = fm.lineSpacing() * lines.size();
+    int y = r.top() + (alignment() & Qt::AlignTop ? 0 : (r.height() - h) / 2);
+    for (const QString& line : lines) {
+        p.drawText(QRect(r.left(), y, r.width(), fm.lineSpacing()), int(Qt::AlignLeft | Qt::AlignVCenter), line);
+        y += fm.lineSpacing();
+    }
 }
 
 TRadioGroup::TRadioGroup(const QStringList& items, QWidget* parent) : QGroupBox(parent)

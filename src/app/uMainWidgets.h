@@ -29,11 +29,15 @@ private:
     bool lit_ = true; // so that the first setLit(false) draws
 };
 
-// A label that reports single and double clicks.
+// A label that reports single and double clicks. A line too long for the label is drawn
+// shortened in the middle (a long device path keeps its start and its end), and the whole
+// text is shown as the label's tip.
 class TClickLabel : public QLabel {
     Q_OBJECT
 public:
     using QLabel::QLabel;
+    // True when some line does not fit and is drawn shortened.
+    bool isElided() const;
 
 Q_SIGNALS:
     void clicked();
@@ -42,6 +46,7 @@ Q_SIGNALS:
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // A group of radio buttons laid out side by side, addressed by item index.
