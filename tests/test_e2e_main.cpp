@@ -20,6 +20,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -119,6 +120,17 @@ TEST_F(EndToEndTest, MainWindowShowsTheSimulatedCabinet)
     EXPECT_EQ(w->edtSysState->text(), StateText(4));
     EXPECT_EQ(w->edtSysState->text(), "Online");
     EXPECT_GT(CommDebug.AckCount, 0);
+
+    // The link button closes the line; pressed again it opens it and polling goes on.
+    w->spbComLinkClick();
+    EXPECT_FALSE(FrmCom->PortOpen());
+    w->tmr1Timer();
+    EXPECT_EQ(w->spbComLink->toolTip(), "Trun On");
+    w->spbComLinkClick();
+    EXPECT_TRUE(FrmCom->PortOpen());
+    EXPECT_FALSE(LinkState.CommPaused);
+    w->tmr1Timer();
+    EXPECT_EQ(w->spbComLink->toolTip(), "Trun Off");
 
     w->close(); // closes the port and saves the settings
     EXPECT_FALSE(FrmCom->PortOpen());

@@ -5,9 +5,11 @@
 #include "app/uLocalPara.h"
 #include "app/uStartup.h"
 #include "comm/uFrmCom.h"
+#include "comm/uFrmTrack.h"
 #include "model/UShareData.h"
 #include "support/TestSupport.h"
 
+#include <QDialog>
 #include <QFile>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -212,6 +214,75 @@ TEST(CmdLine, NoOptionChangesNothing)
     EXPECT_EQ(o.Baud, 19200);
     for (const char* opt : {"--port", "--baud", "--connect", "--demo", "--quit-after", "--screenshot"})
         EXPECT_TRUE(o.HelpText.contains(QLatin1String(opt))) << opt;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(StartupTest, PortDialogFromTheMenuAndTheLabelDecidesWhichPortIsSaved)
+{
+    writeSettings("[LocalPara]\nComName=COM3\n");
+    TStartup s(options({"--port", "/dev/ttyUSB7"}));
+    QString error;
+    ASSERT_TRUE(s.CreateWindows(error));
+    s.Main()->tmr1->stop();
+    QStringList opened;
+    int answer = QDialog::Rejected;
+    SetModalHandler([&](QDialog* d) {
+        opened << QString::fromLatin1(d->metaObject()->className());
+        return answer;
+    });
+    s.Main()->mni1001->trigger(); // cancelled: the run keeps its own port
+    EXPECT_EQ(opened, QStringList{"TFrmCommInterface"});
+    EXPECT_TRUE(s.PortOverridden());
+    answer = QDialog::Accepted;
+    s.Main()->lblCommNameClick(); // confirmed: the operator's choice is the file's from now on
+    EXPECT_EQ(opened.size(), 2);
+    EXPECT_FALSE(s.PortOverridden());
+    SetModalHandler(nullptr);
+}
+
+TEST_F(StartupTest, TraceWindowOpensFromTheMenuAndTheLeds)
+{
+    TStartup s(options());
+    QString error;
+    ASSERT_TRUE(s.CreateWindows(error));
+    TFrmMain* w = s.Main();
+    w->tmr1->stop();
+    QWidget* track = s.Created().at(2)->isWidgetType() ? static_cast<QWidget*>(s.Created().at(2)) : nullptr;
+    ASSERT_NE(track, nullptr);
+    EXPECT_FALSE(track->isVisible());
+    w->iLedRx->doubleClicked();
+    EXPECT_TRUE(track->isVisible());
+    track->hide();
+    w->mni4002->trigger();
+    EXPECT_TRUE(track->isVisible());
+    EXPECT_EQ(static_cast<QWidget*>(w->TrackWindow.data()), track);
+    bool finished = false;
+    QObject::connect(&s, &TStartup::finished, [&finished] { finished = true; });
+    w->mni1002->trigger(); // Exit
+    EXPECT_TRUE(finished);
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(StartupTest, ALongPortNameIsShortenedOnTheLabelButShownWhole)
+{
+    const QString path = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    TStartup s(options({"--port", path}));
+    QString error;
+    ASSERT_TRUE(s.CreateWindows(error));
+    TFrmMain* w = s.Main();
+    w->tmr1->stop();
+    w->show();
+    w->tmr1Timer();
+    EXPECT_TRUE(w->lblCommName->text().startsWith(path + "\n"));
+    EXPECT_TRUE(w->lblCommName->isElided());
+    EXPECT_EQ(w->lblCommName->toolTip(), w->lblCommName->text());
+    LocalPara.ComName = "COM1";
+    w->tmr1Timer();
+    EXPECT_FALSE(w->lblCommName->isElided());
+    EXPECT_TRUE(w->lblCommName->toolTip().isEmpty());
 }
 
 } // namespace
