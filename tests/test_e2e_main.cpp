@@ -20,9 +20,9 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QToolButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -30,17 +30,15 @@ namespace {
 
 // cabinet-sim on a pseudo-terminal of its own, stopped when the test ends.
 class SimulatedCabinet {
-public:
-    bool start(const QString& link, const QStringList& extra = {})
-    {
+  public:
+    bool start(const QString& link, const QStringList& extra = {}) {
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(QStringLiteral(ZYR_CABINET_SIM),
                        QStringList{"--pty", link, "--baud", "19200", "--no-drift"} + extra);
         if (!process_.waitForStarted(10000)) return false;
         return QTest::qWaitFor([&] { return QFileInfo::exists(link); }, 10000);
     }
-    ~SimulatedCabinet()
-    {
+    ~SimulatedCabinet() {
         if (process_.state() == QProcess::NotRunning) return;
         process_.terminate();
         if (!process_.waitForFinished(5000)) {
@@ -49,36 +47,33 @@ public:
         }
     }
 
-private:
+  private:
     QProcess process_;
 };
 
 class EndToEndTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ResetAll();
         ASSERT_TRUE(dir_.isValid());
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         SetSettingsFolderOverride(QString());
         SetMessageBoxHandler(nullptr);
     }
     QTemporaryDir dir_;
 };
 
-TEST_F(EndToEndTest, MainWindowShowsTheSimulatedCabinet)
-{
+TEST_F(EndToEndTest, MainWindowShowsTheSimulatedCabinet) {
     const QString link = dir_.filePath("ttyZYR");
     SimulatedCabinet sim;
     ASSERT_TRUE(sim.start(link));
 
     TCmdLine options;
     QString error;
-    ASSERT_TRUE(ParseCmdLine({"zyrtool", "--settings-dir", dir_.path(), "--port", link, "--baud", "19200",
-                              "--connect"},
-                             options, error))
+    ASSERT_TRUE(ParseCmdLine(
+        {"zyrtool", "--settings-dir", dir_.path(), "--port", link, "--baud", "19200", "--connect"}, options,
+        error))
         << error.toStdString();
     QString shown;
     SetMessageBoxHandler([&shown](const TMessageBoxRequest& r) {
@@ -102,17 +97,18 @@ TEST_F(EndToEndTest, MainWindowShowsTheSimulatedCabinet)
         },
         20000);
     ASSERT_TRUE(arrived) << "AC " << CellText(w->sgrdUPS_AC, 1, 1).toStdString() << " version "
-                         << w->edtUpsVer->text().toStdString()
-                         << " state " << w->edtSysState->text().toStdString();
+                         << w->edtUpsVer->text().toStdString() << " state "
+                         << w->edtSysState->text().toStdString();
 
     // The simulator's values, as its register image holds them for address 1.
     struct CellCase {
         QTableWidget* grid;
         int col, row;
         const char* text;
-    } cells[] = {{w->sgrdUPS_AC, 2, 1, "229.7"}, {w->sgrdUPS_AC, 3, 1, "230.6"}, {w->sgrdUPS_AC, 1, 3, "50.0"},
-                 {w->sgrdUPS_AC, 1, 7, "50.0"},  {w->sgrdUPS_DC, 1, 1, "272.0"}, {w->sgrdUPS_DC, 2, 1, "271.6"},
-                 {w->sgrdUPS_DC, 1, 5, "45.0"},  {w->sgrdUPS_DC, 1, 6, "25.1"},  {w->sgrdUPS_DC, 1, 7, "30.5"}};
+    } cells[] = {
+        {w->sgrdUPS_AC, 2, 1, "229.7"}, {w->sgrdUPS_AC, 3, 1, "230.6"}, {w->sgrdUPS_AC, 1, 3, "50.0"},
+        {w->sgrdUPS_AC, 1, 7, "50.0"},  {w->sgrdUPS_DC, 1, 1, "272.0"}, {w->sgrdUPS_DC, 2, 1, "271.6"},
+        {w->sgrdUPS_DC, 1, 5, "45.0"},  {w->sgrdUPS_DC, 1, 6, "25.1"},  {w->sgrdUPS_DC, 1, 7, "30.5"}};
     for (const CellCase& c : cells)
         EXPECT_EQ(CellText(c.grid, c.col, c.row), QString::fromLatin1(c.text))
             << c.grid->objectName().toStdString() << " " << c.col << "," << c.row;
@@ -144,8 +140,7 @@ struct Shot {
 
 class ProgramTest : public ::testing::TestWithParam<Shot> {};
 
-TEST_P(ProgramTest, DemoRunWritesItsPictureAndKeepsTheSettingsFilesPort)
-{
+TEST_P(ProgramTest, DemoRunWritesItsPictureAndKeepsTheSettingsFilesPort) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     {
@@ -185,8 +180,7 @@ TEST_P(ProgramTest, DemoRunWritesItsPictureAndKeepsTheSettingsFilesPort)
 INSTANTIATE_TEST_SUITE_P(Languages, ProgramTest, ::testing::Values(Shot{"English", 0}, Shot{"Chinese", 1}),
                          [](const ::testing::TestParamInfo<Shot>& i) { return std::string(i.param.name); });
 
-TEST(Program, HelpListsTheOptions)
-{
+TEST(Program, HelpListsTheOptions) {
     QProcess tool;
     tool.start(QStringLiteral(ZYR_BINARY_DIR "/zyrtool"), {"-platform", "offscreen", "--help"});
     ASSERT_TRUE(tool.waitForFinished(60000));

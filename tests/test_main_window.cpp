@@ -7,10 +7,10 @@
 #include "model/uDataFunc.h"
 
 #include <QAction>
-#include <QCoreApplication>
-#include <QEvent>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -22,15 +22,13 @@
 
 namespace {
 
-template <class T> T* find(TFrmMain& w, const char* name)
-{
+template <class T> T* find(TFrmMain& w, const char* name) {
     T* c = w.findChild<T*>(QString::fromLatin1(name));
     EXPECT_NE(c, nullptr) << name;
     return c;
 }
 
-TEST_F(MainWindowTest, StartsAtAddressOneModuleOneOnTheSystemPage)
-{
+TEST_F(MainWindowTest, StartsAtAddressOneModuleOneOnTheSystemPage) {
     writeSettings("Language=0\n");
     TFrmMain& w = window();
     EXPECT_EQ(w.DevAddr, 1);
@@ -51,29 +49,81 @@ TEST_F(MainWindowTest, StartsAtAddressOneModuleOneOnTheSystemPage)
     EXPECT_EQ(find<QTimer>(w, "tmr1")->interval(), 100);
 }
 
-TEST_F(MainWindowTest, EveryNamedComponentExists)
-{
+TEST_F(MainWindowTest, EveryNamedComponentExists) {
     TFrmMain& w = window();
-    const char* names[] = {"iLedTx", "iLedRx", "lblErrRate", "lbDevID", "cbbSelectZYR", "grpUpsVer", "edtUpsVer",
-                           "pnlVer", "rgLanguage", "spbComLink", "pnlComm", "lblCommName", "TabSheet1",
-                           "sgrdUPS_AC", "sgrdUPS_DC", "edtSysState", "grp1", "mdtCmmStaH", "mdtCmmStaL",
-                           "mdtInvStaH", "mdtInvStaL", "mdtSysSta", "mdtCmmAlmH", "mdtCmmAlmL", "mdtInvAlmH",
-                           "mdtInvAlmL", "mdtSysAlm", "btnZyrCode", "grpTypeInfo", "edtTypeInfo", "edtMdRate",
-                           "btnRead", "TabSheet2", "lbModuleIdx", "chkMdSta", "lstMd", "edtMdState", "sgrdModule",
-                           "grp2", "mdt_MdCMMStatusH", "mdt_MdCMMStatusL", "mdt_MdINVStatusH", "mdt_MdINVStatusL",
-                           "mdt_MdCMMAlarmH", "mdt_MdCMMAlarmL", "mdt_MdINVAlarmH", "mdt_MdINVAlarmL",
-                           "btnMdCode", "grp3", "edtErrRate", "edtSend", "edtAcpt", "edtAckOk", "btnReCnt",
-                           "btnViewMDBuff", "lblTest01", "MainMenu1", "mni1000", "mni2000", "mni3000", "mni4000",
+    const char* names[] = {"iLedTx",
+                           "iLedRx",
+                           "lblErrRate",
+                           "lbDevID",
+                           "cbbSelectZYR",
+                           "grpUpsVer",
+                           "edtUpsVer",
+                           "pnlVer",
+                           "rgLanguage",
+                           "spbComLink",
+                           "pnlComm",
+                           "lblCommName",
+                           "TabSheet1",
+                           "sgrdUPS_AC",
+                           "sgrdUPS_DC",
+                           "edtSysState",
+                           "grp1",
+                           "mdtCmmStaH",
+                           "mdtCmmStaL",
+                           "mdtInvStaH",
+                           "mdtInvStaL",
+                           "mdtSysSta",
+                           "mdtCmmAlmH",
+                           "mdtCmmAlmL",
+                           "mdtInvAlmH",
+                           "mdtInvAlmL",
+                           "mdtSysAlm",
+                           "btnZyrCode",
+                           "grpTypeInfo",
+                           "edtTypeInfo",
+                           "edtMdRate",
+                           "btnRead",
+                           "TabSheet2",
+                           "lbModuleIdx",
+                           "chkMdSta",
+                           "lstMd",
+                           "edtMdState",
+                           "sgrdModule",
+                           "grp2",
+                           "mdt_MdCMMStatusH",
+                           "mdt_MdCMMStatusL",
+                           "mdt_MdINVStatusH",
+                           "mdt_MdINVStatusL",
+                           "mdt_MdCMMAlarmH",
+                           "mdt_MdCMMAlarmL",
+                           "mdt_MdINVAlarmH",
+                           "mdt_MdINVAlarmL",
+                           "btnMdCode",
+                           "grp3",
+                           "edtErrRate",
+                           "edtSend",
+                           "edtAcpt",
+                           "edtAckOk",
+                           "btnReCnt",
+                           "btnViewMDBuff",
+                           "lblTest01",
+                           "MainMenu1",
+                           "mni1000",
+                           "mni2000",
+                           "mni3000",
+                           "mni4000",
                            "aplctnvnts1"};
-    for (const char* n : names) EXPECT_NE(w.findChild<QObject*>(QString::fromLatin1(n)), nullptr) << n;
-    const char* items[] = {"mni1001", "mni1002", "mni2001", "mni2002", "mni2003", "mni2004", "mni2005", "mni2006",
-                           "mni3001", "mni3002", "mni3003", "mni3004", "mni4001", "mni4002", "mni4003"};
-    for (const char* n : items) EXPECT_NE(w.findChild<QAction*>(QString::fromLatin1(n)), nullptr) << n;
+    for (const char* n : names)
+        EXPECT_NE(w.findChild<QObject*>(QString::fromLatin1(n)), nullptr) << n;
+    const char* items[] = {"mni1001", "mni1002", "mni2001", "mni2002", "mni2003",
+                           "mni2004", "mni2005", "mni2006", "mni3001", "mni3002",
+                           "mni3003", "mni3004", "mni4001", "mni4002", "mni4003"};
+    for (const char* n : items)
+        EXPECT_NE(w.findChild<QAction*>(QString::fromLatin1(n)), nullptr) << n;
     EXPECT_FALSE(find<QWidget>(w, "grp1")->isEnabled());
 }
 
-TEST_F(MainWindowTest, GridsHaveTheirShapeAndHeadings)
-{
+TEST_F(MainWindowTest, GridsHaveTheirShapeAndHeadings) {
     TFrmMain& w = window();
     w.FormShow();
     struct Shape {
@@ -104,8 +154,7 @@ struct FloatCase {
 
 class FloatTextTest : public ::testing::TestWithParam<FloatCase> {};
 
-TEST_P(FloatTextTest, FiveSignificantDigitsAtMost)
-{
+TEST_P(FloatTextTest, FiveSignificantDigitsAtMost) {
     const FloatCase& c = GetParam();
     EXPECT_EQ(FloatText(c.value, c.digits), QString::fromLatin1(c.text)) << c.value;
 }
@@ -114,13 +163,13 @@ INSTANTIATE_TEST_SUITE_P(Formats, FloatTextTest,
                          ::testing::Values(FloatCase{0, 1, "0.0"}, FloatCase{230.04, 1, "230.0"},
                                            FloatCase{49.96, 1, "50.0"}, FloatCase{1234.56, 1, "1234.6"},
                                            FloatCase{12345.67, 1, "12346.0"}, FloatCase{65535, 1, "65535.0"},
-                                           FloatCase{123456, 1, "1.2346E+05"}, FloatCase{99999.96, 1, "1.0000E+05"},
+                                           FloatCase{123456, 1, "1.2346E+05"},
+                                           FloatCase{99999.96, 1, "1.0000E+05"},
                                            FloatCase{-12.34, 1, "-12.3"}, FloatCase{-0.04, 1, "0.0"},
                                            FloatCase{65535, 0, "65535"}, FloatCase{12.6, 0, "13"},
                                            FloatCase{0.98, 1, "1.0"}));
 
-TEST(ModuleErrRate, NeverCountedReadsZeroAndAllAcknowledgedReadsZeroPointZero)
-{
+TEST(ModuleErrRate, NeverCountedReadsZeroAndAllAcknowledgedReadsZeroPointZero) {
     EXPECT_EQ(ModuleErrRateText(0, 0), "0");
     EXPECT_EQ(ModuleErrRateText(0, 5), "0");
     EXPECT_EQ(ModuleErrRateText(10, 10), "0.0");
@@ -128,8 +177,7 @@ TEST(ModuleErrRate, NeverCountedReadsZeroAndAllAcknowledgedReadsZeroPointZero)
     EXPECT_EQ(ModuleErrRateText(3, 1), "66.7");
 }
 
-TEST_F(MainWindowTest, RefreshViewShowsTheSelectedCabinetAndModule)
-{
+TEST_F(MainWindowTest, RefreshViewShowsTheSelectedCabinetAndModule) {
     TFrmMain& w = window();
     w.FormShow();
     TUpsData& u = UpsData[3];
@@ -183,11 +231,11 @@ TEST_F(MainWindowTest, RefreshViewShowsTheSelectedCabinetAndModule)
         int col, row;
         const char* text;
     } cells[] = {
-        {ac, 1, 1, "230.1"},   {ac, 3, 1, "230.0"}, {ac, 1, 3, "50.0"},     {ac, 2, 4, "1.0"},
+        {ac, 1, 1, "230.1"},      {ac, 3, 1, "230.0"}, {ac, 1, 3, "50.0"},  {ac, 2, 4, "1.0"},
         {ac, 3, 8, "1.2346E+05"}, {ac, 1, 12, "49.9"}, {ac, 2, 3, ""},      {dc, 2, 1, "271.6"},
-        {dc, 1, 4, "100.0"},   {dc, 1, 5, "45.0"},  {dc, 1, 7, "30.5"},     {dc, 2, 4, ""},
-        {md, 2, 1, "220.4"},   {md, 1, 3, "50.0"},  {md, 1, 4, "380.0"},    {md, 2, 5, "390.3"},
-        {md, 1, 6, "35.5"},    {md, 2, 9, "1.5"},   {md, 1, 10, "87"},      {md, 1, 11, "45"},
+        {dc, 1, 4, "100.0"},      {dc, 1, 5, "45.0"},  {dc, 1, 7, "30.5"},  {dc, 2, 4, ""},
+        {md, 2, 1, "220.4"},      {md, 1, 3, "50.0"},  {md, 1, 4, "380.0"}, {md, 2, 5, "390.3"},
+        {md, 1, 6, "35.5"},       {md, 2, 9, "1.5"},   {md, 1, 10, "87"},   {md, 1, 11, "45"},
     };
     for (const CellCase& c : cells)
         EXPECT_EQ(CellText(c.grid, c.col, c.row), QString::fromLatin1(c.text))
@@ -219,8 +267,7 @@ TEST_F(MainWindowTest, RefreshViewShowsTheSelectedCabinetAndModule)
     EXPECT_EQ(find<QLineEdit>(w, "edtErrRate")->text(), "0.0");
 }
 
-TEST_F(MainWindowTest, ModuleListNamesModulesOrShowsTheirStates)
-{
+TEST_F(MainWindowTest, ModuleListNamesModulesOrShowsTheirStates) {
     TFrmMain& w = window();
     auto* lst = find<QListWidget>(w, "lstMd");
     EXPECT_EQ(lst->item(0)->text(), "Module 01");
@@ -240,8 +287,7 @@ TEST_F(MainWindowTest, ModuleListNamesModulesOrShowsTheirStates)
     EXPECT_EQ(lst->currentRow(), 11);
 }
 
-TEST_F(MainWindowTest, ClickingTheShownModuleOnlyRestartsThePeriod)
-{
+TEST_F(MainWindowTest, ClickingTheShownModuleOnlyRestartsThePeriod) {
     TFrmMain& w = window();
     ModuleData[1].InvVolt[0] = 220;
     w.TickCount = 7;
@@ -253,8 +299,7 @@ TEST_F(MainWindowTest, ClickingTheShownModuleOnlyRestartsThePeriod)
     EXPECT_EQ(w.DataChanged, 0);
 }
 
-TEST_F(MainWindowTest, ChoosingAnotherModuleClearsItsValuesAndAsksForIt)
-{
+TEST_F(MainWindowTest, ChoosingAnotherModuleClearsItsValuesAndAsksForIt) {
     TFrmMain& w = window();
     TModuleData& m = ModuleData[4];
     m.InvVolt[0] = 220;
@@ -287,17 +332,18 @@ TEST_F(MainWindowTest, ChoosingAnotherModuleClearsItsValuesAndAsksForIt)
     EXPECT_EQ(ReqSlot[2].StartReg, 11111);
 }
 
-TEST_F(MainWindowTest, ClearModuleValuesLeavesBatteryAndState)
-{
+TEST_F(MainWindowTest, ClearModuleValuesLeavesBatteryAndState) {
     TFrmMain& w = window();
     TModuleData& m = ModuleData[9];
     for (int i = 0; i < 2; ++i) {
         m.BusVolt[i] = m.DcBusVolt[i] = m.Temp[i] = 1;
         m.BattVolt[i] = m.BattDisCurr[i] = m.BattChgCurr[i] = 2;
     }
-    for (int i = 0; i < 3; ++i) m.InvVolt[i] = m.InvCurr[i] = 1;
+    for (int i = 0; i < 3; ++i)
+        m.InvVolt[i] = m.InvCurr[i] = 1;
     m.InvFreq = 1;
-    for (int i = 0; i < 10; ++i) m.Status.Word(i) = 0x55;
+    for (int i = 0; i < 10; ++i)
+        m.Status.Word(i) = 0x55;
     m.ChgRate = m.RemainTime = 2;
     m.ModState = 6;
     m.MdSend = m.MdAccept = m.MdAckOk = 3;
@@ -306,9 +352,11 @@ TEST_F(MainWindowTest, ClearModuleValuesLeavesBatteryAndState)
         EXPECT_EQ(m.BusVolt[i] + m.DcBusVolt[i] + m.Temp[i], 0);
         EXPECT_EQ(m.BattVolt[i] + m.BattDisCurr[i] + m.BattChgCurr[i], 6);
     }
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(m.InvVolt[i] + m.InvCurr[i], 0);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(m.InvVolt[i] + m.InvCurr[i], 0);
     EXPECT_EQ(m.InvFreq, 0);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(m.Status.Word(i), 0) << i;
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(m.Status.Word(i), 0) << i;
     EXPECT_EQ(m.ChgRate + m.RemainTime, 4);
     EXPECT_EQ(m.ModState, 6);
     EXPECT_EQ(m.MdSend + m.MdAccept + m.MdAckOk, 0u);
@@ -317,8 +365,7 @@ TEST_F(MainWindowTest, ClearModuleValuesLeavesBatteryAndState)
     w.ClearModuleValues(33);
 }
 
-TEST_F(MainWindowTest, ModuleRegistersMarkTheListForRebuild)
-{
+TEST_F(MainWindowTest, ModuleRegistersMarkTheListForRebuild) {
     TFrmMain& w = window();
     EXPECT_EQ(w.ModListDirty, 0);
     StoreRegister(UpsData[1], 30101 + 50 * 2 + 12, 0x8000);
@@ -327,8 +374,7 @@ TEST_F(MainWindowTest, ModuleRegistersMarkTheListForRebuild)
     EXPECT_EQ(w.ModListDirty, FlagOn);
 }
 
-TEST_F(MainWindowTest, LinkReachesTheWindowOnlyThroughItsHooks)
-{
+TEST_F(MainWindowTest, LinkReachesTheWindowOnlyThroughItsHooks) {
     {
         TFrmMain& w = window();
         w.DevAddr = 7;
@@ -350,8 +396,7 @@ TEST_F(MainWindowTest, LinkReachesTheWindowOnlyThroughItsHooks)
     EXPECT_EQ(LinkMain().GetDevAddr(), 1); // the defaults again
 }
 
-TEST_F(MainWindowTest, SelectingAnotherCabinetRestartsThePollCycle)
-{
+TEST_F(MainWindowTest, SelectingAnotherCabinetRestartsThePollCycle) {
     TFrmMain& w = window();
     LinkState.PollStep = 3;
     find<QComboBox>(w, "cbbSelectZYR")->setCurrentIndex(2);
@@ -360,8 +405,7 @@ TEST_F(MainWindowTest, SelectingAnotherCabinetRestartsThePollCycle)
     EXPECT_EQ(LinkState.PollStep, 100);
 }
 
-TEST_F(MainWindowTest, RecountAndReadQueueTheirRequests)
-{
+TEST_F(MainWindowTest, RecountAndReadQueueTheirRequests) {
     TFrmMain& w = window();
     w.DevAddr = 2;
     w.CurModule = 3;
@@ -380,8 +424,7 @@ TEST_F(MainWindowTest, RecountAndReadQueueTheirRequests)
     EXPECT_EQ(ReqSlot[4].StartReg, 1);
 }
 
-TEST_F(MainWindowTest, ErrorRateLabelShowsAndResetsTheCounters)
-{
+TEST_F(MainWindowTest, ErrorRateLabelShowsAndResetsTheCounters) {
     TFrmMain& w = window();
     CommDebug.TxCount = 8;
     CommDebug.RxCount = 7;
@@ -394,8 +437,7 @@ TEST_F(MainWindowTest, ErrorRateLabelShowsAndResetsTheCounters)
     EXPECT_EQ(CommDebug.ErrRate, 0.0);
 }
 
-TEST_F(MainWindowTest, LedsStayLitForTheirHoldTicks)
-{
+TEST_F(MainWindowTest, LedsStayLitForTheirHoldTicks) {
     TFrmMain& w = window();
     auto* tx = find<TLed>(w, "iLedTx");
     auto* rx = find<TLed>(w, "iLedRx");
@@ -411,8 +453,7 @@ TEST_F(MainWindowTest, LedsStayLitForTheirHoldTicks)
     EXPECT_EQ(TxLedHold, 0);
 }
 
-TEST_F(MainWindowTest, PortLabelAndLinkButtonFollowTheLine)
-{
+TEST_F(MainWindowTest, PortLabelAndLinkButtonFollowTheLine) {
     TFrmMain& w = window();
     LocalPara.ComName = "COM4";
     LocalPara.BaudRate = 9600;
@@ -424,8 +465,7 @@ TEST_F(MainWindowTest, PortLabelAndLinkButtonFollowTheLine)
     EXPECT_EQ(btn->icon().cacheKey(), w.Img_Off.cacheKey());
 }
 
-TEST_F(MainWindowTest, MouseOverThePortPanelHighlightsTheName)
-{
+TEST_F(MainWindowTest, MouseOverThePortPanelHighlightsTheName) {
     TFrmMain& w = window();
     auto* lbl = find<QLabel>(w, "lblCommName");
     QEvent enter(QEvent::Enter);
@@ -448,16 +488,14 @@ struct MenuCase {
 
 class MenuVisibilityTest : public MainWindowTest, public ::testing::WithParamInterface<MenuCase> {};
 
-bool visible(TFrmMain& w, const QString& name)
-{
+bool visible(TFrmMain& w, const QString& name) {
     if (auto* m = w.findChild<QMenu*>(name)) return m->menuAction()->isVisible();
     if (auto* a = w.findChild<QAction*>(name)) return a->isVisible();
     auto* tabs = w.findChild<QTabWidget*>("PageControl1");
     return tabs->isTabVisible(tabs->indexOf(w.findChild<QWidget*>(name)));
 }
 
-TEST_P(MenuVisibilityTest, AppliesTheStrings)
-{
+TEST_P(MenuVisibilityTest, AppliesTheStrings) {
     const MenuCase& c = GetParam();
     TFrmMain& w = window();
     LocalPara.Menu02 = c.menu02;
@@ -474,8 +512,9 @@ INSTANTIATE_TEST_SUITE_P(
     Strings, MenuVisibilityTest,
     ::testing::Values(
         // the defaults
-        MenuCase{"1111100", "1110000", "11", "mni2000 mni2001 mni2002 mni2003 mni2004 mni2006 mni3000 mni3001 mni3002 "
-                                             "TabSheet1 TabSheet2 mni1000 mni4000",
+        MenuCase{"1111100", "1110000", "11",
+                 "mni2000 mni2001 mni2002 mni2003 mni2004 mni2006 mni3000 mni3001 mni3002 "
+                 "TabSheet1 TabSheet2 mni1000 mni4000",
                  "mni2005 mni3003 mni3004 mni4003"},
         MenuCase{"1111111", "1110000", "11", "mni2005", "mni4003"},
         MenuCase{"0111100", "1110000", "11", "mni3000", "mni2000"},
@@ -484,11 +523,11 @@ INSTANTIATE_TEST_SUITE_P(
         MenuCase{"1111100", "1110000", "10", "TabSheet1", "TabSheet2"},
         MenuCase{"1111100", "1110000", "1", "", "TabSheet2"},
         MenuCase{"1111100", "1110000", "01", "TabSheet2", ""},
-        MenuCase{"", "", "", "mni2006 mni1000 mni4000 TabSheet1", "mni2000 mni2001 mni3000 mni3001 TabSheet2"},
+        MenuCase{"", "", "", "mni2006 mni1000 mni4000 TabSheet1",
+                 "mni2000 mni2001 mni3000 mni3001 TabSheet2"},
         MenuCase{"1x11100", "11100", "1x", "mni2000 mni3002", "mni2001 mni3003 TabSheet2"}));
 
-TEST_F(MainWindowTest, HiddenModulePageComesBack)
-{
+TEST_F(MainWindowTest, HiddenModulePageComesBack) {
     TFrmMain& w = window();
     LocalPara.PageSheet = "10";
     w.ApplyMenuVisibility();
@@ -498,8 +537,7 @@ TEST_F(MainWindowTest, HiddenModulePageComesBack)
     EXPECT_TRUE(visible(w, "TabSheet2"));
 }
 
-TEST_F(MainWindowTest, CaptionsComeFromTheFilesLanguage)
-{
+TEST_F(MainWindowTest, CaptionsComeFromTheFilesLanguage) {
     writeSettings("Language=1\n");
     TFrmMain& w = window();
     w.FormShow();
@@ -511,8 +549,7 @@ TEST_F(MainWindowTest, CaptionsComeFromTheFilesLanguage)
     EXPECT_EQ(CellText(find<QTableWidget>(w, "sgrdUPS_AC"), 0, 1), QString::fromUtf8("输入电压(V) "));
 }
 
-TEST_F(MainWindowTest, LanguageSwitchRecaptionsAtOnce)
-{
+TEST_F(MainWindowTest, LanguageSwitchRecaptionsAtOnce) {
     TFrmMain& w = window();
     w.FormShow();
     auto* rg = find<TRadioGroup>(w, "rgLanguage");
@@ -522,8 +559,10 @@ TEST_F(MainWindowTest, LanguageSwitchRecaptionsAtOnce)
     struct Cap {
         const char* name;
         const char* zh;
-    } caps[] = {{"mni1001", "通讯端口"}, {"mni2002", "ZRY配置"}, {"mni3002", "在线升级"}, {"mni4002", "通讯跟踪"}};
-    for (const Cap& c : caps) EXPECT_EQ(find<QAction>(w, c.name)->text(), QString::fromUtf8(c.zh)) << c.name;
+    } caps[] = {
+        {"mni1001", "通讯端口"}, {"mni2002", "ZRY配置"}, {"mni3002", "在线升级"}, {"mni4002", "通讯跟踪"}};
+    for (const Cap& c : caps)
+        EXPECT_EQ(find<QAction>(w, c.name)->text(), QString::fromUtf8(c.zh)) << c.name;
     EXPECT_EQ(find<QAction>(w, "mni2005")->text(), "Modbus View");
     EXPECT_EQ(find<QAction>(w, "mni4003")->text(), "Dict");
     auto* tabs = find<QTabWidget>(w, "PageControl1");

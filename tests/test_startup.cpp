@@ -9,42 +9,38 @@
 #include "model/UShareData.h"
 #include "support/TestSupport.h"
 
+#include "app/uUiSeam.h"
 #include <QDialog>
 #include <QFile>
+#include <QImage>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QImage>
 #include <QTest>
 #include <QTimer>
-#include "app/uUiSeam.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 class StartupTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ResetAll();
         ASSERT_TRUE(dir_.isValid());
     }
     void TearDown() override { SetSettingsFolderOverride(QString()); }
 
     QString iniPath() const { return dir_.filePath(QStringLiteral("UserParaIni.ini")); }
-    void writeSettings(const char* text)
-    {
+    void writeSettings(const char* text) {
         QFile f(iniPath());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);
     }
-    QString readSettings() const
-    {
+    QString readSettings() const {
         QFile f(iniPath());
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
-    TCmdLine options(QStringList extra = {})
-    {
+    TCmdLine options(QStringList extra = {}) {
         TCmdLine o;
         QString error;
         EXPECT_TRUE(ParseCmdLine(QStringList{"zyrtool", "--settings-dir", dir_.path()} + extra, o, error))
@@ -55,14 +51,14 @@ protected:
     QTemporaryDir dir_;
 };
 
-TEST_F(StartupTest, WindowsAreCreatedInTheirOrderAfterTheSettingsAreRead)
-{
+TEST_F(StartupTest, WindowsAreCreatedInTheirOrderAfterTheSettingsAreRead) {
     writeSettings("[LocalPara]\ncurProtocol=2\nLanguage=1\n");
     TStartup s(options());
     QString error;
     ASSERT_TRUE(s.CreateWindows(error)) << error.toStdString();
     QStringList order;
-    for (QObject* o : s.Created()) order << QString::fromLatin1(o->metaObject()->className());
+    for (QObject* o : s.Created())
+        order << QString::fromLatin1(o->metaObject()->className());
     EXPECT_EQ(order, (QStringList{"TFrmMain", "TFrmCommInterface", "TfrmTrack", "TFrmCom"}));
     // The link form took the protocol the main window's creation had read.
     EXPECT_EQ(LinkState.ActiveProtocol, 2);
@@ -83,13 +79,13 @@ TEST_F(StartupTest, WindowsAreCreatedInTheirOrderAfterTheSettingsAreRead)
     EXPECT_FALSE(s.Created().at(2)->property("visible").toBool()); // the trace window stays hidden
 }
 
-TEST_F(StartupTest, FirstStartWritesTheLineKeysAndTheEndWritesAll)
-{
+TEST_F(StartupTest, FirstStartWritesTheLineKeysAndTheEndWritesAll) {
     TStartup s(options());
     QString error;
     ASSERT_TRUE(s.CreateWindows(error));
     const QString first = readSettings();
-    for (const char* key : {"ComName=COM1", "BaudRate=2400", "curProtocol=0", "ModuleNum=1", "SelectedAddr=1"})
+    for (const char* key :
+         {"ComName=COM1", "BaudRate=2400", "curProtocol=0", "ModuleNum=1", "SelectedAddr=1"})
         EXPECT_TRUE(first.contains(QLatin1String(key), Qt::CaseInsensitive)) << key;
     EXPECT_FALSE(first.contains(QLatin1String("Menu02"), Qt::CaseInsensitive));
     s.Start();
@@ -101,14 +97,13 @@ TEST_F(StartupTest, FirstStartWritesTheLineKeysAndTheEndWritesAll)
     s.Main()->close();
     EXPECT_TRUE(finished);
     const QString last = readSettings();
-    for (const char* key : {"ComName", "BaudRate", "curProtocol", "ModuleNum", "SelectedAddr", "Language", "Menu01",
-                            "Menu02", "Menu03", "Menu04", "PageSheet"})
+    for (const char* key : {"ComName", "BaudRate", "curProtocol", "ModuleNum", "SelectedAddr", "Language",
+                            "Menu01", "Menu02", "Menu03", "Menu04", "PageSheet"})
         EXPECT_TRUE(last.contains(QLatin1String(key), Qt::CaseInsensitive)) << key;
     EXPECT_TRUE(last.contains(QLatin1String("Language=1"), Qt::CaseInsensitive));
 }
 
-TEST_F(StartupTest, TheRunsOwnPortStaysOutOfTheFile)
-{
+TEST_F(StartupTest, TheRunsOwnPortStaysOutOfTheFile) {
     writeSettings("[LocalPara]\nComName=COM3\nBaudRate=4800\n");
     TStartup s(options({"--port", "/dev/ttyUSB7", "--baud", "9600"}));
     QString error;
@@ -124,8 +119,7 @@ TEST_F(StartupTest, TheRunsOwnPortStaysOutOfTheFile)
     EXPECT_TRUE(saved.contains(QLatin1String("BaudRate=4800")));
 }
 
-TEST_F(StartupTest, APortConfirmedInTheDialogIsSaved)
-{
+TEST_F(StartupTest, APortConfirmedInTheDialogIsSaved) {
     writeSettings("[LocalPara]\nComName=COM3\nBaudRate=4800\n");
     TStartup s(options({"--port", "/dev/ttyUSB7"}));
     QString error;
@@ -138,8 +132,7 @@ TEST_F(StartupTest, APortConfirmedInTheDialogIsSaved)
     EXPECT_TRUE(readSettings().contains(QLatin1String("ComName=COM9")));
 }
 
-TEST_F(StartupTest, TimedEndClosesTheWindowSavesAndWritesThePicture)
-{
+TEST_F(StartupTest, TimedEndClosesTheWindowSavesAndWritesThePicture) {
     const QString png = dir_.filePath("shot.png");
     TStartup s(options({"--quit-after", "0.05", "--screenshot", png}));
     QString error;
@@ -147,7 +140,8 @@ TEST_F(StartupTest, TimedEndClosesTheWindowSavesAndWritesThePicture)
     bool finished = false;
     QObject::connect(&s, &TStartup::finished, [&finished] { finished = true; });
     s.Start();
-    for (int i = 0; i < 200 && !finished; ++i) QTest::qWait(10);
+    for (int i = 0; i < 200 && !finished; ++i)
+        QTest::qWait(10);
     ASSERT_TRUE(finished);
     EXPECT_FALSE(s.Main()->isVisible());
     QImage image(png);
@@ -155,8 +149,7 @@ TEST_F(StartupTest, TimedEndClosesTheWindowSavesAndWritesThePicture)
     EXPECT_TRUE(readSettings().contains(QLatin1String("PageSheet"), Qt::CaseInsensitive));
 }
 
-TEST_F(StartupTest, ALinkButtonThatCannotOpenShowsTheMessage)
-{
+TEST_F(StartupTest, ALinkButtonThatCannotOpenShowsTheMessage) {
     TStartup s(options({"--port", dir_.filePath("no-such-tty"), "--connect"}));
     QString error;
     ASSERT_TRUE(s.CreateWindows(error));
@@ -179,8 +172,7 @@ struct CmdCase {
 
 class CmdLineTest : public ::testing::TestWithParam<CmdCase> {};
 
-TEST_P(CmdLineTest, AcceptsGoodValuesAndRefusesBadOnes)
-{
+TEST_P(CmdLineTest, AcceptsGoodValuesAndRefusesBadOnes) {
     TCmdLine o;
     QString error;
     EXPECT_EQ(ParseCmdLine(QStringList{"zyrtool"} + GetParam().args, o, error), GetParam().ok)
@@ -199,8 +191,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CmdCase{{"--demo", "--port", "COM2"}, false}, CmdCase{{"--bogus"}, false},
                       CmdCase{{"stray"}, false}));
 
-TEST(CmdLine, NoOptionChangesNothing)
-{
+TEST(CmdLine, NoOptionChangesNothing) {
     TCmdLine o;
     QString error;
     ASSERT_TRUE(ParseCmdLine({"zyrtool"}, o, error));
@@ -220,8 +211,7 @@ TEST(CmdLine, NoOptionChangesNothing)
 
 namespace {
 
-TEST_F(StartupTest, PortDialogFromTheMenuAndTheLabelDecidesWhichPortIsSaved)
-{
+TEST_F(StartupTest, PortDialogFromTheMenuAndTheLabelDecidesWhichPortIsSaved) {
     writeSettings("[LocalPara]\nComName=COM3\n");
     TStartup s(options({"--port", "/dev/ttyUSB7"}));
     QString error;
@@ -243,8 +233,7 @@ TEST_F(StartupTest, PortDialogFromTheMenuAndTheLabelDecidesWhichPortIsSaved)
     SetModalHandler(nullptr);
 }
 
-TEST_F(StartupTest, TraceWindowOpensFromTheMenuAndTheLeds)
-{
+TEST_F(StartupTest, TraceWindowOpensFromTheMenuAndTheLeds) {
     TStartup s(options());
     QString error;
     ASSERT_TRUE(s.CreateWindows(error));
@@ -266,8 +255,7 @@ TEST_F(StartupTest, TraceWindowOpensFromTheMenuAndTheLeds)
     EXPECT_FALSE(w->isVisible());
 }
 
-TEST_F(StartupTest, ALongPortNameIsShortenedOnTheLabelButShownWhole)
-{
+TEST_F(StartupTest, ALongPortNameIsShortenedOnTheLabelButShownWhole) {
     const QString path = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
     TStartup s(options({"--port", path}));
     QString error;

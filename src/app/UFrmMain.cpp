@@ -33,7 +33,7 @@ TFrmMain* FrmMain = nullptr;
 
 // The link's view of this window.
 class TFrmMain::LinkHooks : public TLinkMainHooks {
-public:
+  public:
     explicit LinkHooks(TFrmMain& f) : f_(f) {}
     int GetDevAddr() override { return f_.GetDevAddr(); }
     void SyncDevAddr() override { f_.SyncDevAddr(); }
@@ -42,19 +42,17 @@ public:
     void SetTxLedHold(int n) override { TxLedHold = n; }
     void SetRxLedHold(int n) override { RxLedHold = n; }
 
-private:
+  private:
     TFrmMain& f_;
 };
 
 namespace {
-template <class T> T* named(T* w, const char* name)
-{
+template <class T> T* named(T* w, const char* name) {
     w->setObjectName(QString::fromLatin1(name));
     return w;
 }
 
-QLineEdit* codeField(QWidget* parent, const char* name)
-{
+QLineEdit* codeField(QWidget* parent, const char* name) {
     auto* e = named(new QLineEdit(parent), name);
     QFont f = e->font();
     f.setBold(true);
@@ -71,29 +69,27 @@ QLineEdit* codeField(QWidget* parent, const char* name)
     return e;
 }
 
-QLineEdit* readOnlyEdit(QWidget* parent, const char* name)
-{
+QLineEdit* readOnlyEdit(QWidget* parent, const char* name) {
     auto* e = named(new QLineEdit(parent), name);
     e->setReadOnly(true);
     return e;
 }
 
-void moduleStored(void* context) { static_cast<TFrmMain*>(context)->ModListDirty = FlagOn; }
+void moduleStored(void* context) {
+    static_cast<TFrmMain*>(context)->ModListDirty = FlagOn;
+}
 } // namespace
 
-TApplicationEvents::TApplicationEvents(TFrmMain* owner) : QObject(owner), owner_(owner)
-{
+TApplicationEvents::TApplicationEvents(TFrmMain* owner) : QObject(owner), owner_(owner) {
     setObjectName(QStringLiteral("aplctnvnts1"));
 }
 
-bool TApplicationEvents::eventFilter(QObject* watched, QEvent* event)
-{
+bool TApplicationEvents::eventFilter(QObject* watched, QEvent* event) {
     owner_->aplctnvnts1Message(watched, event);
     return false; // passed on unchanged
 }
 
-TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), linkHooks_(std::make_unique<LinkHooks>(*this))
-{
+TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), linkHooks_(std::make_unique<LinkHooks>(*this)) {
     setObjectName(QStringLiteral("FrmMain"));
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
@@ -130,8 +126,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), linkHooks_(std::make_
     tmr1->start();
 }
 
-TFrmMain::~TFrmMain()
-{
+TFrmMain::~TFrmMain() {
     if (tmr1) tmr1->stop();
     if (ownsTrackWindow_) delete TrackWindow.data();
     qApp->removeEventFilter(aplctnvnts1);
@@ -140,8 +135,7 @@ TFrmMain::~TFrmMain()
     if (FrmMain == this) FrmMain = nullptr;
 }
 
-void TFrmMain::createTopStrip(QWidget* c)
-{
+void TFrmMain::createTopStrip(QWidget* c) {
     iLedTx = named(new TLed(QColor(0, 220, 0), c), "iLedTx");
     iLedTx->move(10, 8);
     iLedRx = named(new TLed(QColor(255, 220, 0), c), "iLedRx");
@@ -153,7 +147,8 @@ void TFrmMain::createTopStrip(QWidget* c)
     lbDevID = named(new QLabel(c), "lbDevID");
     lbDevID->setGeometry(148, 8, 96, 20);
     cbbSelectZYR = named(new QComboBox(c), "cbbSelectZYR");
-    for (int i = 1; i <= MaxDevAddr; ++i) cbbSelectZYR->addItem(QString::number(i));
+    for (int i = 1; i <= MaxDevAddr; ++i)
+        cbbSelectZYR->addItem(QString::number(i));
     cbbSelectZYR->setGeometry(148, 32, 60, 24);
 
     grpUpsVer = named(new QGroupBox(QStringLiteral("ZYR Version"), c), "grpUpsVer");
@@ -165,7 +160,8 @@ void TFrmMain::createTopStrip(QWidget* c)
     pnlVer->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     pnlVer->setAlignment(Qt::AlignCenter);
     pnlVer->setGeometry(384, 4, 150, 24);
-    rgLanguage = named(new TRadioGroup({QStringLiteral("English"), QString::fromUtf8("中文")}, c), "rgLanguage");
+    rgLanguage =
+        named(new TRadioGroup({QStringLiteral("English"), QString::fromUtf8("中文")}, c), "rgLanguage");
     rgLanguage->setGeometry(384, 30, 150, 30);
 
     spbComLink = named(new QToolButton(c), "spbComLink");
@@ -185,8 +181,7 @@ void TFrmMain::createTopStrip(QWidget* c)
     lblCommName->setCursor(Qt::PointingHandCursor);
 }
 
-void TFrmMain::createSystemPage()
-{
+void TFrmMain::createSystemPage() {
     QWidget* p = TabSheet1;
     sgrdUPS_AC = named(new QTableWidget(p), "sgrdUPS_AC");
     sgrdUPS_AC->move(8, 8);
@@ -219,8 +214,7 @@ void TFrmMain::createSystemPage()
     btnRead->setGeometry(10, 90, 136, 30);
 }
 
-void TFrmMain::createModulePage()
-{
+void TFrmMain::createModulePage() {
     QWidget* p = TabSheet2;
     lbModuleIdx = named(new QLabel(p), "lbModuleIdx");
     lbModuleIdx->setGeometry(8, 6, 160, 20);
@@ -236,8 +230,9 @@ void TFrmMain::createModulePage()
 
     grp2 = named(new QGroupBox(QStringLiteral("Code"), p), "grp2");
     grp2->setGeometry(178, 278, 300, 96);
-    const char* codeNames[8] = {"mdt_MdCMMStatusH", "mdt_MdCMMStatusL", "mdt_MdINVStatusH", "mdt_MdINVStatusL",
-                                "mdt_MdCMMAlarmH",  "mdt_MdCMMAlarmL",  "mdt_MdINVAlarmH",  "mdt_MdINVAlarmL"};
+    const char* codeNames[8] = {"mdt_MdCMMStatusH", "mdt_MdCMMStatusL", "mdt_MdINVStatusH",
+                                "mdt_MdINVStatusL", "mdt_MdCMMAlarmH",  "mdt_MdCMMAlarmL",
+                                "mdt_MdINVAlarmH",  "mdt_MdINVAlarmL"};
     QLineEdit** codeFields[8] = {&mdt_MdCMMStatusH, &mdt_MdCMMStatusL, &mdt_MdINVStatusH, &mdt_MdINVStatusL,
                                  &mdt_MdCMMAlarmH,  &mdt_MdCMMAlarmL,  &mdt_MdINVAlarmH,  &mdt_MdINVAlarmL};
     for (int i = 0; i < 8; ++i) {
@@ -267,8 +262,7 @@ void TFrmMain::createModulePage()
     lblTest01->setGeometry(490, 390, 60, 20);
 }
 
-void TFrmMain::createMenu()
-{
+void TFrmMain::createMenu() {
     MainMenu1 = named(new QMenuBar(this), "MainMenu1");
     setMenuBar(MainMenu1);
     auto menu = [this](const char* name) { return named(MainMenu1->addMenu(QString()), name); };
@@ -295,8 +289,7 @@ void TFrmMain::createMenu()
     mni4003->setText(QStringLiteral("Dict"));
 }
 
-void TFrmMain::connectHandlers()
-{
+void TFrmMain::connectHandlers() {
     connect(tmr1, &QTimer::timeout, this, &TFrmMain::tmr1Timer);
     connect(cbbSelectZYR, &QComboBox::activated, this, [this] { cbbSelectZYRChange(); });
     connect(lstMd, &QListWidget::itemClicked, this, [this] { lstMdClick(); });
@@ -316,17 +309,19 @@ void TFrmMain::connectHandlers()
     connect(iLedRx, &TLed::doubleClicked, this, [this] { iLedTxDblClick(); });
     connect(rgLanguage, &TRadioGroup::clicked, this, [this] { rgLanguageClick(); });
     const std::pair<QAction*, void (TFrmMain::*)()> items[] = {
-        {mni1001, &TFrmMain::mni1001Click}, {mni1002, &TFrmMain::mni1002Click}, {mni2001, &TFrmMain::mni2001Click},
-        {mni2002, &TFrmMain::mni2002Click}, {mni2003, &TFrmMain::mni2003Click}, {mni2004, &TFrmMain::mni2004Click},
-        {mni2005, &TFrmMain::mni2005Click}, {mni2006, &TFrmMain::mni2006Click}, {mni3001, &TFrmMain::mni3001Click},
-        {mni3002, &TFrmMain::mni3002Click}, {mni3003, &TFrmMain::mni3003Click}, {mni3004, &TFrmMain::mni3004Click},
-        {mni4001, &TFrmMain::mni4001Click}, {mni4002, &TFrmMain::mni4002Click}, {mni4003, &TFrmMain::mni4003Click}};
+        {mni1001, &TFrmMain::mni1001Click}, {mni1002, &TFrmMain::mni1002Click},
+        {mni2001, &TFrmMain::mni2001Click}, {mni2002, &TFrmMain::mni2002Click},
+        {mni2003, &TFrmMain::mni2003Click}, {mni2004, &TFrmMain::mni2004Click},
+        {mni2005, &TFrmMain::mni2005Click}, {mni2006, &TFrmMain::mni2006Click},
+        {mni3001, &TFrmMain::mni3001Click}, {mni3002, &TFrmMain::mni3002Click},
+        {mni3003, &TFrmMain::mni3003Click}, {mni3004, &TFrmMain::mni3004Click},
+        {mni4001, &TFrmMain::mni4001Click}, {mni4002, &TFrmMain::mni4002Click},
+        {mni4003, &TFrmMain::mni4003Click}};
     for (const auto& [action, handler] : items)
         connect(action, &QAction::triggered, this, [this, h = handler] { (this->*h)(); });
 }
 
-void TFrmMain::FormCreate()
-{
+void TFrmMain::FormCreate() {
     LoadLocalPara();
     DevAddr = 1;
     cbbSelectZYR->setCurrentIndex(0);
@@ -335,8 +330,7 @@ void TFrmMain::FormCreate()
     PageControl1->setCurrentWidget(TabSheet1);
 }
 
-void TFrmMain::FormShow()
-{
+void TFrmMain::FormShow() {
     pnlVer->setText(QStringLiteral("Ver: ") + QStringLiteral(ZYR_VERSION));
     lblCommName->setText(LocalPara.ComName + QLatin1Char('\n') + QString::number(LocalPara.BaudRate) +
                          QStringLiteral(" bps"));
@@ -347,28 +341,24 @@ void TFrmMain::FormShow()
     fillSlot(3, 43, 2, 0);
 }
 
-void TFrmMain::FormClose()
-{
+void TFrmMain::FormClose() {
     if (FrmCom) FrmCom->ClosePort();
     if (BeforeSave) BeforeSave();
     SaveLocalPara();
 }
 
-void TFrmMain::showEvent(QShowEvent* event)
-{
+void TFrmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!event->spontaneous()) FormShow();
 }
 
-void TFrmMain::closeEvent(QCloseEvent* event)
-{
+void TFrmMain::closeEvent(QCloseEvent* event) {
     FormClose();
     QMainWindow::closeEvent(event);
     Q_EMIT closed();
 }
 
-bool TFrmMain::eventFilter(QObject* watched, QEvent* event)
-{
+bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
     // The port panel lights up under the mouse to show that a click opens the port dialog.
     if (watched == pnlComm && (event->type() == QEvent::Enter || event->type() == QEvent::Leave)) {
         const bool in = event->type() == QEvent::Enter;
@@ -383,12 +373,10 @@ bool TFrmMain::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TFrmMain::aplctnvnts1Message(QObject*, QEvent* event)
-{
+void TFrmMain::aplctnvnts1Message(QObject*, QEvent* event) {
     if (event->type() == QEvent::Wheel && lstMd && lstMd->hasFocus()) WheelHold = 1;
 }
 
-void TFrmMain::SyncDevAddr()
-{
+void TFrmMain::SyncDevAddr() {
     if (cbbSelectZYR->currentIndex() < 0) cbbSelectZYR->setCurrentIndex(0);
 }

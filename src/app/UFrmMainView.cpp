@@ -6,12 +6,12 @@
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
-#include <QGroupBox>
 #include <QMenu>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
 
@@ -22,12 +22,12 @@ struct TCaption {
 };
 
 const TCaption AcHeadings[12] = {
-    {"Input Volt.(V)", "输入电压(V) "},      {"Input Current(A)", "输入电流(A)"},
-    {"Input Frequence(Hz)", "输入频率(Hz)"}, {"PFC", "输入功因"},
-    {"Output Volt.(V)", "输出电压(V)"},      {"Output Current(A)", "输出电流(A)"},
+    {"Input Volt.(V)", "输入电压(V) "},        {"Input Current(A)", "输入电流(A)"},
+    {"Input Frequence(Hz)", "输入频率(Hz)"},   {"PFC", "输入功因"},
+    {"Output Volt.(V)", "输出电压(V)"},        {"Output Current(A)", "输出电流(A)"},
     {"Outpur Frenquence(Hz)", "输出频率(Hz)"}, {"Active Power(kW)", "输出有功功率(kW)"},
-    {"Load percent(%)", "负载率(%)"},        {"Load Peak Rate", "负载峰值比"},
-    {"Bypass Volt.(V)", "旁路电压(V)"},      {"Bypass Frequence(Hz)", "旁路频率(Hz)"},
+    {"Load percent(%)", "负载率(%)"},          {"Load Peak Rate", "负载峰值比"},
+    {"Bypass Volt.(V)", "旁路电压(V)"},        {"Bypass Frequence(Hz)", "旁路频率(Hz)"},
 };
 
 const TCaption DcHeadings[7] = {
@@ -41,50 +41,48 @@ const TCaption DcHeadings[7] = {
 };
 
 const TCaption ModuleHeadings[11] = {
-    {"Invert Volt.(V) ", "逆变电压(V) "},
-    {"Invert Current(A)", "逆变电流流(A)"},
-    {"Invert Frequency(Hz)", "逆变频率(Hz)"},
-    {"(Invert)DC BUS Volt.(V)", "(逆变)母线电压(V)"},
-    {"DC BUS Volt.(V)", "母线电压(V)"},
-    {"Temperature ℃", "温度"},
-    {"Batter Volt.(V)", "电池组电压(V)"},
-    {"Batter Discharg(A)", "电池放电电流(A)"},
-    {"Batter Charg(A)", "电池充电电流(A)"},
-    {"Charging rate(%)", "充电率(%)"},
+    {"Invert Volt.(V) ", "逆变电压(V) "},     {"Invert Current(A)", "逆变电流流(A)"},
+    {"Invert Frequency(Hz)", "逆变频率(Hz)"}, {"(Invert)DC BUS Volt.(V)", "(逆变)母线电压(V)"},
+    {"DC BUS Volt.(V)", "母线电压(V)"},       {"Temperature ℃", "温度"},
+    {"Batter Volt.(V)", "电池组电压(V)"},     {"Batter Discharg(A)", "电池放电电流(A)"},
+    {"Batter Charg(A)", "电池充电电流(A)"},   {"Charging rate(%)", "充电率(%)"},
     {"Remain Time(min)", "剩余时间(分钟)"},
 };
 
-QString tr2(const TCaption& c) { return LangText(c.en, c.zh); }
-
-void setHeadings(QTableWidget* grid, const TCaption* rows, int rowCount, const QStringList& cols)
-{
-    for (int r = 0; r < rowCount; ++r) SetCell(grid, 0, r + 1, tr2(rows[r]));
-    for (int c = 0; c < cols.size(); ++c) SetCell(grid, c + 1, 0, cols[c]);
+QString tr2(const TCaption& c) {
+    return LangText(c.en, c.zh);
 }
 
-void put(QTableWidget* g, int col, int row, double v, int digits = 1) { SetCell(g, col, row, FloatText(v, digits)); }
+void setHeadings(QTableWidget* grid, const TCaption* rows, int rowCount, const QStringList& cols) {
+    for (int r = 0; r < rowCount; ++r)
+        SetCell(grid, 0, r + 1, tr2(rows[r]));
+    for (int c = 0; c < cols.size(); ++c)
+        SetCell(grid, c + 1, 0, cols[c]);
+}
 
-void putRow(QTableWidget* g, int row, const double* v, int n)
-{
-    for (int i = 0; i < n; ++i) put(g, i + 1, row, v[i]);
+void put(QTableWidget* g, int col, int row, double v, int digits = 1) {
+    SetCell(g, col, row, FloatText(v, digits));
+}
+
+void putRow(QTableWidget* g, int row, const double* v, int n) {
+    for (int i = 0; i < n; ++i)
+        put(g, i + 1, row, v[i]);
 }
 
 // A text the cabinet sends in a fixed-width field; it ends at the first NUL byte.
-QString fixedText(const uint8_t* bytes, int len)
-{
+QString fixedText(const uint8_t* bytes, int len) {
     int n = 0;
-    while (n < len && bytes[n] != 0) ++n;
+    while (n < len && bytes[n] != 0)
+        ++n;
     return QString::fromLatin1(reinterpret_cast<const char*>(bytes), n);
 }
 
-void setText(QLineEdit* e, const QString& text)
-{
+void setText(QLineEdit* e, const QString& text) {
     if (e->text() != text) e->setText(text);
 }
 } // namespace
 
-void TFrmMain::shapeGrids()
-{
+void TFrmMain::shapeGrids() {
     // The heading column grows when a heading needs more room than its width in this font, so
     // that no heading is cut off in either language.
     auto fitted = [](QTableWidget* g, int w, const TCaption* rows, int n) {
@@ -108,8 +106,7 @@ void TFrmMain::shapeGrids()
 }
 
 // The pages are laid out from the grids' widths, which depend on the headings' font.
-void TFrmMain::placePageContents()
-{
+void TFrmMain::placePageContents() {
     const int pageWidth = 726;
     const int gap = 10;
     sgrdUPS_AC->move(8, 8);
@@ -135,14 +132,14 @@ void TFrmMain::placePageContents()
     const int countWidth = pageWidth - countLeft - 4;
     grp3->setGeometry(countLeft, 8, countWidth, 200);
     const QList<QLineEdit*> counts = {edtErrRate, edtSend, edtAcpt, edtAckOk};
-    for (int i = 0; i < counts.size(); ++i) counts[i]->setGeometry(countWidth - 78, 27 + i * 32, 68, 26);
+    for (int i = 0; i < counts.size(); ++i)
+        counts[i]->setGeometry(countWidth - 78, 27 + i * 32, 68, 26);
     btnReCnt->setGeometry(10, 160, countWidth - 20, 28);
     btnViewMDBuff->setGeometry(countLeft, 216, countWidth, 30);
     lblTest01->move(countLeft, 256);
 }
 
-void TFrmMain::ApplyCaptions()
-{
+void TFrmMain::ApplyCaptions() {
     setWindowTitle(LangText("Engineering Tools(ZYR)", "工程工具(ZYR)"));
     lbDevID->setText(LangText("Device Addr.", "设备地址"));
     PageControl1->setTabText(PageControl1->indexOf(TabSheet1), LangText("System", "系统"));
@@ -173,8 +170,7 @@ void TFrmMain::ApplyCaptions()
     setHeadings(sgrdModule, ModuleHeadings, 11, abc);
 }
 
-void TFrmMain::RefreshView()
-{
+void TFrmMain::RefreshView() {
     const TUpsData& u = UpsData[DevAddr <= MaxDevAddr ? DevAddr : 1];
     QTableWidget* ac = sgrdUPS_AC;
     putRow(ac, 1, u.InVolt, 3);

@@ -6,12 +6,14 @@
 #include <QFileInfo>
 #include <QThread>
 
-TDemoCabinet::~TDemoCabinet() { Stop(); }
+TDemoCabinet::~TDemoCabinet() {
+    Stop();
+}
 
-bool TDemoCabinet::Start(QString& error, const QString& simulator)
-{
-    const QString sim =
-        simulator.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/cabinet-sim") : simulator;
+bool TDemoCabinet::Start(QString& error, const QString& simulator) {
+    const QString sim = simulator.isEmpty()
+                            ? QCoreApplication::applicationDirPath() + QStringLiteral("/cabinet-sim")
+                            : simulator;
     if (!QFileInfo(sim).isExecutable()) {
         error = QStringLiteral("The simulated cabinet %1 was not found beside the program.").arg(sim);
         return false;
@@ -27,7 +29,8 @@ bool TDemoCabinet::Start(QString& error, const QString& simulator)
     process_ = std::make_unique<QProcess>();
     process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_->setStandardOutputFile(QProcess::nullDevice());
-    process_->start(sim, {QStringLiteral("--pty"), portPath_, QStringLiteral("--baud"), QString::number(DemoBaud)});
+    process_->start(
+        sim, {QStringLiteral("--pty"), portPath_, QStringLiteral("--baud"), QString::number(DemoBaud)});
     if (!process_->waitForStarted(5000)) {
         error = QStringLiteral("The simulated cabinet did not start: %1").arg(process_->errorString());
         Stop();
@@ -45,8 +48,7 @@ bool TDemoCabinet::Start(QString& error, const QString& simulator)
     return true;
 }
 
-void TDemoCabinet::Stop()
-{
+void TDemoCabinet::Stop() {
     if (process_) {
         if (process_->state() != QProcess::NotRunning) {
             process_->terminate();

@@ -1,28 +1,27 @@
 #include "app/uStartup.h"
 
+#include "app/UFrmCommInterface.h"
 #include "app/UFrmMain.h"
 #include "app/uDemoCabinet.h"
 #include "app/uLocalPara.h"
 #include "app/uMainGrids.h"
 #include "comm/uFrmCom.h"
-#include "model/UShareData.h"
-#include "app/UFrmCommInterface.h"
 #include "comm/uFrmTrack.h"
+#include "model/UShareData.h"
 
 #include <QApplication>
 #include <QPixmap>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTimer>
 
 #include <cstdio>
 
-TStartup::TStartup(const TCmdLine& options, QObject* parent) : QObject(parent), options_(options)
-{
+TStartup::TStartup(const TCmdLine& options, QObject* parent) : QObject(parent), options_(options) {
     sinceStart_.start();
 }
 
-TStartup::~TStartup()
-{
+TStartup::~TStartup() {
     // The reverse of the creation order: the link form first, so that nothing reaches a
     // window that is gone.
     delete com_;
@@ -31,8 +30,7 @@ TStartup::~TStartup()
     if (demo_) demo_->Stop();
 }
 
-bool TStartup::CreateWindows(QString& error)
-{
+bool TStartup::CreateWindows(QString& error) {
     if (!options_.SettingsDir.isEmpty()) SetSettingsFolderOverride(options_.SettingsDir);
     if (options_.Demo) {
         demo_ = std::make_unique<TDemoCabinet>();
@@ -61,8 +59,7 @@ bool TStartup::CreateWindows(QString& error)
     return true;
 }
 
-void TStartup::applyOverrides()
-{
+void TStartup::applyOverrides() {
     fileComName_ = LocalPara.ComName;
     fileBaud_ = LocalPara.BaudRate;
     fileProtocol_ = LocalPara.curProtocol;
@@ -83,23 +80,22 @@ void TStartup::applyOverrides()
     }
 }
 
-void TStartup::restoreFileValues()
-{
+void TStartup::restoreFileValues() {
     if (overridePort_) LocalPara.ComName = fileComName_;
     if (overrideBaud_) LocalPara.BaudRate = fileBaud_;
     if (overrideProtocol_) LocalPara.curProtocol = fileProtocol_;
     overridePort_ = overrideBaud_ = overrideProtocol_ = false;
 }
 
-void TStartup::Start()
-{
+void TStartup::Start() {
+    if (const QScreen* screen = main_->screen()) // centred on the desktop
+        main_->move(screen->availableGeometry().center() - main_->rect().center());
     main_->show();
     if (options_.Connect || options_.Demo) main_->spbComLinkClick();
     if (options_.QuitAfterMs >= 0) QTimer::singleShot(options_.QuitAfterMs, this, &TStartup::timedEnd);
 }
 
-void TStartup::timedEnd()
-{
+void TStartup::timedEnd() {
     if (!main_) return;
     if (!options_.Screenshot.isEmpty()) {
         const QPixmap picture = main_->grab();
@@ -109,8 +105,7 @@ void TStartup::timedEnd()
     main_->close();
 }
 
-void TStartup::onViewRefreshed()
-{
+void TStartup::onViewRefreshed() {
     if (firstValuesTimed_ || !options_.TimeFirstValues) return;
     // The first reply may be the identification; the values have come when the AC grid
     // shows the cabinet's input voltage.
