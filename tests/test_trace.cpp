@@ -5,6 +5,8 @@
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -351,6 +353,16 @@ TEST_F(TraceWindow, TheCheckBoxShowsTheRequestList)
     EXPECT_EQ(lines(track->mmoTrack), QStringList{"Func:04; Addr:30001"}) << "filled while it was hidden";
     track->chkViewMdb->click();
     EXPECT_TRUE(track->grpVMdb->isHidden());
+}
+
+TEST_F(TraceWindow, ChineseCaptionsHaveAFontToShowIn)
+{
+    // Without a font for simplified Chinese the captions would show as empty boxes.
+    EXPECT_FALSE(QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty());
+    LocalPara.Language = 1;
+    track->show();
+    const QFontMetrics metrics(track->btnPause->font());
+    for (const QChar c : track->btnPause->text()) EXPECT_TRUE(metrics.inFontUcs4(c.unicode())) << c.unicode();
 }
 
 TEST_F(TraceWindow, ResizeMovesTheButtonsAndWidensTheLists)

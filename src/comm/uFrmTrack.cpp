@@ -89,7 +89,7 @@ TfrmTrack::TfrmTrack(QWidget* parent) : QWidget(parent, Qt::Window)
     connect(btnClr, &QPushButton::clicked, this, [this] { btnClrClick(); });
     connect(chkViewMdb, &QCheckBox::toggled, this, [this] { chkViewMdbClick(); });
 
-    resize(640, 480);
+    resize(760, 480);
     FormResize();
     SetLinkTraceHooks(this);
 }
@@ -188,11 +188,12 @@ void TfrmTrack::FormResize()
     btnPause->setGeometry(column, y, ButtonWidth, ButtonHeight);
     btnClr->setGeometry(column, y + ButtonHeight + 6, ButtonWidth, ButtonHeight);
     y += 2 * ButtonHeight + 18;
+    // The counters reach a little left of the buttons, so that "ErrRate: 100.0%" fits.
+    const int textLeft = column - 20;
     for (QLabel* label : {lbTxCnt, lbRxCnt, lbAckOk, lbERate}) {
-        label->setGeometry(column, y, ColumnWidth, LabelHeight + 2);
+        label->setGeometry(textLeft, y, ColumnWidth + 20, LabelHeight + 2);
         y += LabelHeight + 6;
     }
-    chkViewMdb->setGeometry(column, y + 4, ColumnWidth, 22);
 
     Memo1->resize(memoWidth, Memo1->height());
     Memo2->resize(memoWidth, Memo2->height());
@@ -214,9 +215,12 @@ void TfrmTrack::layoutRows()
         grpVMdb->setGeometry(Margin, listsBottom + 4, memoWidth, groupHeight);
         mmoTrack->setGeometry(6, 18, qMax(0, memoWidth - 12), qMax(0, groupHeight - 24));
     }
-    const int top = Margin;
+    const int top = Margin + 2;
     const int memoHeight = qMax(20, (listsBottom - top - 2 * (LabelHeight + 2)) / 2);
-    Label2->setGeometry(Margin, top, memoWidth, LabelHeight);
+    // The check box sits at the right end of the heading row, above the list it concerns.
+    const int checkWidth = 140;
+    Label2->setGeometry(Margin, top, qMax(0, memoWidth - checkWidth), LabelHeight);
+    chkViewMdb->setGeometry(Margin + qMax(0, memoWidth - checkWidth), top - 3, checkWidth, LabelHeight + 6);
     Memo1->setGeometry(Margin, top + LabelHeight + 2, memoWidth, memoHeight);
     const int second = Memo1->geometry().bottom() + 1;
     Label3->setGeometry(Margin, second, memoWidth, LabelHeight);

@@ -6,9 +6,9 @@
 #include <cstring>
 
 namespace {
-// Only the addresses 0..15 have a record; anything else is folded into that range so that a
-// stray address can never index past the table.
-TUpsData& recordOf(uint16_t addr) { return UpsData[addr <= MaxDevAddr ? addr : addr & 0x0F]; }
+// Only the addresses 0..15 have a record. Record 0 is never addressed by a window, so a stray
+// address beyond 15 lands there rather than in the record of another cabinet.
+TUpsData& recordOf(uint16_t addr) { return UpsData[addr <= MaxDevAddr ? addr : 0]; }
 
 constexpr int MaxWriteRegisters = 127; // the byte count of function 16 is one byte
 } // namespace

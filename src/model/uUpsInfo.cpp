@@ -203,6 +203,7 @@ void StoreRegister(TUpsData& current, int reg, uint16_t value)
         TModuleData& md = ModuleData[m];
         storeModuleRegister(md, c, value);
         md.ModState = DecodeState(md.Status);
+        md.Status.State = md.ModState; // a module keeps its state in the block's state byte too
         if (moduleStoredHandler) moduleStoredHandler(moduleStoredContext);
     } else if (reg >= 40001 && reg <= 40099) {
         storeHoldingRegister(current, reg, value);
