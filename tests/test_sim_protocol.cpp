@@ -189,6 +189,7 @@ TEST_F(SimProtocol, ExceptionsForUnsupportedRequests)
     const Case cases[] = {
         {"function 5", withCrc({1, 5, 0, 0, 0xFF, 0}), withCrc({1, 0x85, 1})},
         {"function 1", withCrc({1, 1, 0, 0, 0, 8}), withCrc({1, 0x81, 1})},
+        {"function 0x41, length unknown", withCrc({1, 0x41, 0x12}), withCrc({1, 0xC1, 1})},
         {"126 registers", readRequest(1, 4, 30001, 126), withCrc({1, 0x84, 3})},
         {"no register", readRequest(1, 3, 40001, 0), withCrc({1, 0x83, 3})},
         {"past the end", readRequest(1, 3, 65530, 10), withCrc({1, 0x83, 2})},
@@ -356,6 +357,41 @@ TEST_F(SimProtocol, LogAndCleanStopOnEitherSignal)
         EXPECT_TRUE(lines[0].contains(QStringLiteral(" RX ") + HexLine(request.data(), 8)));
         EXPECT_TRUE(lines[1].contains(QStringLiteral(" TX ") + HexLine(reply.data(), 9)));
     }
+}
+
+// --device serves a line that already exists: here the slave side of a pseudo-terminal the
+// test holds, talking through its master side.
+TEST_F(SimProtocol, ServesAnExistingDevice)
+{
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const QString slave = QString::fromLocal8Bit(ptsname(master));
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(QStringLiteral(ZYR_CABINET_SIM), {QStringLiteral("--device"), slave, QStringLiteral("--no-pacing")});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    ASSERT_TRUE(p.waitForReadyRead(10000)) << "the cabinet says when it is ready";
+    const Bytes request = readRequest(1, 3, 40002, 1);
+    ASSERT_EQ(::write(master, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+    Bytes reply;
+    QElapsedTimer clock;
+    clock.start();
+    while (reply.size() < 7 && clock.elapsed() < 5000) {
+        pollfd pfd{master, POLLIN, 0};
+        if (::poll(&pfd, 1, 100) > 0) {
+            uint8_t buffer[64];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0)
+                reply.insert(reply.end(), buffer, buffer + n);
+        }
+    }
+    EXPECT_EQ(reply, withCrc({1, 3, 2, 0, 1}));
+    ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+    EXPECT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 0);
+    ::close(master);
 }
 
 TEST_F(SimProtocol, PacedRepliesArriveWhole)
