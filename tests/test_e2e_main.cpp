@@ -30,15 +30,17 @@ namespace {
 
 // cabinet-sim on a pseudo-terminal of its own, stopped when the test ends.
 class SimulatedCabinet {
-  public:
-    bool start(const QString& link, const QStringList& extra = {}) {
+public:
+    bool start(const QString& link, const QStringList& extra = {})
+    {
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(QStringLiteral(ZYR_CABINET_SIM),
                        QStringList{"--pty", link, "--baud", "19200", "--no-drift"} + extra);
         if (!process_.waitForStarted(10000)) return false;
         return QTest::qWaitFor([&] { return QFileInfo::exists(link); }, 10000);
     }
-    ~SimulatedCabinet() {
+    ~SimulatedCabinet()
+    {
         if (process_.state() == QProcess::NotRunning) return;
         process_.terminate();
         if (!process_.waitForFinished(5000)) {
@@ -47,24 +49,27 @@ class SimulatedCabinet {
         }
     }
 
-  private:
+private:
     QProcess process_;
 };
 
 class EndToEndTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
+protected:
+    void SetUp() override
+    {
         ResetAll();
         ASSERT_TRUE(dir_.isValid());
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         SetSettingsFolderOverride(QString());
         SetMessageBoxHandler(nullptr);
     }
     QTemporaryDir dir_;
 };
 
-TEST_F(EndToEndTest, MainWindowShowsTheSimulatedCabinet) {
+TEST_F(EndToEndTest, MainWindowShowsTheSimulatedCabinet)
+{
     const QString link = dir_.filePath("ttyZYR");
     SimulatedCabinet sim;
     ASSERT_TRUE(sim.start(link));
@@ -140,7 +145,8 @@ struct Shot {
 
 class ProgramTest : public ::testing::TestWithParam<Shot> {};
 
-TEST_P(ProgramTest, DemoRunWritesItsPictureAndKeepsTheSettingsFilesPort) {
+TEST_P(ProgramTest, DemoRunWritesItsPictureAndKeepsTheSettingsFilesPort)
+{
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     {
@@ -180,7 +186,8 @@ TEST_P(ProgramTest, DemoRunWritesItsPictureAndKeepsTheSettingsFilesPort) {
 INSTANTIATE_TEST_SUITE_P(Languages, ProgramTest, ::testing::Values(Shot{"English", 0}, Shot{"Chinese", 1}),
                          [](const ::testing::TestParamInfo<Shot>& i) { return std::string(i.param.name); });
 
-TEST(Program, HelpListsTheOptions) {
+TEST(Program, HelpListsTheOptions)
+{
     QProcess tool;
     tool.start(QStringLiteral(ZYR_BINARY_DIR "/zyrtool"), {"-platform", "offscreen", "--help"});
     ASSERT_TRUE(tool.waitForFinished(60000));

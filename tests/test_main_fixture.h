@@ -17,26 +17,30 @@
 #include <memory>
 
 class MainWindowTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
+protected:
+    void SetUp() override
+    {
         ResetAll();
         ClearGraceWindowProbes();
         TxLedHold = RxLedHold = 0;
         ASSERT_TRUE(dir_.isValid());
         SetSettingsFolderOverride(dir_.path());
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         w_.reset();
         ClearGraceWindowProbes();
         SetSettingsFolderOverride(QString());
     }
     // Writes section LocalPara of the settings file before the window reads it.
-    void writeSettings(const QString& lines) {
+    void writeSettings(const QString& lines)
+    {
         QFile f(dir_.filePath(QStringLiteral("UserParaIni.ini")));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(("[LocalPara]\n" + lines).toUtf8());
     }
-    TFrmMain& window() {
+    TFrmMain& window()
+    {
         if (!w_) {
             w_ = std::make_unique<TFrmMain>();
             w_->tmr1->stop(); // the tests drive the timer tick by tick
@@ -44,9 +48,9 @@ class MainWindowTest : public ::testing::Test {
         return *w_;
     }
     // One period: eleven ticks of the 100 ms timer.
-    void period() {
-        for (int i = 0; i < 11; ++i)
-            window().tmr1Timer();
+    void period()
+    {
+        for (int i = 0; i < 11; ++i) window().tmr1Timer();
     }
 
     QTemporaryDir dir_;

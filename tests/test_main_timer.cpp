@@ -26,7 +26,8 @@ struct Taken {
 // Runs periods until SecCount has gone round once (1..60, then 0) and records, per count, what
 // the window queued in slots 2 to 4; the link takes each request before the next period.
 std::map<int, std::map<int, Taken>> runOneMinute(MainWindowTest& t, TFrmMain& w,
-                                                 const std::function<void()>& period) {
+                                                 const std::function<void()>& period)
+{
     (void)t;
     std::map<int, std::map<int, Taken>> queued;
     for (int p = 0; p < 61; ++p) {
@@ -42,7 +43,8 @@ std::map<int, std::map<int, Taken>> runOneMinute(MainWindowTest& t, TFrmMain& w,
     return queued;
 }
 
-TEST_F(MainWindowTest, PeriodWorkComesEveryEleventhTick) {
+TEST_F(MainWindowTest, PeriodWorkComesEveryEleventhTick)
+{
     TFrmMain& w = window();
     for (int t = 1; t <= 10; ++t) {
         w.tmr1Timer();
@@ -54,12 +56,12 @@ TEST_F(MainWindowTest, PeriodWorkComesEveryEleventhTick) {
     EXPECT_EQ(w.SecCount, 1);
 }
 
-TEST_F(MainWindowTest, SystemPageRequestsFollowTheSecondCount) {
+TEST_F(MainWindowTest, SystemPageRequestsFollowTheSecondCount)
+{
     TFrmMain& w = window();
     const auto queued = runOneMinute(*this, w, [this] { period(); });
     std::map<int, std::map<int, Taken>> expected;
-    for (int s : {11, 22, 33, 44, 55, 0})
-        expected[s][2] = {3, 53000, 40};
+    for (int s : {11, 22, 33, 44, 55, 0}) expected[s][2] = {3, 53000, 40};
     for (int s : {18, 36, 54, 0}) {
         expected[s][3] = {43, 2, 0};
         expected[s][4] = {43, 1, 0};
@@ -78,7 +80,8 @@ TEST_F(MainWindowTest, SystemPageRequestsFollowTheSecondCount) {
     EXPECT_EQ(w.SecCount, 0); // 60 wrapped to 0
 }
 
-TEST_F(MainWindowTest, SecondCountWrapsFromSixtyToZero) {
+TEST_F(MainWindowTest, SecondCountWrapsFromSixtyToZero)
+{
     TFrmMain& w = window();
     w.SecCount = 59;
     period();
@@ -89,7 +92,8 @@ TEST_F(MainWindowTest, SecondCountWrapsFromSixtyToZero) {
     EXPECT_EQ(w.SecCount, 1);
 }
 
-TEST_F(MainWindowTest, ModulePageRefreshOverridesSlotTwo) {
+TEST_F(MainWindowTest, ModulePageRefreshOverridesSlotTwo)
+{
     TFrmMain& w = window();
     w.PageControl1->setCurrentWidget(w.TabSheet2);
     w.lstMd->setCurrentRow(5);
@@ -116,7 +120,8 @@ TEST_F(MainWindowTest, ModulePageRefreshOverridesSlotTwo) {
     }
 }
 
-TEST_F(MainWindowTest, ModulePageRefreshFillsSlotTwoEvenWhenPending) {
+TEST_F(MainWindowTest, ModulePageRefreshFillsSlotTwoEvenWhenPending)
+{
     TFrmMain& w = window();
     w.PageControl1->setCurrentWidget(w.TabSheet2);
     w.SecCount = 4;
@@ -126,7 +131,8 @@ TEST_F(MainWindowTest, ModulePageRefreshFillsSlotTwoEvenWhenPending) {
     EXPECT_EQ(ReqSlot[2].StartReg, 30101);
 }
 
-TEST_F(MainWindowTest, PendingSlotsAreLeftAlone) {
+TEST_F(MainWindowTest, PendingSlotsAreLeftAlone)
+{
     TFrmMain& w = window();
     w.SecCount = 17;
     ReqSlot[3] = TReqSlot{FlagOn, 1, 3, 40001, 34, 0, 0};
@@ -142,7 +148,8 @@ TEST_F(MainWindowTest, PendingSlotsAreLeftAlone) {
     EXPECT_EQ(ReqSlot[2].StartReg, 50000);
 }
 
-TEST_F(MainWindowTest, ModuleScanAsksForOneModulePerPeriodAndCycles) {
+TEST_F(MainWindowTest, ModuleScanAsksForOneModulePerPeriodAndCycles)
+{
     TFrmMain& w = window();
     w.chkMdSta->setChecked(true);
     w.SecCount = 1; // away from the 53000 counts
@@ -156,8 +163,7 @@ TEST_F(MainWindowTest, ModuleScanAsksForOneModulePerPeriodAndCycles) {
     }
     // Periods at SecCount 11, 22, 33 put the 53000 request first; the scan waits for them.
     ASSERT_GE(asked.size(), 32u);
-    for (size_t i = 0; i < asked.size(); ++i)
-        EXPECT_EQ(asked[i], static_cast<int>(i % 32) + 1) << i;
+    for (size_t i = 0; i < asked.size(); ++i) EXPECT_EQ(asked[i], static_cast<int>(i % 32) + 1) << i;
 
     // While slot 2 is pending the scan does not move on.
     const uint8_t idx = w.ModScanIdx;
@@ -166,7 +172,8 @@ TEST_F(MainWindowTest, ModuleScanAsksForOneModulePerPeriodAndCycles) {
     EXPECT_EQ(w.ModScanIdx, idx);
 }
 
-TEST_F(MainWindowTest, AcceptedReplyRefreshesTheViewOnTheNextTick) {
+TEST_F(MainWindowTest, AcceptedReplyRefreshesTheViewOnTheNextTick)
+{
     TFrmMain& w = window();
     UpsData[1].InVolt[0] = 231.4;
     w.tmr1Timer();
@@ -177,7 +184,8 @@ TEST_F(MainWindowTest, AcceptedReplyRefreshesTheViewOnTheNextTick) {
     EXPECT_EQ(w.DataChanged, 0);
 }
 
-TEST_F(MainWindowTest, ModuleListRebuildsInAPeriodWhenMarked) {
+TEST_F(MainWindowTest, ModuleListRebuildsInAPeriodWhenMarked)
+{
     TFrmMain& w = window();
     ModuleData[2].ModState = 4;
     w.chkMdSta->setChecked(true);
@@ -187,7 +195,8 @@ TEST_F(MainWindowTest, ModuleListRebuildsInAPeriodWhenMarked) {
     EXPECT_EQ(w.lstMd->item(1)->text(), "02  Online");
 }
 
-TEST_F(MainWindowTest, WheelOverTheFocusedListHoldsTheRebuildForOnePeriod) {
+TEST_F(MainWindowTest, WheelOverTheFocusedListHoldsTheRebuildForOnePeriod)
+{
     TFrmMain& w = window();
     w.show();
     w.activateWindow();
@@ -226,10 +235,10 @@ struct GraceCase {
 
 class GraceTest : public MainWindowTest, public ::testing::WithParamInterface<GraceCase> {};
 
-TEST_P(GraceTest, OnePeriodOfTheGraceRule) {
+TEST_P(GraceTest, OnePeriodOfTheGraceRule)
+{
     const GraceCase& c = GetParam();
-    for (TGraceWindow win : c.open)
-        SetGraceWindowProbe(win, [] { return true; });
+    for (TGraceWindow win : c.open) SetGraceWindowProbe(win, [] { return true; });
     TFrmMain& w = window();
     w.PswGraceCount = 60;
     period();
@@ -244,7 +253,8 @@ INSTANTIATE_TEST_SUITE_P(Windows, GraceTest,
                                            GraceCase{{W::ZyrCfg, W::EdtZyrCfg}, 60},
                                            GraceCase{{W::DataSet}, 0}, GraceCase{{W::EdtZyrCfg}, 0}));
 
-TEST_F(MainWindowTest, GraceCountsDownWithTheParametersWindowOpen) {
+TEST_F(MainWindowTest, GraceCountsDownWithTheParametersWindowOpen)
+{
     bool open = true;
     SetGraceWindowProbe(TGraceWindow::UpsPara, [&open] { return open; });
     TFrmMain& w = window();

@@ -22,13 +22,15 @@
 
 namespace {
 
-template <class T> T* find(TFrmMain& w, const char* name) {
+template <class T> T* find(TFrmMain& w, const char* name)
+{
     T* c = w.findChild<T*>(QString::fromLatin1(name));
     EXPECT_NE(c, nullptr) << name;
     return c;
 }
 
-TEST_F(MainWindowTest, StartsAtAddressOneModuleOneOnTheSystemPage) {
+TEST_F(MainWindowTest, StartsAtAddressOneModuleOneOnTheSystemPage)
+{
     writeSettings("Language=0\n");
     TFrmMain& w = window();
     EXPECT_EQ(w.DevAddr, 1);
@@ -49,7 +51,8 @@ TEST_F(MainWindowTest, StartsAtAddressOneModuleOneOnTheSystemPage) {
     EXPECT_EQ(find<QTimer>(w, "tmr1")->interval(), 100);
 }
 
-TEST_F(MainWindowTest, EveryNamedComponentExists) {
+TEST_F(MainWindowTest, EveryNamedComponentExists)
+{
     TFrmMain& w = window();
     const char* names[] = {"iLedTx",
                            "iLedRx",
@@ -113,17 +116,16 @@ TEST_F(MainWindowTest, EveryNamedComponentExists) {
                            "mni3000",
                            "mni4000",
                            "aplctnvnts1"};
-    for (const char* n : names)
-        EXPECT_NE(w.findChild<QObject*>(QString::fromLatin1(n)), nullptr) << n;
+    for (const char* n : names) EXPECT_NE(w.findChild<QObject*>(QString::fromLatin1(n)), nullptr) << n;
     const char* items[] = {"mni1001", "mni1002", "mni2001", "mni2002", "mni2003",
                            "mni2004", "mni2005", "mni2006", "mni3001", "mni3002",
                            "mni3003", "mni3004", "mni4001", "mni4002", "mni4003"};
-    for (const char* n : items)
-        EXPECT_NE(w.findChild<QAction*>(QString::fromLatin1(n)), nullptr) << n;
+    for (const char* n : items) EXPECT_NE(w.findChild<QAction*>(QString::fromLatin1(n)), nullptr) << n;
     EXPECT_FALSE(find<QWidget>(w, "grp1")->isEnabled());
 }
 
-TEST_F(MainWindowTest, GridsHaveTheirShapeAndHeadings) {
+TEST_F(MainWindowTest, GridsHaveTheirShapeAndHeadings)
+{
     TFrmMain& w = window();
     w.FormShow();
     struct Shape {
@@ -154,7 +156,8 @@ struct FloatCase {
 
 class FloatTextTest : public ::testing::TestWithParam<FloatCase> {};
 
-TEST_P(FloatTextTest, FiveSignificantDigitsAtMost) {
+TEST_P(FloatTextTest, FiveSignificantDigitsAtMost)
+{
     const FloatCase& c = GetParam();
     EXPECT_EQ(FloatText(c.value, c.digits), QString::fromLatin1(c.text)) << c.value;
 }
@@ -169,7 +172,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, FloatTextTest,
                                            FloatCase{65535, 0, "65535"}, FloatCase{12.6, 0, "13"},
                                            FloatCase{0.98, 1, "1.0"}));
 
-TEST(ModuleErrRate, NeverCountedReadsZeroAndAllAcknowledgedReadsZeroPointZero) {
+TEST(ModuleErrRate, NeverCountedReadsZeroAndAllAcknowledgedReadsZeroPointZero)
+{
     EXPECT_EQ(ModuleErrRateText(0, 0), "0");
     EXPECT_EQ(ModuleErrRateText(0, 5), "0");
     EXPECT_EQ(ModuleErrRateText(10, 10), "0.0");
@@ -177,7 +181,8 @@ TEST(ModuleErrRate, NeverCountedReadsZeroAndAllAcknowledgedReadsZeroPointZero) {
     EXPECT_EQ(ModuleErrRateText(3, 1), "66.7");
 }
 
-TEST_F(MainWindowTest, RefreshViewShowsTheSelectedCabinetAndModule) {
+TEST_F(MainWindowTest, RefreshViewShowsTheSelectedCabinetAndModule)
+{
     TFrmMain& w = window();
     w.FormShow();
     TUpsData& u = UpsData[3];
@@ -267,7 +272,8 @@ TEST_F(MainWindowTest, RefreshViewShowsTheSelectedCabinetAndModule) {
     EXPECT_EQ(find<QLineEdit>(w, "edtErrRate")->text(), "0.0");
 }
 
-TEST_F(MainWindowTest, ModuleListNamesModulesOrShowsTheirStates) {
+TEST_F(MainWindowTest, ModuleListNamesModulesOrShowsTheirStates)
+{
     TFrmMain& w = window();
     auto* lst = find<QListWidget>(w, "lstMd");
     EXPECT_EQ(lst->item(0)->text(), "Module 01");
@@ -287,7 +293,8 @@ TEST_F(MainWindowTest, ModuleListNamesModulesOrShowsTheirStates) {
     EXPECT_EQ(lst->currentRow(), 11);
 }
 
-TEST_F(MainWindowTest, ClickingTheShownModuleOnlyRestartsThePeriod) {
+TEST_F(MainWindowTest, ClickingTheShownModuleOnlyRestartsThePeriod)
+{
     TFrmMain& w = window();
     ModuleData[1].InvVolt[0] = 220;
     w.TickCount = 7;
@@ -299,7 +306,8 @@ TEST_F(MainWindowTest, ClickingTheShownModuleOnlyRestartsThePeriod) {
     EXPECT_EQ(w.DataChanged, 0);
 }
 
-TEST_F(MainWindowTest, ChoosingAnotherModuleClearsItsValuesAndAsksForIt) {
+TEST_F(MainWindowTest, ChoosingAnotherModuleClearsItsValuesAndAsksForIt)
+{
     TFrmMain& w = window();
     TModuleData& m = ModuleData[4];
     m.InvVolt[0] = 220;
@@ -332,18 +340,17 @@ TEST_F(MainWindowTest, ChoosingAnotherModuleClearsItsValuesAndAsksForIt) {
     EXPECT_EQ(ReqSlot[2].StartReg, 11111);
 }
 
-TEST_F(MainWindowTest, ClearModuleValuesLeavesBatteryAndState) {
+TEST_F(MainWindowTest, ClearModuleValuesLeavesBatteryAndState)
+{
     TFrmMain& w = window();
     TModuleData& m = ModuleData[9];
     for (int i = 0; i < 2; ++i) {
         m.BusVolt[i] = m.DcBusVolt[i] = m.Temp[i] = 1;
         m.BattVolt[i] = m.BattDisCurr[i] = m.BattChgCurr[i] = 2;
     }
-    for (int i = 0; i < 3; ++i)
-        m.InvVolt[i] = m.InvCurr[i] = 1;
+    for (int i = 0; i < 3; ++i) m.InvVolt[i] = m.InvCurr[i] = 1;
     m.InvFreq = 1;
-    for (int i = 0; i < 10; ++i)
-        m.Status.Word(i) = 0x55;
+    for (int i = 0; i < 10; ++i) m.Status.Word(i) = 0x55;
     m.ChgRate = m.RemainTime = 2;
     m.ModState = 6;
     m.MdSend = m.MdAccept = m.MdAckOk = 3;
@@ -352,11 +359,9 @@ TEST_F(MainWindowTest, ClearModuleValuesLeavesBatteryAndState) {
         EXPECT_EQ(m.BusVolt[i] + m.DcBusVolt[i] + m.Temp[i], 0);
         EXPECT_EQ(m.BattVolt[i] + m.BattDisCurr[i] + m.BattChgCurr[i], 6);
     }
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(m.InvVolt[i] + m.InvCurr[i], 0);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(m.InvVolt[i] + m.InvCurr[i], 0);
     EXPECT_EQ(m.InvFreq, 0);
-    for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(m.Status.Word(i), 0) << i;
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(m.Status.Word(i), 0) << i;
     EXPECT_EQ(m.ChgRate + m.RemainTime, 4);
     EXPECT_EQ(m.ModState, 6);
     EXPECT_EQ(m.MdSend + m.MdAccept + m.MdAckOk, 0u);
@@ -365,7 +370,8 @@ TEST_F(MainWindowTest, ClearModuleValuesLeavesBatteryAndState) {
     w.ClearModuleValues(33);
 }
 
-TEST_F(MainWindowTest, ModuleRegistersMarkTheListForRebuild) {
+TEST_F(MainWindowTest, ModuleRegistersMarkTheListForRebuild)
+{
     TFrmMain& w = window();
     EXPECT_EQ(w.ModListDirty, 0);
     StoreRegister(UpsData[1], 30101 + 50 * 2 + 12, 0x8000);
@@ -374,7 +380,8 @@ TEST_F(MainWindowTest, ModuleRegistersMarkTheListForRebuild) {
     EXPECT_EQ(w.ModListDirty, FlagOn);
 }
 
-TEST_F(MainWindowTest, LinkReachesTheWindowOnlyThroughItsHooks) {
+TEST_F(MainWindowTest, LinkReachesTheWindowOnlyThroughItsHooks)
+{
     {
         TFrmMain& w = window();
         w.DevAddr = 7;
@@ -396,7 +403,8 @@ TEST_F(MainWindowTest, LinkReachesTheWindowOnlyThroughItsHooks) {
     EXPECT_EQ(LinkMain().GetDevAddr(), 1); // the defaults again
 }
 
-TEST_F(MainWindowTest, SelectingAnotherCabinetRestartsThePollCycle) {
+TEST_F(MainWindowTest, SelectingAnotherCabinetRestartsThePollCycle)
+{
     TFrmMain& w = window();
     LinkState.PollStep = 3;
     find<QComboBox>(w, "cbbSelectZYR")->setCurrentIndex(2);
@@ -405,7 +413,8 @@ TEST_F(MainWindowTest, SelectingAnotherCabinetRestartsThePollCycle) {
     EXPECT_EQ(LinkState.PollStep, 100);
 }
 
-TEST_F(MainWindowTest, RecountAndReadQueueTheirRequests) {
+TEST_F(MainWindowTest, RecountAndReadQueueTheirRequests)
+{
     TFrmMain& w = window();
     w.DevAddr = 2;
     w.CurModule = 3;
@@ -424,7 +433,8 @@ TEST_F(MainWindowTest, RecountAndReadQueueTheirRequests) {
     EXPECT_EQ(ReqSlot[4].StartReg, 1);
 }
 
-TEST_F(MainWindowTest, ErrorRateLabelShowsAndResetsTheCounters) {
+TEST_F(MainWindowTest, ErrorRateLabelShowsAndResetsTheCounters)
+{
     TFrmMain& w = window();
     CommDebug.TxCount = 8;
     CommDebug.RxCount = 7;
@@ -437,7 +447,8 @@ TEST_F(MainWindowTest, ErrorRateLabelShowsAndResetsTheCounters) {
     EXPECT_EQ(CommDebug.ErrRate, 0.0);
 }
 
-TEST_F(MainWindowTest, LedsStayLitForTheirHoldTicks) {
+TEST_F(MainWindowTest, LedsStayLitForTheirHoldTicks)
+{
     TFrmMain& w = window();
     auto* tx = find<TLed>(w, "iLedTx");
     auto* rx = find<TLed>(w, "iLedRx");
@@ -453,7 +464,8 @@ TEST_F(MainWindowTest, LedsStayLitForTheirHoldTicks) {
     EXPECT_EQ(TxLedHold, 0);
 }
 
-TEST_F(MainWindowTest, PortLabelAndLinkButtonFollowTheLine) {
+TEST_F(MainWindowTest, PortLabelAndLinkButtonFollowTheLine)
+{
     TFrmMain& w = window();
     LocalPara.ComName = "COM4";
     LocalPara.BaudRate = 9600;
@@ -465,7 +477,8 @@ TEST_F(MainWindowTest, PortLabelAndLinkButtonFollowTheLine) {
     EXPECT_EQ(btn->icon().cacheKey(), w.Img_Off.cacheKey());
 }
 
-TEST_F(MainWindowTest, MouseOverThePortPanelHighlightsTheName) {
+TEST_F(MainWindowTest, MouseOverThePortPanelHighlightsTheName)
+{
     TFrmMain& w = window();
     auto* lbl = find<QLabel>(w, "lblCommName");
     QEvent enter(QEvent::Enter);
@@ -488,14 +501,16 @@ struct MenuCase {
 
 class MenuVisibilityTest : public MainWindowTest, public ::testing::WithParamInterface<MenuCase> {};
 
-bool visible(TFrmMain& w, const QString& name) {
+bool visible(TFrmMain& w, const QString& name)
+{
     if (auto* m = w.findChild<QMenu*>(name)) return m->menuAction()->isVisible();
     if (auto* a = w.findChild<QAction*>(name)) return a->isVisible();
     auto* tabs = w.findChild<QTabWidget*>("PageControl1");
     return tabs->isTabVisible(tabs->indexOf(w.findChild<QWidget*>(name)));
 }
 
-TEST_P(MenuVisibilityTest, AppliesTheStrings) {
+TEST_P(MenuVisibilityTest, AppliesTheStrings)
+{
     const MenuCase& c = GetParam();
     TFrmMain& w = window();
     LocalPara.Menu02 = c.menu02;
@@ -527,7 +542,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "mni2000 mni2001 mni3000 mni3001 TabSheet2"},
         MenuCase{"1x11100", "11100", "1x", "mni2000 mni3002", "mni2001 mni3003 TabSheet2"}));
 
-TEST_F(MainWindowTest, HiddenModulePageComesBack) {
+TEST_F(MainWindowTest, HiddenModulePageComesBack)
+{
     TFrmMain& w = window();
     LocalPara.PageSheet = "10";
     w.ApplyMenuVisibility();
@@ -537,7 +553,8 @@ TEST_F(MainWindowTest, HiddenModulePageComesBack) {
     EXPECT_TRUE(visible(w, "TabSheet2"));
 }
 
-TEST_F(MainWindowTest, CaptionsComeFromTheFilesLanguage) {
+TEST_F(MainWindowTest, CaptionsComeFromTheFilesLanguage)
+{
     writeSettings("Language=1\n");
     TFrmMain& w = window();
     w.FormShow();
@@ -549,7 +566,8 @@ TEST_F(MainWindowTest, CaptionsComeFromTheFilesLanguage) {
     EXPECT_EQ(CellText(find<QTableWidget>(w, "sgrdUPS_AC"), 0, 1), QString::fromUtf8("输入电压(V) "));
 }
 
-TEST_F(MainWindowTest, LanguageSwitchRecaptionsAtOnce) {
+TEST_F(MainWindowTest, LanguageSwitchRecaptionsAtOnce)
+{
     TFrmMain& w = window();
     w.FormShow();
     auto* rg = find<TRadioGroup>(w, "rgLanguage");
@@ -561,8 +579,7 @@ TEST_F(MainWindowTest, LanguageSwitchRecaptionsAtOnce) {
         const char* zh;
     } caps[] = {
         {"mni1001", "通讯端口"}, {"mni2002", "ZRY配置"}, {"mni3002", "在线升级"}, {"mni4002", "通讯跟踪"}};
-    for (const Cap& c : caps)
-        EXPECT_EQ(find<QAction>(w, c.name)->text(), QString::fromUtf8(c.zh)) << c.name;
+    for (const Cap& c : caps) EXPECT_EQ(find<QAction>(w, c.name)->text(), QString::fromUtf8(c.zh)) << c.name;
     EXPECT_EQ(find<QAction>(w, "mni2005")->text(), "Modbus View");
     EXPECT_EQ(find<QAction>(w, "mni4003")->text(), "Dict");
     auto* tabs = find<QTabWidget>(w, "PageControl1");

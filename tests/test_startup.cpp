@@ -23,24 +23,28 @@
 namespace {
 
 class StartupTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
+protected:
+    void SetUp() override
+    {
         ResetAll();
         ASSERT_TRUE(dir_.isValid());
     }
     void TearDown() override { SetSettingsFolderOverride(QString()); }
 
     QString iniPath() const { return dir_.filePath(QStringLiteral("UserParaIni.ini")); }
-    void writeSettings(const char* text) {
+    void writeSettings(const char* text)
+    {
         QFile f(iniPath());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);
     }
-    QString readSettings() const {
+    QString readSettings() const
+    {
         QFile f(iniPath());
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
-    TCmdLine options(QStringList extra = {}) {
+    TCmdLine options(QStringList extra = {})
+    {
         TCmdLine o;
         QString error;
         EXPECT_TRUE(ParseCmdLine(QStringList{"zyrtool", "--settings-dir", dir_.path()} + extra, o, error))
@@ -51,14 +55,14 @@ class StartupTest : public ::testing::Test {
     QTemporaryDir dir_;
 };
 
-TEST_F(StartupTest, WindowsAreCreatedInTheirOrderAfterTheSettingsAreRead) {
+TEST_F(StartupTest, WindowsAreCreatedInTheirOrderAfterTheSettingsAreRead)
+{
     writeSettings("[LocalPara]\ncurProtocol=2\nLanguage=1\n");
     TStartup s(options());
     QString error;
     ASSERT_TRUE(s.CreateWindows(error)) << error.toStdString();
     QStringList order;
-    for (QObject* o : s.Created())
-        order << QString::fromLatin1(o->metaObject()->className());
+    for (QObject* o : s.Created()) order << QString::fromLatin1(o->metaObject()->className());
     EXPECT_EQ(order, (QStringList{"TFrmMain", "TFrmCommInterface", "TfrmTrack", "TFrmCom"}));
     // The link form took the protocol the main window's creation had read.
     EXPECT_EQ(LinkState.ActiveProtocol, 2);
@@ -79,7 +83,8 @@ TEST_F(StartupTest, WindowsAreCreatedInTheirOrderAfterTheSettingsAreRead) {
     EXPECT_FALSE(s.Created().at(2)->property("visible").toBool()); // the trace window stays hidden
 }
 
-TEST_F(StartupTest, FirstStartWritesTheLineKeysAndTheEndWritesAll) {
+TEST_F(StartupTest, FirstStartWritesTheLineKeysAndTheEndWritesAll)
+{
     TStartup s(options());
     QString error;
     ASSERT_TRUE(s.CreateWindows(error));
@@ -103,7 +108,8 @@ TEST_F(StartupTest, FirstStartWritesTheLineKeysAndTheEndWritesAll) {
     EXPECT_TRUE(last.contains(QLatin1String("Language=1"), Qt::CaseInsensitive));
 }
 
-TEST_F(StartupTest, TheRunsOwnPortStaysOutOfTheFile) {
+TEST_F(StartupTest, TheRunsOwnPortStaysOutOfTheFile)
+{
     writeSettings("[LocalPara]\nComName=COM3\nBaudRate=4800\n");
     TStartup s(options({"--port", "/dev/ttyUSB7", "--baud", "9600"}));
     QString error;
@@ -119,7 +125,8 @@ TEST_F(StartupTest, TheRunsOwnPortStaysOutOfTheFile) {
     EXPECT_TRUE(saved.contains(QLatin1String("BaudRate=4800")));
 }
 
-TEST_F(StartupTest, APortConfirmedInTheDialogIsSaved) {
+TEST_F(StartupTest, APortConfirmedInTheDialogIsSaved)
+{
     writeSettings("[LocalPara]\nComName=COM3\nBaudRate=4800\n");
     TStartup s(options({"--port", "/dev/ttyUSB7"}));
     QString error;
@@ -132,7 +139,8 @@ TEST_F(StartupTest, APortConfirmedInTheDialogIsSaved) {
     EXPECT_TRUE(readSettings().contains(QLatin1String("ComName=COM9")));
 }
 
-TEST_F(StartupTest, TimedEndClosesTheWindowSavesAndWritesThePicture) {
+TEST_F(StartupTest, TimedEndClosesTheWindowSavesAndWritesThePicture)
+{
     const QString png = dir_.filePath("shot.png");
     TStartup s(options({"--quit-after", "0.05", "--screenshot", png}));
     QString error;
@@ -140,8 +148,7 @@ TEST_F(StartupTest, TimedEndClosesTheWindowSavesAndWritesThePicture) {
     bool finished = false;
     QObject::connect(&s, &TStartup::finished, [&finished] { finished = true; });
     s.Start();
-    for (int i = 0; i < 200 && !finished; ++i)
-        QTest::qWait(10);
+    for (int i = 0; i < 200 && !finished; ++i) QTest::qWait(10);
     ASSERT_TRUE(finished);
     EXPECT_FALSE(s.Main()->isVisible());
     QImage image(png);
@@ -149,7 +156,8 @@ TEST_F(StartupTest, TimedEndClosesTheWindowSavesAndWritesThePicture) {
     EXPECT_TRUE(readSettings().contains(QLatin1String("PageSheet"), Qt::CaseInsensitive));
 }
 
-TEST_F(StartupTest, ALinkButtonThatCannotOpenShowsTheMessage) {
+TEST_F(StartupTest, ALinkButtonThatCannotOpenShowsTheMessage)
+{
     TStartup s(options({"--port", dir_.filePath("no-such-tty"), "--connect"}));
     QString error;
     ASSERT_TRUE(s.CreateWindows(error));
@@ -172,7 +180,8 @@ struct CmdCase {
 
 class CmdLineTest : public ::testing::TestWithParam<CmdCase> {};
 
-TEST_P(CmdLineTest, AcceptsGoodValuesAndRefusesBadOnes) {
+TEST_P(CmdLineTest, AcceptsGoodValuesAndRefusesBadOnes)
+{
     TCmdLine o;
     QString error;
     EXPECT_EQ(ParseCmdLine(QStringList{"zyrtool"} + GetParam().args, o, error), GetParam().ok)
@@ -191,7 +200,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CmdCase{{"--demo", "--port", "COM2"}, false}, CmdCase{{"--bogus"}, false},
                       CmdCase{{"stray"}, false}));
 
-TEST(CmdLine, NoOptionChangesNothing) {
+TEST(CmdLine, NoOptionChangesNothing)
+{
     TCmdLine o;
     QString error;
     ASSERT_TRUE(ParseCmdLine({"zyrtool"}, o, error));
@@ -211,7 +221,8 @@ TEST(CmdLine, NoOptionChangesNothing) {
 
 namespace {
 
-TEST_F(StartupTest, PortDialogFromTheMenuAndTheLabelDecidesWhichPortIsSaved) {
+TEST_F(StartupTest, PortDialogFromTheMenuAndTheLabelDecidesWhichPortIsSaved)
+{
     writeSettings("[LocalPara]\nComName=COM3\n");
     TStartup s(options({"--port", "/dev/ttyUSB7"}));
     QString error;
@@ -233,7 +244,8 @@ TEST_F(StartupTest, PortDialogFromTheMenuAndTheLabelDecidesWhichPortIsSaved) {
     SetModalHandler(nullptr);
 }
 
-TEST_F(StartupTest, TraceWindowOpensFromTheMenuAndTheLeds) {
+TEST_F(StartupTest, TraceWindowOpensFromTheMenuAndTheLeds)
+{
     TStartup s(options());
     QString error;
     ASSERT_TRUE(s.CreateWindows(error));
@@ -255,7 +267,8 @@ TEST_F(StartupTest, TraceWindowOpensFromTheMenuAndTheLeds) {
     EXPECT_FALSE(w->isVisible());
 }
 
-TEST_F(StartupTest, ALongPortNameIsShortenedOnTheLabelButShownWhole) {
+TEST_F(StartupTest, ALongPortNameIsShortenedOnTheLabelButShownWhole)
+{
     const QString path = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
     TStartup s(options({"--port", path}));
     QString error;

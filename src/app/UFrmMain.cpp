@@ -33,7 +33,7 @@ TFrmMain* FrmMain = nullptr;
 
 // The link's view of this window.
 class TFrmMain::LinkHooks : public TLinkMainHooks {
-  public:
+public:
     explicit LinkHooks(TFrmMain& f) : f_(f) {}
     int GetDevAddr() override { return f_.GetDevAddr(); }
     void SyncDevAddr() override { f_.SyncDevAddr(); }
@@ -42,17 +42,19 @@ class TFrmMain::LinkHooks : public TLinkMainHooks {
     void SetTxLedHold(int n) override { TxLedHold = n; }
     void SetRxLedHold(int n) override { RxLedHold = n; }
 
-  private:
+private:
     TFrmMain& f_;
 };
 
 namespace {
-template <class T> T* named(T* w, const char* name) {
+template <class T> T* named(T* w, const char* name)
+{
     w->setObjectName(QString::fromLatin1(name));
     return w;
 }
 
-QLineEdit* codeField(QWidget* parent, const char* name) {
+QLineEdit* codeField(QWidget* parent, const char* name)
+{
     auto* e = named(new QLineEdit(parent), name);
     QFont f = e->font();
     f.setBold(true);
@@ -69,27 +71,32 @@ QLineEdit* codeField(QWidget* parent, const char* name) {
     return e;
 }
 
-QLineEdit* readOnlyEdit(QWidget* parent, const char* name) {
+QLineEdit* readOnlyEdit(QWidget* parent, const char* name)
+{
     auto* e = named(new QLineEdit(parent), name);
     e->setReadOnly(true);
     return e;
 }
 
-void moduleStored(void* context) {
+void moduleStored(void* context)
+{
     static_cast<TFrmMain*>(context)->ModListDirty = FlagOn;
 }
 } // namespace
 
-TApplicationEvents::TApplicationEvents(TFrmMain* owner) : QObject(owner), owner_(owner) {
+TApplicationEvents::TApplicationEvents(TFrmMain* owner) : QObject(owner), owner_(owner)
+{
     setObjectName(QStringLiteral("aplctnvnts1"));
 }
 
-bool TApplicationEvents::eventFilter(QObject* watched, QEvent* event) {
+bool TApplicationEvents::eventFilter(QObject* watched, QEvent* event)
+{
     owner_->aplctnvnts1Message(watched, event);
     return false; // passed on unchanged
 }
 
-TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), linkHooks_(std::make_unique<LinkHooks>(*this)) {
+TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), linkHooks_(std::make_unique<LinkHooks>(*this))
+{
     setObjectName(QStringLiteral("FrmMain"));
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
@@ -126,7 +133,8 @@ TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), linkHooks_(std::make_
     tmr1->start();
 }
 
-TFrmMain::~TFrmMain() {
+TFrmMain::~TFrmMain()
+{
     if (tmr1) tmr1->stop();
     if (ownsTrackWindow_) delete TrackWindow.data();
     qApp->removeEventFilter(aplctnvnts1);
@@ -135,7 +143,8 @@ TFrmMain::~TFrmMain() {
     if (FrmMain == this) FrmMain = nullptr;
 }
 
-void TFrmMain::createTopStrip(QWidget* c) {
+void TFrmMain::createTopStrip(QWidget* c)
+{
     iLedTx = named(new TLed(QColor(0, 220, 0), c), "iLedTx");
     iLedTx->move(10, 8);
     iLedRx = named(new TLed(QColor(255, 220, 0), c), "iLedRx");
@@ -147,8 +156,7 @@ void TFrmMain::createTopStrip(QWidget* c) {
     lbDevID = named(new QLabel(c), "lbDevID");
     lbDevID->setGeometry(148, 8, 96, 20);
     cbbSelectZYR = named(new QComboBox(c), "cbbSelectZYR");
-    for (int i = 1; i <= MaxDevAddr; ++i)
-        cbbSelectZYR->addItem(QString::number(i));
+    for (int i = 1; i <= MaxDevAddr; ++i) cbbSelectZYR->addItem(QString::number(i));
     cbbSelectZYR->setGeometry(148, 32, 60, 24);
 
     grpUpsVer = named(new QGroupBox(QStringLiteral("ZYR Version"), c), "grpUpsVer");
@@ -181,7 +189,8 @@ void TFrmMain::createTopStrip(QWidget* c) {
     lblCommName->setCursor(Qt::PointingHandCursor);
 }
 
-void TFrmMain::createSystemPage() {
+void TFrmMain::createSystemPage()
+{
     QWidget* p = TabSheet1;
     sgrdUPS_AC = named(new QTableWidget(p), "sgrdUPS_AC");
     sgrdUPS_AC->move(8, 8);
@@ -214,7 +223,8 @@ void TFrmMain::createSystemPage() {
     btnRead->setGeometry(10, 90, 136, 30);
 }
 
-void TFrmMain::createModulePage() {
+void TFrmMain::createModulePage()
+{
     QWidget* p = TabSheet2;
     lbModuleIdx = named(new QLabel(p), "lbModuleIdx");
     lbModuleIdx->setGeometry(8, 6, 160, 20);
@@ -262,7 +272,8 @@ void TFrmMain::createModulePage() {
     lblTest01->setGeometry(490, 390, 60, 20);
 }
 
-void TFrmMain::createMenu() {
+void TFrmMain::createMenu()
+{
     MainMenu1 = named(new QMenuBar(this), "MainMenu1");
     setMenuBar(MainMenu1);
     auto menu = [this](const char* name) { return named(MainMenu1->addMenu(QString()), name); };
@@ -289,7 +300,8 @@ void TFrmMain::createMenu() {
     mni4003->setText(QStringLiteral("Dict"));
 }
 
-void TFrmMain::connectHandlers() {
+void TFrmMain::connectHandlers()
+{
     connect(tmr1, &QTimer::timeout, this, &TFrmMain::tmr1Timer);
     connect(cbbSelectZYR, &QComboBox::activated, this, [this] { cbbSelectZYRChange(); });
     connect(lstMd, &QListWidget::itemClicked, this, [this] { lstMdClick(); });
@@ -321,7 +333,8 @@ void TFrmMain::connectHandlers() {
         connect(action, &QAction::triggered, this, [this, h = handler] { (this->*h)(); });
 }
 
-void TFrmMain::FormCreate() {
+void TFrmMain::FormCreate()
+{
     LoadLocalPara();
     DevAddr = 1;
     cbbSelectZYR->setCurrentIndex(0);
@@ -330,7 +343,8 @@ void TFrmMain::FormCreate() {
     PageControl1->setCurrentWidget(TabSheet1);
 }
 
-void TFrmMain::FormShow() {
+void TFrmMain::FormShow()
+{
     pnlVer->setText(QStringLiteral("Ver: ") + QStringLiteral(ZYR_VERSION));
     lblCommName->setText(LocalPara.ComName + QLatin1Char('\n') + QString::number(LocalPara.BaudRate) +
                          QStringLiteral(" bps"));
@@ -341,24 +355,28 @@ void TFrmMain::FormShow() {
     fillSlot(3, 43, 2, 0);
 }
 
-void TFrmMain::FormClose() {
+void TFrmMain::FormClose()
+{
     if (FrmCom) FrmCom->ClosePort();
     if (BeforeSave) BeforeSave();
     SaveLocalPara();
 }
 
-void TFrmMain::showEvent(QShowEvent* event) {
+void TFrmMain::showEvent(QShowEvent* event)
+{
     QMainWindow::showEvent(event);
     if (!event->spontaneous()) FormShow();
 }
 
-void TFrmMain::closeEvent(QCloseEvent* event) {
+void TFrmMain::closeEvent(QCloseEvent* event)
+{
     FormClose();
     QMainWindow::closeEvent(event);
     Q_EMIT closed();
 }
 
-bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
+bool TFrmMain::eventFilter(QObject* watched, QEvent* event)
+{
     // The port panel lights up under the mouse to show that a click opens the port dialog.
     if (watched == pnlComm && (event->type() == QEvent::Enter || event->type() == QEvent::Leave)) {
         const bool in = event->type() == QEvent::Enter;
@@ -373,10 +391,12 @@ bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TFrmMain::aplctnvnts1Message(QObject*, QEvent* event) {
+void TFrmMain::aplctnvnts1Message(QObject*, QEvent* event)
+{
     if (event->type() == QEvent::Wheel && lstMd && lstMd->hasFocus()) WheelHold = 1;
 }
 
-void TFrmMain::SyncDevAddr() {
+void TFrmMain::SyncDevAddr()
+{
     if (cbbSelectZYR->currentIndex() < 0) cbbSelectZYR->setCurrentIndex(0);
 }

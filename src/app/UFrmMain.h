@@ -49,19 +49,19 @@ extern TFrmMain* FrmMain;
 // next list rebuild for one period, so the list does not jump under the operator's hand.
 class TApplicationEvents : public QObject {
     Q_OBJECT
-  public:
+public:
     explicit TApplicationEvents(TFrmMain* owner);
 
-  protected:
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     TFrmMain* owner_;
 };
 
 class TFrmMain : public QMainWindow {
     Q_OBJECT
-  public:
+public:
     explicit TFrmMain(QWidget* parent = nullptr);
     ~TFrmMain() override;
 
@@ -226,18 +226,18 @@ class TFrmMain : public QMainWindow {
     // Told whether the port dialog opened from this window was confirmed.
     std::function<void(bool confirmed)> PortDialogDone;
 
-  Q_SIGNALS:
+Q_SIGNALS:
     // The window has closed: port closed, settings saved.
     void closed();
     // RefreshView has copied the records into the view.
     void viewRefreshed();
 
-  protected:
+protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     void createTopStrip(QWidget* central);
     void createSystemPage();
     void createModulePage();

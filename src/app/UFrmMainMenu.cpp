@@ -14,12 +14,14 @@
 
 namespace {
 // Character n (from 1) of a visibility string shows its item only when it is "1".
-bool shown(const QString& flags, int n) {
+bool shown(const QString& flags, int n)
+{
     return n <= flags.size() && flags.at(n - 1) == QLatin1Char('1');
 }
 } // namespace
 
-void TFrmMain::ApplyMenuVisibility() {
+void TFrmMain::ApplyMenuVisibility()
+{
     const QString& m2 = LocalPara.Menu02;
     mni2000->menuAction()->setVisible(shown(m2, 1));
     mni2001->setVisible(shown(m2, 2));
@@ -41,14 +43,16 @@ void TFrmMain::ApplyMenuVisibility() {
         PageControl1->setTabVisible(page, false);
 }
 
-void TFrmMain::rgLanguageClick() {
+void TFrmMain::rgLanguageClick()
+{
     const int index = rgLanguage->ItemIndex();
     if (index < 0) return;
     LocalPara.Language = static_cast<uint8_t>(index);
     ApplyCaptions();
 }
 
-void TFrmMain::spbComLinkClick() {
+void TFrmMain::spbComLinkClick()
+{
     if (!FrmCom) return;
     if (FrmCom->PortOpen()) {
         FrmCom->ClosePort();
@@ -67,14 +71,16 @@ void TFrmMain::spbComLinkClick() {
     }
 }
 
-void TFrmMain::openPortDialog() {
+void TFrmMain::openPortDialog()
+{
     auto* dlg = new TFrmCommInterface(this);
     const int result = ExecModal(dlg);
     delete dlg;
     if (PortDialogDone) PortDialogDone(result == QDialog::Accepted);
 }
 
-void TFrmMain::showTrack() {
+void TFrmMain::showTrack()
+{
     if (!TrackWindow) {
         TrackWindow = new TfrmTrack;
         ownsTrackWindow_ = true;
@@ -84,20 +90,24 @@ void TFrmMain::showTrack() {
     TrackWindow->activateWindow();
 }
 
-void TFrmMain::lblCommNameClick() {
+void TFrmMain::lblCommNameClick()
+{
     openPortDialog();
 }
-void TFrmMain::iLedTxDblClick() {
+void TFrmMain::iLedTxDblClick()
+{
     showTrack();
 }
 
-void TFrmMain::btnZyrCodeClick() {
+void TFrmMain::btnZyrCodeClick()
+{
     CodeSource = &UpsData[DevAddr].Status;
     CodeIsSystem = 1;
     // The status code viewer opens here once it is part of the program.
 }
 
-void TFrmMain::btnMdCodeClick() {
+void TFrmMain::btnMdCodeClick()
+{
     CodeSource = &ModuleData[CurModule].Status;
     CodeIsSystem = 0;
     // The status code viewer opens here once it is part of the program.
@@ -106,10 +116,12 @@ void TFrmMain::btnMdCodeClick() {
 // The module receive-buffer viewer opens here once it is part of the program.
 void TFrmMain::btnViewMDBuffClick() {}
 
-void TFrmMain::mni1001Click() {
+void TFrmMain::mni1001Click()
+{
     openPortDialog();
 }
-void TFrmMain::mni1002Click() {
+void TFrmMain::mni1002Click()
+{
     close();
 }
 // The windows of these items are not part of the program yet; their items do nothing.
@@ -124,7 +136,8 @@ void TFrmMain::mni3002Click() {}
 void TFrmMain::mni3003Click() {}
 void TFrmMain::mni3004Click() {}
 void TFrmMain::mni4001Click() {}
-void TFrmMain::mni4002Click() {
+void TFrmMain::mni4002Click()
+{
     showTrack();
 }
 void TFrmMain::mni4003Click() {}

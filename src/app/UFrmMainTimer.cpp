@@ -21,12 +21,14 @@ constexpr int ModuleBlockSize = 50;
 constexpr int ModuleReadCount = 30;
 constexpr int ModuleCounterReg = 30122; // the module's first communication counter
 
-bool portOpen() {
+bool portOpen()
+{
     return FrmCom && FrmCom->PortOpen();
 }
 } // namespace
 
-void TFrmMain::fillSlot(int slot, uint8_t func, int32_t startReg, int32_t count, uint16_t value) {
+void TFrmMain::fillSlot(int slot, uint8_t func, int32_t startReg, int32_t count, uint16_t value)
+{
     TReqSlot& s = ReqSlot[slot];
     s.Addr = DevAddr;
     s.Func = func;
@@ -36,7 +38,8 @@ void TFrmMain::fillSlot(int slot, uint8_t func, int32_t startReg, int32_t count,
     s.Pending = FlagOn;
 }
 
-void TFrmMain::tmr1Timer() {
+void TFrmMain::tmr1Timer()
+{
     lblErrRate->setText(QStringLiteral("Err Rate:  ") + FloatText(CommDebug.ErrRate, 1) + QLatin1Char('%'));
 
     iLedTx->setLit(TxLedHold > 0);
@@ -57,7 +60,8 @@ void TFrmMain::tmr1Timer() {
     periodWork();
 }
 
-void TFrmMain::showLinkState() {
+void TFrmMain::showLinkState()
+{
     const QString text = LocalPara.ComName + QLatin1Char('\n') + QString::number(LocalPara.BaudRate) +
                          QStringLiteral(" bps\nProtocol:") + QString::number(LocalPara.curProtocol);
     if (lblCommName->text() != text) {
@@ -76,7 +80,8 @@ void TFrmMain::showLinkState() {
     }
 }
 
-void TFrmMain::periodWork() {
+void TFrmMain::periodWork()
+{
     ++SecCount;
     if (SecCount > 60) SecCount = 0;
 
@@ -102,11 +107,13 @@ void TFrmMain::periodWork() {
     UpdatePswGrace();
 }
 
-void TFrmMain::UpdatePswGrace() {
+void TFrmMain::UpdatePswGrace()
+{
     PswGraceCount = NextPswGraceCount(PswGraceCount);
 }
 
-void TFrmMain::BuildModuleList() {
+void TFrmMain::BuildModuleList()
+{
     buildingModuleList_ = true;
     const int keepScroll = lstMd->verticalScrollBar() ? lstMd->verticalScrollBar()->value() : 0;
     lstMd->clear();
@@ -124,18 +131,21 @@ void TFrmMain::BuildModuleList() {
     buildingModuleList_ = false;
 }
 
-void TFrmMain::RequestModule(int m) {
+void TFrmMain::RequestModule(int m)
+{
     fillSlot(2, 4, ModuleBlockStart + ModuleBlockSize * (m - 1), ModuleReadCount);
 }
 
-void TFrmMain::ScanNextModule() {
+void TFrmMain::ScanNextModule()
+{
     if (ReqSlot[2].Pending) return;
     ++ModScanIdx;
     if (ModScanIdx > lstMd->count()) ModScanIdx = 1;
     RequestModule(ModScanIdx);
 }
 
-void TFrmMain::lstMdClick() {
+void TFrmMain::lstMdClick()
+{
     TickCount = 0;
     const int row = lstMd->currentRow();
     if (row < 0 || row + 1 == CurModule) return;
@@ -145,46 +155,46 @@ void TFrmMain::lstMdClick() {
     if (!ReqSlot[2].Pending) RequestModule(CurModule);
 }
 
-void TFrmMain::ClearModuleValues(int m) {
+void TFrmMain::ClearModuleValues(int m)
+{
     if (m < 1 || m > ModuleCount) return;
     TModuleData& d = ModuleData[m];
     // Battery values and the state stay until the module's reply replaces them.
-    for (double& v : d.BusVolt)
-        v = 0;
-    for (double& v : d.InvVolt)
-        v = 0;
-    for (double& v : d.InvCurr)
-        v = 0;
+    for (double& v : d.BusVolt) v = 0;
+    for (double& v : d.InvVolt) v = 0;
+    for (double& v : d.InvCurr) v = 0;
     d.InvFreq = 0;
-    for (double& v : d.Temp)
-        v = 0;
-    for (double& v : d.DcBusVolt)
-        v = 0;
-    for (int i = 0; i < 8; ++i)
-        d.Status.Word(i) = 0;
+    for (double& v : d.Temp) v = 0;
+    for (double& v : d.DcBusVolt) v = 0;
+    for (int i = 0; i < 8; ++i) d.Status.Word(i) = 0;
     d.MdSend = d.MdAccept = d.MdAckOk = 0;
 }
 
-void TFrmMain::cbbSelectZYRChange() {
+void TFrmMain::cbbSelectZYRChange()
+{
     if (cbbSelectZYR->currentIndex() < 0) return;
     DevAddr = static_cast<uint8_t>(cbbSelectZYR->currentIndex() + 1);
     // The link starts a fresh poll cycle for the new address at its next idle turn.
     LinkState.PollStep = 100;
 }
 
-void TFrmMain::chkMdStaClick() {
+void TFrmMain::chkMdStaClick()
+{
     ModListDirty = FlagOn;
 }
 
-void TFrmMain::btnReCntClick() {
+void TFrmMain::btnReCntClick()
+{
     if (!ReqSlot[2].Pending) fillSlot(2, 6, ModuleCounterReg + ModuleBlockSize * (CurModule - 1), 0, 0);
 }
 
-void TFrmMain::btnReadClick() {
+void TFrmMain::btnReadClick()
+{
     if (!ReqSlot[4].Pending) fillSlot(4, 43, 1, 0);
 }
 
-void TFrmMain::lblErrRateDblClick() {
+void TFrmMain::lblErrRateDblClick()
+{
     CommDebug.TxCount = 0;
     CommDebug.RxCount = 0;
     CommDebug.AckCount = 0;

@@ -49,40 +49,43 @@ const TCaption ModuleHeadings[11] = {
     {"Remain Time(min)", "剩余时间(分钟)"},
 };
 
-QString tr2(const TCaption& c) {
+QString tr2(const TCaption& c)
+{
     return LangText(c.en, c.zh);
 }
 
-void setHeadings(QTableWidget* grid, const TCaption* rows, int rowCount, const QStringList& cols) {
-    for (int r = 0; r < rowCount; ++r)
-        SetCell(grid, 0, r + 1, tr2(rows[r]));
-    for (int c = 0; c < cols.size(); ++c)
-        SetCell(grid, c + 1, 0, cols[c]);
+void setHeadings(QTableWidget* grid, const TCaption* rows, int rowCount, const QStringList& cols)
+{
+    for (int r = 0; r < rowCount; ++r) SetCell(grid, 0, r + 1, tr2(rows[r]));
+    for (int c = 0; c < cols.size(); ++c) SetCell(grid, c + 1, 0, cols[c]);
 }
 
-void put(QTableWidget* g, int col, int row, double v, int digits = 1) {
+void put(QTableWidget* g, int col, int row, double v, int digits = 1)
+{
     SetCell(g, col, row, FloatText(v, digits));
 }
 
-void putRow(QTableWidget* g, int row, const double* v, int n) {
-    for (int i = 0; i < n; ++i)
-        put(g, i + 1, row, v[i]);
+void putRow(QTableWidget* g, int row, const double* v, int n)
+{
+    for (int i = 0; i < n; ++i) put(g, i + 1, row, v[i]);
 }
 
 // A text the cabinet sends in a fixed-width field; it ends at the first NUL byte.
-QString fixedText(const uint8_t* bytes, int len) {
+QString fixedText(const uint8_t* bytes, int len)
+{
     int n = 0;
-    while (n < len && bytes[n] != 0)
-        ++n;
+    while (n < len && bytes[n] != 0) ++n;
     return QString::fromLatin1(reinterpret_cast<const char*>(bytes), n);
 }
 
-void setText(QLineEdit* e, const QString& text) {
+void setText(QLineEdit* e, const QString& text)
+{
     if (e->text() != text) e->setText(text);
 }
 } // namespace
 
-void TFrmMain::shapeGrids() {
+void TFrmMain::shapeGrids()
+{
     // The heading column grows when a heading needs more room than its width in this font, so
     // that no heading is cut off in either language.
     auto fitted = [](QTableWidget* g, int w, const TCaption* rows, int n) {
@@ -106,7 +109,8 @@ void TFrmMain::shapeGrids() {
 }
 
 // The pages are laid out from the grids' widths, which depend on the headings' font.
-void TFrmMain::placePageContents() {
+void TFrmMain::placePageContents()
+{
     const int pageWidth = 726;
     const int gap = 10;
     sgrdUPS_AC->move(8, 8);
@@ -132,14 +136,14 @@ void TFrmMain::placePageContents() {
     const int countWidth = pageWidth - countLeft - 4;
     grp3->setGeometry(countLeft, 8, countWidth, 200);
     const QList<QLineEdit*> counts = {edtErrRate, edtSend, edtAcpt, edtAckOk};
-    for (int i = 0; i < counts.size(); ++i)
-        counts[i]->setGeometry(countWidth - 78, 27 + i * 32, 68, 26);
+    for (int i = 0; i < counts.size(); ++i) counts[i]->setGeometry(countWidth - 78, 27 + i * 32, 68, 26);
     btnReCnt->setGeometry(10, 160, countWidth - 20, 28);
     btnViewMDBuff->setGeometry(countLeft, 216, countWidth, 30);
     lblTest01->move(countLeft, 256);
 }
 
-void TFrmMain::ApplyCaptions() {
+void TFrmMain::ApplyCaptions()
+{
     setWindowTitle(LangText("Engineering Tools(ZYR)", "工程工具(ZYR)"));
     lbDevID->setText(LangText("Device Addr.", "设备地址"));
     PageControl1->setTabText(PageControl1->indexOf(TabSheet1), LangText("System", "系统"));
@@ -170,7 +174,8 @@ void TFrmMain::ApplyCaptions() {
     setHeadings(sgrdModule, ModuleHeadings, 11, abc);
 }
 
-void TFrmMain::RefreshView() {
+void TFrmMain::RefreshView()
+{
     const TUpsData& u = UpsData[DevAddr <= MaxDevAddr ? DevAddr : 1];
     QTableWidget* ac = sgrdUPS_AC;
     putRow(ac, 1, u.InVolt, 3);

@@ -7,7 +7,8 @@
 
 #include <cstdio>
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zyrtool"));
     QApplication::setApplicationVersion(QStringLiteral(ZYR_VERSION));

@@ -4,7 +4,8 @@
 
 #include <cmath>
 
-bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error) {
+bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
+{
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
         "Engineering tool for ZYR modular UPS cabinets: a Modbus RTU master on a serial line.\n"

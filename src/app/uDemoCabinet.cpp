@@ -6,11 +6,13 @@
 #include <QFileInfo>
 #include <QThread>
 
-TDemoCabinet::~TDemoCabinet() {
+TDemoCabinet::~TDemoCabinet()
+{
     Stop();
 }
 
-bool TDemoCabinet::Start(QString& error, const QString& simulator) {
+bool TDemoCabinet::Start(QString& error, const QString& simulator)
+{
     const QString sim = simulator.isEmpty()
                             ? QCoreApplication::applicationDirPath() + QStringLiteral("/cabinet-sim")
                             : simulator;
@@ -48,7 +50,8 @@ bool TDemoCabinet::Start(QString& error, const QString& simulator) {
     return true;
 }
 
-void TDemoCabinet::Stop() {
+void TDemoCabinet::Stop()
+{
     if (process_) {
         if (process_->state() != QProcess::NotRunning) {
             process_->terminate();

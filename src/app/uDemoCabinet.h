@@ -9,7 +9,7 @@
 #include <memory>
 
 class TDemoCabinet {
-  public:
+public:
     static constexpr int DemoBaud = 19200;
 
     ~TDemoCabinet();
@@ -21,7 +21,7 @@ class TDemoCabinet {
     QString PortPath() const { return portPath_; }
     bool Running() const { return process_ && process_->state() != QProcess::NotRunning; }
 
-  private:
+private:
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<QProcess> process_;
     QString portPath_;

@@ -3,7 +3,8 @@
 #include <QHeaderView>
 #include <QTableWidget>
 
-void ShapeGrid(QTableWidget* grid, int cols, int rows, const int* colWidths, int width, int height) {
+void ShapeGrid(QTableWidget* grid, int cols, int rows, const int* colWidths, int width, int height)
+{
     grid->setColumnCount(cols);
     grid->setRowCount(rows);
     grid->horizontalHeader()->hide();
@@ -15,15 +16,13 @@ void ShapeGrid(QTableWidget* grid, int cols, int rows, const int* colWidths, int
     grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->setWordWrap(false);
     grid->setTextElideMode(Qt::ElideNone);
-    for (int c = 0; c < cols; ++c)
-        grid->setColumnWidth(c, colWidths[c]);
+    for (int c = 0; c < cols; ++c) grid->setColumnWidth(c, colWidths[c]);
     grid->resize(width, height);
     // Rows share the height the grid gives them.
     const int frame = 2 * grid->frameWidth();
     const int rowHeight = (height - frame) / rows;
     grid->verticalHeader()->setMinimumSectionSize(8);
-    for (int r = 0; r < rows; ++r)
-        grid->setRowHeight(r, rowHeight);
+    for (int r = 0; r < rows; ++r) grid->setRowHeight(r, rowHeight);
     const QColor heading = grid->palette().color(QPalette::Button);
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c) {
@@ -38,7 +37,8 @@ void ShapeGrid(QTableWidget* grid, int cols, int rows, const int* colWidths, int
         }
 }
 
-void SetCell(QTableWidget* grid, int col, int row, const QString& text) {
+void SetCell(QTableWidget* grid, int col, int row, const QString& text)
+{
     QTableWidgetItem* item = grid->item(row, col);
     if (!item) {
         item = new QTableWidgetItem;
@@ -48,7 +48,8 @@ void SetCell(QTableWidget* grid, int col, int row, const QString& text) {
     if (item->text() != text) item->setText(text);
 }
 
-QString CellText(const QTableWidget* grid, int col, int row) {
+QString CellText(const QTableWidget* grid, int col, int row)
+{
     const QTableWidgetItem* item = grid->item(row, col);
     return item ? item->text() : QString();
 }

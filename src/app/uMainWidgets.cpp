@@ -8,7 +8,8 @@
 #include <QRadioButton>
 
 namespace {
-QPixmap ledPixmap(const QColor& fill, int size) {
+QPixmap ledPixmap(const QColor& fill, int size)
+{
     QPixmap pm(size, size);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -23,7 +24,8 @@ QPixmap ledPixmap(const QColor& fill, int size) {
 }
 
 // A plug and a socket; joined when the port is open, apart when it is closed.
-QIcon linkGlyph(bool on) {
+QIcon linkGlyph(bool on)
+{
     const int s = 32;
     QPixmap pm(s, s);
     pm.fill(Qt::transparent);
@@ -46,33 +48,39 @@ QIcon linkGlyph(bool on) {
 }
 } // namespace
 
-TLed::TLed(const QColor& litColor, QWidget* parent) : QLabel(parent), litColor_(litColor) {
+TLed::TLed(const QColor& litColor, QWidget* parent) : QLabel(parent), litColor_(litColor)
+{
     setFixedSize(18, 18);
     setLit(false);
 }
 
-void TLed::setLit(bool lit) {
+void TLed::setLit(bool lit)
+{
     if (lit == lit_) return;
     lit_ = lit;
     setPixmap(ledPixmap(lit ? litColor_ : litColor_.darker(350), 16));
 }
 
-void TLed::mouseDoubleClickEvent(QMouseEvent* event) {
+void TLed::mouseDoubleClickEvent(QMouseEvent* event)
+{
     Q_EMIT doubleClicked();
     QLabel::mouseDoubleClickEvent(event);
 }
 
-void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {
+void TClickLabel::mouseReleaseEvent(QMouseEvent* event)
+{
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) Q_EMIT clicked();
     QLabel::mouseReleaseEvent(event);
 }
 
-void TClickLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+void TClickLabel::mouseDoubleClickEvent(QMouseEvent* event)
+{
     Q_EMIT doubleClicked();
     QLabel::mouseDoubleClickEvent(event);
 }
 
-bool TClickLabel::isElided() const {
+bool TClickLabel::isElided() const
+{
     const QFontMetrics fm(font());
     const int room = contentsRect().width();
     for (const QString& line : text().split(QLatin1Char('\n')))
@@ -80,7 +88,8 @@ bool TClickLabel::isElided() const {
     return false;
 }
 
-void TClickLabel::paintEvent(QPaintEvent* event) {
+void TClickLabel::paintEvent(QPaintEvent* event)
+{
     if (!isElided()) {
         QLabel::paintEvent(event);
         return;
@@ -91,8 +100,7 @@ void TClickLabel::paintEvent(QPaintEvent* event) {
     const QFontMetrics fm(font());
     const QRect r = contentsRect();
     QStringList lines = text().split(QLatin1Char('\n'));
-    for (QString& line : lines)
-        line = fm.elidedText(line, Qt::ElideMiddle, r.width());
+    for (QString& line : lines) line = fm.elidedText(line, Qt::ElideMiddle, r.width());
     const int h = fm.lineSpacing() * lines.size();
     int y = r.top() + (alignment() & Qt::AlignTop ? 0 : (r.height() - h) / 2);
     for (const QString& line : lines) {
@@ -102,7 +110,8 @@ void TClickLabel::paintEvent(QPaintEvent* event) {
     }
 }
 
-TRadioGroup::TRadioGroup(const QStringList& items, QWidget* parent) : QGroupBox(parent) {
+TRadioGroup::TRadioGroup(const QStringList& items, QWidget* parent) : QGroupBox(parent)
+{
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(6, 2, 6, 2);
     for (const QString& text : items) {
@@ -113,13 +122,15 @@ TRadioGroup::TRadioGroup(const QStringList& items, QWidget* parent) : QGroupBox(
     }
 }
 
-int TRadioGroup::ItemIndex() const {
+int TRadioGroup::ItemIndex() const
+{
     for (int i = 0; i < buttons_.size(); ++i)
         if (buttons_[i]->isChecked()) return i;
     return -1;
 }
 
-void TRadioGroup::SetItemIndex(int index) {
+void TRadioGroup::SetItemIndex(int index)
+{
     for (int i = 0; i < buttons_.size(); ++i) {
         QRadioButton* b = buttons_[i];
         b->setAutoExclusive(false);
@@ -128,9 +139,11 @@ void TRadioGroup::SetItemIndex(int index) {
     }
 }
 
-QIcon LinkGlyphOn() {
+QIcon LinkGlyphOn()
+{
     return linkGlyph(true);
 }
-QIcon LinkGlyphOff() {
+QIcon LinkGlyphOff()
+{
     return linkGlyph(false);
 }

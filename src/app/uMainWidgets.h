@@ -13,18 +13,18 @@ class QRadioButton;
 // A round LED drawn in code: a bright disc when lit, a dark one when not.
 class TLed : public QLabel {
     Q_OBJECT
-  public:
+public:
     TLed(const QColor& litColor, QWidget* parent = nullptr);
     void setLit(bool lit);
     bool isLit() const { return lit_; }
 
-  Q_SIGNALS:
+Q_SIGNALS:
     void doubleClicked();
 
-  protected:
+protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
-  private:
+private:
     QColor litColor_;
     bool lit_ = true; // so that the first setLit(false) draws
 };
@@ -34,16 +34,16 @@ class TLed : public QLabel {
 // text is shown as the label's tip.
 class TClickLabel : public QLabel {
     Q_OBJECT
-  public:
+public:
     using QLabel::QLabel;
     // True when some line does not fit and is drawn shortened.
     bool isElided() const;
 
-  Q_SIGNALS:
+Q_SIGNALS:
     void clicked();
     void doubleClicked();
 
-  protected:
+protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -52,18 +52,18 @@ class TClickLabel : public QLabel {
 // A group of radio buttons laid out side by side, addressed by item index.
 class TRadioGroup : public QGroupBox {
     Q_OBJECT
-  public:
+public:
     TRadioGroup(const QStringList& items, QWidget* parent = nullptr);
     int ItemIndex() const;
     // Selects the item without reporting a click; -1 or an index out of range clears it.
     void SetItemIndex(int index);
     QRadioButton* item(int index) const { return buttons_.value(index); }
 
-  Q_SIGNALS:
+Q_SIGNALS:
     // The operator chose an item.
     void clicked();
 
-  private:
+private:
     QList<QRadioButton*> buttons_;
 };
 

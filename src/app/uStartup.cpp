@@ -17,11 +17,13 @@
 
 #include <cstdio>
 
-TStartup::TStartup(const TCmdLine& options, QObject* parent) : QObject(parent), options_(options) {
+TStartup::TStartup(const TCmdLine& options, QObject* parent) : QObject(parent), options_(options)
+{
     sinceStart_.start();
 }
 
-TStartup::~TStartup() {
+TStartup::~TStartup()
+{
     // The reverse of the creation order: the link form first, so that nothing reaches a
     // window that is gone.
     delete com_;
@@ -30,7 +32,8 @@ TStartup::~TStartup() {
     if (demo_) demo_->Stop();
 }
 
-bool TStartup::CreateWindows(QString& error) {
+bool TStartup::CreateWindows(QString& error)
+{
     if (!options_.SettingsDir.isEmpty()) SetSettingsFolderOverride(options_.SettingsDir);
     if (options_.Demo) {
         demo_ = std::make_unique<TDemoCabinet>();
@@ -59,7 +62,8 @@ bool TStartup::CreateWindows(QString& error) {
     return true;
 }
 
-void TStartup::applyOverrides() {
+void TStartup::applyOverrides()
+{
     fileComName_ = LocalPara.ComName;
     fileBaud_ = LocalPara.BaudRate;
     fileProtocol_ = LocalPara.curProtocol;
@@ -80,14 +84,16 @@ void TStartup::applyOverrides() {
     }
 }
 
-void TStartup::restoreFileValues() {
+void TStartup::restoreFileValues()
+{
     if (overridePort_) LocalPara.ComName = fileComName_;
     if (overrideBaud_) LocalPara.BaudRate = fileBaud_;
     if (overrideProtocol_) LocalPara.curProtocol = fileProtocol_;
     overridePort_ = overrideBaud_ = overrideProtocol_ = false;
 }
 
-void TStartup::Start() {
+void TStartup::Start()
+{
     if (const QScreen* screen = main_->screen()) // centred on the desktop
         main_->move(screen->availableGeometry().center() - main_->rect().center());
     main_->show();
@@ -95,7 +101,8 @@ void TStartup::Start() {
     if (options_.QuitAfterMs >= 0) QTimer::singleShot(options_.QuitAfterMs, this, &TStartup::timedEnd);
 }
 
-void TStartup::timedEnd() {
+void TStartup::timedEnd()
+{
     if (!main_) return;
     if (!options_.Screenshot.isEmpty()) {
         const QPixmap picture = main_->grab();
@@ -105,7 +112,8 @@ void TStartup::timedEnd() {
     main_->close();
 }
 
-void TStartup::onViewRefreshed() {
+void TStartup::onViewRefreshed()
+{
     if (firstValuesTimed_ || !options_.TimeFirstValues) return;
     // The first reply may be the identification; the values have come when the AC grid
     // shows the cabinet's input voltage.

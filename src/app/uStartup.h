@@ -19,7 +19,7 @@ class QWidget;
 
 class TStartup : public QObject {
     Q_OBJECT
-  public:
+public:
     explicit TStartup(const TCmdLine& options, QObject* parent = nullptr);
     ~TStartup() override;
 
@@ -35,11 +35,11 @@ class TStartup : public QObject {
     // The port of this run when it is not the settings file's.
     bool PortOverridden() const { return overridePort_; }
 
-  Q_SIGNALS:
+Q_SIGNALS:
     // The main window has closed: port closed, settings saved. The program ends.
     void finished();
 
-  private:
+private:
     void applyOverrides();
     void restoreFileValues();
     void timedEnd();

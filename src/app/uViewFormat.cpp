@@ -8,12 +8,14 @@ namespace {
 constexpr int Precision = 5;
 
 // Digits to the left of the decimal point (0 for values below 1).
-int integerDigits(double a) {
+int integerDigits(double a)
+{
     return a < 1.0 ? 0 : static_cast<int>(std::floor(std::log10(a))) + 1;
 }
 } // namespace
 
-QString FloatText(double value, int digits) {
+QString FloatText(double value, int digits)
+{
     QLocale locale;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     if (!std::isfinite(value)) return locale.toString(value);
@@ -34,7 +36,8 @@ QString FloatText(double value, int digits) {
     return locale.toString(value, 'E', Precision - 1);
 }
 
-QString ModuleErrRateText(uint32_t sent, uint32_t ackOk) {
+QString ModuleErrRateText(uint32_t sent, uint32_t ackOk)
+{
     if (sent < 1) return QStringLiteral("0");
     return FloatText(100.0 - static_cast<double>(ackOk) * 100.0 / static_cast<double>(sent), 1);
 }
