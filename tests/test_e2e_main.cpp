@@ -198,3 +198,24 @@ TEST(Program, HelpListsTheOptions)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Program, ATimedEndIsNotHeldOffByAPortThatCannotOpen)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    tool.start(QStringLiteral(ZYR_BINARY_DIR "/zyrtool"),
+               {"-platform", "offscreen", "--settings-dir", dir.path(), "--port", dir.filePath("no-such-tty"),
+                "--connect", "--quit-after", "1"});
+    ASSERT_TRUE(tool.waitForStarted(10000));
+    const bool ended = tool.waitForFinished(60000);
+    if (!ended) tool.kill(), tool.waitForFinished(5000);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(tool.exitCode(), 0);
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("UserParaIni.ini")));
+}
+
+} // namespace

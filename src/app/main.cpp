@@ -4,6 +4,7 @@
 #include "app/uStartup.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -36,6 +37,8 @@ int main(int argc, char** argv)
         return 1;
     }
     QObject::connect(&startup, &TStartup::finished, &app, &QApplication::quit, Qt::QueuedConnection);
-    startup.Start();
+    // Started from inside the message loop, so that a message shown at start (a port that
+    // cannot be opened) does not keep a timed end from ending the program.
+    QTimer::singleShot(0, &startup, &TStartup::Start);
     return app.exec();
 }

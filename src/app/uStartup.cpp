@@ -97,8 +97,9 @@ void TStartup::Start()
     if (const QScreen* screen = main_->screen()) // centred on the desktop
         main_->move(screen->availableGeometry().center() - main_->rect().center());
     main_->show();
-    if (options_.Connect || options_.Demo) main_->spbComLinkClick();
+    // Armed first: a message about a port that cannot be opened must not hold off the end.
     if (options_.QuitAfterMs >= 0) QTimer::singleShot(options_.QuitAfterMs, this, &TStartup::timedEnd);
+    if (options_.Connect || options_.Demo) main_->spbComLinkClick();
 }
 
 void TStartup::timedEnd()
