@@ -148,7 +148,7 @@ TEST_F(StartupTest, TimedEndClosesTheWindowSavesAndWritesThePicture)
     bool finished = false;
     QObject::connect(&s, &TStartup::finished, [&finished] { finished = true; });
     s.Start();
-    for (int i = 0; i < 200 && !finished; ++i) QTest::qWait(10);
+    ASSERT_TRUE(QTest::qWaitFor([&finished] { return finished; }, 30000));
     ASSERT_TRUE(finished);
     EXPECT_FALSE(s.Main()->isVisible());
     QImage image(png);
