@@ -13,11 +13,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <cmath>
 #include <csignal>
@@ -29,13 +29,16 @@
 namespace {
 
 constexpr double TickMs = 100.0;
-constexpr double SilenceMs = 200.0;   // the receive chunk ends after this much quiet
-constexpr int TurnaroundMs = 10;      // the simulated cabinet's delay before it answers
+constexpr double SilenceMs = 200.0; // the receive chunk ends after this much quiet
+constexpr int TurnaroundMs = 10;    // the simulated cabinet's delay before it answers
 constexpr int RequestBytes = 8;
 // Registers read by poll steps 1 to 5.
 constexpr int StepCounts[5] = {44, 31, 35, 35, 11};
 
-double charMs(int baud) { return 11000.0 / baud; } // start bit, 8 data bits, 2 stop bits
+double charMs(int baud)
+{
+    return 11000.0 / baud;
+} // start bit, 8 data bits, 2 stop bits
 
 struct StepModel {
     double requestWireMs, replyWireMs, deliveredMs;
@@ -70,8 +73,7 @@ struct Send {
 
 int stepOf(const uint8_t* f, int n)
 {
-    if (n != 8)
-        return 0;
+    if (n != 8) return 0;
     const int reg = (f[2] << 8 | f[3]) + 1;
     const int count = f[4] << 8 | f[5];
     if (f[1] == 4 && reg == 30001 && count == 44) return 1;
@@ -85,7 +87,10 @@ int stepOf(const uint8_t* f, int n)
 struct Recorder : TLinkTraceHooks {
     QElapsedTimer clock;
     std::vector<Send> sends;
-    void TraceTx(const uint8_t* f, int n) override { sends.push_back({clock.nsecsElapsed() / 1e6, stepOf(f, n), cpuMs()}); }
+    void TraceTx(const uint8_t* f, int n) override
+    {
+        sends.push_back({clock.nsecsElapsed() / 1e6, stepOf(f, n), cpuMs()});
+    }
 };
 
 struct Result {
@@ -109,14 +114,13 @@ bool runSpeed(const QString& simPath, int baud, int cycles, Result& r)
     const QString link = dir.filePath(QStringLiteral("cabinet"));
     QProcess sim;
     sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sim.start(simPath, {QStringLiteral("--pty"), link, QStringLiteral("--baud"), QString::number(baud),
-                        QStringLiteral("--turnaround"), QString::number(TurnaroundMs), QStringLiteral("--no-drift")});
-    if (!sim.waitForStarted(10000))
-        return false;
+    sim.start(simPath,
+              {QStringLiteral("--pty"), link, QStringLiteral("--baud"), QString::number(baud),
+               QStringLiteral("--turnaround"), QString::number(TurnaroundMs), QStringLiteral("--no-drift")});
+    if (!sim.waitForStarted(10000)) return false;
     QElapsedTimer wait;
     wait.start();
-    while (!QFileInfo(link).isSymLink() && wait.elapsed() < 10000)
-        QThread::msleep(10);
+    while (!QFileInfo(link).isSymLink() && wait.elapsed() < 10000) QThread::msleep(10);
 
     ResetSharedData();
     ResetLinkState();
@@ -137,8 +141,7 @@ bool runSpeed(const QString& simPath, int baud, int cycles, Result& r)
         // One cycle to settle, then the measured ones, each ending at the next step 1.
         auto firstSteps = [&] {
             int n = 0;
-            for (const Send& s : recorder.sends)
-                n += s.step == 1;
+            for (const Send& s : recorder.sends) n += s.step == 1;
             return n;
         };
         // A plain event loop, as the tool runs: the process sleeps between events, so its CPU
@@ -148,26 +151,21 @@ bool runSpeed(const QString& simPath, int baud, int cycles, Result& r)
         QElapsedTimer limit;
         limit.start();
         QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-            if (firstSteps() >= cycles + 2 || limit.elapsed() > 120000)
-                loop.quit();
+            if (firstSteps() >= cycles + 2 || limit.elapsed() > 120000) loop.quit();
         });
         check.start(250);
-        if (ok)
-            loop.exec();
+        if (ok) loop.exec();
         frm.ClosePort();
     }
     SetLinkTraceHooks(nullptr);
     ::kill(static_cast<pid_t>(sim.processId()), SIGTERM);
     sim.waitForFinished(10000);
-    if (!ok)
-        return false;
+    if (!ok) return false;
 
     std::vector<size_t> starts;
     for (size_t i = 0; i < recorder.sends.size(); ++i)
-        if (recorder.sends[i].step == 1)
-            starts.push_back(i);
-    if (starts.size() < 3)
-        return false;
+        if (recorder.sends[i].step == 1) starts.push_back(i);
+    if (starts.size() < 3) return false;
     const Send& first = recorder.sends[starts[1]];
     const Send& last = recorder.sends[starts.back()];
     r.cycles = static_cast<int>(starts.size()) - 2;
@@ -176,10 +174,8 @@ bool runSpeed(const QString& simPath, int baud, int cycles, Result& r)
     for (size_t i = starts[1]; i < starts.back(); ++i) {
         const Send& s = recorder.sends[i];
         const Send& next = recorder.sends[i + 1];
-        if (s.step >= 1)
-            r.stepMeasuredTicks[s.step - 1] += (next.atMs - s.atMs) / TickMs / r.cycles;
-        if (next.step != s.step % 5 + 1)
-            ++r.lost;
+        if (s.step >= 1) r.stepMeasuredTicks[s.step - 1] += (next.atMs - s.atMs) / TickMs / r.cycles;
+        if (next.step != s.step % 5 + 1) ++r.lost;
     }
     return true;
 }
@@ -199,15 +195,18 @@ int main(int argc, char** argv)
             cycles = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--sim" && i + 1 < argc)
             simPath = QString::fromLocal8Bit(argv[++i]);
-        else if (arg.rfind("--benchmark_filter=", 0) == 0 && !std::regex_search("PollCycle", std::regex(arg.substr(19))))
+        else if (arg.rfind("--benchmark_filter=", 0) == 0 &&
+                 !std::regex_search("PollCycle", std::regex(arg.substr(19))))
             return 0; // bench.sh asked for other benchmarks only
     }
     if (!QFileInfo(simPath).isExecutable()) {
-        std::fprintf(stderr, "bench_poll_cycle: no cabinet-sim at %s (set ZYR_CABINET_SIM or --sim)\n", qPrintable(simPath));
+        std::fprintf(stderr, "bench_poll_cycle: no cabinet-sim at %s (set ZYR_CABINET_SIM or --sim)\n",
+                     qPrintable(simPath));
         return 1;
     }
 
-    std::printf("PollCycle: link against cabinet-sim, paced replies, turnaround %d ms, %d measured cycles per speed\n\n",
+    std::printf("PollCycle: link against cabinet-sim, paced replies, turnaround %d ms, %d measured cycles "
+                "per speed\n\n",
                 TurnaroundMs, cycles);
     std::vector<Result> results;
     for (int baud : {2400, 9600, 19200}) {
@@ -219,19 +218,21 @@ int main(int argc, char** argv)
         results.push_back(r);
         std::printf("%6d bit/s  step  request  reply   delivered  ticks predicted  ticks measured\n", baud);
         for (int i = 0; i < 5; ++i)
-            std::printf("               %d   %5.1f ms %6.1f ms %7.1f ms  %8d  %16.2f\n", i + 1, r.steps[i].requestWireMs,
-                        r.steps[i].replyWireMs, r.steps[i].deliveredMs, r.steps[i].ticks, r.stepMeasuredTicks[i]);
+            std::printf("               %d   %5.1f ms %6.1f ms %7.1f ms  %8d  %16.2f\n", i + 1,
+                        r.steps[i].requestWireMs, r.steps[i].replyWireMs, r.steps[i].deliveredMs,
+                        r.steps[i].ticks, r.stepMeasuredTicks[i]);
         std::printf("\n");
         std::fflush(stdout);
     }
 
-    std::printf("%8s %14s %13s %7s %7s %18s %9s\n", "bit/s", "predicted ms", "measured ms", "ratio", "cycles", "CPU ms per minute", "out of order");
+    std::printf("%8s %14s %13s %7s %7s %18s %9s\n", "bit/s", "predicted ms", "measured ms", "ratio", "cycles",
+                "CPU ms per minute", "out of order");
     bool within = true;
     for (const Result& r : results) {
         const double ratio = r.measuredMs / r.predictedMs;
         within = within && ratio <= 1.02;
-        std::printf("%8d %14.1f %13.1f %7.3f %7d %18.1f %9d\n", r.baud, r.predictedMs, r.measuredMs, ratio, r.cycles,
-                    r.cpuMsPerMin, r.lost);
+        std::printf("%8d %14.1f %13.1f %7.3f %7d %18.1f %9d\n", r.baud, r.predictedMs, r.measuredMs, ratio,
+                    r.cycles, r.cpuMsPerMin, r.lost);
     }
     std::printf("\nratio target: at most 1.02 -> %s\n", within ? "met" : "NOT met");
     return 0;

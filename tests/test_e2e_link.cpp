@@ -28,8 +28,7 @@ std::vector<LoggedFrame> parseLog(const QStringList& lines)
     for (const QString& line : lines) {
         const QStringList halves = line.split(QStringLiteral(" # "));
         const QStringList words = halves[0].split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (words.size() < 2)
-            continue;
+        if (words.size() < 2) continue;
         LoggedFrame f;
         f.direction = words[1];
         const QByteArray hex = QByteArray::fromHex(words.mid(2).join(QString()).toLatin1());
@@ -50,12 +49,12 @@ std::map<int, uint16_t> registersSent(const std::vector<LoggedFrame>& frames)
         const LoggedFrame& r = frames[i + 1];
         if (q.direction != QLatin1String("RX") || r.direction != QLatin1String("TX") || !r.note.isEmpty())
             continue;
-        if (q.bytes.size() != 8 || (q.bytes[1] != 3 && q.bytes[1] != 4) || r.bytes.size() < 5 || r.bytes[1] != q.bytes[1])
+        if (q.bytes.size() != 8 || (q.bytes[1] != 3 && q.bytes[1] != 4) || r.bytes.size() < 5 ||
+            r.bytes[1] != q.bytes[1])
             continue;
         const int first = wordAt(q.bytes, 2) + 1;
         const std::vector<uint16_t> values = registersOf(r.bytes);
-        for (size_t k = 0; k < values.size(); ++k)
-            regs[first + static_cast<int>(k)] = values[k];
+        for (size_t k = 0; k < values.size(); ++k) regs[first + static_cast<int>(k)] = values[k];
     }
     return regs;
 }
@@ -107,8 +106,7 @@ TEST_P(E2ePollCycle, LandsTheCabinetsValuesScaled)
 {
     const CycleCase c = GetParam();
     QStringList args{QStringLiteral("--modules"), QStringLiteral("2")};
-    if (!c.paced)
-        args << QStringLiteral("--no-pacing");
+    if (!c.paced) args << QStringLiteral("--no-pacing");
     launch(args, c.baud);
     ASSERT_TRUE(driver.tickUntil([] { return CommDebug.AckCount >= 5; }, 150));
     EXPECT_EQ(CommDebug.TxCount, 5) << "every poll frame answered at once";
@@ -116,12 +114,12 @@ TEST_P(E2ePollCycle, LandsTheCabinetsValuesScaled)
 
     const std::vector<LoggedFrame> frames = parseLog(sim.logLines());
     using Read = std::tuple<int, int, int>;
-    EXPECT_EQ(readsReceived(frames), (std::vector<Read>{Read{4, 30001, 44}, Read{4, 30061, 31}, Read{3, 40001, 35},
-                                                         Read{4, 30101, 35}, Read{4, 40081, 11}}));
+    EXPECT_EQ(readsReceived(frames),
+              (std::vector<Read>{Read{4, 30001, 44}, Read{4, 30061, 31}, Read{3, 40001, 35},
+                                 Read{4, 30101, 35}, Read{4, 40081, 11}}));
     const std::map<int, uint16_t> sent = registersSent(frames);
     ASSERT_EQ(sent.size(), 44u + 31u + 35u + 35u + 11u);
-    for (const auto& [reg, value] : sent)
-        EXPECT_EQ(RegMirror[reg], value) << reg;
+    for (const auto& [reg, value] : sent) EXPECT_EQ(RegMirror[reg], value) << reg;
 
     const TUpsData& d = UpsData[1];
     struct Scaled {
@@ -130,14 +128,15 @@ TEST_P(E2ePollCycle, LandsTheCabinetsValuesScaled)
         double scale;
     };
     const Scaled system[] = {
-        {30001, d.InVolt[0], 0.1},    {30003, d.InVolt[2], 0.1},     {30004, d.InFreq, 0.1},      {30006, d.InCurr[1], 0.1},
-        {30008, d.InPF[0], 0.01},     {30012, d.OutVolt[1], 0.1},    {30014, d.OutFreq, 0.1},     {30017, d.OutCurr[2], 0.1},
-        {30018, d.OutPower[0], 0.1},  {30021, d.LoadPct[0], 0.1},    {30025, d.LoadPeak[1], 0.01}, {30029, d.BpsVolt[2], 0.1},
-        {30030, d.BpsFreq, 0.1},      {30031, d.BattVolt[0], 0.1},   {30032, d.BattVolt[1], 0.1}, {30033, d.BattDisCurr[0], 0.1},
-        {30035, d.BattChgCurr[0], 0.1}, {30036, d.BattChgCurr[1], 0.1}, {30039, d.BattTemp, 0.1}, {30040, d.InsideTemp, 0.1},
+        {30001, d.InVolt[0], 0.1},      {30003, d.InVolt[2], 0.1},      {30004, d.InFreq, 0.1},
+        {30006, d.InCurr[1], 0.1},      {30008, d.InPF[0], 0.01},       {30012, d.OutVolt[1], 0.1},
+        {30014, d.OutFreq, 0.1},        {30017, d.OutCurr[2], 0.1},     {30018, d.OutPower[0], 0.1},
+        {30021, d.LoadPct[0], 0.1},     {30025, d.LoadPeak[1], 0.01},   {30029, d.BpsVolt[2], 0.1},
+        {30030, d.BpsFreq, 0.1},        {30031, d.BattVolt[0], 0.1},    {30032, d.BattVolt[1], 0.1},
+        {30033, d.BattDisCurr[0], 0.1}, {30035, d.BattChgCurr[0], 0.1}, {30036, d.BattChgCurr[1], 0.1},
+        {30039, d.BattTemp, 0.1},       {30040, d.InsideTemp, 0.1},
     };
-    for (const Scaled& s : system)
-        EXPECT_DOUBLE_EQ(s.field, sent.at(s.reg) * s.scale) << s.reg;
+    for (const Scaled& s : system) EXPECT_DOUBLE_EQ(s.field, sent.at(s.reg) * s.scale) << s.reg;
     EXPECT_EQ(d.BattChgRate, sent.at(30037));
     EXPECT_EQ(d.BattSupport, sent.at(30038));
     EXPECT_EQ(d.UpsRunTime, sent.at(30043));
@@ -148,24 +147,26 @@ TEST_P(E2ePollCycle, LandsTheCabinetsValuesScaled)
     EXPECT_EQ(d.Para40005, sent.at(40005) & 0xFF);
     EXPECT_EQ(d.Para40013, sent.at(40013));
     EXPECT_EQ(d.Para40035, sent.at(40035));
-    for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(MaskWords[i], sent.at(40082 + i));
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(MaskWords[i], sent.at(40082 + i));
 
     const TModuleData& m = ModuleData[1];
     const Scaled module[] = {
-        {30101, m.BusVolt[0], 0.1}, {30103, m.InvVolt[0], 0.1}, {30108, m.InvCurr[2], 0.1}, {30109, m.InvFreq, 0.1},
-        {30110, m.Temp[0], 0.1},    {30120, m.DcBusVolt[0], 0.1}, {30125, m.BattVolt[0], 0.1}, {30129, m.BattChgCurr[0], 0.1},
+        {30101, m.BusVolt[0], 0.1},  {30103, m.InvVolt[0], 0.1},     {30108, m.InvCurr[2], 0.1},
+        {30109, m.InvFreq, 0.1},     {30110, m.Temp[0], 0.1},        {30120, m.DcBusVolt[0], 0.1},
+        {30125, m.BattVolt[0], 0.1}, {30129, m.BattChgCurr[0], 0.1},
     };
-    for (const Scaled& s : module)
-        EXPECT_DOUBLE_EQ(s.field, sent.at(s.reg) * s.scale) << s.reg;
+    for (const Scaled& s : module) EXPECT_DOUBLE_EQ(s.field, sent.at(s.reg) * s.scale) << s.reg;
     EXPECT_DOUBLE_EQ(m.ChgRate, sent.at(30131));
     EXPECT_EQ(m.MdSend, sent.at(30122));
     EXPECT_EQ(m.ModState, 4);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, E2ePollCycle,
-                         ::testing::Values(CycleCase{"unpaced9600", 9600, false}, CycleCase{"paced19200", 19200, true}),
-                         [](const ::testing::TestParamInfo<CycleCase>& info) { return std::string(info.param.name); });
+                         ::testing::Values(CycleCase{"unpaced9600", 9600, false},
+                                           CycleCase{"paced19200", 19200, true}),
+                         [](const ::testing::TestParamInfo<CycleCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(E2eLink, WriteThroughSlotOneThenReadBack)
 {
@@ -174,8 +175,7 @@ TEST_F(E2eLink, WriteThroughSlotOneThenReadBack)
     ParaSet.Para40019 = 226;
     ParaSet.Para40020 = 185;
     const char company[] = "ACME UPS WORKS ";
-    for (int i = 0; i < 15; ++i)
-        CfgEdit[i] = static_cast<uint8_t>(company[i]);
+    for (int i = 0; i < 15; ++i) CfgEdit[i] = static_cast<uint8_t>(company[i]);
     fillSlot(1, 6, 40021, 0, 150);
     fillSlot(2, 3, 40001, 35);
     fillSlot(3, 16, 40018, 3);
@@ -238,20 +238,23 @@ TEST_P(E2eFault, SlotRequestRetriesSilently)
     EXPECT_DOUBLE_EQ(CommDebug.ErrRate, 50.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, E2eFault,
-                         ::testing::Values(FaultCase{"drop", "--drop", 0}, FaultCase{"badCrc", "--bad-crc", 1},
-                                           FaultCase{"wrongAddress", "--wrong-address", 1}, FaultCase{"split", "--split", 2},
-                                           FaultCase{"noise", "--noise", 1}, FaultCase{"exception", "--exception", 1}),
-                         [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Faults, E2eFault,
+    ::testing::Values(FaultCase{"drop", "--drop", 0}, FaultCase{"badCrc", "--bad-crc", 1},
+                      FaultCase{"wrongAddress", "--wrong-address", 1}, FaultCase{"split", "--split", 2},
+                      FaultCase{"noise", "--noise", 1}, FaultCase{"exception", "--exception", 1}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
 TEST_F(E2eLink, UnansweredPollStepIsDroppedAndTheCycleMovesOn)
 {
     launch({QStringLiteral("--no-pacing"), QStringLiteral("--drop"), QStringLiteral("1")});
     ASSERT_TRUE(driver.tickUntil([] { return CommDebug.TxCount == 2; }, 30));
-    EXPECT_EQ(driver.ticks(), 15) << "step 1 sent on tick 2, dropped on 13, step 2 built on 14 and sent on 15";
+    EXPECT_EQ(driver.ticks(), 15)
+        << "step 1 sent on tick 2, dropped on 13, step 2 built on 14 and sent on 15";
     ASSERT_TRUE(driver.tickUntil([] { return CommDebug.AckCount == 1; }, 10));
     using Read = std::tuple<int, int, int>;
-    EXPECT_EQ(readsReceived(parseLog(sim.logLines())), (std::vector<Read>{Read{4, 30001, 44}, Read{4, 30061, 31}}));
+    EXPECT_EQ(readsReceived(parseLog(sim.logLines())),
+              (std::vector<Read>{Read{4, 30001, 44}, Read{4, 30061, 31}}));
     EXPECT_EQ(UpsData[1].InVolt[0], 0.0) << "step 1 is not asked again before the cycle comes round";
 }
 

@@ -46,9 +46,13 @@ TEST_F(SimFaults, EachFaultSpoilsOnlyTheCountedReply)
              ASSERT_EQ(spoiled.size(), clean.size());
              EXPECT_TRUE(RefCrc::valid(spoiled));
              EXPECT_NE(spoiled[0], clean[0]);
-             EXPECT_EQ(Bytes(spoiled.begin() + 1, spoiled.end() - 2), Bytes(clean.begin() + 1, clean.end() - 2));
+             EXPECT_EQ(Bytes(spoiled.begin() + 1, spoiled.end() - 2),
+                       Bytes(clean.begin() + 1, clean.end() - 2));
          }},
-        {"--exception", [](const Bytes& spoiled, const Bytes&) { EXPECT_EQ(spoiled, withCrc({1, 0x84, 4})); }},
+        {"--exception",
+         [](const Bytes& spoiled, const Bytes&) {
+             EXPECT_EQ(spoiled, withCrc({1, 0x84, 4}));
+         }},
         {"--noise",
          [](const Bytes& spoiled, const Bytes& clean) {
              ASSERT_GT(spoiled.size(), clean.size());
@@ -56,12 +60,14 @@ TEST_F(SimFaults, EachFaultSpoilsOnlyTheCountedReply)
              EXPECT_NE(spoiled[0], 1) << "stray bytes never look like this cabinet";
              EXPECT_EQ(Bytes(spoiled.end() - static_cast<long>(clean.size()), spoiled.end()), clean);
          }},
-        {"--split", [](const Bytes& spoiled, const Bytes& clean) { EXPECT_EQ(spoiled, clean) << "both parts arrive"; }},
+        {"--split",
+         [](const Bytes& spoiled, const Bytes& clean) { EXPECT_EQ(spoiled, clean) << "both parts arrive"; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.option);
         SimProcess one;
-        ASSERT_TRUE(one.start({QStringLiteral("--no-pacing"), QStringLiteral("--no-drift"), QLatin1String(c.option), QStringLiteral("1")}));
+        ASSERT_TRUE(one.start({QStringLiteral("--no-pacing"), QStringLiteral("--no-drift"),
+                               QLatin1String(c.option), QStringLiteral("1")}));
         RawPort line;
         ASSERT_TRUE(line.open(one.link()));
         const Bytes spoiled = line.transact(request, 64, 1500);
@@ -83,8 +89,7 @@ TEST_F(SimFaults, SplitReplyComesInTwoLoggedParts)
     QString sentHex;
     for (const QString& line : sim.logLines()) {
         const int at = line.indexOf(QStringLiteral(" TX "));
-        if (at < 0)
-            continue;
+        if (at < 0) continue;
         parts << line;
         sentHex += line.mid(at + 4).section(QStringLiteral(" # "), 0, 0) + QLatin1Char(' ');
     }
@@ -125,7 +130,9 @@ TEST_F(SimFaults, BadRateIsRefused)
 {
     for (const char* value : {"1.5", "-1", "x"}) {
         QProcess p;
-        p.start(QStringLiteral(ZYR_CABINET_SIM), {QStringLiteral("--pty"), sim.dirPath() + QStringLiteral("/x"), QStringLiteral("--drop"), QLatin1String(value)});
+        p.start(QStringLiteral(ZYR_CABINET_SIM),
+                {QStringLiteral("--pty"), sim.dirPath() + QStringLiteral("/x"), QStringLiteral("--drop"),
+                 QLatin1String(value)});
         ASSERT_TRUE(p.waitForFinished(10000));
         EXPECT_EQ(p.exitCode(), 2) << value;
     }

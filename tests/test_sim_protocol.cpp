@@ -12,7 +12,10 @@ using namespace simtest;
 namespace {
 
 // First register of module m's block of 50.
-int moduleFirst(int m) { return 30101 + 50 * (m - 1); }
+int moduleFirst(int m)
+{
+    return 30101 + 50 * (m - 1);
+}
 
 class SimProtocol : public ::testing::Test {
 protected:
@@ -88,8 +91,7 @@ TEST_F(SimProtocol, StatusWordsSayOnlineByDefault)
     const int module2 = moduleFirst(2);
     EXPECT_EQ(stateOf(readRegs(1, 4, module2 + 11, 8)), 4);
     const std::vector<uint16_t> absent = readRegs(1, 4, moduleFirst(4), 35);
-    for (uint16_t word : absent)
-        EXPECT_EQ(word, 0);
+    for (uint16_t word : absent) EXPECT_EQ(word, 0);
 }
 
 TEST_F(SimProtocol, StateOptionGivesEveryRunningState)
@@ -97,7 +99,8 @@ TEST_F(SimProtocol, StateOptionGivesEveryRunningState)
     for (int state : {1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 15}) {
         SCOPED_TRACE(state);
         SimProcess one;
-        ASSERT_TRUE(one.start({QStringLiteral("--no-pacing"), QStringLiteral("--state"), QString::number(state)}));
+        ASSERT_TRUE(
+            one.start({QStringLiteral("--no-pacing"), QStringLiteral("--state"), QString::number(state)}));
         RawPort line;
         ASSERT_TRUE(line.open(one.link()));
         const Bytes reply = line.transact(readRequest(1, 4, 30082, 10), 25);
@@ -112,7 +115,8 @@ TEST_F(SimProtocol, StateOptionGivesEveryRunningState)
 TEST_F(SimProtocol, UnknownStateIsRefused)
 {
     QProcess p;
-    p.start(QStringLiteral(ZYR_CABINET_SIM), {QStringLiteral("--pty"), sim.dirPath() + QStringLiteral("/x"), QStringLiteral("--state"), QStringLiteral("8")});
+    p.start(QStringLiteral(ZYR_CABINET_SIM), {QStringLiteral("--pty"), sim.dirPath() + QStringLiteral("/x"),
+                                              QStringLiteral("--state"), QStringLiteral("8")});
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_EQ(p.exitCode(), 2);
     EXPECT_FALSE(QFileInfo::exists(sim.dirPath() + QStringLiteral("/x")));
@@ -125,9 +129,9 @@ TEST_F(SimProtocol, HelpListsTheOptions)
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_EQ(p.exitCode(), 0);
     const QString text = QString::fromLatin1(p.readAllStandardOutput());
-    for (const char* option : {"--pty", "--device", "--baud", "--no-pacing", "--addresses", "--state", "--modules",
-                               "--records", "--drop", "--bad-crc", "--wrong-address", "--split", "--late", "--noise",
-                               "--exception", "--seed", "--log"})
+    for (const char* option : {"--pty", "--device", "--baud", "--no-pacing", "--addresses", "--state",
+                               "--modules", "--records", "--drop", "--bad-crc", "--wrong-address", "--split",
+                               "--late", "--noise", "--exception", "--seed", "--log"})
         EXPECT_TRUE(text.contains(QLatin1String(option))) << option;
 }
 
@@ -148,7 +152,8 @@ TEST_F(SimProtocol, HoldingAndConfigurationRegistersHaveSensibleValues)
     const std::vector<uint16_t> text = readRegs(1, 3, 53000, 30);
     for (int i = 0; i < 30; ++i)
         if (i < 15 || i >= 20)
-            EXPECT_TRUE(text[i] >= 0x20 && text[i] < 0x7F) << "one printable character per register, " << 53000 + i;
+            EXPECT_TRUE(text[i] >= 0x20 && text[i] < 0x7F)
+                << "one printable character per register, " << 53000 + i;
     const std::vector<uint16_t> runtime = readRegs(1, 3, 51051, 2);
     EXPECT_GT(runtime[0], 0);
     EXPECT_EQ(runtime[1], readRegs(1, 4, 30043, 1)[0]) << "hours run, the same in both places";
@@ -197,8 +202,7 @@ TEST_F(SimProtocol, ExceptionsForUnsupportedRequests)
         {"record 51", recordRequest(1, 51), withCrc({1, 0x94, 2})},
         {"identification object 3 alone", withCrc({1, 0x2B, 0x0E, 0x04, 0x03}), withCrc({1, 0xAB, 2})},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(port.transact(c.request, c.reply.size()), c.reply) << c.what;
+    for (const Case& c : cases) EXPECT_EQ(port.transact(c.request, c.reply.size()), c.reply) << c.what;
     EXPECT_EQ(readRegs(1, 4, 30001, 125).size(), 125u) << "125 registers is still one read";
 }
 
@@ -288,8 +292,7 @@ TEST_F(SimProtocol, IdentificationObjects)
     EXPECT_EQ(two[7], 1) << "one object";
     EXPECT_EQ(two[8], 2);
     EXPECT_EQ(two[9], 10);
-    for (int i = 10; i < 20; ++i)
-        EXPECT_TRUE(two[i] >= 0x20 && two[i] < 0x7F);
+    for (int i = 10; i < 20; ++i) EXPECT_TRUE(two[i] >= 0x20 && two[i] < 0x7F);
 }
 
 TEST_F(SimProtocol, EachAddressHasItsOwnImage)
@@ -370,7 +373,8 @@ TEST_F(SimProtocol, ServesAnExistingDevice)
     const QString slave = QString::fromLocal8Bit(ptsname(master));
     QProcess p;
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.start(QStringLiteral(ZYR_CABINET_SIM), {QStringLiteral("--device"), slave, QStringLiteral("--no-pacing")});
+    p.start(QStringLiteral(ZYR_CABINET_SIM),
+            {QStringLiteral("--device"), slave, QStringLiteral("--no-pacing")});
     ASSERT_TRUE(p.waitForStarted(10000));
     ASSERT_TRUE(p.waitForReadyRead(10000)) << "the cabinet says when it is ready";
     const Bytes request = readRequest(1, 3, 40002, 1);
@@ -383,8 +387,7 @@ TEST_F(SimProtocol, ServesAnExistingDevice)
         if (::poll(&pfd, 1, 100) > 0) {
             uint8_t buffer[64];
             const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n > 0)
-                reply.insert(reply.end(), buffer, buffer + n);
+            if (n > 0) reply.insert(reply.end(), buffer, buffer + n);
         }
     }
     EXPECT_EQ(reply, withCrc({1, 3, 2, 0, 1}));
@@ -398,7 +401,8 @@ TEST_F(SimProtocol, PacedRepliesArriveWhole)
 {
     launch({QStringLiteral("--baud"), QStringLiteral("19200")});
     SimProcess paced;
-    ASSERT_TRUE(paced.start({QStringLiteral("--baud"), QStringLiteral("19200"), QStringLiteral("--no-drift")}));
+    ASSERT_TRUE(
+        paced.start({QStringLiteral("--baud"), QStringLiteral("19200"), QStringLiteral("--no-drift")}));
     RawPort line;
     ASSERT_TRUE(line.open(paced.link(), 19200));
     const Bytes reply = line.transact(readRequest(1, 4, 30001, 44), 93);
@@ -420,8 +424,7 @@ TEST_F(SimProtocol, ValuesDriftSlowly)
         after = readRegs(1, 4, 30001, 3);
     }
     EXPECT_NE(after, before);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_NEAR(after[i], before[i], 40);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(after[i], before[i], 40);
 }
 
 } // namespace

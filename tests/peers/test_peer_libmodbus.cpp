@@ -32,8 +32,7 @@ protected:
         ASSERT_TRUE(server.waitForStarted(10000));
         QElapsedTimer clock;
         clock.start();
-        while (!QFileInfo(link).isSymLink() && clock.elapsed() < 10000)
-            QThread::msleep(10);
+        while (!QFileInfo(link).isSymLink() && clock.elapsed() < 10000) QThread::msleep(10);
         ASSERT_TRUE(QFileInfo(link).isSymLink());
         ASSERT_TRUE(driver.open(link, 9600));
     }
@@ -49,8 +48,7 @@ protected:
     QStringList serverWrites() const
     {
         QFile f(writes);
-        if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-            return {};
+        if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
         return QString::fromLatin1(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 
@@ -108,8 +106,8 @@ TEST_F(PeerLibmodbus, WritesReachTheServerAndReadBack)
     EXPECT_EQ(CommDebug.TxCount, 3) << "three slots, each answered at the first attempt";
 
     const QStringList w = serverWrites();
-    EXPECT_EQ(w, (QStringList{QStringLiteral("40021 1234"), QStringLiteral("40018 236"), QStringLiteral("40019 227"),
-                              QStringLiteral("40020 180")}));
+    EXPECT_EQ(w, (QStringList{QStringLiteral("40021 1234"), QStringLiteral("40018 236"),
+                              QStringLiteral("40019 227"), QStringLiteral("40020 180")}));
     const TUpsData& d = UpsData[1];
     EXPECT_EQ(d.Para40021, 1234);
     EXPECT_EQ(d.Para40018, 236);

@@ -34,8 +34,7 @@ public:
 
     void close()
     {
-        if (frm_)
-            frm_->ClosePort();
+        if (frm_) frm_->ClosePort();
         frm_.reset();
     }
 
@@ -62,8 +61,7 @@ public:
     bool tickUntil(const std::function<bool()>& done, int maxTicks)
     {
         for (int i = 0; i < maxTicks; ++i) {
-            if (done())
-                return true;
+            if (done()) return true;
             tick();
         }
         return done();

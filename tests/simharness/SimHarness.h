@@ -44,8 +44,7 @@ public:
     static uint16_t of(const Bytes& b) { return of(b.data(), b.size()); }
     static bool valid(const Bytes& frame)
     {
-        if (frame.size() < 4)
-            return false;
+        if (frame.size() < 4) return false;
         const uint16_t crc = of(frame.data(), frame.size() - 2);
         return frame[frame.size() - 2] == (crc & 0xFF) && frame.back() == (crc >> 8);
     }
@@ -76,20 +75,23 @@ inline Bytes withCrc(Bytes frame)
 inline Bytes readRequest(int address, int function, int reg, int count)
 {
     const int wire = reg - 1;
-    return withCrc({uint8_t(address), uint8_t(function), uint8_t(wire >> 8), uint8_t(wire), uint8_t(count >> 8), uint8_t(count)});
+    return withCrc({uint8_t(address), uint8_t(function), uint8_t(wire >> 8), uint8_t(wire),
+                    uint8_t(count >> 8), uint8_t(count)});
 }
 
 inline Bytes writeSingleRequest(int address, int reg, uint16_t value)
 {
     const int wire = reg - 1;
-    return withCrc({uint8_t(address), 6, uint8_t(wire >> 8), uint8_t(wire), uint8_t(value >> 8), uint8_t(value)});
+    return withCrc(
+        {uint8_t(address), 6, uint8_t(wire >> 8), uint8_t(wire), uint8_t(value >> 8), uint8_t(value)});
 }
 
 inline Bytes writeMultipleRequest(int address, int reg, const std::vector<uint16_t>& values)
 {
     const int wire = reg - 1;
     const int n = static_cast<int>(values.size());
-    Bytes q{uint8_t(address), 16, uint8_t(wire >> 8), uint8_t(wire), uint8_t(n >> 8), uint8_t(n), uint8_t(2 * n)};
+    Bytes q{uint8_t(address), 16,         uint8_t(wire >> 8), uint8_t(wire),
+            uint8_t(n >> 8),  uint8_t(n), uint8_t(2 * n)};
     for (uint16_t v : values) {
         q.push_back(uint8_t(v >> 8));
         q.push_back(uint8_t(v));
@@ -107,14 +109,16 @@ inline Bytes identificationRequest(int address, int object)
     return withCrc({uint8_t(address), 0x2B, 0x0E, 0x01, uint8_t(object)});
 }
 
-inline uint16_t wordAt(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] << 8 | b[at + 1]); }
+inline uint16_t wordAt(const Bytes& b, size_t at)
+{
+    return static_cast<uint16_t>(b[at] << 8 | b[at + 1]);
+}
 
 // Register values carried by a function 3 or 4 reply.
 inline std::vector<uint16_t> registersOf(const Bytes& reply)
 {
     std::vector<uint16_t> values;
-    if (reply.size() < 5)
-        return values;
+    if (reply.size() < 5) return values;
     for (size_t i = 0; i + 1 < reply[2] && 4 + i < reply.size(); i += 2)
         values.push_back(wordAt(reply, 3 + i));
     return values;
@@ -136,15 +140,12 @@ public:
         process_.setArguments(args);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start();
-        if (!process_.waitForStarted(timeoutMs))
-            return false;
+        if (!process_.waitForStarted(timeoutMs)) return false;
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < timeoutMs) {
-            if (QFileInfo(link_).isSymLink())
-                return true;
-            if (process_.state() == QProcess::NotRunning)
-                return false;
+            if (QFileInfo(link_).isSymLink()) return true;
+            if (process_.state() == QProcess::NotRunning) return false;
             QThread::msleep(10);
         }
         return false;
@@ -169,8 +170,7 @@ public:
     QStringList logLines() const
     {
         QFile f(logPath_);
-        if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-            return {};
+        if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
         return QString::fromLatin1(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     QProcess& process() { return process_; }
@@ -191,11 +191,9 @@ public:
     bool open(const QString& path, int baud = 2400)
     {
         fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd_ < 0)
-            return false;
+        if (fd_ < 0) return false;
         termios tio{};
-        if (tcgetattr(fd_, &tio) != 0)
-            return false;
+        if (tcgetattr(fd_, &tio) != 0) return false;
         cfmakeraw(&tio);
         tio.c_cflag |= CS8 | CSTOPB | CLOCAL | CREAD;
         tio.c_cflag &= ~PARENB;
@@ -209,8 +207,7 @@ public:
 
     void close()
     {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
 
@@ -238,8 +235,7 @@ public:
             const int limit = got.empty() ? firstMs : idleMs;
             pollfd p{fd_, POLLIN, 0};
             const int ready = ::poll(&p, 1, limit);
-            if (ready <= 0)
-                break;
+            if (ready <= 0) break;
             uint8_t buffer[512];
             const ssize_t n = ::read(fd_, buffer, sizeof buffer);
             if (n > 0)
@@ -253,8 +249,7 @@ public:
     // Sends a request and gathers its reply (of known length when given).
     Bytes transact(const Bytes& request, size_t expectedLength = 512, int firstMs = 5000)
     {
-        if (!write(request))
-            return {};
+        if (!write(request)) return {};
         return read(expectedLength, firstMs);
     }
 

@@ -9,12 +9,9 @@ constexpr int SplitPauseMs = 300;
 }
 
 Cabinet::Cabinet(const Options& options, QObject* parent)
-    : QObject(parent),
-      options_(options),
-      random_(options.seedGiven ? options.seed : std::random_device{}()),
+    : QObject(parent), options_(options), random_(options.seedGiven ? options.seed : std::random_device{}()),
       line_(options.baud, options.pacing),
-      slave_(options.addresses, options.state, options.modules, options.records),
-      faults_(options_, random_)
+      slave_(options.addresses, options.state, options.modules, options.records), faults_(options_, random_)
 {
     framer_.onFrame = [this](const std::vector<uint8_t>& frame) { onRequest(frame); };
     framer_.onGarbage = [this](const std::vector<uint8_t>& bytes) { log_.write("DISCARD", bytes); };
@@ -26,14 +23,11 @@ Cabinet::Cabinet(const Options& options, QObject* parent)
 
 bool Cabinet::start(QString& error)
 {
-    if (!options_.logFile.isEmpty() && !log_.open(options_.logFile, error))
-        return false;
+    if (!options_.logFile.isEmpty() && !log_.open(options_.logFile, error)) return false;
     const bool opened = options_.ptyLink.isEmpty() ? line_.openDevice(options_.device, error)
                                                    : line_.openPty(options_.ptyLink, error);
-    if (!opened)
-        return false;
-    if (options_.drift)
-        driftTimer_.start();
+    if (!opened) return false;
+    if (options_.drift) driftTimer_.start();
     return true;
 }
 
@@ -48,8 +42,7 @@ void Cabinet::onRequest(const std::vector<uint8_t>& frame)
     const double arrived = line_.nowMs();
     std::optional<std::vector<uint8_t>> reply = slave_.handle(frame);
     log_.write("RX", frame, reply ? QString() : QStringLiteral("no reply"));
-    if (!reply)
-        return;
+    if (!reply) return;
 
     const FaultPlan plan = faults_.next();
     if (plan.drop) {
@@ -57,22 +50,19 @@ void Cabinet::onRequest(const std::vector<uint8_t>& frame)
         return;
     }
     const int address = frame[0];
-    if (plan.exception)
-        *reply = Slave::exceptionReply(address, frame[1], 4);
+    if (plan.exception) *reply = Slave::exceptionReply(address, frame[1], 4);
     if (plan.wrongAddress) {
         int other = address % 247 + 1;
         (*reply)[0] = static_cast<uint8_t>(other);
         reply->resize(reply->size() - 2);
         Slave::appendCrc(*reply);
     }
-    if (plan.badCrc)
-        reply->back() ^= 0x5A;
+    if (plan.badCrc) reply->back() ^= 0x5A;
 
     // On a pseudo-terminal the request arrived in one piece; a real line would still have
     // been carrying it for its wire time.
     double start = arrived + options_.turnaroundMs + plan.lateMs;
-    if (options_.pacing && !options_.ptyLink.isEmpty())
-        start += frame.size() * line_.charTimeMs();
+    if (options_.pacing && !options_.ptyLink.isEmpty()) start += frame.size() * line_.charTimeMs();
 
     QStringList notes;
     if (plan.exception) notes << QStringLiteral("exception");
@@ -84,11 +74,9 @@ void Cabinet::onRequest(const std::vector<uint8_t>& frame)
         std::uniform_int_distribution<int> length(1, 4);
         std::uniform_int_distribution<int> value(0, 255);
         std::vector<uint8_t> noise(static_cast<size_t>(length(random_)));
-        for (uint8_t& b : noise)
-            b = static_cast<uint8_t>(value(random_));
+        for (uint8_t& b : noise) b = static_cast<uint8_t>(value(random_));
         // Stray bytes never start like a reply from this cabinet.
-        if (slave_.serves(noise[0]))
-            noise[0] = 0xFF;
+        if (slave_.serves(noise[0])) noise[0] = 0xFF;
         log_.write("TX", noise, QStringLiteral("noise"));
         line_.send(noise, start);
         start = line_.busyUntilMs();
@@ -97,9 +85,11 @@ void Cabinet::onRequest(const std::vector<uint8_t>& frame)
         const size_t half = reply->size() / 2;
         std::vector<uint8_t> first(reply->begin(), reply->begin() + static_cast<long>(half));
         std::vector<uint8_t> second(reply->begin() + static_cast<long>(half), reply->end());
-        log_.write("TX", first, (notes + QStringList{QStringLiteral("split 1/2")}).join(QStringLiteral(", ")));
+        log_.write("TX", first,
+                   (notes + QStringList{QStringLiteral("split 1/2")}).join(QStringLiteral(", ")));
         line_.send(first, start);
-        log_.write("TX", second, (notes + QStringList{QStringLiteral("split 2/2")}).join(QStringLiteral(", ")));
+        log_.write("TX", second,
+                   (notes + QStringList{QStringLiteral("split 2/2")}).join(QStringLiteral(", ")));
         line_.send(second, line_.busyUntilMs() + SplitPauseMs);
         return;
     }

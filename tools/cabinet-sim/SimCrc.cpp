@@ -13,7 +13,8 @@ std::array<uint16_t, 256> makeTable()
     for (unsigned i = 0; i < 256; ++i) {
         uint16_t value = static_cast<uint16_t>(i);
         for (int bit = 0; bit < 8; ++bit)
-            value = (value & 1) ? static_cast<uint16_t>((value >> 1) ^ 0xA001) : static_cast<uint16_t>(value >> 1);
+            value = (value & 1) ? static_cast<uint16_t>((value >> 1) ^ 0xA001)
+                                : static_cast<uint16_t>(value >> 1);
         table[i] = value;
     }
     return table;
@@ -32,8 +33,7 @@ uint16_t crc16(const uint8_t* bytes, size_t count)
 
 bool crcValid(const uint8_t* frame, size_t count)
 {
-    if (count < 4)
-        return false;
+    if (count < 4) return false;
     const uint16_t crc = crc16(frame, count - 2);
     return frame[count - 2] == (crc & 0xFF) && frame[count - 1] == (crc >> 8);
 }

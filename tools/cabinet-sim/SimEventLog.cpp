@@ -8,7 +8,10 @@ namespace sim {
 
 namespace {
 
-uint8_t bcd(int value) { return static_cast<uint8_t>(((value / 10) % 10) << 4 | (value % 10)); }
+uint8_t bcd(int value)
+{
+    return static_cast<uint8_t>(((value / 10) % 10) << 4 | (value % 10));
+}
 
 // Alarm codes the cabinet really reports (there is no 15 to 19).
 const uint8_t Alarms[] = {0, 3, 7, 12, 21, 33, 0, 48, 57, 1};
@@ -42,10 +45,10 @@ std::array<uint8_t, 64> EventLog::record(int n) const
     byte(bcd(when.time().second()));
     byte(state);
     byte(module);
-    byte(1 + (n * 7) % 56);          // event code
-    byte(Alarms[n % 10]);             // alarm code, 0 for plain events
-    word(w.cmmStaL | w.cmmStaH);      // common state word
-    word(0);                          // unused
+    byte(1 + (n * 7) % 56);      // event code
+    byte(Alarms[n % 10]);        // alarm code, 0 for plain events
+    word(w.cmmStaL | w.cmmStaH); // common state word
+    word(0);                     // unused
     word(w.invStaH);
     word(w.invStaL);
     word(w.cmmAlmH);
@@ -54,20 +57,20 @@ std::array<uint8_t, 64> EventLog::record(int n) const
     word(w.invAlmL);
     word(w.sysSta);
     word(w.sysAlm);
-    word(2300 + n % 7);               // input voltages, 0.1 V
+    word(2300 + n % 7); // input voltages, 0.1 V
     word(2296 + n % 5);
     word(2305 - n % 3);
-    word(500);                        // input frequency
-    word(2200);                       // output voltages
+    word(500);  // input frequency
+    word(2200); // output voltages
     word(2201);
     word(2199);
-    word(380 + n % 11);               // output currents
+    word(380 + n % 11); // output currents
     word(385);
     word(379);
-    word(500);                        // output frequency
-    word(2720);                       // battery voltages
+    word(500);  // output frequency
+    word(2720); // battery voltages
     word(2716);
-    word(state == 5 ? 120 : 0);       // battery currents
+    word(state == 5 ? 120 : 0); // battery currents
     word(state == 5 ? 118 : 0);
     // A module's temperature comes in tenths, the cabinet's in whole degrees.
     word(module != 0 ? 345 + n % 10 : 31 + n % 5);

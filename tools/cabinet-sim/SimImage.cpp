@@ -7,21 +7,34 @@ namespace sim {
 StatusWords statusFor(int state)
 {
     StatusWords w;
-    if (state == 15)
-        return w; // no valid data: the data-valid bit of the common word stays clear
+    if (state == 15) return w; // no valid data: the data-valid bit of the common word stays clear
     w.cmmStaL = 0x8000;
     w.sysSta = 0x8000;
     switch (state) {
-    case 1: break;                                          // inverter off, no source
-    case 2: w.invStaH = 0x0400; break;                      // inverter on, no output source
-    case 3: w.invStaH = 0x0080; break;                      // load on bypass
-    case 4: w.invStaH = 0x0700; w.cmmStaH = 0x4400; break;  // inverter on, mains present
-    case 5: w.invStaH = 0x0700; w.cmmStaH = 0x4000; break;  // inverter on battery
-    case 6: w.invStaH = 0x0700; w.cmmStaH = 0x4200; break;  // battery self-test
-    case 7: w.invStaH = 0x0200; break;                      // inverter soft start
-    case 9: w.cmmStaH = 0x2000; break;                      // emergency power off
-    case 10: w.invStaH = 0x2000; break;                     // maintenance bypass
-    case 11: w.invStaH = 0x0700; w.cmmStaH = 0x4400; w.invAlmH = 0x0004; w.sysAlm = 0x0001; break;
+    case 1: break;                     // inverter off, no source
+    case 2: w.invStaH = 0x0400; break; // inverter on, no output source
+    case 3: w.invStaH = 0x0080; break; // load on bypass
+    case 4:
+        w.invStaH = 0x0700;
+        w.cmmStaH = 0x4400;
+        break; // inverter on, mains present
+    case 5:
+        w.invStaH = 0x0700;
+        w.cmmStaH = 0x4000;
+        break; // inverter on battery
+    case 6:
+        w.invStaH = 0x0700;
+        w.cmmStaH = 0x4200;
+        break;                          // battery self-test
+    case 7: w.invStaH = 0x0200; break;  // inverter soft start
+    case 9: w.cmmStaH = 0x2000; break;  // emergency power off
+    case 10: w.invStaH = 0x2000; break; // maintenance bypass
+    case 11:
+        w.invStaH = 0x0700;
+        w.cmmStaH = 0x4400;
+        w.invAlmH = 0x0004;
+        w.sysAlm = 0x0001;
+        break;
     default: break;
     }
     return w;
@@ -31,23 +44,22 @@ RegisterImage::RegisterImage(int address, int state, int modulesPresent)
     : address_(address), modulesPresent_(modulesPresent), regs_(65537, 0)
 {
     fillSystem(state);
-    for (int m = 1; m <= modulesPresent; ++m)
-        fillModule(m, state);
+    for (int m = 1; m <= modulesPresent; ++m) fillModule(m, state);
     fillParameters(modulesPresent);
     fillConfiguration();
 }
 
 void RegisterImage::write(uint32_t reg, uint16_t value)
 {
-    if (reg < regs_.size())
-        regs_[reg] = value;
+    if (reg < regs_.size()) regs_[reg] = value;
 }
 
 void RegisterImage::setText(uint32_t first, const char* text, int width)
 {
     const size_t length = std::strlen(text);
     for (int i = 0; i < width; ++i)
-        set(first + static_cast<uint32_t>(i), static_cast<size_t>(i) < length ? static_cast<uint8_t>(text[i]) : ' ');
+        set(first + static_cast<uint32_t>(i),
+            static_cast<size_t>(i) < length ? static_cast<uint8_t>(text[i]) : ' ');
 }
 
 void RegisterImage::fillSystem(int state)
@@ -66,19 +78,19 @@ void RegisterImage::fillSystem(int state)
         set(30024 + p, uint16_t(63 + p));          // load peak, 0.01
         set(30027 + p, uint16_t(2298 + 2 * p));    // bypass voltage
     }
-    set(30004, 500);  // input frequency, 0.1 Hz
-    set(30014, 500);  // output frequency
-    set(30030, 500);  // bypass frequency
-    set(30031, 2720); // battery +, 0.1 V
-    set(30032, 2716); // battery -
-    set(30033, 0);    // discharge current +
-    set(30034, 0);    // discharge current -
-    set(30035, 15);   // charge current +, 0.1 A
-    set(30036, 14);   // charge current -
-    set(30037, 100);  // charging rate, %
-    set(30038, 45);   // battery support, minutes
-    set(30039, 251);  // battery temperature, 0.1 degree
-    set(30040, 305);  // inside temperature
+    set(30004, 500);                 // input frequency, 0.1 Hz
+    set(30014, 500);                 // output frequency
+    set(30030, 500);                 // bypass frequency
+    set(30031, 2720);                // battery +, 0.1 V
+    set(30032, 2716);                // battery -
+    set(30033, 0);                   // discharge current +
+    set(30034, 0);                   // discharge current -
+    set(30035, 15);                  // charge current +, 0.1 A
+    set(30036, 14);                  // charge current -
+    set(30037, 100);                 // charging rate, %
+    set(30038, 45);                  // battery support, minutes
+    set(30039, 251);                 // battery temperature, 0.1 degree
+    set(30040, 305);                 // inside temperature
     set(30043, uint16_t(12345 + a)); // hours run
 
     const StatusWords w = statusFor(state);
@@ -97,14 +109,14 @@ void RegisterImage::fillSystem(int state)
 void RegisterImage::fillModule(int m, int state)
 {
     auto put = [&](int place, int value) { set(moduleRegister(m, place), static_cast<uint16_t>(value)); };
-    put(1, 3800 + m);       // DC bus +, 0.1 V
-    put(2, 3796 + m);       // DC bus -
+    put(1, 3800 + m); // DC bus +, 0.1 V
+    put(2, 3796 + m); // DC bus -
     for (int p = 0; p < 3; ++p) {
-        put(3 + p, 2199 + p);           // inverter voltage
-        put(6 + p, 120 + 2 * p + m);    // inverter current
+        put(3 + p, 2199 + p);        // inverter voltage
+        put(6 + p, 120 + 2 * p + m); // inverter current
     }
-    put(9, 500);            // inverter frequency
-    put(10, 352 + m);       // temperatures, 0.1 degree
+    put(9, 500);      // inverter frequency
+    put(10, 352 + m); // temperatures, 0.1 degree
     put(11, 348 + m);
     const StatusWords w = statusFor(state);
     put(12, w.cmmStaH);
@@ -115,98 +127,98 @@ void RegisterImage::fillModule(int m, int state)
     put(17, w.cmmAlmL);
     put(18, w.invAlmH);
     put(19, w.invAlmL);
-    put(20, 3810);          // rectifier DC bus
+    put(20, 3810); // rectifier DC bus
     put(21, 3790);
-    put(22, 1000 + m);      // frames the module sent, took, acknowledged
+    put(22, 1000 + m); // frames the module sent, took, acknowledged
     put(23, 998 + m);
     put(24, 997 + m);
-    put(25, 2720);          // battery voltages
+    put(25, 2720); // battery voltages
     put(26, 2716);
-    put(27, 0);             // discharge currents
+    put(27, 0); // discharge currents
     put(28, 0);
-    put(29, 5);             // charge currents
+    put(29, 5); // charge currents
     put(30, 5);
-    put(31, 100);           // charging rate
-    put(32, 45);            // remaining time
+    put(31, 100); // charging rate
+    put(32, 45);  // remaining time
 }
 
 void RegisterImage::fillParameters(int modulesPresent)
 {
     const uint16_t params[35] = {
-        0,                                          // 40001
-        uint16_t(address_ <= 14 ? address_ : 14),  // 40002 parallel id
+        0,                                                 // 40001
+        uint16_t(address_ <= 14 ? address_ : 14),          // 40002 parallel id
         uint16_t(modulesPresent > 0 ? modulesPresent : 1), // 40003 module number
-        0,                                          // 40004 work mode: normal
-        230,                                        // 40005 voltage level 400 V
-        50,                                         // 40006 frequency level
-        1,                                          // 40007 parallel amount
-        0, 0, 0,                                    // 40008 - 40010
-        5,                                          // 40011 bypass frequency range %
-        15,                                         // 40012 bypass voltage upper limit %
-        65516,                                      // 40013 bypass voltage lower limit -20 %
-        0,                                          // 40014 inverter voltage adjust
-        32,                                         // 40015 battery number
-        0,                                          // 40016
-        1,                                          // 40017 battery groups
-        235,                                        // 40018 boost voltage 2.35 V/cell
-        225,                                        // 40019 float voltage 2.25 V/cell
-        175,                                        // 40020 end of discharge 1.75 V/cell
-        100,                                        // 40021 battery capacity Ah
-        0,                                          // 40022
-        20,                                         // 40023 max charge current
-        10,                                         // 40024 power walk-in
-        30,                                         // 40025 boost time
-        0,                                          // 40026
-        0,                                          // 40027 status control bits
-        0,                                          // 40028
-        0,                                          // 40029 operate mode
-        100,                                        // 40030 grid-connected power
-        0, 0, 0,                                    // 40031 - 40033
-        0,                                          // 40034 distribution: 3 in 3 out
-        5,                                          // 40035 power shift delay
+        0,                                                 // 40004 work mode: normal
+        230,                                               // 40005 voltage level 400 V
+        50,                                                // 40006 frequency level
+        1,                                                 // 40007 parallel amount
+        0,
+        0,
+        0,     // 40008 - 40010
+        5,     // 40011 bypass frequency range %
+        15,    // 40012 bypass voltage upper limit %
+        65516, // 40013 bypass voltage lower limit -20 %
+        0,     // 40014 inverter voltage adjust
+        32,    // 40015 battery number
+        0,     // 40016
+        1,     // 40017 battery groups
+        235,   // 40018 boost voltage 2.35 V/cell
+        225,   // 40019 float voltage 2.25 V/cell
+        175,   // 40020 end of discharge 1.75 V/cell
+        100,   // 40021 battery capacity Ah
+        0,     // 40022
+        20,    // 40023 max charge current
+        10,    // 40024 power walk-in
+        30,    // 40025 boost time
+        0,     // 40026
+        0,     // 40027 status control bits
+        0,     // 40028
+        0,     // 40029 operate mode
+        100,   // 40030 grid-connected power
+        0,
+        0,
+        0, // 40031 - 40033
+        0, // 40034 distribution: 3 in 3 out
+        5, // 40035 power shift delay
     };
-    for (int i = 0; i < 35; ++i)
-        set(40001 + static_cast<uint32_t>(i), params[i]);
-    set(40051, 0);      // capacity of the log, high half
-    set(40052, 1000);   // low half
-    const uint16_t masks[10] = {0xFFFF, 0xFFFF, 0xFFF0, 0xFFFF, 0xFCFF, 0xFFFF, 0x7FFF, 0xFFFF, 0x00FF, 0x00FF};
-    for (int i = 0; i < 10; ++i)
-        set(40082 + static_cast<uint32_t>(i), masks[i]);
+    for (int i = 0; i < 35; ++i) set(40001 + static_cast<uint32_t>(i), params[i]);
+    set(40051, 0);    // capacity of the log, high half
+    set(40052, 1000); // low half
+    const uint16_t masks[10] = {0xFFFF, 0xFFFF, 0xFFF0, 0xFFFF, 0xFCFF,
+                                0xFFFF, 0x7FFF, 0xFFFF, 0x00FF, 0x00FF};
+    for (int i = 0; i < 10; ++i) set(40082 + static_cast<uint32_t>(i), masks[i]);
 }
 
 void RegisterImage::fillConfiguration()
 {
-    set(51024, 2);      // OPTION port 9600 bit/s
-    set(51029, 0);      // OPTION port protocol Modbus
-    set(51051, 50000);  // rectifier time limit, hours
+    set(51024, 2);     // OPTION port 9600 bit/s
+    set(51029, 0);     // OPTION port protocol Modbus
+    set(51051, 50000); // rectifier time limit, hours
     set(51052, read(30043));
-    set(51061, 26280);  // battery time limit
-    set(51062, 8760);   // battery hours
-    set(51064, 43800);  // fan time limit
-    set(51065, 12000);  // fan hours
-    set(51201, 25);     // inside communication type 0
-    set(51202, 1);      // remote control enabled
-    set(51203, 0);      // power rating from setting
-    set(51204, 0);      // module type ZYR
-    set(51207, 1);      // module status confirmations
-    set(51208, 0);      // battery data by module
+    set(51061, 26280); // battery time limit
+    set(51062, 8760);  // battery hours
+    set(51064, 43800); // fan time limit
+    set(51065, 12000); // fan hours
+    set(51201, 25);    // inside communication type 0
+    set(51202, 1);     // remote control enabled
+    set(51203, 0);     // power rating from setting
+    set(51204, 0);     // module type ZYR
+    set(51207, 1);     // module status confirmations
+    set(51208, 0);     // battery data by module
     setText(53000, "ZYR POWER CO.", 15);
     setText(53020, "ZYR33-200K", 10);
-    for (uint32_t i = 0; i < 100; ++i)
-        set(54000 + i, static_cast<uint16_t>((i * 37 + 11) & 0xFF));
+    for (uint32_t i = 0; i < 100; ++i) set(54000 + i, static_cast<uint16_t>((i * 37 + 11) & 0xFF));
     set(54100, 0);
-    set(54101, 1);      // module whose buffer this is
-    set(54102, 64);     // bytes in the buffer
+    set(54101, 1);  // module whose buffer this is
+    set(54102, 64); // bytes in the buffer
 }
 
 void RegisterImage::walk(std::mt19937& random, uint32_t reg, int nominal, int spread, int step)
 {
     std::uniform_int_distribution<int> delta(-step, step);
     int value = static_cast<int>(read(reg)) + delta(random);
-    if (value < nominal - spread)
-        value = nominal - spread;
-    if (value > nominal + spread)
-        value = nominal + spread;
+    if (value < nominal - spread) value = nominal - spread;
+    if (value > nominal + spread) value = nominal + spread;
     set(reg, static_cast<uint16_t>(value));
 }
 

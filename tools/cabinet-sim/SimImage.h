@@ -30,7 +30,10 @@ public:
 
     static constexpr uint32_t ModuleBase = 30101;
     static constexpr uint32_t ModuleBlock = 50;
-    static uint32_t moduleRegister(int module, int place) { return ModuleBase + ModuleBlock * (module - 1) + place - 1; }
+    static uint32_t moduleRegister(int module, int place)
+    {
+        return ModuleBase + ModuleBlock * (module - 1) + place - 1;
+    }
 
 private:
     void set(uint32_t reg, uint16_t value) { regs_[reg] = value; }

@@ -31,7 +31,10 @@ speed_t speedCode(int baud)
     }
 }
 
-QString systemError(const char* what) { return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno))); }
+QString systemError(const char* what)
+{
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+}
 
 } // namespace
 
@@ -40,15 +43,17 @@ Line::Line(int baud, bool pacing, QObject* parent) : QObject(parent), baud_(baud
     silenceTimer_.setSingleShot(true);
     silenceTimer_.setTimerType(Qt::PreciseTimer);
     connect(&silenceTimer_, &QTimer::timeout, this, [this] {
-        if (onSilence)
-            onSilence();
+        if (onSilence) onSilence();
     });
     pumpTimer_.setTimerType(Qt::PreciseTimer);
     connect(&pumpTimer_, &QTimer::timeout, this, &Line::pump);
     clock_.start();
 }
 
-Line::~Line() { close(); }
+Line::~Line()
+{
+    close();
+}
 
 double Line::silenceMs() const
 {
@@ -96,8 +101,7 @@ bool Line::openPty(const QString& linkPath, QString& error)
     // (otherwise it reports a hang-up on every poll) and lets the line settings stick.
     slaveFd_ = ::open(slaveName, O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (slaveFd_ < 0 || !configure(slaveFd_, error)) {
-        if (error.isEmpty())
-            error = systemError("open pty slave");
+        if (error.isEmpty()) error = systemError("open pty slave");
         close();
         return false;
     }
@@ -146,10 +150,8 @@ void Line::close()
         QFile::remove(link_);
         link_.clear();
     }
-    if (slaveFd_ >= 0)
-        ::close(slaveFd_);
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (slaveFd_ >= 0) ::close(slaveFd_);
+    if (fd_ >= 0) ::close(fd_);
     slaveFd_ = fd_ = -1;
 }
 
@@ -159,13 +161,11 @@ void Line::readAvailable()
     for (;;) {
         const ssize_t n = ::read(fd_, buffer, sizeof buffer);
         if (n > 0) {
-            if (onBytes)
-                onBytes(buffer, static_cast<size_t>(n));
+            if (onBytes) onBytes(buffer, static_cast<size_t>(n));
             silenceTimer_.start(static_cast<int>(std::ceil(silenceMs())));
             continue;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
+        if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             // A device that went away: stop listening rather than spin on it.
             notifier_->setEnabled(false);
@@ -203,8 +203,7 @@ void Line::pump()
             written += static_cast<size_t>(n);
             continue;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
+        if (n < 0 && errno == EINTR) continue;
         break; // a full queue: drop rather than block the cabinet
     }
     if (out_.empty()) {

@@ -11,15 +11,13 @@ bool FaultRate::parse(const QString& text)
     bool ok = false;
     if (text.contains(QLatin1Char('.'))) {
         const double p = text.toDouble(&ok);
-        if (!ok || p < 0.0 || p > 1.0)
-            return false;
+        if (!ok || p < 0.0 || p > 1.0) return false;
         probability = p;
         count = 0;
         return true;
     }
     const int n = text.toInt(&ok);
-    if (!ok || n < 0)
-        return false;
+    if (!ok || n < 0) return false;
     count = n;
     probability = 0.0;
     return true;
@@ -28,10 +26,18 @@ bool FaultRate::parse(const QString& text)
 bool isSupportedState(int state)
 {
     switch (state) {
-    case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 9: case 10: case 11: case 15:
-        return true;
-    default:
-        return false;
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 7:
+    case 9:
+    case 10:
+    case 11:
+    case 15: return true;
+    default: return false;
     }
 }
 
@@ -44,28 +50,64 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
         "Fault rates: a value with a decimal point is a probability per reply (0.0 to 1.0),\n"
         "a whole number N injects the fault into the first N replies."));
     parser.addHelpOption();
-    const QCommandLineOption pty(QStringLiteral("pty"), QStringLiteral("Create a pseudo-terminal and link PATH to it."), QStringLiteral("PATH"));
-    const QCommandLineOption device(QStringLiteral("device"), QStringLiteral("Serve an existing serial device."), QStringLiteral("PATH"));
-    const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("Line speed (default 2400), 8N2."), QStringLiteral("N"), QStringLiteral("2400"));
-    const QCommandLineOption noPacing(QStringLiteral("no-pacing"), QStringLiteral("Send replies at once instead of byte by byte at the line speed."));
-    const QCommandLineOption turnaround(QStringLiteral("turnaround"), QStringLiteral("Delay before each reply in ms (default 5)."), QStringLiteral("MS"), QStringLiteral("5"));
-    const QCommandLineOption addresses(QStringLiteral("addresses"), QStringLiteral("Comma-separated slave addresses (default 1)."), QStringLiteral("LIST"), QStringLiteral("1"));
-    const QCommandLineOption state(QStringLiteral("state"), QStringLiteral("Running state the status words express: 1-7, 9, 10, 11, 15 (default 4, Online)."), QStringLiteral("CODE"), QStringLiteral("4"));
-    const QCommandLineOption modules(QStringLiteral("modules"), QStringLiteral("Power modules present, 0-32 (default 32)."), QStringLiteral("N"), QStringLiteral("32"));
-    const QCommandLineOption records(QStringLiteral("records"), QStringLiteral("Event records in the log (default 50)."), QStringLiteral("N"), QStringLiteral("50"));
-    const QCommandLineOption noDrift(QStringLiteral("no-drift"), QStringLiteral("Keep every measured value fixed."));
-    const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Write one line per frame received and sent."), QStringLiteral("FILE"));
-    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the random faults and drift."), QStringLiteral("N"));
-    const QCommandLineOption drop(QStringLiteral("drop"), QStringLiteral("Send no reply."), QStringLiteral("RATE"));
-    const QCommandLineOption badCrc(QStringLiteral("bad-crc"), QStringLiteral("Corrupt the reply's CRC."), QStringLiteral("RATE"));
-    const QCommandLineOption wrongAddress(QStringLiteral("wrong-address"), QStringLiteral("Answer with another slave address."), QStringLiteral("RATE"));
-    const QCommandLineOption split(QStringLiteral("split"), QStringLiteral("Send the reply in two parts 300 ms apart."), QStringLiteral("RATE"));
-    const QCommandLineOption late(QStringLiteral("late"), QStringLiteral("Delay replies by MS (with --late-rate, default every reply)."), QStringLiteral("MS"));
-    const QCommandLineOption lateRate(QStringLiteral("late-rate"), QStringLiteral("Which replies --late delays."), QStringLiteral("RATE"), QStringLiteral("1.0"));
-    const QCommandLineOption noise(QStringLiteral("noise"), QStringLiteral("Send stray bytes before the reply."), QStringLiteral("RATE"));
-    const QCommandLineOption exception(QStringLiteral("exception"), QStringLiteral("Answer with exception 4 instead."), QStringLiteral("RATE"));
-    parser.addOptions({pty, device, baud, noPacing, turnaround, addresses, state, modules, records, noDrift, log, seed,
-                       drop, badCrc, wrongAddress, split, late, lateRate, noise, exception});
+    const QCommandLineOption pty(QStringLiteral("pty"),
+                                 QStringLiteral("Create a pseudo-terminal and link PATH to it."),
+                                 QStringLiteral("PATH"));
+    const QCommandLineOption device(
+        QStringLiteral("device"), QStringLiteral("Serve an existing serial device."), QStringLiteral("PATH"));
+    const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("Line speed (default 2400), 8N2."),
+                                  QStringLiteral("N"), QStringLiteral("2400"));
+    const QCommandLineOption noPacing(
+        QStringLiteral("no-pacing"),
+        QStringLiteral("Send replies at once instead of byte by byte at the line speed."));
+    const QCommandLineOption turnaround(QStringLiteral("turnaround"),
+                                        QStringLiteral("Delay before each reply in ms (default 5)."),
+                                        QStringLiteral("MS"), QStringLiteral("5"));
+    const QCommandLineOption addresses(QStringLiteral("addresses"),
+                                       QStringLiteral("Comma-separated slave addresses (default 1)."),
+                                       QStringLiteral("LIST"), QStringLiteral("1"));
+    const QCommandLineOption state(
+        QStringLiteral("state"),
+        QStringLiteral("Running state the status words express: 1-7, 9, 10, 11, 15 (default 4, Online)."),
+        QStringLiteral("CODE"), QStringLiteral("4"));
+    const QCommandLineOption modules(QStringLiteral("modules"),
+                                     QStringLiteral("Power modules present, 0-32 (default 32)."),
+                                     QStringLiteral("N"), QStringLiteral("32"));
+    const QCommandLineOption records(QStringLiteral("records"),
+                                     QStringLiteral("Event records in the log (default 50)."),
+                                     QStringLiteral("N"), QStringLiteral("50"));
+    const QCommandLineOption noDrift(QStringLiteral("no-drift"),
+                                     QStringLiteral("Keep every measured value fixed."));
+    const QCommandLineOption log(QStringLiteral("log"),
+                                 QStringLiteral("Write one line per frame received and sent."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption seed(
+        QStringLiteral("seed"), QStringLiteral("Seed of the random faults and drift."), QStringLiteral("N"));
+    const QCommandLineOption drop(QStringLiteral("drop"), QStringLiteral("Send no reply."),
+                                  QStringLiteral("RATE"));
+    const QCommandLineOption badCrc(QStringLiteral("bad-crc"), QStringLiteral("Corrupt the reply's CRC."),
+                                    QStringLiteral("RATE"));
+    const QCommandLineOption wrongAddress(QStringLiteral("wrong-address"),
+                                          QStringLiteral("Answer with another slave address."),
+                                          QStringLiteral("RATE"));
+    const QCommandLineOption split(QStringLiteral("split"),
+                                   QStringLiteral("Send the reply in two parts 300 ms apart."),
+                                   QStringLiteral("RATE"));
+    const QCommandLineOption late(
+        QStringLiteral("late"),
+        QStringLiteral("Delay replies by MS (with --late-rate, default every reply)."), QStringLiteral("MS"));
+    const QCommandLineOption lateRate(QStringLiteral("late-rate"),
+                                      QStringLiteral("Which replies --late delays."), QStringLiteral("RATE"),
+                                      QStringLiteral("1.0"));
+    const QCommandLineOption noise(QStringLiteral("noise"),
+                                   QStringLiteral("Send stray bytes before the reply."),
+                                   QStringLiteral("RATE"));
+    const QCommandLineOption exception(QStringLiteral("exception"),
+                                       QStringLiteral("Answer with exception 4 instead."),
+                                       QStringLiteral("RATE"));
+    parser.addOptions({pty,          device,  baud,    noPacing, turnaround, addresses, state,
+                       modules,      records, noDrift, log,      seed,       drop,      badCrc,
+                       wrongAddress, split,   late,    lateRate, noise,      exception});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -92,15 +134,18 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
         bool ok = false;
         const int value = parser.value(option).toInt(&ok);
         if (!ok || value < low || value > high) {
-            error = QStringLiteral("--%1 needs a number from %2 to %3").arg(option.names().first()).arg(low).arg(high);
+            error = QStringLiteral("--%1 needs a number from %2 to %3")
+                        .arg(option.names().first())
+                        .arg(low)
+                        .arg(high);
             return false;
         }
         out = value;
         return true;
     };
-    if (!number(baud, 50, 4000000, options.baud) || !number(turnaround, 0, 10000, options.turnaroundMs)
-        || !number(state, 0, 255, options.state) || !number(modules, 0, 32, options.modules)
-        || !number(records, 0, 65535, options.records))
+    if (!number(baud, 50, 4000000, options.baud) || !number(turnaround, 0, 10000, options.turnaroundMs) ||
+        !number(state, 0, 255, options.state) || !number(modules, 0, 32, options.modules) ||
+        !number(records, 0, 65535, options.records))
         return false;
     if (!isSupportedState(options.state)) {
         error = QStringLiteral("--state must be one of 1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 15");
@@ -140,17 +185,18 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
         const QCommandLineOption& option;
         FaultRate& rate;
     };
-    const Rate rates[] = {{drop, options.drop}, {badCrc, options.badCrc}, {wrongAddress, options.wrongAddress},
-                          {split, options.split}, {noise, options.noise}, {exception, options.exception}};
+    const Rate rates[] = {
+        {drop, options.drop},   {badCrc, options.badCrc}, {wrongAddress, options.wrongAddress},
+        {split, options.split}, {noise, options.noise},   {exception, options.exception}};
     for (const Rate& r : rates) {
         if (parser.isSet(r.option) && !r.rate.parse(parser.value(r.option))) {
-            error = QStringLiteral("--%1 takes a probability 0.0-1.0 or a count").arg(r.option.names().first());
+            error =
+                QStringLiteral("--%1 takes a probability 0.0-1.0 or a count").arg(r.option.names().first());
             return false;
         }
     }
     if (parser.isSet(late)) {
-        if (!number(late, 0, 60000, options.lateMs))
-            return false;
+        if (!number(late, 0, 60000, options.lateMs)) return false;
         if (!options.late.parse(parser.value(lateRate))) {
             error = QStringLiteral("--late-rate takes a probability 0.0-1.0 or a count");
             return false;

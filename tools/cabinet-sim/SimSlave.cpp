@@ -11,7 +11,10 @@ namespace {
 constexpr uint32_t WriteEnableReg = 50000;
 constexpr uint16_t WriteEnableCode = 10;
 
-uint16_t be16(const std::vector<uint8_t>& q, size_t at) { return static_cast<uint16_t>(q[at] << 8 | q[at + 1]); }
+uint16_t be16(const std::vector<uint8_t>& q, size_t at)
+{
+    return static_cast<uint16_t>(q[at] << 8 | q[at + 1]);
+}
 
 void putBe16(std::vector<uint8_t>& out, uint16_t v)
 {
@@ -39,15 +42,15 @@ void Slave::appendCrc(Bytes& frame)
 
 Slave::Bytes Slave::exceptionReply(int address, int function, int code)
 {
-    Bytes reply{static_cast<uint8_t>(address), static_cast<uint8_t>(function | 0x80), static_cast<uint8_t>(code)};
+    Bytes reply{static_cast<uint8_t>(address), static_cast<uint8_t>(function | 0x80),
+                static_cast<uint8_t>(code)};
     appendCrc(reply);
     return reply;
 }
 
 void Slave::drift(std::mt19937& random)
 {
-    for (auto& entry : images_)
-        entry.second->drift(random);
+    for (auto& entry : images_) entry.second->drift(random);
 }
 
 uint16_t Slave::readRegister(int address, uint32_t reg) const
@@ -84,12 +87,10 @@ void Slave::store(int address, uint32_t reg, uint16_t value)
 
 std::optional<Slave::Bytes> Slave::handle(const Bytes& q)
 {
-    if (q.size() < 4)
-        return std::nullopt;
+    if (q.size() < 4) return std::nullopt;
     const int address = q[0];
     const bool broadcast = address == 0;
-    if (!broadcast && !serves(address))
-        return std::nullopt;
+    if (!broadcast && !serves(address)) return std::nullopt;
 
     if (broadcast) {
         // Writes to address 0 reach every image; nobody answers.
@@ -115,25 +116,20 @@ std::optional<Slave::Bytes> Slave::handle(const Bytes& q)
 
 Slave::Bytes Slave::readRegisters(int address, const Bytes& q)
 {
-    if (q.size() != 8)
-        return exceptionReply(address, q[1], 3);
+    if (q.size() != 8) return exceptionReply(address, q[1], 3);
     const uint32_t first = be16(q, 2) + 1u;
     const uint16_t count = be16(q, 4);
-    if (count < 1 || count > 125)
-        return exceptionReply(address, q[1], 3);
-    if (first - 1 + count > 65536)
-        return exceptionReply(address, q[1], 2);
+    if (count < 1 || count > 125) return exceptionReply(address, q[1], 3);
+    if (first - 1 + count > 65536) return exceptionReply(address, q[1], 2);
     Bytes reply{q[0], q[1], static_cast<uint8_t>(2 * count)};
-    for (uint32_t i = 0; i < count; ++i)
-        putBe16(reply, readRegister(address, first + i));
+    for (uint32_t i = 0; i < count; ++i) putBe16(reply, readRegister(address, first + i));
     appendCrc(reply);
     return reply;
 }
 
 Slave::Bytes Slave::writeSingle(int address, const Bytes& q)
 {
-    if (q.size() != 8)
-        return exceptionReply(address, q[1], 3);
+    if (q.size() != 8) return exceptionReply(address, q[1], 3);
     store(address, be16(q, 2) + 1u, be16(q, 4));
     Bytes reply(q.begin(), q.end() - 2);
     appendCrc(reply);
@@ -142,16 +138,13 @@ Slave::Bytes Slave::writeSingle(int address, const Bytes& q)
 
 Slave::Bytes Slave::writeMultiple(int address, const Bytes& q)
 {
-    if (q.size() < 9)
-        return exceptionReply(address, q[1], 3);
+    if (q.size() < 9) return exceptionReply(address, q[1], 3);
     const uint32_t first = be16(q, 2) + 1u;
     const uint16_t count = be16(q, 4);
     if (count < 1 || count > 123 || q[6] != 2 * count || q.size() != 9u + q[6])
         return exceptionReply(address, q[1], 3);
-    if (first - 1 + count > 65536)
-        return exceptionReply(address, q[1], 2);
-    for (uint32_t i = 0; i < count; ++i)
-        store(address, first + i, be16(q, 7 + 2 * i));
+    if (first - 1 + count > 65536) return exceptionReply(address, q[1], 2);
+    for (uint32_t i = 0; i < count; ++i) store(address, first + i, be16(q, 7 + 2 * i));
     Bytes reply(q.begin(), q.begin() + 6);
     appendCrc(reply);
     return reply;
@@ -160,8 +153,7 @@ Slave::Bytes Slave::writeMultiple(int address, const Bytes& q)
 Slave::Bytes Slave::readRecord(int address, const Bytes& q)
 {
     // One sub-request: byte count 7, reference type 6, file, record number, length.
-    if (q.size() != 12 || q[2] != 7)
-        return exceptionReply(address, q[1], 3);
+    if (q.size() != 12 || q[2] != 7) return exceptionReply(address, q[1], 3);
     const uint16_t file = be16(q, 4);
     const int recordNo = be16(q, 6);
     const EventLog& log = *logs_.at(address);
@@ -176,17 +168,13 @@ Slave::Bytes Slave::readRecord(int address, const Bytes& q)
 
 Slave::Bytes Slave::identification(int address, const Bytes& q)
 {
-    if (q.size() != 7 || q[2] != 0x0E)
-        return exceptionReply(address, q[1], 1);
+    if (q.size() != 7 || q[2] != 0x0E) return exceptionReply(address, q[1], 1);
     const int code = q[3];
     int object = q[4];
-    if (code < 1 || code > 4)
-        return exceptionReply(address, q[1], 3);
-    if (code != 1 && code != 4)
-        return exceptionReply(address, q[1], 2);
+    if (code < 1 || code > 4) return exceptionReply(address, q[1], 3);
+    if (code != 1 && code != 4) return exceptionReply(address, q[1], 2);
     if (object > 2) {
-        if (code == 4)
-            return exceptionReply(address, q[1], 2);
+        if (code == 4) return exceptionReply(address, q[1], 2);
         object = 0; // a basic stream asked from an unknown object starts over
     }
 
@@ -210,8 +198,8 @@ Slave::Bytes Slave::identification(int address, const Bytes& q)
     };
 
     const int last = code == 4 ? object : 2;
-    Bytes reply{q[0], q[1], 0x0E, static_cast<uint8_t>(code), 0x01, 0x00, 0x00,
-                static_cast<uint8_t>(last - object + 1)};
+    Bytes reply{q[0], q[1], 0x0E, static_cast<uint8_t>(code),
+                0x01, 0x00, 0x00, static_cast<uint8_t>(last - object + 1)};
     for (int id = object; id <= last; ++id) {
         const Bytes value = objectValue(id);
         reply.push_back(static_cast<uint8_t>(id));

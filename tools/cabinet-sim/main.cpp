@@ -36,8 +36,7 @@ int main(int argc, char** argv)
     }
 
     // Signals only write to a pipe; the event loop then stops and the link is removed.
-    if (::pipe(signalPipe) != 0)
-        return 1;
+    if (::pipe(signalPipe) != 0) return 1;
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
@@ -52,7 +51,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cabinet-sim: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("cabinet-sim ready on %s\n", qPrintable(options.ptyLink.isEmpty() ? options.device : options.ptyLink));
+    std::printf("cabinet-sim ready on %s\n",
+                qPrintable(options.ptyLink.isEmpty() ? options.device : options.ptyLink));
     std::fflush(stdout);
     const int rc = app.exec();
     cabinet.stop();
