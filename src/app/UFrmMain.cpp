@@ -1,0 +1,402 @@
+// The main window's components, their places and the plumbing of its events.
+#include "app/UFrmMain.h"
+
+#include "app/uLocalPara.h"
+#include "app/uMainGrids.h"
+#include "comm/uFrmCom.h"
+#include "comm/uFrmTrack.h"
+#include "model/UShareData.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+
+int32_t TxLedHold = 0;
+int32_t RxLedHold = 0;
+const TStatusBlock* CodeSource = nullptr;
+uint8_t CodeIsSystem = 0;
+TFrmMain* FrmMain = nullptr;
+
+// The link's view of this window.
+class TFrmMain::LinkHooks : public TLinkMainHooks {
+public:
+    explicit LinkHooks(TFrmMain& f) : f_(f) {}
+    int GetDevAddr() override { return f_.GetDevAddr(); }
+    void SyncDevAddr() override { f_.SyncDevAddr(); }
+    int CurModule() override { return f_.CurModule; }
+    void SetDataChanged() override { f_.DataChanged = FlagOn; }
+    void SetTxLedHold(int n) override { TxLedHold = n; }
+    void SetRxLedHold(int n) override { RxLedHold = n; }
+
+private:
+    TFrmMain& f_;
+};
+
+namespace {
+template <class T> T* named(T* w, const char* name)
+{
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+QLineEdit* codeField(QWidget* parent, const char* name)
+{
+    auto* e = named(new QLineEdit(parent), name);
+    QFont f = e->font();
+    f.setBold(true);
+    f.setPixelSize(13);
+    e->setFont(f);
+    e->setAlignment(Qt::AlignCenter);
+    e->setMaxLength(4);
+    e->setReadOnly(true);
+    e->setText(QStringLiteral("0000"));
+    // The code group is disabled so nobody edits a word, but the words must stay legible.
+    QPalette pal = e->palette();
+    pal.setColor(QPalette::Disabled, QPalette::Text, pal.color(QPalette::Active, QPalette::Text));
+    e->setPalette(pal);
+    return e;
+}
+
+QLineEdit* readOnlyEdit(QWidget* parent, const char* name)
+{
+    auto* e = named(new QLineEdit(parent), name);
+    e->setReadOnly(true);
+    return e;
+}
+
+void moduleStored(void* context)
+{
+    static_cast<TFrmMain*>(context)->ModListDirty = FlagOn;
+}
+} // namespace
+
+TApplicationEvents::TApplicationEvents(TFrmMain* owner) : QObject(owner), owner_(owner)
+{
+    setObjectName(QStringLiteral("aplctnvnts1"));
+}
+
+bool TApplicationEvents::eventFilter(QObject* watched, QEvent* event)
+{
+    owner_->aplctnvnts1Message(watched, event);
+    return false; // passed on unchanged
+}
+
+TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), linkHooks_(std::make_unique<LinkHooks>(*this))
+{
+    setObjectName(QStringLiteral("FrmMain"));
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
+    createMenu();
+    auto* central = named(new QWidget(this), "pnlMain");
+    setCentralWidget(central);
+    createTopStrip(central);
+    PageControl1 = named(new QTabWidget(central), "PageControl1");
+    TabSheet1 = named(new QWidget, "TabSheet1");
+    TabSheet2 = named(new QWidget, "TabSheet2");
+    PageControl1->addTab(TabSheet1, QStringLiteral("System"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Module"));
+    createSystemPage();
+    createModulePage();
+
+    tmr1 = named(new QTimer(this), "tmr1");
+    tmr1->setInterval(100);
+    aplctnvnts1 = new TApplicationEvents(this);
+    qApp->installEventFilter(aplctnvnts1);
+
+    connectHandlers();
+    shapeGrids();
+    ApplyCaptions();
+
+    // Fixed single border, centred on the desktop.
+    const int menuHeight = MainMenu1->sizeHint().height();
+    setFixedSize(742, 582);
+    PageControl1->setGeometry(4, 66, 734, 582 - menuHeight - 66 - 4);
+
+    FrmMain = this;
+    SetLinkMainHooks(linkHooks_.get());
+    SetModuleStoredHandler(&moduleStored, this);
+    FormCreate();
+    tmr1->start();
+}
+
+TFrmMain::~TFrmMain()
+{
+    if (tmr1) tmr1->stop();
+    if (ownsTrackWindow_) delete TrackWindow.data();
+    qApp->removeEventFilter(aplctnvnts1);
+    SetModuleStoredHandler(nullptr, nullptr);
+    SetLinkMainHooks(nullptr);
+    if (FrmMain == this) FrmMain = nullptr;
+}
+
+void TFrmMain::createTopStrip(QWidget* c)
+{
+    iLedTx = named(new TLed(QColor(0, 220, 0), c), "iLedTx");
+    iLedTx->move(10, 8);
+    iLedRx = named(new TLed(QColor(255, 220, 0), c), "iLedRx");
+    iLedRx->move(34, 8);
+    lblErrRate = named(new TClickLabel(c), "lblErrRate");
+    lblErrRate->setGeometry(8, 34, 134, 20);
+    lblErrRate->setText(QStringLiteral("Err Rate:  0.0%"));
+
+    lbDevID = named(new QLabel(c), "lbDevID");
+    lbDevID->setGeometry(148, 8, 96, 20);
+    cbbSelectZYR = named(new QComboBox(c), "cbbSelectZYR");
+    for (int i = 1; i <= MaxDevAddr; ++i) cbbSelectZYR->addItem(QString::number(i));
+    cbbSelectZYR->setGeometry(148, 32, 60, 24);
+
+    grpUpsVer = named(new QGroupBox(QStringLiteral("ZYR Version"), c), "grpUpsVer");
+    grpUpsVer->setGeometry(248, 2, 130, 58);
+    edtUpsVer = readOnlyEdit(grpUpsVer, "edtUpsVer");
+    edtUpsVer->setGeometry(8, 24, 114, 26);
+
+    pnlVer = named(new QLabel(c), "pnlVer");
+    pnlVer->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pnlVer->setAlignment(Qt::AlignCenter);
+    pnlVer->setGeometry(384, 4, 150, 24);
+    rgLanguage =
+        named(new TRadioGroup({QStringLiteral("English"), QString::fromUtf8("中文")}, c), "rgLanguage");
+    rgLanguage->setGeometry(384, 30, 150, 30);
+
+    spbComLink = named(new QToolButton(c), "spbComLink");
+    spbComLink->setGeometry(540, 6, 50, 52);
+    spbComLink->setIconSize(QSize(32, 32));
+    spbComLink->setAutoRaise(false);
+    Img_On = LinkGlyphOn();
+    Img_Off = LinkGlyphOff();
+
+    pnlComm = named(new QFrame(c), "pnlComm");
+    pnlComm->setGeometry(596, 2, 142, 60);
+    pnlComm->setFrameStyle(QFrame::NoFrame);
+    pnlComm->installEventFilter(this);
+    lblCommName = named(new TClickLabel(pnlComm), "lblCommName");
+    lblCommName->setGeometry(4, 1, 134, 58);
+    lblCommName->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lblCommName->setCursor(Qt::PointingHandCursor);
+}
+
+void TFrmMain::createSystemPage()
+{
+    QWidget* p = TabSheet1;
+    sgrdUPS_AC = named(new QTableWidget(p), "sgrdUPS_AC");
+    sgrdUPS_AC->move(8, 8);
+    sgrdUPS_DC = named(new QTableWidget(p), "sgrdUPS_DC");
+    sgrdUPS_DC->move(300, 8);
+    edtSysState = readOnlyEdit(p, "edtSysState");
+    edtSysState->setGeometry(300, 172, 250, 26);
+
+    grp1 = named(new QGroupBox(QStringLiteral("Code"), p), "grp1");
+    grp1->setGeometry(8, 268, 400, 96);
+    grp1->setEnabled(false);
+    const char* codeNames[10] = {"mdtCmmStaH", "mdtCmmStaL", "mdtInvStaH", "mdtInvStaL", "mdtSysSta",
+                                 "mdtCmmAlmH", "mdtCmmAlmL", "mdtInvAlmH", "mdtInvAlmL", "mdtSysAlm"};
+    QLineEdit** codeFields[10] = {&mdtCmmStaH, &mdtCmmStaL, &mdtInvStaH, &mdtInvStaL, &mdtSysSta,
+                                  &mdtCmmAlmH, &mdtCmmAlmL, &mdtInvAlmH, &mdtInvAlmL, &mdtSysAlm};
+    for (int i = 0; i < 10; ++i) {
+        *codeFields[i] = codeField(grp1, codeNames[i]);
+        (*codeFields[i])->setGeometry(12 + (i % 5) * 76, 26 + (i / 5) * 32, 68, 26);
+    }
+    btnZyrCode = named(new QPushButton(QStringLiteral("Detail"), p), "btnZyrCode");
+    btnZyrCode->setGeometry(420, 304, 90, 30);
+
+    grpTypeInfo = named(new QGroupBox(QStringLiteral("TypeInfo"), p), "grpTypeInfo");
+    grpTypeInfo->setGeometry(564, 8, 156, 130);
+    edtTypeInfo = readOnlyEdit(grpTypeInfo, "edtTypeInfo");
+    edtTypeInfo->setGeometry(10, 24, 136, 26);
+    edtMdRate = readOnlyEdit(grpTypeInfo, "edtMdRate");
+    edtMdRate->setGeometry(10, 56, 136, 26);
+    btnRead = named(new QPushButton(QStringLiteral("Read"), grpTypeInfo), "btnRead");
+    btnRead->setGeometry(10, 90, 136, 30);
+}
+
+void TFrmMain::createModulePage()
+{
+    QWidget* p = TabSheet2;
+    lbModuleIdx = named(new QLabel(p), "lbModuleIdx");
+    lbModuleIdx->setGeometry(8, 6, 160, 20);
+    chkMdSta = named(new QCheckBox(QStringLiteral("Show Module State"), p), "chkMdSta");
+    chkMdSta->setGeometry(8, 28, 170, 22);
+    lstMd = named(new QListWidget(p), "lstMd");
+    lstMd->setGeometry(8, 54, 160, 350);
+
+    edtMdState = readOnlyEdit(p, "edtMdState");
+    edtMdState->setGeometry(178, 8, 300, 26);
+    sgrdModule = named(new QTableWidget(p), "sgrdModule");
+    sgrdModule->move(178, 40);
+
+    grp2 = named(new QGroupBox(QStringLiteral("Code"), p), "grp2");
+    grp2->setGeometry(178, 278, 300, 96);
+    const char* codeNames[8] = {"mdt_MdCMMStatusH", "mdt_MdCMMStatusL", "mdt_MdINVStatusH",
+                                "mdt_MdINVStatusL", "mdt_MdCMMAlarmH",  "mdt_MdCMMAlarmL",
+                                "mdt_MdINVAlarmH",  "mdt_MdINVAlarmL"};
+    QLineEdit** codeFields[8] = {&mdt_MdCMMStatusH, &mdt_MdCMMStatusL, &mdt_MdINVStatusH, &mdt_MdINVStatusL,
+                                 &mdt_MdCMMAlarmH,  &mdt_MdCMMAlarmL,  &mdt_MdINVAlarmH,  &mdt_MdINVAlarmL};
+    for (int i = 0; i < 8; ++i) {
+        *codeFields[i] = codeField(grp2, codeNames[i]);
+        (*codeFields[i])->setGeometry(12 + (i % 4) * 72, 26 + (i / 4) * 32, 64, 26);
+    }
+    btnMdCode = named(new QPushButton(QStringLiteral("Detail"), p), "btnMdCode");
+    btnMdCode->setGeometry(178, 382, 90, 30);
+
+    grp3 = named(new QGroupBox(QStringLiteral("Comm Count"), p), "grp3");
+    grp3->setGeometry(490, 8, 230, 220);
+    const char* capNames[4] = {"lblErrRateCap", "lblSendCap", "lblAcptCap", "lblAckOkCap"};
+    const char* caps[4] = {"Error rate(%)", "Send", "Accept", "Ack OK"};
+    const char* editNames[4] = {"edtErrRate", "edtSend", "edtAcpt", "edtAckOk"};
+    QLineEdit** edits[4] = {&edtErrRate, &edtSend, &edtAcpt, &edtAckOk};
+    for (int i = 0; i < 4; ++i) {
+        auto* cap = named(new QLabel(QString::fromLatin1(caps[i]), grp3), capNames[i]);
+        cap->setGeometry(10, 28 + i * 32, 110, 24);
+        *edits[i] = readOnlyEdit(grp3, editNames[i]);
+        (*edits[i])->setGeometry(112, 27 + i * 32, 106, 26);
+    }
+    btnReCnt = named(new QPushButton(QStringLiteral("recount"), grp3), "btnReCnt");
+    btnReCnt->setGeometry(10, 160, 208, 28);
+    btnViewMDBuff = named(new QPushButton(QStringLiteral("View RxBuff"), p), "btnViewMDBuff");
+    btnViewMDBuff->setGeometry(490, 240, 230, 30);
+    lblTest01 = named(new QLabel(QStringLiteral("0"), p), "lblTest01");
+    lblTest01->setGeometry(490, 390, 60, 20);
+}
+
+void TFrmMain::createMenu()
+{
+    MainMenu1 = named(new QMenuBar(this), "MainMenu1");
+    setMenuBar(MainMenu1);
+    auto menu = [this](const char* name) { return named(MainMenu1->addMenu(QString()), name); };
+    auto item = [](QMenu* m, const char* name) { return named(m->addAction(QString()), name); };
+    mni1000 = menu("mni1000");
+    mni1001 = item(mni1000, "mni1001");
+    mni1002 = item(mni1000, "mni1002");
+    mni2000 = menu("mni2000");
+    mni2001 = item(mni2000, "mni2001");
+    mni2002 = item(mni2000, "mni2002");
+    mni2003 = item(mni2000, "mni2003");
+    mni2004 = item(mni2000, "mni2004");
+    mni2005 = item(mni2000, "mni2005");
+    mni2006 = item(mni2000, "mni2006");
+    mni3000 = menu("mni3000");
+    mni3001 = item(mni3000, "mni3001");
+    mni3002 = item(mni3000, "mni3002");
+    mni3003 = item(mni3000, "mni3003");
+    mni3004 = item(mni3000, "mni3004");
+    mni4000 = menu("mni4000");
+    mni4001 = item(mni4000, "mni4001");
+    mni4002 = item(mni4000, "mni4002");
+    mni4003 = item(mni4000, "mni4003");
+    mni4003->setText(QStringLiteral("Dict"));
+}
+
+void TFrmMain::connectHandlers()
+{
+    connect(tmr1, &QTimer::timeout, this, &TFrmMain::tmr1Timer);
+    connect(cbbSelectZYR, &QComboBox::activated, this, [this] { cbbSelectZYRChange(); });
+    connect(lstMd, &QListWidget::itemClicked, this, [this] { lstMdClick(); });
+    connect(lstMd, &QListWidget::currentRowChanged, this, [this] {
+        if (!buildingModuleList_) lstMdClick();
+    });
+    connect(chkMdSta, &QCheckBox::clicked, this, [this] { chkMdStaClick(); });
+    connect(btnReCnt, &QPushButton::clicked, this, [this] { btnReCntClick(); });
+    connect(btnRead, &QPushButton::clicked, this, [this] { btnReadClick(); });
+    connect(btnZyrCode, &QPushButton::clicked, this, [this] { btnZyrCodeClick(); });
+    connect(btnMdCode, &QPushButton::clicked, this, [this] { btnMdCodeClick(); });
+    connect(btnViewMDBuff, &QPushButton::clicked, this, [this] { btnViewMDBuffClick(); });
+    connect(spbComLink, &QToolButton::clicked, this, [this] { spbComLinkClick(); });
+    connect(lblCommName, &TClickLabel::clicked, this, [this] { lblCommNameClick(); });
+    connect(lblErrRate, &TClickLabel::doubleClicked, this, [this] { lblErrRateDblClick(); });
+    connect(iLedTx, &TLed::doubleClicked, this, [this] { iLedTxDblClick(); });
+    connect(iLedRx, &TLed::doubleClicked, this, [this] { iLedTxDblClick(); });
+    connect(rgLanguage, &TRadioGroup::clicked, this, [this] { rgLanguageClick(); });
+    const std::pair<QAction*, void (TFrmMain::*)()> items[] = {
+        {mni1001, &TFrmMain::mni1001Click}, {mni1002, &TFrmMain::mni1002Click},
+        {mni2001, &TFrmMain::mni2001Click}, {mni2002, &TFrmMain::mni2002Click},
+        {mni2003, &TFrmMain::mni2003Click}, {mni2004, &TFrmMain::mni2004Click},
+        {mni2005, &TFrmMain::mni2005Click}, {mni2006, &TFrmMain::mni2006Click},
+        {mni3001, &TFrmMain::mni3001Click}, {mni3002, &TFrmMain::mni3002Click},
+        {mni3003, &TFrmMain::mni3003Click}, {mni3004, &TFrmMain::mni3004Click},
+        {mni4001, &TFrmMain::mni4001Click}, {mni4002, &TFrmMain::mni4002Click},
+        {mni4003, &TFrmMain::mni4003Click}};
+    for (const auto& [action, handler] : items)
+        connect(action, &QAction::triggered, this, [this, h = handler] { (this->*h)(); });
+}
+
+void TFrmMain::FormCreate()
+{
+    LoadLocalPara();
+    DevAddr = 1;
+    cbbSelectZYR->setCurrentIndex(0);
+    CurModule = 1;
+    BuildModuleList();
+    PageControl1->setCurrentWidget(TabSheet1);
+}
+
+void TFrmMain::FormShow()
+{
+    pnlVer->setText(QStringLiteral("Ver: ") + QStringLiteral(ZYR_VERSION));
+    lblCommName->setText(LocalPara.ComName + QLatin1Char('\n') + QString::number(LocalPara.BaudRate) +
+                         QStringLiteral(" bps"));
+    ApplyMenuVisibility();
+    shapeGrids();
+    ApplyCaptions();
+    rgLanguage->SetItemIndex(LocalPara.Language);
+    fillSlot(3, 43, 2, 0);
+}
+
+void TFrmMain::FormClose()
+{
+    if (FrmCom) FrmCom->ClosePort();
+    if (BeforeSave) BeforeSave();
+    SaveLocalPara();
+}
+
+void TFrmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous()) FormShow();
+}
+
+void TFrmMain::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    QMainWindow::closeEvent(event);
+    Q_EMIT closed();
+}
+
+bool TFrmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    // The port panel lights up under the mouse to show that a click opens the port dialog.
+    if (watched == pnlComm && (event->type() == QEvent::Enter || event->type() == QEvent::Leave)) {
+        const bool in = event->type() == QEvent::Enter;
+        pnlComm->setFrameStyle(in ? (QFrame::Panel | QFrame::Raised) : QFrame::NoFrame);
+        QFont f = lblCommName->font();
+        f.setBold(in);
+        lblCommName->setFont(f);
+        QPalette pal = lblCommName->palette();
+        pal.setColor(QPalette::WindowText, in ? QColor(Qt::blue) : palette().color(QPalette::WindowText));
+        lblCommName->setPalette(pal);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TFrmMain::aplctnvnts1Message(QObject*, QEvent* event)
+{
+    if (event->type() == QEvent::Wheel && lstMd && lstMd->hasFocus()) WheelHold = 1;
+}
+
+void TFrmMain::SyncDevAddr()
+{
+    if (cbbSelectZYR->currentIndex() < 0) cbbSelectZYR->setCurrentIndex(0);
+}

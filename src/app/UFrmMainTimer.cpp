@@ -1,0 +1,202 @@
+// The main window's 100 ms tick, its period work and the requests it queues.
+#include "app/UFrmMain.h"
+
+#include "app/uGraceWindows.h"
+#include "app/uViewFormat.h"
+#include "comm/uFrmCom.h"
+#include "model/UShareData.h"
+#include "model/uDataFunc.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QToolButton>
+
+namespace {
+constexpr int ModuleBlockStart = 30101;
+constexpr int ModuleBlockSize = 50;
+constexpr int ModuleReadCount = 30;
+constexpr int ModuleCounterReg = 30122; // the module's first communication counter
+
+bool portOpen()
+{
+    return FrmCom && FrmCom->PortOpen();
+}
+} // namespace
+
+void TFrmMain::fillSlot(int slot, uint8_t func, int32_t startReg, int32_t count, uint16_t value)
+{
+    TReqSlot& s = ReqSlot[slot];
+    s.Addr = DevAddr;
+    s.Func = func;
+    s.StartReg = startReg;
+    s.Count = count;
+    s.Value = value;
+    s.Pending = FlagOn;
+}
+
+void TFrmMain::tmr1Timer()
+{
+    lblErrRate->setText(QStringLiteral("Err Rate:  ") + FloatText(CommDebug.ErrRate, 1) + QLatin1Char('%'));
+
+    iLedTx->setLit(TxLedHold > 0);
+    if (TxLedHold > 0) --TxLedHold;
+    iLedRx->setLit(RxLedHold > 0);
+    if (RxLedHold > 0) --RxLedHold;
+
+    showLinkState();
+
+    if (DataChanged) {
+        DataChanged = FlagOff;
+        RefreshView();
+    }
+
+    ++TickCount;
+    if (TickCount <= 10) return;
+    TickCount = 0;
+    periodWork();
+}
+
+void TFrmMain::showLinkState()
+{
+    const QString text = LocalPara.ComName + QLatin1Char('\n') + QString::number(LocalPara.BaudRate) +
+                         QStringLiteral(" bps\nProtocol:") + QString::number(LocalPara.curProtocol);
+    if (lblCommName->text() != text) {
+        lblCommName->setText(text);
+        lblCommName->setToolTip(lblCommName->isElided() ? text : QString());
+    }
+    // The glyph is replaced only when the port state changes.
+    if (portOpen()) {
+        if (spbComLink->toolTip() != QLatin1String("Trun Off")) {
+            spbComLink->setToolTip(QStringLiteral("Trun Off"));
+            spbComLink->setIcon(Img_On);
+        }
+    } else if (spbComLink->toolTip() != QLatin1String("Trun On")) {
+        spbComLink->setToolTip(QStringLiteral("Trun On"));
+        spbComLink->setIcon(Img_Off);
+    }
+}
+
+void TFrmMain::periodWork()
+{
+    ++SecCount;
+    if (SecCount > 60) SecCount = 0;
+
+    if (SecCount % 11 == 0 && !ReqSlot[2].Pending) fillSlot(2, 3, 53000, 40);
+    if (SecCount % 18 == 0) {
+        if (!ReqSlot[3].Pending) fillSlot(3, 43, 2, 0); // version text
+        if (!ReqSlot[4].Pending) fillSlot(4, 43, 1, 0); // type and rating
+    }
+
+    if (chkMdSta->isChecked())
+        ScanNextModule();
+    else if (PageControl1->currentWidget() == TabSheet2 && SecCount % 5 == 0)
+        RequestModule(std::max(lstMd->currentRow(), 0) + 1);
+
+    lblTest01->setText(QString::number(WheelHold));
+    if (WheelHold > 0) {
+        --WheelHold;
+    } else if (ModListDirty) {
+        ModListDirty = FlagOff;
+        BuildModuleList();
+    }
+
+    UpdatePswGrace();
+}
+
+void TFrmMain::UpdatePswGrace()
+{
+    PswGraceCount = NextPswGraceCount(PswGraceCount);
+}
+
+void TFrmMain::BuildModuleList()
+{
+    buildingModuleList_ = true;
+    const int keepScroll = lstMd->verticalScrollBar() ? lstMd->verticalScrollBar()->value() : 0;
+    lstMd->clear();
+    for (int n = 1; n <= ModuleCount; ++n) {
+        QString entry;
+        if (chkMdSta->isChecked())
+            entry =
+                QStringLiteral("%1  ").arg(n, 2, 10, QLatin1Char('0')) + StateText(ModuleData[n].ModState);
+        else
+            entry = QStringLiteral("Module %1").arg(n, 2, 10, QLatin1Char('0'));
+        lstMd->addItem(entry);
+    }
+    lstMd->setCurrentRow(CurModule - 1);
+    lstMd->verticalScrollBar()->setValue(keepScroll);
+    buildingModuleList_ = false;
+}
+
+void TFrmMain::RequestModule(int m)
+{
+    fillSlot(2, 4, ModuleBlockStart + ModuleBlockSize * (m - 1), ModuleReadCount);
+}
+
+void TFrmMain::ScanNextModule()
+{
+    if (ReqSlot[2].Pending) return;
+    ++ModScanIdx;
+    if (ModScanIdx > lstMd->count()) ModScanIdx = 1;
+    RequestModule(ModScanIdx);
+}
+
+void TFrmMain::lstMdClick()
+{
+    TickCount = 0;
+    const int row = lstMd->currentRow();
+    if (row < 0 || row + 1 == CurModule) return;
+    CurModule = static_cast<uint8_t>(row + 1);
+    ClearModuleValues(CurModule);
+    DataChanged = FlagOn;
+    if (!ReqSlot[2].Pending) RequestModule(CurModule);
+}
+
+void TFrmMain::ClearModuleValues(int m)
+{
+    if (m < 1 || m > ModuleCount) return;
+    TModuleData& d = ModuleData[m];
+    // Battery values and the state stay until the module's reply replaces them.
+    for (double& v : d.BusVolt) v = 0;
+    for (double& v : d.InvVolt) v = 0;
+    for (double& v : d.InvCurr) v = 0;
+    d.InvFreq = 0;
+    for (double& v : d.Temp) v = 0;
+    for (double& v : d.DcBusVolt) v = 0;
+    for (int i = 0; i < 8; ++i) d.Status.Word(i) = 0;
+    d.MdSend = d.MdAccept = d.MdAckOk = 0;
+}
+
+void TFrmMain::cbbSelectZYRChange()
+{
+    if (cbbSelectZYR->currentIndex() < 0) return;
+    DevAddr = static_cast<uint8_t>(cbbSelectZYR->currentIndex() + 1);
+    // The link starts a fresh poll cycle for the new address at its next idle turn.
+    LinkState.PollStep = 100;
+}
+
+void TFrmMain::chkMdStaClick()
+{
+    ModListDirty = FlagOn;
+}
+
+void TFrmMain::btnReCntClick()
+{
+    if (!ReqSlot[2].Pending) fillSlot(2, 6, ModuleCounterReg + ModuleBlockSize * (CurModule - 1), 0, 0);
+}
+
+void TFrmMain::btnReadClick()
+{
+    if (!ReqSlot[4].Pending) fillSlot(4, 43, 1, 0);
+}
+
+void TFrmMain::lblErrRateDblClick()
+{
+    CommDebug.TxCount = 0;
+    CommDebug.RxCount = 0;
+    CommDebug.AckCount = 0;
+    CommDebug.ErrRate = 0;
+}

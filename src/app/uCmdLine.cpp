@@ -1,0 +1,100 @@
+#include "app/uCmdLine.h"
+
+#include <QCommandLineParser>
+
+#include <cmath>
+
+bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
+{
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral(
+        "Engineering tool for ZYR modular UPS cabinets: a Modbus RTU master on a serial line.\n"
+        "Without options it starts with the port and speed of UserParaIni.ini, port closed."));
+    const QCommandLineOption help = p.addHelpOption();
+    const QCommandLineOption version = p.addVersionOption();
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("Use serial port NAME (COM1, /dev/ttyUSB0, ...) for this run "
+                       "instead of the settings file's; the file keeps its own."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption baud(
+        QStringLiteral("baud"),
+        QStringLiteral("Use N bit/s for this run instead of the settings file's speed."),
+        QStringLiteral("N"));
+    const QCommandLineOption connect(QStringLiteral("connect"),
+                                     QStringLiteral("Open the port at start, as the link button does."));
+    const QCommandLineOption demo(
+        QStringLiteral("demo"),
+        QStringLiteral("Start the simulated cabinet (cabinet-sim beside the executable) "
+                       "on a private pseudo-terminal, connect to it, stop it on exit."));
+    const QCommandLineOption quitAfter(QStringLiteral("quit-after"),
+                                       QStringLiteral("End the program normally after SECONDS (port closed, "
+                                                      "settings saved)."),
+                                       QStringLiteral("SECONDS"));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("With --quit-after: save a PNG of the main window to FILE "
+                       "just before the end (works with -platform offscreen)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption settingsDir(
+        QStringLiteral("settings-dir"),
+        QStringLiteral("Read and write UserParaIni.ini in DIR instead of the "
+                       "executable's folder."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption timeFirst(
+        QStringLiteral("time-first-values"),
+        QStringLiteral("Print the time from start to the first values shown."));
+    p.addOptions({port, baud, connect, demo, quitAfter, screenshot, settingsDir, timeFirst});
+
+    out = TCmdLine{};
+    out.HelpText = p.helpText();
+    if (!p.parse(arguments)) {
+        error = p.errorText();
+        return false;
+    }
+    out.Help = p.isSet(help);
+    out.Version = p.isSet(version);
+    if (!p.positionalArguments().isEmpty()) {
+        error = QStringLiteral("Unexpected argument: %1").arg(p.positionalArguments().constFirst());
+        return false;
+    }
+    if (p.isSet(port)) {
+        out.Port = p.value(port).trimmed();
+        if (out.Port.isEmpty()) {
+            error = QStringLiteral("--port needs a port name");
+            return false;
+        }
+    }
+    if (p.isSet(baud)) {
+        bool ok = false;
+        out.Baud = p.value(baud).toInt(&ok);
+        if (!ok || out.Baud <= 0) {
+            error = QStringLiteral("--baud needs a positive whole number, not \"%1\"").arg(p.value(baud));
+            return false;
+        }
+    }
+    out.Connect = p.isSet(connect);
+    out.Demo = p.isSet(demo);
+    if (p.isSet(quitAfter)) {
+        bool ok = false;
+        const double s = p.value(quitAfter).toDouble(&ok);
+        if (!ok || !std::isfinite(s) || s < 0 || s > 24 * 3600) {
+            error =
+                QStringLiteral("--quit-after needs a number of seconds, not \"%1\"").arg(p.value(quitAfter));
+            return false;
+        }
+        out.QuitAfterMs = static_cast<int>(std::lround(s * 1000));
+    }
+    out.Screenshot = p.value(screenshot);
+    if (p.isSet(screenshot) && (out.Screenshot.isEmpty() || out.QuitAfterMs < 0)) {
+        error = QStringLiteral("--screenshot needs a file name and --quit-after");
+        return false;
+    }
+    out.SettingsDir = p.value(settingsDir);
+    out.TimeFirstValues = p.isSet(timeFirst);
+    if (out.Demo && !out.Port.isEmpty()) {
+        error = QStringLiteral("--demo chooses its own port; leave out --port");
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,23 @@
+// The tool's own command-line options. None of them changes anything when absent.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+struct TCmdLine {
+    QString Port;                 // --port NAME: this port instead of the settings file's, for this run
+    int Baud = 0;                 // --baud N: this speed instead of the settings file's, for this run
+    bool Connect = false;         // --connect: press the link button at start
+    bool Demo = false;            // --demo: run against the simulated cabinet on a private pty
+    int QuitAfterMs = -1;         // --quit-after SECONDS: end normally after that time
+    QString Screenshot;           // --screenshot FILE: PNG of the main window just before the end
+    QString SettingsDir;          // --settings-dir DIR: where "UserParaIni.ini" lives
+    bool TimeFirstValues = false; // --time-first-values: print when the first values show
+    bool Help = false;
+    bool Version = false;
+    QString HelpText;
+};
+
+// Parses the arguments (program name first; the toolkit's own options such as -platform are
+// taken out by the application object before). Returns false with a message for a bad value.
+bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error);

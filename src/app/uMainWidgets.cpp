@@ -1,0 +1,149 @@
+#include "app/uMainWidgets.h"
+
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QRadioButton>
+
+namespace {
+QPixmap ledPixmap(const QColor& fill, int size)
+{
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QRadialGradient g(size * 0.35, size * 0.35, size * 0.7);
+    g.setColorAt(0, fill.lighter(160));
+    g.setColorAt(1, fill);
+    p.setBrush(g);
+    p.setPen(QPen(QColor(60, 60, 60), 1));
+    p.drawEllipse(QRectF(1, 1, size - 2, size - 2));
+    return pm;
+}
+
+// A plug and a socket; joined when the port is open, apart when it is closed.
+QIcon linkGlyph(bool on)
+{
+    const int s = 32;
+    QPixmap pm(s, s);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor c = on ? QColor(0, 150, 0) : QColor(180, 30, 30);
+    p.setPen(QPen(c, 3, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(c);
+    const int gap = on ? 0 : 6;
+    // plug body with two pins
+    p.drawRoundedRect(QRectF(3, 11, 9, 10), 2, 2);
+    p.drawLine(QPointF(12, 13), QPointF(15 - gap / 2.0, 13));
+    p.drawLine(QPointF(12, 19), QPointF(15 - gap / 2.0, 19));
+    // socket
+    p.drawRoundedRect(QRectF(17 + gap / 2.0, 10, 9, 12), 2, 2);
+    // cables
+    p.drawLine(QPointF(3, 16), QPointF(0, 16));
+    p.drawLine(QPointF(26 + gap / 2.0, 16), QPointF(31, 16));
+    return QIcon(pm);
+}
+} // namespace
+
+TLed::TLed(const QColor& litColor, QWidget* parent) : QLabel(parent), litColor_(litColor)
+{
+    setFixedSize(18, 18);
+    setLit(false);
+}
+
+void TLed::setLit(bool lit)
+{
+    if (lit == lit_) return;
+    lit_ = lit;
+    setPixmap(ledPixmap(lit ? litColor_ : litColor_.darker(350), 16));
+}
+
+void TLed::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    Q_EMIT doubleClicked();
+    QLabel::mouseDoubleClickEvent(event);
+}
+
+void TClickLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) Q_EMIT clicked();
+    QLabel::mouseReleaseEvent(event);
+}
+
+void TClickLabel::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    Q_EMIT doubleClicked();
+    QLabel::mouseDoubleClickEvent(event);
+}
+
+bool TClickLabel::isElided() const
+{
+    const QFontMetrics fm(font());
+    const int room = contentsRect().width();
+    for (const QString& line : text().split(QLatin1Char('\n')))
+        if (fm.horizontalAdvance(line) > room) return true;
+    return false;
+}
+
+void TClickLabel::paintEvent(QPaintEvent* event)
+{
+    if (!isElided()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter p(this);
+    p.setFont(font());
+    p.setPen(palette().color(QPalette::WindowText));
+    const QFontMetrics fm(font());
+    const QRect r = contentsRect();
+    QStringList lines = text().split(QLatin1Char('\n'));
+    for (QString& line : lines) line = fm.elidedText(line, Qt::ElideMiddle, r.width());
+    const int h = fm.lineSpacing() * lines.size();
+    int y = r.top() + (alignment() & Qt::AlignTop ? 0 : (r.height() - h) / 2);
+    for (const QString& line : lines) {
+        p.drawText(QRect(r.left(), y, r.width(), fm.lineSpacing()), int(Qt::AlignLeft | Qt::AlignVCenter),
+                   line);
+        y += fm.lineSpacing();
+    }
+}
+
+TRadioGroup::TRadioGroup(const QStringList& items, QWidget* parent) : QGroupBox(parent)
+{
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(6, 2, 6, 2);
+    for (const QString& text : items) {
+        auto* b = new QRadioButton(text, this);
+        layout->addWidget(b);
+        buttons_.append(b);
+        connect(b, &QRadioButton::clicked, this, [this] { Q_EMIT clicked(); });
+    }
+}
+
+int TRadioGroup::ItemIndex() const
+{
+    for (int i = 0; i < buttons_.size(); ++i)
+        if (buttons_[i]->isChecked()) return i;
+    return -1;
+}
+
+void TRadioGroup::SetItemIndex(int index)
+{
+    for (int i = 0; i < buttons_.size(); ++i) {
+        QRadioButton* b = buttons_[i];
+        b->setAutoExclusive(false);
+        b->setChecked(i == index);
+        b->setAutoExclusive(true);
+    }
+}
+
+QIcon LinkGlyphOn()
+{
+    return linkGlyph(true);
+}
+QIcon LinkGlyphOff()
+{
+    return linkGlyph(false);
+}

@@ -1,0 +1,125 @@
+#include "app/uStartup.h"
+
+#include "app/UFrmCommInterface.h"
+#include "app/UFrmMain.h"
+#include "app/uDemoCabinet.h"
+#include "app/uLocalPara.h"
+#include "app/uMainGrids.h"
+#include "comm/uFrmCom.h"
+#include "comm/uFrmTrack.h"
+#include "model/UShareData.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <cstdio>
+
+TStartup::TStartup(const TCmdLine& options, QObject* parent) : QObject(parent), options_(options)
+{
+    sinceStart_.start();
+}
+
+TStartup::~TStartup()
+{
+    // The reverse of the creation order: the link form first, so that nothing reaches a
+    // window that is gone.
+    delete com_;
+    delete track_.data();
+    delete main_; // owns the port dialog instance
+    if (demo_) demo_->Stop();
+}
+
+bool TStartup::CreateWindows(QString& error)
+{
+    if (!options_.SettingsDir.isEmpty()) SetSettingsFolderOverride(options_.SettingsDir);
+    if (options_.Demo) {
+        demo_ = std::make_unique<TDemoCabinet>();
+        if (!demo_->Start(error)) return false;
+    }
+
+    main_ = new TFrmMain; // its creation loads the settings
+    created_.append(main_);
+    main_->BeforeSave = [this] { restoreFileValues(); };
+    main_->PortDialogDone = [this](bool confirmed) {
+        // The operator chose a port: from now on it is the settings file's own.
+        if (confirmed) overridePort_ = overrideBaud_ = overrideProtocol_ = false;
+    };
+    connect(main_, &TFrmMain::closed, this, &TStartup::finished);
+    connect(main_, &TFrmMain::viewRefreshed, this, &TStartup::onViewRefreshed);
+    applyOverrides();
+
+    portDialog_ = new TFrmCommInterface(main_); // never shown; the menu makes its own
+    created_.append(portDialog_);
+    auto* track = new TfrmTrack; // hidden until the operator asks for it
+    track_ = track;
+    created_.append(track);
+    main_->TrackWindow = track;
+    com_ = new TFrmCom; // takes curProtocol as the link's active protocol
+    created_.append(com_);
+    return true;
+}
+
+void TStartup::applyOverrides()
+{
+    fileComName_ = LocalPara.ComName;
+    fileBaud_ = LocalPara.BaudRate;
+    fileProtocol_ = LocalPara.curProtocol;
+    if (demo_) {
+        LocalPara.ComName = demo_->PortPath();
+        LocalPara.BaudRate = TDemoCabinet::DemoBaud;
+        LocalPara.curProtocol = 0; // the simulated cabinet speaks Modbus
+        overridePort_ = overrideBaud_ = overrideProtocol_ = true;
+        return;
+    }
+    if (!options_.Port.isEmpty()) {
+        LocalPara.ComName = options_.Port;
+        overridePort_ = true;
+    }
+    if (options_.Baud > 0) {
+        LocalPara.BaudRate = options_.Baud;
+        overrideBaud_ = true;
+    }
+}
+
+void TStartup::restoreFileValues()
+{
+    if (overridePort_) LocalPara.ComName = fileComName_;
+    if (overrideBaud_) LocalPara.BaudRate = fileBaud_;
+    if (overrideProtocol_) LocalPara.curProtocol = fileProtocol_;
+    overridePort_ = overrideBaud_ = overrideProtocol_ = false;
+}
+
+void TStartup::Start()
+{
+    if (const QScreen* screen = main_->screen()) // centred on the desktop
+        main_->move(screen->availableGeometry().center() - main_->rect().center());
+    main_->show();
+    // Armed first: a message about a port that cannot be opened must not hold off the end.
+    if (options_.QuitAfterMs >= 0) QTimer::singleShot(options_.QuitAfterMs, this, &TStartup::timedEnd);
+    if (options_.Connect || options_.Demo) main_->spbComLinkClick();
+}
+
+void TStartup::timedEnd()
+{
+    if (!main_) return;
+    if (!options_.Screenshot.isEmpty()) {
+        const QPixmap picture = main_->grab();
+        if (!picture.save(options_.Screenshot, "PNG"))
+            std::fprintf(stderr, "zyrtool: cannot write the picture %s\n", qPrintable(options_.Screenshot));
+    }
+    main_->close();
+}
+
+void TStartup::onViewRefreshed()
+{
+    if (firstValuesTimed_ || !options_.TimeFirstValues) return;
+    // The first reply may be the identification; the values have come when the AC grid
+    // shows the cabinet's input voltage.
+    if (UpsData[main_->DevAddr].InVolt[0] == 0.0) return;
+    firstValuesTimed_ = true;
+    std::printf("first values shown after %lld ms\n", static_cast<long long>(sinceStart_.elapsed()));
+    std::fflush(stdout);
+}

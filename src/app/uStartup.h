@@ -1,0 +1,65 @@
+// Program start and end: the always-present windows in their order, the run's options
+// (another port, connect at start, the demonstration cabinet, a timed end with a picture),
+// and the end of the run when the main window closes.
+#pragma once
+
+#include "app/uCmdLine.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class TDemoCabinet;
+class TFrmCom;
+class TFrmMain;
+class QWidget;
+
+class TStartup : public QObject {
+    Q_OBJECT
+public:
+    explicit TStartup(const TCmdLine& options, QObject* parent = nullptr);
+    ~TStartup() override;
+
+    // Starts the demonstration cabinet when asked for, then creates the always-present
+    // windows in their order: the main window (which loads the settings), the port dialog,
+    // the trace window, the link form. False with a message when the run cannot start.
+    bool CreateWindows(QString& error);
+    // Shows the main window, presses the link button when asked for and arms the timed end.
+    void Start();
+    // The windows in the order they were created.
+    QList<QObject*> Created() const { return created_; }
+    TFrmMain* Main() const { return main_; }
+    // The port of this run when it is not the settings file's.
+    bool PortOverridden() const { return overridePort_; }
+
+Q_SIGNALS:
+    // The main window has closed: port closed, settings saved. The program ends.
+    void finished();
+
+private:
+    void applyOverrides();
+    void restoreFileValues();
+    void timedEnd();
+    void onViewRefreshed();
+
+    TCmdLine options_;
+    std::unique_ptr<TDemoCabinet> demo_;
+    TFrmMain* main_ = nullptr;
+    QWidget* portDialog_ = nullptr;
+    QPointer<QWidget> track_;
+    TFrmCom* com_ = nullptr;
+    QList<QObject*> created_;
+    QElapsedTimer sinceStart_;
+    bool firstValuesTimed_ = false;
+
+    // The settings file's own port, kept while this run uses another one.
+    bool overridePort_ = false;
+    bool overrideBaud_ = false;
+    bool overrideProtocol_ = false;
+    QString fileComName_;
+    int fileBaud_ = 0;
+    int fileProtocol_ = 0;
+};
