@@ -35,10 +35,7 @@ constexpr int RequestBytes = 8;
 // Registers read by poll steps 1 to 5.
 constexpr int StepCounts[5] = {44, 31, 35, 35, 11};
 
-double charMs(int baud)
-{
-    return 11000.0 / baud;
-} // start bit, 8 data bits, 2 stop bits
+double charMs(int baud) { return 11000.0 / baud; } // start bit, 8 data bits, 2 stop bits
 
 struct StepModel {
     double requestWireMs, replyWireMs, deliveredMs;

@@ -23,10 +23,7 @@ constexpr uint16_t MirrorUntouched = 0xEEEE;
 constexpr uint8_t CfgUntouched = 0xCC;
 constexpr int32_t RecNoUntouched = -7;
 
-Bytes crcd(const char* hex)
-{
-    return WithCrc(HexBytes(hex));
-}
+Bytes crcd(const char* hex) { return WithCrc(HexBytes(hex)); }
 
 Bytes badCrc(const char* hex)
 {

@@ -1,8 +1,8 @@
 // The serial-port component over a pseudo-terminal: the test plays the cabinet on the
 // master side, TComm opens the slave side as it would open a serial adapter.
 #include "comm/SPComm.h"
-#include "test_comm_pty.h"
 #include "support/TestSupport.h"
+#include "test_comm_pty.h"
 
 #include <QByteArray>
 #include <QTemporaryDir>

@@ -44,9 +44,12 @@ public:
         qsizetype done = 0;
         while (done < bytes.size()) {
             const ssize_t n = ::write(master_, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n > 0) done += n;
-            else if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
-            else QTest::qWait(1);
+            if (n > 0)
+                done += n;
+            else if (n < 0 && errno != EAGAIN && errno != EINTR)
+                return false;
+            else
+                QTest::qWait(1);
         }
         return true;
     }
@@ -70,4 +73,3 @@ private:
     int master_ = -1;
     QString slavePath_;
 };
-

@@ -18,6 +18,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -188,13 +189,23 @@ INSTANTIATE_TEST_SUITE_P(Languages, ProgramTest, ::testing::Values(Shot{"English
 
 TEST(Program, HelpListsTheOptions)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(ZYR_BINARY_DIR "/zyrtool"), {"-platform", "offscreen", "--help"});
-    ASSERT_TRUE(tool.waitForFinished(60000));
-    EXPECT_EQ(tool.exitCode(), 0);
-    const QString out = QString::fromLocal8Bit(tool.readAllStandardOutput());
-    for (const char* opt : {"--port", "--baud", "--connect", "--demo", "--quit-after", "--screenshot"})
-        EXPECT_TRUE(out.contains(QLatin1String(opt))) << opt;
+    // With a platform named, and on a machine with no display and none named.
+    const QStringList withPlatform{"-platform", "offscreen", "--help"};
+    for (const QStringList& args : {withPlatform, QStringList{"--help"}}) {
+        QProcess tool;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        tool.setProcessEnvironment(env);
+        tool.start(QStringLiteral(ZYR_BINARY_DIR "/zyrtool"), args);
+        ASSERT_TRUE(tool.waitForFinished(60000));
+        EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit) << args.join(' ').toStdString();
+        EXPECT_EQ(tool.exitCode(), 0) << args.join(' ').toStdString();
+        const QString out = QString::fromLocal8Bit(tool.readAllStandardOutput());
+        for (const char* opt : {"--port", "--baud", "--connect", "--demo", "--quit-after", "--screenshot"})
+            EXPECT_TRUE(out.contains(QLatin1String(opt))) << opt;
+    }
 }
 
 } // namespace

@@ -159,7 +159,7 @@ TEST_F(LinkForm, AVanishedAdapterShowsThePortClosedAndTheLinkWaits)
     pty.closeMaster();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !form.PortOpen(); }, WaitMs));
     for (int i = 0; i < 40; ++i) form.Timer1Timer();
-    EXPECT_EQ(CommDebug.TxCount, 1); // nothing more is sent
+    EXPECT_EQ(CommDebug.TxCount, 1);       // nothing more is sent
     EXPECT_TRUE(LinkState.ReqOutstanding); // and the request waits for the port
     EXPECT_DOUBLE_EQ(CommDebug.ErrRate, 100.0);
 }

@@ -91,7 +91,8 @@ protected:
     {
         ++tick;
         form->Timer1Timer();
-        if (replyDelay >= 0 && !sent.empty() && sent.back().tick + replyDelay == tick) answer(sent.back().frame);
+        if (replyDelay >= 0 && !sent.empty() && sent.back().tick + replyDelay == tick)
+            answer(sent.back().frame);
     }
     void run(int ticks, int replyDelay = -1)
     {
@@ -241,7 +242,8 @@ TEST_F(LinkTicks, SlotsAreServedInNumberOrderWhateverOrderTheyWereFilled)
     ASSERT_EQ(sent.size(), 4u);
     EXPECT_EQ(sent[0].frame, WriteEnable);
     EXPECT_EQ(sent[1].frame, readFrame(1, 4, 53000, 40));
-    EXPECT_EQ(HexLine(sent[2].frame.data(), int(sent[2].frame.size())), QStringLiteral("01 2B 0E 01 02 F1 B6"));
+    EXPECT_EQ(HexLine(sent[2].frame.data(), int(sent[2].frame.size())),
+              QStringLiteral("01 2B 0E 01 02 F1 B6"));
     EXPECT_EQ(sent[3].frame, pollFrame(1));
     for (int n : {1, 2, 7}) EXPECT_EQ(ReqSlot[n].Counter, 1) << n;
 }

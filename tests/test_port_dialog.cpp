@@ -102,8 +102,10 @@ protected:
         dialog->ComboBox1->setEditText(port);
         dialog->ComboBox2->setEditText(speed);
         const int index = dialog->ComboBox3->findText(protocol);
-        if (index >= 0) dialog->ComboBox3->setCurrentIndex(index);
-        else dialog->ComboBox3->setEditText(protocol);
+        if (index >= 0)
+            dialog->ComboBox3->setCurrentIndex(index);
+        else
+            dialog->ComboBox3->setEditText(protocol);
     }
     void confirm() { QTest::mouseClick(dialog->Button1, Qt::LeftButton); }
 
@@ -290,7 +292,8 @@ TEST_F(PortDialog, SpeedThatIsNotAWholeNumber)
         showWith("COM5", QString::fromUtf8(speed), "DSP Comm");
         confirm();
         ASSERT_EQ(messages.size(), 1);
-        EXPECT_EQ(messages[0], QStringLiteral("'%1' is not a valid integer value").arg(QString::fromUtf8(speed)));
+        EXPECT_EQ(messages[0],
+                  QStringLiteral("'%1' is not a valid integer value").arg(QString::fromUtf8(speed)));
         EXPECT_EQ(LocalPara.ComName, "COM5") << "already taken when the speed fails";
         EXPECT_EQ(LocalPara.BaudRate, 2400);
         EXPECT_EQ(LocalPara.curProtocol, 1);

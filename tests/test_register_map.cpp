@@ -381,10 +381,7 @@ TEST_P(DecodeStateTable, GivesTheCode)
 }
 
 constexpr uint16_t V = 0x8000; // CmmStaL data-valid bit
-constexpr uint16_t inv(int s, int k)
-{
-    return static_cast<uint16_t>((s << 7) | (k << 9));
-}
+constexpr uint16_t inv(int s, int k) { return static_cast<uint16_t>((s << 7) | (k << 9)); }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DecodeStateTable,

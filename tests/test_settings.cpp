@@ -65,7 +65,8 @@ protected:
             const QString line = QString::fromUtf8(raw).trimmed();
             if (line.startsWith(QLatin1Char('['))) {
                 inSection = line.compare(QStringLiteral("[LocalPara]"), Qt::CaseInsensitive) == 0;
-            } else if (inSection && line.section(QLatin1Char('='), 0, 0).compare(key, Qt::CaseInsensitive) == 0) {
+            } else if (inSection &&
+                       line.section(QLatin1Char('='), 0, 0).compare(key, Qt::CaseInsensitive) == 0) {
                 return line.section(QLatin1Char('='), 1);
             }
         }
@@ -82,8 +83,8 @@ TEST_F(SettingsFile, FirstStartWritesSixKeysDuringLoadAndAllElevenAtSave)
     LocalPara.Language = 7; // the load must replace it
     LoadLocalPara();
 
-    EXPECT_EQ(localParaKeys(), (QStringList{"ComName", "BaudRate", "curProtocol", "ModuleNum", "SelectedAddr",
-                                            "language"}));
+    EXPECT_EQ(localParaKeys(),
+              (QStringList{"ComName", "BaudRate", "curProtocol", "ModuleNum", "SelectedAddr", "language"}));
     EXPECT_EQ(value("ComName"), "COM1");
     EXPECT_EQ(value("BaudRate"), "2400");
     EXPECT_EQ(value("curProtocol"), "0");
@@ -108,8 +109,9 @@ TEST_F(SettingsFile, FirstStartWritesSixKeysDuringLoadAndAllElevenAtSave)
     LocalPara.ComName = "COM12";
     SaveLocalPara();
     // The key first written as "language" keeps that spelling; the others follow in order.
-    EXPECT_EQ(localParaKeys(), (QStringList{"ComName", "BaudRate", "curProtocol", "ModuleNum", "SelectedAddr",
-                                            "language", "Menu01", "Menu02", "Menu03", "Menu04", "PageSheet"}));
+    EXPECT_EQ(localParaKeys(),
+              (QStringList{"ComName", "BaudRate", "curProtocol", "ModuleNum", "SelectedAddr", "language",
+                           "Menu01", "Menu02", "Menu03", "Menu04", "PageSheet"}));
     EXPECT_EQ(value("language"), "1");
     EXPECT_EQ(value("ComName"), "COM12");
     EXPECT_EQ(value("Menu04"), "1111000");
@@ -120,8 +122,9 @@ TEST_F(SettingsFile, FirstStartWritesSixKeysDuringLoadAndAllElevenAtSave)
 TEST_F(SettingsFile, SaveWithoutFileWritesElevenKeysInOrder)
 {
     SaveLocalPara();
-    EXPECT_EQ(localParaKeys(), (QStringList{"ComName", "BaudRate", "curProtocol", "ModuleNum", "SelectedAddr",
-                                            "Language", "Menu01", "Menu02", "Menu03", "Menu04", "PageSheet"}));
+    EXPECT_EQ(localParaKeys(),
+              (QStringList{"ComName", "BaudRate", "curProtocol", "ModuleNum", "SelectedAddr", "Language",
+                           "Menu01", "Menu02", "Menu03", "Menu04", "PageSheet"}));
 }
 
 TEST_F(SettingsFile, NamesMatchWithoutRegardToCase)
@@ -143,8 +146,9 @@ TEST_F(SettingsFile, NamesMatchWithoutRegardToCase)
     LocalPara.BaudRate = 19200;
     SaveLocalPara();
     // Existing keys are replaced where they stand, in their own spelling; none is doubled.
-    EXPECT_EQ(localParaKeys(), (QStringList{"comname", "BAUDRATE", "CurProtocol", "moduleNUM", "selectedaddr",
-                                            "LANGUAGE", "menu02", "PAGESHEET", "Menu01", "Menu03", "Menu04"}));
+    EXPECT_EQ(localParaKeys(),
+              (QStringList{"comname", "BAUDRATE", "CurProtocol", "moduleNUM", "selectedaddr", "LANGUAGE",
+                           "menu02", "PAGESHEET", "Menu01", "Menu03", "Menu04"}));
     EXPECT_EQ(value("baudrate"), "19200");
 }
 
@@ -155,11 +159,15 @@ TEST_F(SettingsFile, IntegerValues)
         int32_t baudRate;
     };
     const Case cases[] = {
-        {"9600", 9600},       {"0x2580", 9600},     {"0X2580", 9600}, {" 4800 ", 4800},
-        {"abc", 2400},        {"12abc", 2400},      {"", 2400},       {"0x", 2400},
-        {"0xG1", 2400},       {"-1", -1},           {"+1200", 1200},  {"2147483647", 2147483647},
-        {"2147483648", 2400}, {"-2147483648", INT32_MIN},             {"0xFFFFFFFF", -1},
-        {"0x100000000", 2400}, {"１２００", 2400}, // full-width digits are not digits here
+        {"9600", 9600},       {"0x2580", 9600},
+        {"0X2580", 9600},     {" 4800 ", 4800},
+        {"abc", 2400},        {"12abc", 2400},
+        {"", 2400},           {"0x", 2400},
+        {"0xG1", 2400},       {"-1", -1},
+        {"+1200", 1200},      {"2147483647", 2147483647},
+        {"2147483648", 2400}, {"-2147483648", INT32_MIN},
+        {"0xFFFFFFFF", -1},   {"0x100000000", 2400},
+        {"１２００", 2400}, // full-width digits are not digits here
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -288,9 +296,9 @@ TEST(ProfileInt, Parses)
         const char* text;
         bool ok;
         int32_t value;
-    } cases[] = {{"0", true, 0},          {"-0", true, 0},    {"0x7fffffff", true, INT32_MAX},
-                 {"-0x1", true, -1},      {"1 2", false, 0},  {"--1", false, 0},
-                 {"0x-1", false, 0},      {" ", false, 0},    {"00012", true, 12}};
+    } cases[] = {{"0", true, 0},     {"-0", true, 0},   {"0x7fffffff", true, INT32_MAX},
+                 {"-0x1", true, -1}, {"1 2", false, 0}, {"--1", false, 0},
+                 {"0x-1", false, 0}, {" ", false, 0},   {"00012", true, 12}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         int32_t v = 12345;

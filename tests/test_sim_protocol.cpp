@@ -12,10 +12,7 @@ using namespace simtest;
 namespace {
 
 // First register of module m's block of 50.
-int moduleFirst(int m)
-{
-    return 30101 + 50 * (m - 1);
-}
+int moduleFirst(int m) { return 30101 + 50 * (m - 1); }
 
 class SimProtocol : public ::testing::Test {
 protected:

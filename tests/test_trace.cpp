@@ -41,8 +41,7 @@ protected:
         ResetAll();
     }
 
-    template <class T>
-    T* find(const char* name) const
+    template <class T> T* find(const char* name) const
     {
         T* w = track->findChild<T*>(QLatin1String(name));
         EXPECT_NE(w, nullptr) << name;
@@ -85,8 +84,8 @@ TEST_F(TraceWindow, ComponentsAndTheirFirstTexts)
     const struct {
         const char* name;
         const char* text;
-    } labels[] = {{"Label2", "发送"},         {"Label3", "接收"},         {"lbTxCnt", "TX:"},
-                  {"lbRxCnt", "RX:"},         {"lbAckOk", "lbAckOk"},     {"lbERate", "lbERate"},
+    } labels[] = {{"Label2", "发送"},          {"Label3", "接收"},     {"lbTxCnt", "TX:"},
+                  {"lbRxCnt", "RX:"},          {"lbAckOk", "lbAckOk"}, {"lbERate", "lbERate"},
                   {"lblMdbInfo", "lblMdbInfo"}};
     for (const auto& l : labels) EXPECT_EQ(find<QLabel>(l.name)->text(), QString::fromUtf8(l.text));
     EXPECT_EQ(find<QPushButton>("btnPause")->text(), QString::fromUtf8("暂停"));
@@ -253,7 +252,7 @@ TEST_F(TraceWindow, TheLinkRefreshesTheCountersEveryEleventhTick)
 {
     CommDebug = TCommDebug{8, 1, 6, 0.0, 0};
     LinkState.CommPaused = true; // nothing sent, so the counters stay as set
-    tick(); // countdown 0: refresh now, with the rate of the previous refresh
+    tick();                      // countdown 0: refresh now, with the rate of the previous refresh
     EXPECT_EQ(track->lbTxCnt->text(), "Tx: 8");
     EXPECT_EQ(track->lbERate->text(), "ErrRate: 0.0%");
     tick(10);

@@ -18,8 +18,7 @@
 
 namespace {
 
-template <class T>
-T* makeChild(QWidget* parent, const char* name, const QRect& geometry)
+template <class T> T* makeChild(QWidget* parent, const char* name, const QRect& geometry)
 {
     T* w = new T(parent);
     w->setObjectName(QLatin1String(name));

@@ -78,10 +78,7 @@ QLineEdit* readOnlyEdit(QWidget* parent, const char* name)
     return e;
 }
 
-void moduleStored(void* context)
-{
-    static_cast<TFrmMain*>(context)->ModListDirty = FlagOn;
-}
+void moduleStored(void* context) { static_cast<TFrmMain*>(context)->ModListDirty = FlagOn; }
 } // namespace
 
 TApplicationEvents::TApplicationEvents(TFrmMain* owner) : QObject(owner), owner_(owner)

@@ -14,10 +14,7 @@
 
 namespace {
 // Character n (from 1) of a visibility string shows its item only when it is "1".
-bool shown(const QString& flags, int n)
-{
-    return n <= flags.size() && flags.at(n - 1) == QLatin1Char('1');
-}
+bool shown(const QString& flags, int n) { return n <= flags.size() && flags.at(n - 1) == QLatin1Char('1'); }
 } // namespace
 
 void TFrmMain::ApplyMenuVisibility()
@@ -90,14 +87,8 @@ void TFrmMain::showTrack()
     TrackWindow->activateWindow();
 }
 
-void TFrmMain::lblCommNameClick()
-{
-    openPortDialog();
-}
-void TFrmMain::iLedTxDblClick()
-{
-    showTrack();
-}
+void TFrmMain::lblCommNameClick() { openPortDialog(); }
+void TFrmMain::iLedTxDblClick() { showTrack(); }
 
 void TFrmMain::btnZyrCodeClick()
 {
@@ -116,14 +107,8 @@ void TFrmMain::btnMdCodeClick()
 // The module receive-buffer viewer opens here once it is part of the program.
 void TFrmMain::btnViewMDBuffClick() {}
 
-void TFrmMain::mni1001Click()
-{
-    openPortDialog();
-}
-void TFrmMain::mni1002Click()
-{
-    close();
-}
+void TFrmMain::mni1001Click() { openPortDialog(); }
+void TFrmMain::mni1002Click() { close(); }
 // The windows of these items are not part of the program yet; their items do nothing.
 void TFrmMain::mni2001Click() {}
 void TFrmMain::mni2002Click() {}
@@ -136,8 +121,5 @@ void TFrmMain::mni3002Click() {}
 void TFrmMain::mni3003Click() {}
 void TFrmMain::mni3004Click() {}
 void TFrmMain::mni4001Click() {}
-void TFrmMain::mni4002Click()
-{
-    showTrack();
-}
+void TFrmMain::mni4002Click() { showTrack(); }
 void TFrmMain::mni4003Click() {}

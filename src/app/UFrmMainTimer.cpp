@@ -21,10 +21,7 @@ constexpr int ModuleBlockSize = 50;
 constexpr int ModuleReadCount = 30;
 constexpr int ModuleCounterReg = 30122; // the module's first communication counter
 
-bool portOpen()
-{
-    return FrmCom && FrmCom->PortOpen();
-}
+bool portOpen() { return FrmCom && FrmCom->PortOpen(); }
 } // namespace
 
 void TFrmMain::fillSlot(int slot, uint8_t func, int32_t startReg, int32_t count, uint16_t value)
@@ -107,10 +104,7 @@ void TFrmMain::periodWork()
     UpdatePswGrace();
 }
 
-void TFrmMain::UpdatePswGrace()
-{
-    PswGraceCount = NextPswGraceCount(PswGraceCount);
-}
+void TFrmMain::UpdatePswGrace() { PswGraceCount = NextPswGraceCount(PswGraceCount); }
 
 void TFrmMain::BuildModuleList()
 {
@@ -178,10 +172,7 @@ void TFrmMain::cbbSelectZYRChange()
     LinkState.PollStep = 100;
 }
 
-void TFrmMain::chkMdStaClick()
-{
-    ModListDirty = FlagOn;
-}
+void TFrmMain::chkMdStaClick() { ModListDirty = FlagOn; }
 
 void TFrmMain::btnReCntClick()
 {

@@ -49,10 +49,7 @@ const TCaption ModuleHeadings[11] = {
     {"Remain Time(min)", "剩余时间(分钟)"},
 };
 
-QString tr2(const TCaption& c)
-{
-    return LangText(c.en, c.zh);
-}
+QString tr2(const TCaption& c) { return LangText(c.en, c.zh); }
 
 void setHeadings(QTableWidget* grid, const TCaption* rows, int rowCount, const QStringList& cols)
 {

@@ -7,18 +7,21 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 
-int main(int argc, char** argv)
+namespace {
+void nameApplication()
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zyrtool"));
-    QApplication::setApplicationVersion(QStringLiteral(ZYR_VERSION));
-    // The main window's close ends the run even while the trace window is open.
-    QApplication::setQuitOnLastWindowClosed(false);
+    QCoreApplication::setApplicationName(QStringLiteral("zyrtool"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZYR_VERSION));
+}
 
-    TCmdLine options;
+// Parses the options; returns the exit code when the run ends here (help, version, a bad
+// option), or -1 when the tool is to start.
+int parseOptions(TCmdLine& options)
+{
     QString error;
-    if (!ParseCmdLine(QApplication::arguments(), options, error)) {
+    if (!ParseCmdLine(QCoreApplication::arguments(), options, error)) {
         std::fprintf(stderr, "zyrtool: %s\n\n%s", qPrintable(error), qPrintable(options.HelpText));
         return 2;
     }
@@ -30,8 +33,37 @@ int main(int argc, char** argv)
         std::printf("zyrtool %s\n", ZYR_VERSION);
         return 0;
     }
+    return -1;
+}
+
+// Help and version need no display: they run on the offscreen platform unless one is named.
+bool onlyText(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char* a = argv[i];
+        if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h") || !std::strcmp(a, "--help-all") ||
+            !std::strcmp(a, "--version") || !std::strcmp(a, "-v"))
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (onlyText(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    nameApplication();
+    // The main window's close ends the run even while the trace window is open.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    TCmdLine options;
+    if (const int code = parseOptions(options); code >= 0) return code;
 
     TStartup startup(options);
+    QString error;
     if (!startup.CreateWindows(error)) {
         std::fprintf(stderr, "zyrtool: %s\n", qPrintable(error));
         return 1;

@@ -6,10 +6,7 @@
 #include <QFileInfo>
 #include <QThread>
 
-TDemoCabinet::~TDemoCabinet()
-{
-    Stop();
-}
+TDemoCabinet::~TDemoCabinet() { Stop(); }
 
 bool TDemoCabinet::Start(QString& error, const QString& simulator)
 {

@@ -24,10 +24,7 @@ bool GraceWindowOpen(TGraceWindow window)
     return it != probes().end() && it->second();
 }
 
-void ClearGraceWindowProbes()
-{
-    probes().clear();
-}
+void ClearGraceWindowProbes() { probes().clear(); }
 
 int NextPswGraceCount(int count)
 {

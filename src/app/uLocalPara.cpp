@@ -142,7 +142,8 @@ bool ParseProfileInt(const QString& text, int32_t& value)
         ++i;
     }
     int base = 10;
-    if (i + 1 < t.size() && t[i] == QLatin1Char('0') && (t[i + 1] == QLatin1Char('x') || t[i + 1] == QLatin1Char('X'))) {
+    if (i + 1 < t.size() && t[i] == QLatin1Char('0') &&
+        (t[i + 1] == QLatin1Char('x') || t[i + 1] == QLatin1Char('X'))) {
         base = 16;
         i += 2;
     }
@@ -154,9 +155,12 @@ bool ParseProfileInt(const QString& text, int32_t& value)
     for (; i < t.size(); ++i) {
         const ushort c = t[i].unicode();
         int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
         if (digit < 0) return false;
         magnitude = magnitude * base + digit;
         if (magnitude > limit) return false;

@@ -139,11 +139,5 @@ void TRadioGroup::SetItemIndex(int index)
     }
 }
 
-QIcon LinkGlyphOn()
-{
-    return linkGlyph(true);
-}
-QIcon LinkGlyphOff()
-{
-    return linkGlyph(false);
-}
+QIcon LinkGlyphOn() { return linkGlyph(true); }
+QIcon LinkGlyphOff() { return linkGlyph(false); }

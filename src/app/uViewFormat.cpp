@@ -8,10 +8,7 @@ namespace {
 constexpr int Precision = 5;
 
 // Digits to the left of the decimal point (0 for values below 1).
-int integerDigits(double a)
-{
-    return a < 1.0 ? 0 : static_cast<int>(std::floor(std::log10(a))) + 1;
-}
+int integerDigits(double a) { return a < 1.0 ? 0 : static_cast<int>(std::floor(std::log10(a))) + 1; }
 } // namespace
 
 QString FloatText(double value, int digits)

@@ -85,10 +85,7 @@ TComm::TComm(QObject* parent) : QObject(parent)
     connect(total_, &QTimer::timeout, this, &TComm::onSilence);
 }
 
-TComm::~TComm()
-{
-    CloseComm();
-}
+TComm::~TComm() { CloseComm(); }
 
 QString TComm::SystemLocation(const QString& name)
 {
@@ -140,7 +137,8 @@ void TComm::OpenComm()
     // The writer reports an empty queue once when it starts.
     const unsigned generation = generation_;
     QTimer::singleShot(0, this, [this, generation] {
-        if (IsOpen() && generation == generation_ && sendQueueEmpty_ && OnSendDataEmpty) OnSendDataEmpty(this);
+        if (IsOpen() && generation == generation_ && sendQueueEmpty_ && OnSendDataEmpty)
+            OnSendDataEmpty(this);
     });
 }
 
@@ -170,15 +168,9 @@ bool TComm::WriteComm(const uint8_t* bytes, int count)
     return true;
 }
 
-bool TComm::IsOpen() const
-{
-    return port_->isOpen();
-}
+bool TComm::IsOpen() const { return port_->isOpen(); }
 
-qintptr TComm::Handle() const
-{
-    return port_->isOpen() ? port_->handle() : -1;
-}
+qintptr TComm::Handle() const { return port_->isOpen() ? port_->handle() : -1; }
 
 void TComm::onReadyRead()
 {
@@ -245,8 +237,7 @@ void TComm::onError(int error)
 {
     if (!port_->isOpen() || lossPending_) return;
     switch (error) {
-    case QSerialPort::ResourceError:
-        break;
+    case QSerialPort::ResourceError: break;
     case QSerialPort::ReadError:
         // A read that gives nothing on a line that has hung up would repeat for ever.
         if (!lineIsDead()) return;
@@ -305,27 +296,123 @@ void TComm::applyLineState()
     port_->clearError();
 }
 
-void TComm::SetBaudRate(uint32_t v) { baudRate_ = v; applyLineState(); }
-void TComm::SetParityCheck(bool v) { parityCheck_ = v; applyLineState(); }
-void TComm::SetOutx_CtsFlow(bool v) { outxCtsFlow_ = v; applyLineState(); }
-void TComm::SetOutx_DsrFlow(bool v) { outxDsrFlow_ = v; applyLineState(); }
-void TComm::SetDtrControl(TDtrControl v) { dtrControl_ = v; applyLineState(); }
-void TComm::SetDsrSensitivity(bool v) { dsrSensitivity_ = v; applyLineState(); }
-void TComm::SetTxContinueOnXoff(bool v) { txContinueOnXoff_ = v; applyLineState(); }
-void TComm::SetOutx_XonXoffFlow(bool v) { outxXonXoffFlow_ = v; applyLineState(); }
-void TComm::SetInx_XonXoffFlow(bool v) { inxXonXoffFlow_ = v; applyLineState(); }
-void TComm::SetReplaceWhenParityError(bool v) { replaceWhenParityError_ = v; applyLineState(); }
-void TComm::SetIgnoreNullChar(bool v) { ignoreNullChar_ = v; applyLineState(); }
-void TComm::SetRtsControl(TRtsControl v) { rtsControl_ = v; applyLineState(); }
-void TComm::SetXonLimit(uint16_t v) { xonLimit_ = v; applyLineState(); }
-void TComm::SetXoffLimit(uint16_t v) { xoffLimit_ = v; applyLineState(); }
-void TComm::SetByteSize(TByteSize v) { byteSize_ = v; applyLineState(); }
-void TComm::SetStopBits(TStopBits v) { stopBits_ = v; applyLineState(); }
-void TComm::SetXonChar(char v) { xonChar_ = v; applyLineState(); }
-void TComm::SetXoffChar(char v) { xoffChar_ = v; applyLineState(); }
-void TComm::SetReplacedChar(char v) { replacedChar_ = v; applyLineState(); }
-void TComm::SetReadIntervalTimeout(uint32_t v) { readIntervalTimeout_ = v; applyTimeouts(); }
-void TComm::SetReadTotalTimeoutMultiplier(uint32_t v) { readTotalTimeoutMultiplier_ = v; applyTimeouts(); }
-void TComm::SetReadTotalTimeoutConstant(uint32_t v) { readTotalTimeoutConstant_ = v; applyTimeouts(); }
-void TComm::SetWriteTotalTimeoutMultiplier(uint32_t v) { writeTotalTimeoutMultiplier_ = v; applyTimeouts(); }
-void TComm::SetWriteTotalTimeoutConstant(uint32_t v) { writeTotalTimeoutConstant_ = v; applyTimeouts(); }
+void TComm::SetBaudRate(uint32_t v)
+{
+    baudRate_ = v;
+    applyLineState();
+}
+void TComm::SetParityCheck(bool v)
+{
+    parityCheck_ = v;
+    applyLineState();
+}
+void TComm::SetOutx_CtsFlow(bool v)
+{
+    outxCtsFlow_ = v;
+    applyLineState();
+}
+void TComm::SetOutx_DsrFlow(bool v)
+{
+    outxDsrFlow_ = v;
+    applyLineState();
+}
+void TComm::SetDtrControl(TDtrControl v)
+{
+    dtrControl_ = v;
+    applyLineState();
+}
+void TComm::SetDsrSensitivity(bool v)
+{
+    dsrSensitivity_ = v;
+    applyLineState();
+}
+void TComm::SetTxContinueOnXoff(bool v)
+{
+    txContinueOnXoff_ = v;
+    applyLineState();
+}
+void TComm::SetOutx_XonXoffFlow(bool v)
+{
+    outxXonXoffFlow_ = v;
+    applyLineState();
+}
+void TComm::SetInx_XonXoffFlow(bool v)
+{
+    inxXonXoffFlow_ = v;
+    applyLineState();
+}
+void TComm::SetReplaceWhenParityError(bool v)
+{
+    replaceWhenParityError_ = v;
+    applyLineState();
+}
+void TComm::SetIgnoreNullChar(bool v)
+{
+    ignoreNullChar_ = v;
+    applyLineState();
+}
+void TComm::SetRtsControl(TRtsControl v)
+{
+    rtsControl_ = v;
+    applyLineState();
+}
+void TComm::SetXonLimit(uint16_t v)
+{
+    xonLimit_ = v;
+    applyLineState();
+}
+void TComm::SetXoffLimit(uint16_t v)
+{
+    xoffLimit_ = v;
+    applyLineState();
+}
+void TComm::SetByteSize(TByteSize v)
+{
+    byteSize_ = v;
+    applyLineState();
+}
+void TComm::SetStopBits(TStopBits v)
+{
+    stopBits_ = v;
+    applyLineState();
+}
+void TComm::SetXonChar(char v)
+{
+    xonChar_ = v;
+    applyLineState();
+}
+void TComm::SetXoffChar(char v)
+{
+    xoffChar_ = v;
+    applyLineState();
+}
+void TComm::SetReplacedChar(char v)
+{
+    replacedChar_ = v;
+    applyLineState();
+}
+void TComm::SetReadIntervalTimeout(uint32_t v)
+{
+    readIntervalTimeout_ = v;
+    applyTimeouts();
+}
+void TComm::SetReadTotalTimeoutMultiplier(uint32_t v)
+{
+    readTotalTimeoutMultiplier_ = v;
+    applyTimeouts();
+}
+void TComm::SetReadTotalTimeoutConstant(uint32_t v)
+{
+    readTotalTimeoutConstant_ = v;
+    applyTimeouts();
+}
+void TComm::SetWriteTotalTimeoutMultiplier(uint32_t v)
+{
+    writeTotalTimeoutMultiplier_ = v;
+    applyTimeouts();
+}
+void TComm::SetWriteTotalTimeoutConstant(uint32_t v)
+{
+    writeTotalTimeoutConstant_ = v;
+    applyTimeouts();
+}

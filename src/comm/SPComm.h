@@ -162,7 +162,7 @@ private:
     QTimer* total_ = nullptr;   // the total read time-outs, when set, cap a chunk's age
     QByteArray pending_;        // bytes received and not yet delivered
     bool sendQueueEmpty_ = true;
-    bool writerAlive_ = false;  // a write error ends writing until the next open
-    bool lossPending_ = false;  // a lost device is being closed
-    unsigned generation_ = 0;   // tells one open from the next for deferred work
+    bool writerAlive_ = false; // a write error ends writing until the next open
+    bool lossPending_ = false; // a lost device is being closed
+    unsigned generation_ = 0;  // tells one open from the next for deferred work
 };

@@ -95,15 +95,14 @@ bool TFrmCom::PortOpen() const
     return Comm1.IsOpen();
 }
 
-void TFrmCom::SetActiveProtocol(int protocol)
-{
-    LinkState.ActiveProtocol = protocol;
-}
+void TFrmCom::SetActiveProtocol(int protocol) { LinkState.ActiveProtocol = protocol; }
 
 void TFrmCom::SendFrame(const uint8_t* bytes, int len)
 {
-    if (lineSeam_.write) lineSeam_.write(bytes, len);
-    else Comm1.WriteComm(bytes, len);
+    if (lineSeam_.write)
+        lineSeam_.write(bytes, len);
+    else
+        Comm1.WriteComm(bytes, len);
     LinkMain().SetTxLedHold(TxLedTicks);
     LinkTrace().TraceTx(bytes, len);
     // Counted even when the port refused it: the error rate then shows the loss.

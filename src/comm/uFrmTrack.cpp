@@ -22,8 +22,7 @@ constexpr int ButtonWidth = 75;
 constexpr int ButtonHeight = 25;
 constexpr int ColumnWidth = 96;
 
-template <class T>
-T* makeChild(QWidget* parent, const char* name)
+template <class T> T* makeChild(QWidget* parent, const char* name)
 {
     T* w = new T(parent);
     w->setObjectName(QLatin1String(name));
@@ -147,7 +146,8 @@ void TfrmTrack::TraceTx(const uint8_t* bytes, int count)
 
     // The request the frame carries, as the codec holds it while it is outstanding.
     if (FrmCom && FrmCom->Modbus) {
-        const QString func = QStringLiteral("%1").arg(FrmCom->Modbus->ReqFunc, 2, 16, QLatin1Char('0')).toUpper();
+        const QString func =
+            QStringLiteral("%1").arg(FrmCom->Modbus->ReqFunc, 2, 16, QLatin1Char('0')).toUpper();
         addLine(mmoTrack, trackLines_,
                 QStringLiteral("Func:%1; Addr:%2").arg(func).arg(FrmCom->Modbus->ReqStartReg));
     }

@@ -6,6 +6,13 @@
 #include <cstring>
 
 namespace {
+// Modbus words travel high byte first.
+void putWord(uint8_t* at, uint16_t v)
+{
+    at[0] = static_cast<uint8_t>(v >> 8);
+    at[1] = static_cast<uint8_t>(v & 0xFF);
+}
+
 // Only the addresses 0..15 have a record. Record 0 is never addressed by a window, so a stray
 // address beyond 15 lands there rather than in the record of another cabinet.
 TUpsData& recordOf(uint16_t addr) { return UpsData[addr <= MaxDevAddr ? addr : 0]; }
@@ -48,45 +55,50 @@ void TMModbus::BuildFrame()
     f[0] = ReqAddr;
     f[1] = ReqFunc;
     switch (ReqFunc) {
-    case 1: case 2: case 3: case 4:
-        f[2] = reg >> 8; f[3] = reg & 0xFF;
-        f[4] = n >> 8; f[5] = n & 0xFF;
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+        putWord(f + 2, reg);
+        putWord(f + 4, n);
         FrameLen = appendCrc(6);
         break;
     case 6:
-        f[2] = reg >> 8; f[3] = reg & 0xFF;
-        f[4] = ReqValue >> 8; f[5] = ReqValue & 0xFF;
+        putWord(f + 2, reg);
+        putWord(f + 4, ReqValue);
         FrameLen = appendCrc(6);
         break;
     case 16: {
         // A count the one-byte byte count cannot carry, or a frame too long for the buffer,
         // builds nothing rather than writing past it.
         if (ReqCount < 0 || ReqCount > MaxWriteRegisters || 9 + 2 * ReqCount > CommBufSize) break;
-        f[2] = reg >> 8; f[3] = reg & 0xFF;
-        f[4] = n >> 8; f[5] = n & 0xFF;
+        putWord(f + 2, reg);
+        putWord(f + 4, n);
         f[6] = static_cast<uint8_t>(2 * ReqCount);
         int pos = 7;
         for (int i = 0; i < ReqCount; ++i) {
             const uint16_t v = WriteValue(ReqStartReg + i);
-            f[pos++] = v >> 8;
-            f[pos++] = v & 0xFF;
+            putWord(f + pos, v);
+            pos += 2;
         }
         FrameLen = appendCrc(pos);
         break;
     }
     case 20:
-        f[2] = 0x07; f[3] = 0x06; f[4] = 0x00; f[5] = 0x01;
-        f[6] = ReqValue >> 8; f[7] = ReqValue & 0xFF;
-        f[8] = 0x00; f[9] = 0x40;
+        f[2] = 0x07;              // byte count
+        f[3] = 0x06;              // reference type
+        putWord(f + 4, 0x0001);   // file number
+        putWord(f + 6, ReqValue); // record number
+        putWord(f + 8, 0x0040);   // record length: 64 registers
         FrameLen = appendCrc(10);
         break;
     case 43:
-        f[2] = 0x0E; f[3] = 0x01;
+        f[2] = 0x0E;
+        f[3] = 0x01;
         f[4] = static_cast<uint8_t>(ReqStartReg & 0xFF);
         FrameLen = appendCrc(5);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -97,8 +109,10 @@ void TMModbus::storeIdentification(const uint8_t* chunk, int len)
     const int dataLen = len - 2;
     if (dataLen < 9) return;
     const uint8_t objectId = chunk[8];
-    if (objectId == 1 && dataLen >= 16) std::memcpy(CfgRx + 41, chunk + 10, 6);
-    else if (objectId == 2 && dataLen >= 20) std::memcpy(CfgRx + 25, chunk + 10, 10);
+    if (objectId == 1 && dataLen >= 16)
+        std::memcpy(CfgRx + 41, chunk + 10, 6);
+    else if (objectId == 2 && dataLen >= 20)
+        std::memcpy(CfgRx + 25, chunk + 10, 10);
 }
 
 bool TMModbus::CheckReply(const uint8_t* chunk, int len)
@@ -111,7 +125,8 @@ bool TMModbus::CheckReply(const uint8_t* chunk, int len)
     bool accepted = true;
     const uint8_t func = chunk[1];
     switch (func) {
-    case 3: case 4: {
+    case 3:
+    case 4: {
         const int byteCount = chunk[2];
         const int carried = byteCount / 2;
         if (carried != ReqCount) accepted = false;
@@ -120,11 +135,12 @@ bool TMModbus::CheckReply(const uint8_t* chunk, int len)
         if (byteCount > len - 5) accepted = false;
         const int k = std::min(carried, std::max(0, (len - 5) / 2));
         for (int i = 0; i < k; ++i)
-            StoreRegister(*CurRecord, ReqStartReg + i, static_cast<uint16_t>((chunk[3 + 2 * i] << 8) | chunk[4 + 2 * i]));
+            StoreRegister(*CurRecord, ReqStartReg + i,
+                          static_cast<uint16_t>((chunk[3 + 2 * i] << 8) | chunk[4 + 2 * i]));
         break;
     }
-    case 6: case 16:
-        break;
+    case 6:
+    case 16: break;
     case 20:
         // A short reply would decode stale bytes of an earlier one into a corrupt record.
         if (len < RecordReplyLength) return false;
@@ -171,11 +187,31 @@ void TMModbus::BuildNextRequest()
         }
         ReqAddr = static_cast<uint8_t>(CurAddr);
         switch (LinkState.PollStep) {
-        case 1: ReqFunc = 4; ReqStartReg = 30001; ReqCount = 44; break;
-        case 2: ReqFunc = 4; ReqStartReg = 30061; ReqCount = 31; break;
-        case 3: ReqFunc = 3; ReqStartReg = 40001; ReqCount = 35; break;
-        case 4: ReqFunc = 4; ReqStartReg = 30101 + 50 * (LinkMain().CurModule() - 1); ReqCount = 35; break;
-        case 5: ReqFunc = 4; ReqStartReg = 40081; ReqCount = 11; break;
+        case 1:
+            ReqFunc = 4;
+            ReqStartReg = 30001;
+            ReqCount = 44;
+            break;
+        case 2:
+            ReqFunc = 4;
+            ReqStartReg = 30061;
+            ReqCount = 31;
+            break;
+        case 3:
+            ReqFunc = 3;
+            ReqStartReg = 40001;
+            ReqCount = 35;
+            break;
+        case 4:
+            ReqFunc = 4;
+            ReqStartReg = 30101 + 50 * (LinkMain().CurModule() - 1);
+            ReqCount = 35;
+            break;
+        case 5:
+            ReqFunc = 4;
+            ReqStartReg = 40081;
+            ReqCount = 11;
+            break;
         default: break;
         }
     }

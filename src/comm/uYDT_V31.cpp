@@ -7,7 +7,10 @@ TYDT_V31::TYDT_V31() : CurRecord(&UpsData[1]) {}
 void TYDT_V31::BuildNextRequest()
 {
     for (uint8_t& p : Pending)
-        if (p) { p = 0; break; }
+        if (p) {
+            p = 0;
+            break;
+        }
     CurRecord = &UpsData[CurAddr <= MaxDevAddr ? CurAddr : 1];
     LinkState.PollStep += 1;
     if (LinkState.PollStep > LinkState.PollSteps) {

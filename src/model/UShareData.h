@@ -17,8 +17,8 @@ struct TReqSlot {
     uint8_t Func = 0;
     int32_t StartReg = 0; // first register, or the object id for function 43
     int32_t Count = 0;
-    uint16_t Value = 0;   // value to write (function 6) or record number (function 20)
-    int32_t Counter = 0;  // times the link took this slot; never reset
+    uint16_t Value = 0;  // value to write (function 6) or record number (function 20)
+    int32_t Counter = 0; // times the link took this slot; never reset
 };
 
 constexpr int ReqSlotCount = 10;
@@ -75,7 +75,7 @@ struct TLocalPara {
     QString AppPath;         // folder of the executable, with its trailing separator
     int32_t ModuleNum = 1;
     int32_t SelectedAddr = 1;
-    uint8_t Language = 0;    // 1 Chinese, anything else English
+    uint8_t Language = 0; // 1 Chinese, anything else English
     QString Menu01 = QStringLiteral("1110000");
     QString Menu02 = QStringLiteral("1111100");
     QString Menu03 = QStringLiteral("1110000");

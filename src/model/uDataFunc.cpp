@@ -2,10 +2,7 @@
 
 #include "model/UShareData.h"
 
-QString LangText(const char* en, const char* zh)
-{
-    return QString::fromUtf8(IsChinese() ? zh : en);
-}
+QString LangText(const char* en, const char* zh) { return QString::fromUtf8(IsChinese() ? zh : en); }
 
 QString HexWord(uint32_t value)
 {
@@ -154,16 +151,14 @@ const TCodeText EventTexts[] = {
     {57, "Module OffLine", "模块移去"},
 };
 
-template <size_t N>
-const TCodeText* findCode(const TCodeText (&table)[N], int code)
+template <size_t N> const TCodeText* findCode(const TCodeText (&table)[N], int code)
 {
     for (const TCodeText& entry : table)
         if (entry.code == code) return &entry;
     return nullptr;
 }
 
-template <size_t N>
-QString lookup(const TCodeText (&table)[N], int code)
+template <size_t N> QString lookup(const TCodeText (&table)[N], int code)
 {
     const TCodeText* entry = findCode(table, code);
     return entry ? LangText(entry->en, entry->zh) : QString();

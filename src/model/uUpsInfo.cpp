@@ -25,25 +25,47 @@ double tenth(uint16_t v) { return v * 0.1; }
 double hundredth(uint16_t v) { return v * 0.01; }
 uint8_t lowByte(uint16_t v) { return static_cast<uint8_t>(v & 0xFF); }
 
+// clang-format off: the register map reads best as a table
 // 30001..30099 into the device record.
 void storeSystemRegister(TUpsData& d, int reg, uint16_t v)
 {
     switch (reg) {
-    case 30001: case 30002: case 30003: d.InVolt[reg - 30001] = tenth(v); break;
+    case 30001:
+    case 30002:
+    case 30003: d.InVolt[reg - 30001] = tenth(v); break;
     case 30004: d.InFreq = tenth(v); break;
-    case 30005: case 30006: case 30007: d.InCurr[reg - 30005] = tenth(v); break;
-    case 30008: case 30009: case 30010: d.InPF[reg - 30008] = hundredth(v); break;
-    case 30011: case 30012: case 30013: d.OutVolt[reg - 30011] = tenth(v); break;
+    case 30005:
+    case 30006:
+    case 30007: d.InCurr[reg - 30005] = tenth(v); break;
+    case 30008:
+    case 30009:
+    case 30010: d.InPF[reg - 30008] = hundredth(v); break;
+    case 30011:
+    case 30012:
+    case 30013: d.OutVolt[reg - 30011] = tenth(v); break;
     case 30014: d.OutFreq = tenth(v); break;
-    case 30015: case 30016: case 30017: d.OutCurr[reg - 30015] = tenth(v); break;
-    case 30018: case 30019: case 30020: d.OutPower[reg - 30018] = tenth(v); break;
-    case 30021: case 30022: case 30023: d.LoadPct[reg - 30021] = tenth(v); break;
-    case 30024: case 30025: case 30026: d.LoadPeak[reg - 30024] = hundredth(v); break;
-    case 30027: case 30028: case 30029: d.BpsVolt[reg - 30027] = tenth(v); break;
+    case 30015:
+    case 30016:
+    case 30017: d.OutCurr[reg - 30015] = tenth(v); break;
+    case 30018:
+    case 30019:
+    case 30020: d.OutPower[reg - 30018] = tenth(v); break;
+    case 30021:
+    case 30022:
+    case 30023: d.LoadPct[reg - 30021] = tenth(v); break;
+    case 30024:
+    case 30025:
+    case 30026: d.LoadPeak[reg - 30024] = hundredth(v); break;
+    case 30027:
+    case 30028:
+    case 30029: d.BpsVolt[reg - 30027] = tenth(v); break;
     case 30030: d.BpsFreq = tenth(v); break;
-    case 30031: case 30032: d.BattVolt[reg - 30031] = tenth(v); break;
-    case 30033: case 30034: d.BattDisCurr[reg - 30033] = tenth(v); break;
-    case 30035: case 30036: d.BattChgCurr[reg - 30035] = tenth(v); break;
+    case 30031:
+    case 30032: d.BattVolt[reg - 30031] = tenth(v); break;
+    case 30033:
+    case 30034: d.BattDisCurr[reg - 30033] = tenth(v); break;
+    case 30035:
+    case 30036: d.BattChgCurr[reg - 30035] = tenth(v); break;
     case 30037: d.BattChgRate = v; break;
     case 30038: d.BattSupport = v; break;
     case 30039: d.BattTemp = tenth(v); break;
@@ -68,11 +90,17 @@ void storeSystemRegister(TUpsData& d, int reg, uint16_t v)
 void storeModuleRegister(TModuleData& m, int c, uint16_t v)
 {
     switch (c) {
-    case 1: case 2: m.BusVolt[c - 1] = tenth(v); break;
-    case 3: case 4: case 5: m.InvVolt[c - 3] = tenth(v); break;
-    case 6: case 7: case 8: m.InvCurr[c - 6] = tenth(v); break;
+    case 1:
+    case 2: m.BusVolt[c - 1] = tenth(v); break;
+    case 3:
+    case 4:
+    case 5: m.InvVolt[c - 3] = tenth(v); break;
+    case 6:
+    case 7:
+    case 8: m.InvCurr[c - 6] = tenth(v); break;
     case 9: m.InvFreq = tenth(v); break;
-    case 10: case 11: m.Temp[c - 10] = tenth(v); break;
+    case 10:
+    case 11: m.Temp[c - 10] = tenth(v); break;
     case 12: m.Status.CmmStaH = v; break;
     case 13: m.Status.CmmStaL = v; break;
     case 14: m.Status.InvStaH = v; break;
@@ -81,13 +109,17 @@ void storeModuleRegister(TModuleData& m, int c, uint16_t v)
     case 17: m.Status.CmmAlmL = v; break;
     case 18: m.Status.InvAlmH = v; break;
     case 19: m.Status.InvAlmL = v; break;
-    case 20: case 21: m.DcBusVolt[c - 20] = tenth(v); break;
+    case 20:
+    case 21: m.DcBusVolt[c - 20] = tenth(v); break;
     case 22: m.MdSend = v; break;
     case 23: m.MdAccept = v; break;
     case 24: m.MdAckOk = v; break;
-    case 25: case 26: m.BattVolt[c - 25] = tenth(v); break;
-    case 27: case 28: m.BattDisCurr[c - 27] = tenth(v); break;
-    case 29: case 30: m.BattChgCurr[c - 29] = tenth(v); break;
+    case 25:
+    case 26: m.BattVolt[c - 25] = tenth(v); break;
+    case 27:
+    case 28: m.BattDisCurr[c - 27] = tenth(v); break;
+    case 29:
+    case 30: m.BattChgCurr[c - 29] = tenth(v); break;
     case 31: m.ChgRate = v; break;
     case 32: m.RemainTime = v; break;
     default: break; // places 33..50 store nothing
@@ -169,6 +201,7 @@ void storeConfigRegister(TUpsData& d, int reg, uint16_t v)
     default: break;
     }
 }
+// clang-format on
 } // namespace
 
 uint16_t& TStatusBlock::Word(int i)
@@ -210,8 +243,10 @@ void StoreRegister(TUpsData& current, int reg, uint16_t value)
     } else if (reg >= 51000 && reg <= 51999) {
         storeConfigRegister(current, reg, value);
     } else if (reg >= 53000 && reg <= 53099) {
-        if (reg <= 53014) CfgRx[reg - 53000] = lowByte(value);
-        else if (reg >= 53020 && reg <= 53029) CfgRx[reg - 53005] = lowByte(value);
+        if (reg <= 53014)
+            CfgRx[reg - 53000] = lowByte(value);
+        else if (reg >= 53020 && reg <= 53029)
+            CfgRx[reg - 53005] = lowByte(value);
     } else if (reg >= 54000 && reg <= 54119) {
         if (reg <= 54099) {
             MdRxWords[reg - 54000] = value;

@@ -31,30 +31,30 @@ struct TStatusBlock {
 
 // What was last read from one cabinet address. Values are scaled once, here.
 struct TUpsData {
-    double InVolt[3] = {};   // 30001-30003 x0.1
-    double InFreq = 0;       // 30004 x0.1
-    double InCurr[3] = {};   // 30005-30007 x0.1
-    double InPF[3] = {};     // 30008-30010 x0.01
-    double OutVolt[3] = {};  // 30011-30013 x0.1
-    double OutFreq = 0;      // 30014 x0.1
-    double OutCurr[3] = {};  // 30015-30017 x0.1
-    double OutPower[3] = {}; // 30018-30020 x0.1
-    double LoadPct[3] = {};  // 30021-30023 x0.1
-    double LoadPeak[3] = {}; // 30024-30026 x0.01
-    double BpsVolt[3] = {};  // 30027-30029 x0.1
-    double BpsFreq = 0;      // 30030 x0.1
-    double BattVolt[2] = {}; // 30031, 30032 x0.1
-    double BattChgCurr[2] = {}; // 30035, 30036 x0.1
-    double BattDisCurr[2] = {}; // 30033, 30034 x0.1
-    uint32_t BattChgRate = 0;   // 30037 raw
-    uint32_t BattSupport = 0;   // 30038 raw, minutes
-    double BattTemp = 0;        // 30039 x0.1
-    double InsideTemp = 0;      // 30040 x0.1
-    uint32_t UpsRunTime = 0;    // 30043 and 51052, hours
-    uint32_t BattRunTime = 0;   // 51062
-    uint32_t FanRunTime = 0;    // 51065
-    TStatusBlock Status;        // 30082-30091
-    int32_t SysState = 0;       // DecodeState(Status) after every register of 30001-30099
+    double InVolt[3] = {};                // 30001-30003 x0.1
+    double InFreq = 0;                    // 30004 x0.1
+    double InCurr[3] = {};                // 30005-30007 x0.1
+    double InPF[3] = {};                  // 30008-30010 x0.01
+    double OutVolt[3] = {};               // 30011-30013 x0.1
+    double OutFreq = 0;                   // 30014 x0.1
+    double OutCurr[3] = {};               // 30015-30017 x0.1
+    double OutPower[3] = {};              // 30018-30020 x0.1
+    double LoadPct[3] = {};               // 30021-30023 x0.1
+    double LoadPeak[3] = {};              // 30024-30026 x0.01
+    double BpsVolt[3] = {};               // 30027-30029 x0.1
+    double BpsFreq = 0;                   // 30030 x0.1
+    double BattVolt[2] = {};              // 30031, 30032 x0.1
+    double BattChgCurr[2] = {};           // 30035, 30036 x0.1
+    double BattDisCurr[2] = {};           // 30033, 30034 x0.1
+    uint32_t BattChgRate = 0;             // 30037 raw
+    uint32_t BattSupport = 0;             // 30038 raw, minutes
+    double BattTemp = 0;                  // 30039 x0.1
+    double InsideTemp = 0;                // 30040 x0.1
+    uint32_t UpsRunTime = 0;              // 30043 and 51052, hours
+    uint32_t BattRunTime = 0;             // 51062
+    uint32_t FanRunTime = 0;              // 51065
+    TStatusBlock Status;                  // 30082-30091
+    int32_t SysState = 0;                 // DecodeState(Status) after every register of 30001-30099
     uint8_t Para40002 = 0, Para40003 = 0; // low byte
     uint32_t Para40004 = 0;
     uint8_t Para40005 = 0, Para40006 = 0, Para40007 = 0, Para40008 = 0, Para40009 = 0, Para40010 = 0,
@@ -72,19 +72,19 @@ struct TUpsData {
 
 // One power module. Register r in 30101..31700 is module (r-30101)/50+1, place (r-30101)%50+1.
 struct TModuleData {
-    double BusVolt[2] = {};     // places 1, 2 x0.1
-    double InvVolt[3] = {};     // 3-5 x0.1
-    double InvCurr[3] = {};     // 6-8 x0.1
-    double InvFreq = 0;         // 9 x0.1
-    double DcBusVolt[2] = {};   // 20, 21 x0.1
-    double Temp[2] = {};        // 10, 11 x0.1
-    double BattVolt[2] = {};    // 25, 26 x0.1
-    double BattDisCurr[2] = {}; // 27, 28 x0.1
-    double BattChgCurr[2] = {}; // 29, 30 x0.1
-    double ChgRate = 0;         // 31 raw
-    double RemainTime = 0;      // 32 raw, minutes
-    TStatusBlock Status;        // words 0-7 from places 12-19
-    uint8_t ModState = 0;       // DecodeState(Status) after every module register
+    double BusVolt[2] = {};                         // places 1, 2 x0.1
+    double InvVolt[3] = {};                         // 3-5 x0.1
+    double InvCurr[3] = {};                         // 6-8 x0.1
+    double InvFreq = 0;                             // 9 x0.1
+    double DcBusVolt[2] = {};                       // 20, 21 x0.1
+    double Temp[2] = {};                            // 10, 11 x0.1
+    double BattVolt[2] = {};                        // 25, 26 x0.1
+    double BattDisCurr[2] = {};                     // 27, 28 x0.1
+    double BattChgCurr[2] = {};                     // 29, 30 x0.1
+    double ChgRate = 0;                             // 31 raw
+    double RemainTime = 0;                          // 32 raw, minutes
+    TStatusBlock Status;                            // words 0-7 from places 12-19
+    uint8_t ModState = 0;                           // DecodeState(Status) after every module register
     uint32_t MdSend = 0, MdAccept = 0, MdAckOk = 0; // 22, 23, 24
 };
 

@@ -3,10 +3,7 @@
 
 #include <cstdint>
 
-inline uint16_t PeerStartValue(int reg)
-{
-    return static_cast<uint16_t>((reg * 7 + 13) & 0x7FFF);
-}
+inline uint16_t PeerStartValue(int reg) { return static_cast<uint16_t>((reg * 7 + 13) & 0x7FFF); }
 
 // The peer's tables, in register numbers (the wire address is one less).
 constexpr int PeerInputFirst = 30001;

@@ -109,10 +109,7 @@ inline Bytes identificationRequest(int address, int object)
     return withCrc({uint8_t(address), 0x2B, 0x0E, 0x01, uint8_t(object)});
 }
 
-inline uint16_t wordAt(const Bytes& b, size_t at)
-{
-    return static_cast<uint16_t>(b[at] << 8 | b[at + 1]);
-}
+inline uint16_t wordAt(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] << 8 | b[at + 1]); }
 
 // Register values carried by a function 3 or 4 reply.
 inline std::vector<uint16_t> registersOf(const Bytes& reply)

@@ -1,9 +1,9 @@
 #include "support/TestSupport.h"
 
+#include "app/uUiSeam.h"
 #include "comm/uKModbus.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
-#include "app/uUiSeam.h"
 
 void ResetAll()
 {

@@ -8,10 +8,7 @@ namespace sim {
 
 namespace {
 
-uint8_t bcd(int value)
-{
-    return static_cast<uint8_t>(((value / 10) % 10) << 4 | (value % 10));
-}
+uint8_t bcd(int value) { return static_cast<uint8_t>(((value / 10) % 10) << 4 | (value % 10)); }
 
 // Alarm codes the cabinet really reports (there is no 15 to 19).
 const uint8_t Alarms[] = {0, 3, 7, 12, 21, 33, 0, 48, 57, 1};

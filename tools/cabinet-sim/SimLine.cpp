@@ -50,10 +50,7 @@ Line::Line(int baud, bool pacing, QObject* parent) : QObject(parent), baud_(baud
     clock_.start();
 }
 
-Line::~Line()
-{
-    close();
-}
+Line::~Line() { close(); }
 
 double Line::silenceMs() const
 {

@@ -2,6 +2,7 @@
 
 #include "SimCrc.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace sim {
@@ -160,8 +161,14 @@ Slave::Bytes Slave::readRecord(int address, const Bytes& q)
     if (q[3] != 6 || file != 1 || recordNo < 1 || recordNo > log.count())
         return exceptionReply(address, q[1], 2);
     const std::array<uint8_t, 64> data = log.record(recordNo);
-    Bytes reply{q[0], q[1], static_cast<uint8_t>(2 + data.size()), static_cast<uint8_t>(1 + data.size()), 6};
-    reply.insert(reply.end(), data.begin(), data.end());
+    // Address, function, response length, file response length, reference type, the data.
+    Bytes reply(5 + data.size());
+    reply[0] = q[0];
+    reply[1] = q[1];
+    reply[2] = static_cast<uint8_t>(2 + data.size());
+    reply[3] = static_cast<uint8_t>(1 + data.size());
+    reply[4] = 6;
+    std::copy(data.begin(), data.end(), reply.begin() + 5);
     appendCrc(reply);
     return reply;
 }
