@@ -4,8 +4,8 @@
 set -euo pipefail
 
 PACKAGES=(
-  cmake ninja-build pkg-config ccache clang libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev libqt6sql6-sqlite libgl-dev
+  build-essential cmake ninja-build pkg-config ccache clang libclang-rt-14-dev
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite libgl-dev
   libgtest-dev googletest libbenchmark-dev
   libsimpleini-dev libmodbus-dev mbpoll
   fonts-noto-cjk xvfb
@@ -23,4 +23,4 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 echo "Installing: ${missing[*]}"
 $SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
