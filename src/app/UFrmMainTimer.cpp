@@ -184,10 +184,4 @@ void TFrmMain::btnReadClick()
     if (!ReqSlot[4].Pending) fillSlot(4, 43, 1, 0);
 }
 
-void TFrmMain::lblErrRateDblClick()
-{
-    CommDebug.TxCount = 0;
-    CommDebug.RxCount = 0;
-    CommDebug.AckCount = 0;
-    CommDebug.ErrRate = 0;
-}
+void TFrmMain::lblErrRateDblClick() { ResetCommCounters(); }

@@ -242,19 +242,10 @@ void TfrmTrack::btnClrClick()
 {
     clearMemo(Memo1, memo1Lines_);
     clearMemo(Memo2, memo2Lines_);
-    CommDebug.TxCount = 0;
-    CommDebug.RxCount = 0;
-    CommDebug.AckCount = 0;
-    CommDebug.ErrRate = 0;
+    ResetCommCounters();
 }
 
-void TfrmTrack::lbERateDblClick()
-{
-    CommDebug.TxCount = 0;
-    CommDebug.RxCount = 0;
-    CommDebug.AckCount = 0;
-    CommDebug.ErrRate = 0;
-}
+void TfrmTrack::lbERateDblClick() { ResetCommCounters(); }
 
 void TfrmTrack::chkViewMdbClick()
 {

@@ -7,6 +7,14 @@ TCommDebug CommDebug;
 TRecInfo RecInfo;
 TLocalPara LocalPara;
 
+void ResetCommCounters()
+{
+    CommDebug.TxCount = 0;
+    CommDebug.RxCount = 0;
+    CommDebug.AckCount = 0;
+    CommDebug.ErrRate = 0;
+}
+
 void ResetSharedData()
 {
     for (auto& s : ReqSlot) s = TReqSlot{};

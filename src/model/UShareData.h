@@ -35,6 +35,10 @@ struct TCommDebug {
 };
 extern TCommDebug CommDebug;
 
+// Sets the three counters and the error rate to 0 (the reset of the trace window and of the
+// main window's error-rate label).
+void ResetCommCounters();
+
 // One event record of the cabinet's log.
 struct TRecordData {
     uint8_t DevID = 0;
