@@ -25,6 +25,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <initializer_list>
+
 int32_t TxLedHold = 0;
 int32_t RxLedHold = 0;
 const TStatusBlock* CodeSource = nullptr;
@@ -69,6 +71,23 @@ QLineEdit* codeField(QWidget* parent, const char* name)
     pal.setColor(QPalette::Disabled, QPalette::Text, pal.color(QPalette::Active, QPalette::Text));
     e->setPalette(pal);
     return e;
+}
+
+struct CodeFieldSlot {
+    QLineEdit** field;
+    const char* name;
+};
+
+// The hexadecimal code fields of one group, in rows of perRow, pitch pixels apart.
+void placeCodeFields(QGroupBox* group, int perRow, int pitch, int width,
+                     std::initializer_list<CodeFieldSlot> slots)
+{
+    int i = 0;
+    for (const CodeFieldSlot& slot : slots) {
+        *slot.field = codeField(group, slot.name);
+        (*slot.field)->setGeometry(12 + (i % perRow) * pitch, 26 + (i / perRow) * 32, width, 26);
+        ++i;
+    }
 }
 
 QLineEdit* readOnlyEdit(QWidget* parent, const char* name)
@@ -199,14 +218,17 @@ void TFrmMain::createSystemPage()
     grp1 = named(new QGroupBox(QStringLiteral("Code"), p), "grp1");
     grp1->setGeometry(8, 268, 400, 96);
     grp1->setEnabled(false);
-    const char* codeNames[10] = {"mdtCmmStaH", "mdtCmmStaL", "mdtInvStaH", "mdtInvStaL", "mdtSysSta",
-                                 "mdtCmmAlmH", "mdtCmmAlmL", "mdtInvAlmH", "mdtInvAlmL", "mdtSysAlm"};
-    QLineEdit** codeFields[10] = {&mdtCmmStaH, &mdtCmmStaL, &mdtInvStaH, &mdtInvStaL, &mdtSysSta,
-                                  &mdtCmmAlmH, &mdtCmmAlmL, &mdtInvAlmH, &mdtInvAlmL, &mdtSysAlm};
-    for (int i = 0; i < 10; ++i) {
-        *codeFields[i] = codeField(grp1, codeNames[i]);
-        (*codeFields[i])->setGeometry(12 + (i % 5) * 76, 26 + (i / 5) * 32, 68, 26);
-    }
+    placeCodeFields(grp1, 5, 76, 68,
+                    {{&mdtCmmStaH, "mdtCmmStaH"},
+                     {&mdtCmmStaL, "mdtCmmStaL"},
+                     {&mdtInvStaH, "mdtInvStaH"},
+                     {&mdtInvStaL, "mdtInvStaL"},
+                     {&mdtSysSta, "mdtSysSta"},
+                     {&mdtCmmAlmH, "mdtCmmAlmH"},
+                     {&mdtCmmAlmL, "mdtCmmAlmL"},
+                     {&mdtInvAlmH, "mdtInvAlmH"},
+                     {&mdtInvAlmL, "mdtInvAlmL"},
+                     {&mdtSysAlm, "mdtSysAlm"}});
     btnZyrCode = named(new QPushButton(QStringLiteral("Detail"), p), "btnZyrCode");
     btnZyrCode->setGeometry(420, 304, 90, 30);
 
@@ -237,15 +259,15 @@ void TFrmMain::createModulePage()
 
     grp2 = named(new QGroupBox(QStringLiteral("Code"), p), "grp2");
     grp2->setGeometry(178, 278, 300, 96);
-    const char* codeNames[8] = {"mdt_MdCMMStatusH", "mdt_MdCMMStatusL", "mdt_MdINVStatusH",
-                                "mdt_MdINVStatusL", "mdt_MdCMMAlarmH",  "mdt_MdCMMAlarmL",
-                                "mdt_MdINVAlarmH",  "mdt_MdINVAlarmL"};
-    QLineEdit** codeFields[8] = {&mdt_MdCMMStatusH, &mdt_MdCMMStatusL, &mdt_MdINVStatusH, &mdt_MdINVStatusL,
-                                 &mdt_MdCMMAlarmH,  &mdt_MdCMMAlarmL,  &mdt_MdINVAlarmH,  &mdt_MdINVAlarmL};
-    for (int i = 0; i < 8; ++i) {
-        *codeFields[i] = codeField(grp2, codeNames[i]);
-        (*codeFields[i])->setGeometry(12 + (i % 4) * 72, 26 + (i / 4) * 32, 64, 26);
-    }
+    placeCodeFields(grp2, 4, 72, 64,
+                    {{&mdt_MdCMMStatusH, "mdt_MdCMMStatusH"},
+                     {&mdt_MdCMMStatusL, "mdt_MdCMMStatusL"},
+                     {&mdt_MdINVStatusH, "mdt_MdINVStatusH"},
+                     {&mdt_MdINVStatusL, "mdt_MdINVStatusL"},
+                     {&mdt_MdCMMAlarmH, "mdt_MdCMMAlarmH"},
+                     {&mdt_MdCMMAlarmL, "mdt_MdCMMAlarmL"},
+                     {&mdt_MdINVAlarmH, "mdt_MdINVAlarmH"},
+                     {&mdt_MdINVAlarmL, "mdt_MdINVAlarmL"}});
     btnMdCode = named(new QPushButton(QStringLiteral("Detail"), p), "btnMdCode");
     btnMdCode->setGeometry(178, 382, 90, 30);
 
