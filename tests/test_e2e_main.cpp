@@ -4,13 +4,14 @@
 #include "app/UFrmMain.h"
 #include "app/uCmdLine.h"
 #include "app/uLocalPara.h"
-#include "app/uMainGrids.h"
 #include "app/uStartup.h"
-#include "app/uUiSeam.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "support/ProgramRun.h"
 #include "support/TestSupport.h"
+#include "ui/uStringGrid.h"
+#include "ui/uUiSeam.h"
 
 #include <QDir>
 #include <QFile>
@@ -227,6 +228,31 @@ TEST(Program, ATimedEndIsNotHeldOffByAPortThatCannotOpen)
     ASSERT_TRUE(ended);
     EXPECT_EQ(tool.exitCode(), 0);
     EXPECT_TRUE(QFileInfo::exists(dir.filePath("UserParaIni.ini")));
+}
+
+} // namespace
+
+namespace {
+
+TEST(Program, WindowOptionOpensTheViewAndPicturesIt)
+{
+    const TProgramRun run = RunViewScreenshot(QStringLiteral("frmTrack"), 0, 3);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    ASSERT_FALSE(run.picture.isNull());
+    EXPECT_NE(run.picture.size(), QSize(742, 582))
+        << "the picture is of the trace window, not the main window";
+}
+
+TEST(Program, AnUnknownViewIsNamedAndTheMainWindowPictured)
+{
+    const TProgramRun run = RunViewScreenshot(QStringLiteral("frmNoSuchView"), 0, 2);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("no view is named frmNoSuchView")))
+        << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("frmTrack"))) << "the known views are listed";
+    EXPECT_EQ(run.picture.size(), QSize(742, 582));
 }
 
 } // namespace

@@ -2,10 +2,10 @@
 #pragma once
 
 #include "app/UFrmMain.h"
-#include "app/uGraceWindows.h"
 #include "app/uLocalPara.h"
-#include "app/uMainGrids.h"
 #include "support/TestSupport.h"
+#include "ui/uGraceWindows.h"
+#include "ui/uStringGrid.h"
 
 #include <QFile>
 #include <QTemporaryDir>

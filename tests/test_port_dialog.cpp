@@ -2,10 +2,10 @@
 // cabinet's line.
 #include "app/UFrmCommInterface.h"
 #include "app/uLocalPara.h"
-#include "app/uUiSeam.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "support/TestSupport.h"
+#include "ui/uUiSeam.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 // The settings file: first start, profile-file reading rules, keeping foreign sections, and
 // files that cannot be written or are damaged.
 #include "app/uLocalPara.h"
-#include "app/uUiSeam.h"
 #include "model/UShareData.h"
 #include "support/TestSupport.h"
+#include "ui/uUiSeam.h"
 
 #include <QDir>
 #include <QFile>

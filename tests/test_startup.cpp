@@ -9,7 +9,7 @@
 #include "model/UShareData.h"
 #include "support/TestSupport.h"
 
-#include "app/uUiSeam.h"
+#include "ui/uUiSeam.h"
 #include <QDialog>
 #include <QFile>
 #include <QImage>

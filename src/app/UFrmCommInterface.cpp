@@ -1,11 +1,12 @@
 #include "app/UFrmCommInterface.h"
 
 #include "app/uLocalPara.h"
-#include "app/uUiSeam.h"
 #include "comm/SPComm.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "ui/uNamed.h"
+#include "ui/uUiSeam.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -18,17 +19,9 @@
 
 namespace {
 
-template <class T> T* makeChild(QWidget* parent, const char* name, const QRect& geometry)
-{
-    T* w = new T(parent);
-    w->setObjectName(QLatin1String(name));
-    w->setGeometry(geometry);
-    return w;
-}
-
 QComboBox* makeList(QWidget* parent, const char* name, int top, const QStringList& items)
 {
-    auto* box = makeChild<QComboBox>(parent, name, QRect(96, top, 121, 24));
+    auto* box = MakeNamed<QComboBox>(parent, name, QRect(96, top, 121, 24));
     box->setEditable(true);
     // A typed text is taken as it stands; it never becomes an item of the list.
     box->setInsertPolicy(QComboBox::NoInsert);
@@ -69,14 +62,14 @@ TFrmCommInterface::TFrmCommInterface(QWidget* parent)
     setObjectName(QStringLiteral("FrmCommInterface"));
     setFixedSize(233, 178);
 
-    Label1 = makeChild<QLabel>(this, "Label1", QRect(16, 20, 76, 24));
-    Label2 = makeChild<QLabel>(this, "Label2", QRect(16, 56, 76, 24));
-    Label3 = makeChild<QLabel>(this, "Label3", QRect(16, 92, 76, 24));
+    Label1 = MakeNamed<QLabel>(this, "Label1", QRect(16, 20, 76, 24));
+    Label2 = MakeNamed<QLabel>(this, "Label2", QRect(16, 56, 76, 24));
+    Label3 = MakeNamed<QLabel>(this, "Label3", QRect(16, 92, 76, 24));
     ComboBox1 = makeList(this, "ComboBox1", 20, portNames());
     ComboBox2 = makeList(this, "ComboBox2", 56, {"1200", "2400", "4800", "9600", "19200"});
     ComboBox3 = makeList(this, "ComboBox3", 92, {"ModBus", "YDT V3.1", "DSP Comm", "TCP+ModBus"});
-    Button1 = makeChild<QPushButton>(this, "Button1", QRect(24, 136, 80, 26));
-    Button2 = makeChild<QPushButton>(this, "Button2", QRect(129, 136, 80, 26));
+    Button1 = MakeNamed<QPushButton>(this, "Button1", QRect(24, 136, 80, 26));
+    Button2 = MakeNamed<QPushButton>(this, "Button2", QRect(129, 136, 80, 26));
     Button1->setDefault(true);
 
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });

@@ -2,10 +2,15 @@
 #include "app/UFrmMain.h"
 
 #include "app/uLocalPara.h"
-#include "app/uMainGrids.h"
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
 #include "model/UShareData.h"
+#include "settings/uPassword.h"
+#include "ui/uGuard.h"
+#include "ui/uHexEdit.h"
+#include "ui/uNamed.h"
+#include "ui/uStringGrid.h"
+#include "ui/uViewRegistry.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -49,29 +54,6 @@ private:
 };
 
 namespace {
-template <class T> T* named(T* w, const char* name)
-{
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-QLineEdit* codeField(QWidget* parent, const char* name)
-{
-    auto* e = named(new QLineEdit(parent), name);
-    QFont f = e->font();
-    f.setBold(true);
-    f.setPixelSize(13);
-    e->setFont(f);
-    e->setAlignment(Qt::AlignCenter);
-    e->setMaxLength(4);
-    e->setReadOnly(true);
-    e->setText(QStringLiteral("0000"));
-    // The code group is disabled so nobody edits a word, but the words must stay legible.
-    QPalette pal = e->palette();
-    pal.setColor(QPalette::Disabled, QPalette::Text, pal.color(QPalette::Active, QPalette::Text));
-    e->setPalette(pal);
-    return e;
-}
 
 struct CodeFieldSlot {
     QLineEdit** field;
@@ -84,7 +66,7 @@ void placeCodeFields(QGroupBox* group, int perRow, int pitch, int width,
 {
     int i = 0;
     for (const CodeFieldSlot& slot : slots) {
-        *slot.field = codeField(group, slot.name);
+        *slot.field = MakeCodeField(group, slot.name);
         (*slot.field)->setGeometry(12 + (i % perRow) * pitch, 26 + (i / perRow) * 32, width, 26);
         ++i;
     }
@@ -92,7 +74,7 @@ void placeCodeFields(QGroupBox* group, int perRow, int pitch, int width,
 
 QLineEdit* readOnlyEdit(QWidget* parent, const char* name)
 {
-    auto* e = named(new QLineEdit(parent), name);
+    auto* e = Named(new QLineEdit(parent), name);
     e->setReadOnly(true);
     return e;
 }
@@ -117,18 +99,18 @@ TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), linkHooks_(std::make_
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
     createMenu();
-    auto* central = named(new QWidget(this), "pnlMain");
+    auto* central = Named(new QWidget(this), "pnlMain");
     setCentralWidget(central);
     createTopStrip(central);
-    PageControl1 = named(new QTabWidget(central), "PageControl1");
-    TabSheet1 = named(new QWidget, "TabSheet1");
-    TabSheet2 = named(new QWidget, "TabSheet2");
+    PageControl1 = Named(new QTabWidget(central), "PageControl1");
+    TabSheet1 = Named(new QWidget, "TabSheet1");
+    TabSheet2 = Named(new QWidget, "TabSheet2");
     PageControl1->addTab(TabSheet1, QStringLiteral("System"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Module"));
     createSystemPage();
     createModulePage();
 
-    tmr1 = named(new QTimer(this), "tmr1");
+    tmr1 = Named(new QTimer(this), "tmr1");
     tmr1->setInterval(100);
     aplctnvnts1 = new TApplicationEvents(this);
     qApp->installEventFilter(aplctnvnts1);
@@ -143,6 +125,9 @@ TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), linkHooks_(std::make_
     PageControl1->setGeometry(4, 66, 734, 582 - menuHeight - 66 - 4);
 
     FrmMain = this;
+    AcceptedPsw.clear();
+    SetPswGraceCounter(&PswGraceCount);
+    registerViews();
     SetLinkMainHooks(linkHooks_.get());
     SetModuleStoredHandler(&moduleStored, this);
     FormCreate();
@@ -156,50 +141,54 @@ TFrmMain::~TFrmMain()
     qApp->removeEventFilter(aplctnvnts1);
     SetModuleStoredHandler(nullptr, nullptr);
     SetLinkMainHooks(nullptr);
-    if (FrmMain == this) FrmMain = nullptr;
+    if (FrmMain == this) {
+        FrmMain = nullptr;
+        SetPswGraceCounter(nullptr);
+        ClearRegisteredViews();
+    }
 }
 
 void TFrmMain::createTopStrip(QWidget* c)
 {
-    iLedTx = named(new TLed(QColor(0, 220, 0), c), "iLedTx");
+    iLedTx = Named(new TLed(QColor(0, 220, 0), c), "iLedTx");
     iLedTx->move(10, 8);
-    iLedRx = named(new TLed(QColor(255, 220, 0), c), "iLedRx");
+    iLedRx = Named(new TLed(QColor(255, 220, 0), c), "iLedRx");
     iLedRx->move(34, 8);
-    lblErrRate = named(new TClickLabel(c), "lblErrRate");
+    lblErrRate = Named(new TClickLabel(c), "lblErrRate");
     lblErrRate->setGeometry(8, 34, 134, 20);
     lblErrRate->setText(QStringLiteral("Err Rate:  0.0%"));
 
-    lbDevID = named(new QLabel(c), "lbDevID");
+    lbDevID = Named(new QLabel(c), "lbDevID");
     lbDevID->setGeometry(148, 8, 96, 20);
-    cbbSelectZYR = named(new QComboBox(c), "cbbSelectZYR");
+    cbbSelectZYR = Named(new QComboBox(c), "cbbSelectZYR");
     for (int i = 1; i <= MaxDevAddr; ++i) cbbSelectZYR->addItem(QString::number(i));
     cbbSelectZYR->setGeometry(148, 32, 60, 24);
 
-    grpUpsVer = named(new QGroupBox(QStringLiteral("ZYR Version"), c), "grpUpsVer");
+    grpUpsVer = Named(new QGroupBox(QStringLiteral("ZYR Version"), c), "grpUpsVer");
     grpUpsVer->setGeometry(248, 2, 130, 58);
     edtUpsVer = readOnlyEdit(grpUpsVer, "edtUpsVer");
     edtUpsVer->setGeometry(8, 24, 114, 26);
 
-    pnlVer = named(new QLabel(c), "pnlVer");
+    pnlVer = Named(new QLabel(c), "pnlVer");
     pnlVer->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     pnlVer->setAlignment(Qt::AlignCenter);
     pnlVer->setGeometry(384, 4, 150, 24);
     rgLanguage =
-        named(new TRadioGroup({QStringLiteral("English"), QString::fromUtf8("中文")}, c), "rgLanguage");
+        Named(new TRadioGroup({QStringLiteral("English"), QString::fromUtf8("中文")}, c), "rgLanguage");
     rgLanguage->setGeometry(384, 30, 150, 30);
 
-    spbComLink = named(new QToolButton(c), "spbComLink");
+    spbComLink = Named(new QToolButton(c), "spbComLink");
     spbComLink->setGeometry(540, 6, 50, 52);
     spbComLink->setIconSize(QSize(32, 32));
     spbComLink->setAutoRaise(false);
     Img_On = LinkGlyphOn();
     Img_Off = LinkGlyphOff();
 
-    pnlComm = named(new QFrame(c), "pnlComm");
+    pnlComm = Named(new QFrame(c), "pnlComm");
     pnlComm->setGeometry(596, 2, 142, 60);
     pnlComm->setFrameStyle(QFrame::NoFrame);
     pnlComm->installEventFilter(this);
-    lblCommName = named(new TClickLabel(pnlComm), "lblCommName");
+    lblCommName = Named(new TClickLabel(pnlComm), "lblCommName");
     lblCommName->setGeometry(4, 1, 134, 58);
     lblCommName->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     lblCommName->setCursor(Qt::PointingHandCursor);
@@ -208,14 +197,14 @@ void TFrmMain::createTopStrip(QWidget* c)
 void TFrmMain::createSystemPage()
 {
     QWidget* p = TabSheet1;
-    sgrdUPS_AC = named(new QTableWidget(p), "sgrdUPS_AC");
+    sgrdUPS_AC = Named(new QTableWidget(p), "sgrdUPS_AC");
     sgrdUPS_AC->move(8, 8);
-    sgrdUPS_DC = named(new QTableWidget(p), "sgrdUPS_DC");
+    sgrdUPS_DC = Named(new QTableWidget(p), "sgrdUPS_DC");
     sgrdUPS_DC->move(300, 8);
     edtSysState = readOnlyEdit(p, "edtSysState");
     edtSysState->setGeometry(300, 172, 250, 26);
 
-    grp1 = named(new QGroupBox(QStringLiteral("Code"), p), "grp1");
+    grp1 = Named(new QGroupBox(QStringLiteral("Code"), p), "grp1");
     grp1->setGeometry(8, 268, 400, 96);
     grp1->setEnabled(false);
     placeCodeFields(grp1, 5, 76, 68,
@@ -229,35 +218,35 @@ void TFrmMain::createSystemPage()
                      {&mdtInvAlmH, "mdtInvAlmH"},
                      {&mdtInvAlmL, "mdtInvAlmL"},
                      {&mdtSysAlm, "mdtSysAlm"}});
-    btnZyrCode = named(new QPushButton(QStringLiteral("Detail"), p), "btnZyrCode");
+    btnZyrCode = Named(new QPushButton(QStringLiteral("Detail"), p), "btnZyrCode");
     btnZyrCode->setGeometry(420, 304, 90, 30);
 
-    grpTypeInfo = named(new QGroupBox(QStringLiteral("TypeInfo"), p), "grpTypeInfo");
+    grpTypeInfo = Named(new QGroupBox(QStringLiteral("TypeInfo"), p), "grpTypeInfo");
     grpTypeInfo->setGeometry(564, 8, 156, 130);
     edtTypeInfo = readOnlyEdit(grpTypeInfo, "edtTypeInfo");
     edtTypeInfo->setGeometry(10, 24, 136, 26);
     edtMdRate = readOnlyEdit(grpTypeInfo, "edtMdRate");
     edtMdRate->setGeometry(10, 56, 136, 26);
-    btnRead = named(new QPushButton(QStringLiteral("Read"), grpTypeInfo), "btnRead");
+    btnRead = Named(new QPushButton(QStringLiteral("Read"), grpTypeInfo), "btnRead");
     btnRead->setGeometry(10, 90, 136, 30);
 }
 
 void TFrmMain::createModulePage()
 {
     QWidget* p = TabSheet2;
-    lbModuleIdx = named(new QLabel(p), "lbModuleIdx");
+    lbModuleIdx = Named(new QLabel(p), "lbModuleIdx");
     lbModuleIdx->setGeometry(8, 6, 160, 20);
-    chkMdSta = named(new QCheckBox(QStringLiteral("Show Module State"), p), "chkMdSta");
+    chkMdSta = Named(new QCheckBox(QStringLiteral("Show Module State"), p), "chkMdSta");
     chkMdSta->setGeometry(8, 28, 170, 22);
-    lstMd = named(new QListWidget(p), "lstMd");
+    lstMd = Named(new QListWidget(p), "lstMd");
     lstMd->setGeometry(8, 54, 160, 350);
 
     edtMdState = readOnlyEdit(p, "edtMdState");
     edtMdState->setGeometry(178, 8, 300, 26);
-    sgrdModule = named(new QTableWidget(p), "sgrdModule");
+    sgrdModule = Named(new QTableWidget(p), "sgrdModule");
     sgrdModule->move(178, 40);
 
-    grp2 = named(new QGroupBox(QStringLiteral("Code"), p), "grp2");
+    grp2 = Named(new QGroupBox(QStringLiteral("Code"), p), "grp2");
     grp2->setGeometry(178, 278, 300, 96);
     placeCodeFields(grp2, 4, 72, 64,
                     {{&mdt_MdCMMStatusH, "mdt_MdCMMStatusH"},
@@ -268,35 +257,35 @@ void TFrmMain::createModulePage()
                      {&mdt_MdCMMAlarmL, "mdt_MdCMMAlarmL"},
                      {&mdt_MdINVAlarmH, "mdt_MdINVAlarmH"},
                      {&mdt_MdINVAlarmL, "mdt_MdINVAlarmL"}});
-    btnMdCode = named(new QPushButton(QStringLiteral("Detail"), p), "btnMdCode");
+    btnMdCode = Named(new QPushButton(QStringLiteral("Detail"), p), "btnMdCode");
     btnMdCode->setGeometry(178, 382, 90, 30);
 
-    grp3 = named(new QGroupBox(QStringLiteral("Comm Count"), p), "grp3");
+    grp3 = Named(new QGroupBox(QStringLiteral("Comm Count"), p), "grp3");
     grp3->setGeometry(490, 8, 230, 220);
     const char* capNames[4] = {"lblErrRateCap", "lblSendCap", "lblAcptCap", "lblAckOkCap"};
     const char* caps[4] = {"Error rate(%)", "Send", "Accept", "Ack OK"};
     const char* editNames[4] = {"edtErrRate", "edtSend", "edtAcpt", "edtAckOk"};
     QLineEdit** edits[4] = {&edtErrRate, &edtSend, &edtAcpt, &edtAckOk};
     for (int i = 0; i < 4; ++i) {
-        auto* cap = named(new QLabel(QString::fromLatin1(caps[i]), grp3), capNames[i]);
+        auto* cap = Named(new QLabel(QString::fromLatin1(caps[i]), grp3), capNames[i]);
         cap->setGeometry(10, 28 + i * 32, 110, 24);
         *edits[i] = readOnlyEdit(grp3, editNames[i]);
         (*edits[i])->setGeometry(112, 27 + i * 32, 106, 26);
     }
-    btnReCnt = named(new QPushButton(QStringLiteral("recount"), grp3), "btnReCnt");
+    btnReCnt = Named(new QPushButton(QStringLiteral("recount"), grp3), "btnReCnt");
     btnReCnt->setGeometry(10, 160, 208, 28);
-    btnViewMDBuff = named(new QPushButton(QStringLiteral("View RxBuff"), p), "btnViewMDBuff");
+    btnViewMDBuff = Named(new QPushButton(QStringLiteral("View RxBuff"), p), "btnViewMDBuff");
     btnViewMDBuff->setGeometry(490, 240, 230, 30);
-    lblTest01 = named(new QLabel(QStringLiteral("0"), p), "lblTest01");
+    lblTest01 = Named(new QLabel(QStringLiteral("0"), p), "lblTest01");
     lblTest01->setGeometry(490, 390, 60, 20);
 }
 
 void TFrmMain::createMenu()
 {
-    MainMenu1 = named(new QMenuBar(this), "MainMenu1");
+    MainMenu1 = Named(new QMenuBar(this), "MainMenu1");
     setMenuBar(MainMenu1);
-    auto menu = [this](const char* name) { return named(MainMenu1->addMenu(QString()), name); };
-    auto item = [](QMenu* m, const char* name) { return named(m->addAction(QString()), name); };
+    auto menu = [this](const char* name) { return Named(MainMenu1->addMenu(QString()), name); };
+    auto item = [](QMenu* m, const char* name) { return Named(m->addAction(QString()), name); };
     mni1000 = menu("mni1000");
     mni1001 = item(mni1000, "mni1001");
     mni1002 = item(mni1000, "mni1002");

@@ -3,9 +3,9 @@
 // opens every other window.
 #pragma once
 
-#include "app/uMainWidgets.h"
 #include "comm/uLinkState.h"
 #include "model/uUpsInfo.h"
+#include "ui/uWidgets.h"
 
 #include <QIcon>
 #include <QMainWindow>
@@ -249,6 +249,7 @@ private:
     void periodWork();
     void fillSlot(int slot, uint8_t func, int32_t startReg, int32_t count, uint16_t value = 0);
     void openPortDialog();
+    void registerViews();
     void showTrack();
 
     class LinkHooks;

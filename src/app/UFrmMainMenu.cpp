@@ -3,10 +3,11 @@
 #include "app/UFrmMain.h"
 
 #include "app/UFrmCommInterface.h"
-#include "app/uUiSeam.h"
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
 #include "model/UShareData.h"
+#include "ui/uUiSeam.h"
+#include "ui/uViewRegistry.h"
 
 #include <QAction>
 #include <QMenu>
@@ -89,37 +90,72 @@ void TFrmMain::showTrack()
 
 void TFrmMain::lblCommNameClick() { openPortDialog(); }
 void TFrmMain::iLedTxDblClick() { showTrack(); }
+void TFrmMain::mni1001Click() { openPortDialog(); }
+void TFrmMain::mni1002Click() { close(); }
+void TFrmMain::mni4002Click() { showTrack(); }
 
+// The views `--window OBJECTNAME` opens, each as its menu item or button does.
+void TFrmMain::registerViews()
+{
+    RegisterView(QStringLiteral("frmTrack"), [this] { mni4002Click(); });
+
+    // frmUpsPara
+
+    // frmZyrCfg, frmMask
+
+    // frmMdbCfg, frmRunTime
+
+    // frmUpsRec
+
+    // frmInCode, frmMdbView, frmViewMdbuff, FrmAbout, frmDict
+}
+
+// Each window's handlers stand in a block of their own below.
+
+// UPS parameters window.
+void TFrmMain::mni2001Click() {}
+
+// Cabinet configuration view.
+void TFrmMain::mni2002Click() {}
+
+// Alarm mask maintenance, behind the password prompt.
+void TFrmMain::mni2003Click() {}
+
+// OPTION-port configuration view.
+void TFrmMain::mni2004Click() {}
+
+// Runtime counters.
+void TFrmMain::mni2006Click() {}
+
+// Event record window.
+void TFrmMain::mni3001Click() {}
+
+// "IAP", "Correct" and "Test" do nothing.
+void TFrmMain::mni3002Click() {}
+void TFrmMain::mni3003Click() {}
+void TFrmMain::mni3004Click() {}
+
+// Status code viewer of the cabinet's and of the module's status block.
 void TFrmMain::btnZyrCodeClick()
 {
     CodeSource = &UpsData[DevAddr].Status;
     CodeIsSystem = 1;
-    // The status code viewer opens here once it is part of the program.
 }
 
 void TFrmMain::btnMdCodeClick()
 {
     CodeSource = &ModuleData[CurModule].Status;
     CodeIsSystem = 0;
-    // The status code viewer opens here once it is part of the program.
 }
 
-// The module receive-buffer viewer opens here once it is part of the program.
+// Register viewer.
+void TFrmMain::mni2005Click() {}
+
+// Module receive-buffer viewer.
 void TFrmMain::btnViewMDBuffClick() {}
 
-void TFrmMain::mni1001Click() { openPortDialog(); }
-void TFrmMain::mni1002Click() { close(); }
-// The windows of these items are not part of the program yet; their items do nothing.
-void TFrmMain::mni2001Click() {}
-void TFrmMain::mni2002Click() {}
-void TFrmMain::mni2003Click() {}
-void TFrmMain::mni2004Click() {}
-void TFrmMain::mni2005Click() {}
-void TFrmMain::mni2006Click() {}
-void TFrmMain::mni3001Click() {}
-void TFrmMain::mni3002Click() {}
-void TFrmMain::mni3003Click() {}
-void TFrmMain::mni3004Click() {}
+// About box.
 void TFrmMain::mni4001Click() {}
-void TFrmMain::mni4002Click() { showTrack(); }
+
+// Dictionary (its item is always hidden).
 void TFrmMain::mni4003Click() {}

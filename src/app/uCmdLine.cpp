@@ -33,9 +33,14 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
                                        QStringLiteral("SECONDS"));
     const QCommandLineOption screenshot(
         QStringLiteral("screenshot"),
-        QStringLiteral("With --quit-after: save a PNG of the main window to FILE "
-                       "just before the end (works with -platform offscreen)."),
+        QStringLiteral("With --quit-after: save a PNG of the main window (or of the view "
+                       "--window opened) to FILE just before the end (works with -platform offscreen)."),
         QStringLiteral("FILE"));
+    const QCommandLineOption window(
+        QStringLiteral("window"),
+        QStringLiteral("Open the view OBJECTNAME after start-up, as its menu item "
+                       "or button does (frmTrack, frmUpsPara, ...)."),
+        QStringLiteral("OBJECTNAME"));
     const QCommandLineOption settingsDir(
         QStringLiteral("settings-dir"),
         QStringLiteral("Read and write UserParaIni.ini in DIR instead of the "
@@ -44,7 +49,7 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
     const QCommandLineOption timeFirst(
         QStringLiteral("time-first-values"),
         QStringLiteral("Print the time from start to the first values shown."));
-    p.addOptions({port, baud, connect, demo, quitAfter, screenshot, settingsDir, timeFirst});
+    p.addOptions({port, baud, connect, demo, quitAfter, screenshot, window, settingsDir, timeFirst});
 
     out = TCmdLine{};
     out.HelpText = p.helpText();
@@ -88,6 +93,11 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
     out.Screenshot = p.value(screenshot);
     if (p.isSet(screenshot) && (out.Screenshot.isEmpty() || out.QuitAfterMs < 0)) {
         error = QStringLiteral("--screenshot needs a file name and --quit-after");
+        return false;
+    }
+    out.Window = p.value(window).trimmed();
+    if (p.isSet(window) && out.Window.isEmpty()) {
+        error = QStringLiteral("--window needs the object name of a view");
         return false;
     }
     out.SettingsDir = p.value(settingsDir);

@@ -11,6 +11,7 @@ struct TCmdLine {
     bool Demo = false;            // --demo: run against the simulated cabinet on a private pty
     int QuitAfterMs = -1;         // --quit-after SECONDS: end normally after that time
     QString Screenshot;           // --screenshot FILE: PNG of the main window just before the end
+    QString Window;               // --window OBJECTNAME: open that view after start-up
     QString SettingsDir;          // --settings-dir DIR: where "UserParaIni.ini" lives
     bool TimeFirstValues = false; // --time-first-values: print when the first values show
     bool Help = false;

@@ -1,7 +1,7 @@
 #include "app/uLocalPara.h"
 
-#include "app/uUiSeam.h"
 #include "model/UShareData.h"
+#include "ui/uUiSeam.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -128,6 +128,15 @@ void SetSettingsFolderOverride(const QString& folder)
 {
     folderOverride = folder;
     writeFailureShown = false;
+}
+
+QString ReadProfileString(const char* section, const char* key, const QString& fallback)
+{
+    CSimpleIniA ini;
+    configure(ini);
+    loadFile(ini, SettingsFilePath());
+    const char* value = ini.GetValue(section, key, nullptr);
+    return value ? QString::fromUtf8(value) : fallback;
 }
 
 QString SettingsFilePath() { return settingsFolder() + QLatin1String(FileName); }

@@ -22,6 +22,10 @@ void SetSettingsFolderOverride(const QString& folder);
 // The full path of the settings file as LoadLocalPara and SaveLocalPara use it.
 QString SettingsFilePath();
 
+// Reads one key of any section of the settings file as the file stands now, fallback when
+// the file or the key is missing.
+QString ReadProfileString(const char* section, const char* key, const QString& fallback);
+
 // A profile integer as the tool reads it: optional blanks and sign, then decimal digits or 0x
 // and hexadecimal digits, within 32 bits. False for anything else.
 bool ParseProfileInt(const QString& text, int32_t& value);

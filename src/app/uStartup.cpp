@@ -4,10 +4,11 @@
 #include "app/UFrmMain.h"
 #include "app/uDemoCabinet.h"
 #include "app/uLocalPara.h"
-#include "app/uMainGrids.h"
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
 #include "model/UShareData.h"
+#include "ui/uStringGrid.h"
+#include "ui/uViewRegistry.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -100,15 +101,33 @@ void TStartup::Start()
     // Armed first: a message about a port that cannot be opened must not hold off the end.
     if (options_.QuitAfterMs >= 0) QTimer::singleShot(options_.QuitAfterMs, this, &TStartup::timedEnd);
     if (options_.Connect || options_.Demo) main_->spbComLinkClick();
+    // From inside the message loop, so that a modal view leaves the timed end free to run.
+    if (!options_.Window.isEmpty()) QTimer::singleShot(0, this, &TStartup::openView);
+}
+
+void TStartup::openView()
+{
+    if (!OpenRegisteredView(options_.Window))
+        std::fprintf(stderr, "zyrtool: no view is named %s (views: %s)\n", qPrintable(options_.Window),
+                     qPrintable(RegisteredViews().join(QStringLiteral(", "))));
 }
 
 void TStartup::timedEnd()
 {
     if (!main_) return;
     if (!options_.Screenshot.isEmpty()) {
-        const QPixmap picture = main_->grab();
+        QWidget* shown = options_.Window.isEmpty() ? nullptr : FindShownWindow(options_.Window);
+        if (!options_.Window.isEmpty() && !shown)
+            std::fprintf(stderr, "zyrtool: the view %s is not shown; the picture is of the main window\n",
+                         qPrintable(options_.Window));
+        const QPixmap picture = (shown ? shown : static_cast<QWidget*>(main_))->grab();
         if (!picture.save(options_.Screenshot, "PNG"))
             std::fprintf(stderr, "zyrtool: cannot write the picture %s\n", qPrintable(options_.Screenshot));
+    }
+    // A modal view runs its own loop; it ends before the main window closes.
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->close();
+        if (QApplication::activeModalWidget() == modal) break;
     }
     main_->close();
 }

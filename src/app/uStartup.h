@@ -43,6 +43,7 @@ private:
     void applyOverrides();
     void restoreFileValues();
     void timedEnd();
+    void openView();
     void onViewRefreshed();
 
     TCmdLine options_;

@@ -3,6 +3,7 @@
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "ui/uNamed.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -22,16 +23,9 @@ constexpr int ButtonWidth = 75;
 constexpr int ButtonHeight = 25;
 constexpr int ColumnWidth = 96;
 
-template <class T> T* makeChild(QWidget* parent, const char* name)
-{
-    T* w = new T(parent);
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-
 QPlainTextEdit* makeMemo(QWidget* parent, const char* name, bool horizontalBar)
 {
-    auto* memo = makeChild<QPlainTextEdit>(parent, name);
+    auto* memo = MakeNamed<QPlainTextEdit>(parent, name);
     memo->setReadOnly(true);
     memo->setUndoRedoEnabled(false);
     memo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -53,30 +47,30 @@ TfrmTrack::TfrmTrack(QWidget* parent) : QWidget(parent, Qt::Window)
     setObjectName(QStringLiteral("frmTrack"));
     setWindowTitle(QStringLiteral("Track"));
 
-    Label2 = makeChild<QLabel>(this, "Label2");
+    Label2 = MakeNamed<QLabel>(this, "Label2");
     Label2->setText(QString::fromUtf8("发送"));
     Memo1 = makeMemo(this, "Memo1", true);
-    Label3 = makeChild<QLabel>(this, "Label3");
+    Label3 = MakeNamed<QLabel>(this, "Label3");
     Label3->setText(QString::fromUtf8("接收"));
     Memo2 = makeMemo(this, "Memo2", true);
-    lbTxCnt = makeChild<QLabel>(this, "lbTxCnt");
+    lbTxCnt = MakeNamed<QLabel>(this, "lbTxCnt");
     lbTxCnt->setText(QStringLiteral("TX:"));
-    lbRxCnt = makeChild<QLabel>(this, "lbRxCnt");
+    lbRxCnt = MakeNamed<QLabel>(this, "lbRxCnt");
     lbRxCnt->setText(QStringLiteral("RX:"));
-    lbAckOk = makeChild<QLabel>(this, "lbAckOk");
+    lbAckOk = MakeNamed<QLabel>(this, "lbAckOk");
     lbAckOk->setText(QStringLiteral("lbAckOk"));
-    lbERate = makeChild<QLabel>(this, "lbERate");
+    lbERate = MakeNamed<QLabel>(this, "lbERate");
     lbERate->setText(QStringLiteral("lbERate"));
     lbERate->installEventFilter(this);
-    lblMdbInfo = makeChild<QLabel>(this, "lblMdbInfo");
+    lblMdbInfo = MakeNamed<QLabel>(this, "lblMdbInfo");
     lblMdbInfo->setText(QStringLiteral("lblMdbInfo"));
-    btnPause = makeChild<QPushButton>(this, "btnPause");
+    btnPause = MakeNamed<QPushButton>(this, "btnPause");
     btnPause->setText(QString::fromUtf8("暂停"));
-    btnClr = makeChild<QPushButton>(this, "btnClr");
+    btnClr = MakeNamed<QPushButton>(this, "btnClr");
     btnClr->setText(QString::fromUtf8("清空"));
-    chkViewMdb = makeChild<QCheckBox>(this, "chkViewMdb");
+    chkViewMdb = MakeNamed<QCheckBox>(this, "chkViewMdb");
     chkViewMdb->setText(QStringLiteral("View Modbus TX"));
-    grpVMdb = makeChild<QGroupBox>(this, "grpVMdb");
+    grpVMdb = MakeNamed<QGroupBox>(this, "grpVMdb");
     grpVMdb->setTitle(QStringLiteral("Modbus"));
     mmoTrack = makeMemo(grpVMdb, "mmoTrack", false);
     grpVMdb->setVisible(false);

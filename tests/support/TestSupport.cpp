@@ -1,9 +1,10 @@
 #include "support/TestSupport.h"
 
-#include "app/uUiSeam.h"
 #include "comm/uKModbus.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
+#include "settings/uPassword.h"
+#include "ui/uUiSeam.h"
 
 void ResetAll()
 {
@@ -14,6 +15,7 @@ void ResetAll()
     SetModuleStoredHandler(nullptr, nullptr);
     SetMessageBoxHandler(nullptr);
     SetModalHandler(nullptr);
+    AcceptedPsw.clear();
 }
 
 std::vector<uint8_t> HexBytes(const char* text)

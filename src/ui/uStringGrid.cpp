@@ -1,4 +1,4 @@
-#include "app/uMainGrids.h"
+#include "ui/uStringGrid.h"
 
 #include <QHeaderView>
 #include <QTableWidget>

@@ -1,4 +1,4 @@
-#include "app/uUiSeam.h"
+#include "ui/uUiSeam.h"
 
 #include <QDialog>
 

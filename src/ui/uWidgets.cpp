@@ -1,4 +1,4 @@
-#include "app/uMainWidgets.h"
+#include "ui/uWidgets.h"
 
 #include <QFontMetrics>
 #include <QHBoxLayout>

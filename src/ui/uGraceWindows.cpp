@@ -1,4 +1,4 @@
-#include "app/uGraceWindows.h"
+#include "ui/uGraceWindows.h"
 
 #include <map>
 
