@@ -7,6 +7,7 @@
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
 #include "model/UShareData.h"
+#include "settings/uPassword.h"
 #include "ui/uStringGrid.h"
 #include "ui/uViewRegistry.h"
 
@@ -54,12 +55,33 @@ bool TStartup::CreateWindows(QString& error)
 
     portDialog_ = new TFrmCommInterface(main_); // never shown; the menu makes its own
     created_.append(portDialog_);
+
+    // About box.
+
     auto* track = new TfrmTrack; // hidden until the operator asks for it
     track_ = track;
     created_.append(track);
     main_->TrackWindow = track;
+
     com_ = new TFrmCom; // takes curProtocol as the link's active protocol
     created_.append(com_);
+
+    // Every guarded action makes a prompt of its own; this one is never shown.
+    password_ = new TfrmPassword(main_);
+    created_.append(password_);
+
+    // Module receive-buffer viewer.
+
+    // Dictionary.
+
+    // Record detail view.
+
+    // OPTION-port view.
+
+    // Runtime window.
+
+    // Register editor.
+
     return true;
 }
 

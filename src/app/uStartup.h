@@ -52,6 +52,7 @@ private:
     QWidget* portDialog_ = nullptr;
     QPointer<QWidget> track_;
     TFrmCom* com_ = nullptr;
+    QWidget* password_ = nullptr;
     QList<QObject*> created_;
     QElapsedTimer sinceStart_;
     bool firstValuesTimed_ = false;

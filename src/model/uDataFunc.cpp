@@ -9,6 +9,70 @@ QString HexWord(uint32_t value)
     return QStringLiteral("%1").arg(value & 0xFFFFu, 4, 16, QLatin1Char('0')).toUpper();
 }
 
+QString ZeroPadDec(int64_t value, int width)
+{
+    QString text = QString::number(value);
+    if (width < 0) width = 0;
+    if (text.size() < width) return QString(width - text.size(), QLatin1Char('0')) + text;
+    return text.right(width);
+}
+
+QString BinText(uint32_t value, int topBit)
+{
+    QString text;
+    for (int bit = topBit < 31 ? topBit : 31; bit >= 0; --bit)
+        text += (value >> bit) & 1u ? QLatin1Char('1') : QLatin1Char('0');
+    return text;
+}
+
+QStringList DelimitedItems(const QString& text, QChar delimiter)
+{
+    // A NUL ends the text, as it ends a C string.
+    const int end = text.indexOf(QChar(0)) < 0 ? int(text.size()) : int(text.indexOf(QChar(0)));
+    const QChar quote = QLatin1Char('"');
+    auto blank = [&](int i) { return i < end && text.at(i).unicode() <= 32; };
+    QStringList items;
+    int p = 0;
+    while (blank(p)) ++p;
+    while (p < end) {
+        QString item;
+        if (text.at(p) == quote) {
+            ++p;
+            while (p < end) {
+                if (text.at(p) == quote) {
+                    if (p + 1 < end && text.at(p + 1) == quote) {
+                        item += quote;
+                        p += 2;
+                        continue;
+                    }
+                    ++p; // the closing quote
+                    break;
+                }
+                item += text.at(p++);
+            }
+        } else {
+            const int first = p;
+            while (p < end && text.at(p).unicode() > 32 && text.at(p) != delimiter) ++p;
+            item = text.mid(first, p - first);
+        }
+        items << item;
+        while (blank(p)) ++p;
+        if (p < end && text.at(p) == delimiter) {
+            if (p + 1 >= end) items << QString();
+            do {
+                ++p;
+            } while (blank(p));
+        }
+    }
+    return items;
+}
+
+QString DelimitedField(const QString& text, QChar delimiter, int index)
+{
+    const QStringList items = DelimitedItems(text, delimiter);
+    return index >= 0 && index < items.size() ? items.at(index) : QString();
+}
+
 namespace {
 
 struct TCodeText {

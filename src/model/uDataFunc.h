@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 // Picks the English or the Chinese text by the language flag at the moment of the call.
@@ -10,6 +11,21 @@ QString LangText(const char* en, const char* zh);
 
 // The low 16 bits of a value as four upper-case hexadecimal digits.
 QString HexWord(uint32_t value);
+
+// The decimal text of value, padded in front with "0" up to width, or cut to its last width
+// characters when longer.
+QString ZeroPadDec(int64_t value, int width);
+
+// One "1" or "0" per bit, from bit topBit down to bit 0.
+QString BinText(uint32_t value, int topBit);
+
+// Item index (from 0) of a delimited list, or the empty text when there are fewer items.
+// Items are separated by the delimiter and by blanks and control characters; an item that
+// begins with a double quote runs to its closing quote (a doubled quote inside stands for one);
+// a delimiter at the very end adds an empty last item.
+QString DelimitedField(const QString& text, QChar delimiter, int index);
+// Every item of such a list.
+QStringList DelimitedItems(const QString& text, QChar delimiter);
 
 QString StateText(int code);
 QString EventText(int code);
