@@ -6,6 +6,7 @@
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
 #include "model/UShareData.h"
+#include "settings/uFrmUpsPara.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
@@ -99,7 +100,7 @@ void TFrmMain::registerViews()
 {
     RegisterView(QStringLiteral("frmTrack"), [this] { mni4002Click(); });
 
-    // frmUpsPara
+    RegisterView(QStringLiteral("frmUpsPara"), [this] { mni2001Click(); });
 
     // frmZyrCfg, frmMask
 
@@ -112,8 +113,15 @@ void TFrmMain::registerViews()
 
 // Each window's handlers stand in a block of their own below.
 
-// UPS parameters window.
-void TFrmMain::mni2001Click() {}
+// UPS parameters window: made once (a window of its own, freed with this one), then shown
+// again and brought to the front.
+void TFrmMain::mni2001Click()
+{
+    if (!frmUpsPara) frmUpsPara = new TfrmUpsPara(this);
+    frmUpsPara->show();
+    frmUpsPara->raise();
+    frmUpsPara->activateWindow();
+}
 
 // Cabinet configuration view.
 void TFrmMain::mni2002Click() {}
