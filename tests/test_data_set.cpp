@@ -556,3 +556,41 @@ TEST_F(DataSetTest, ItsPresenceHoldsTheGraceCounter)
 }
 
 } // namespace
+
+// ---- Pictures ----------------------------------------------------------------------------------
+
+#include "support/LayoutCheck.h"
+
+namespace {
+
+struct PictureCase {
+    const char* name;
+    int language;
+    int row; // -1: nothing chosen
+};
+
+class DataSetPicture : public DataSetTest, public ::testing::WithParamInterface<PictureCase> {};
+
+TEST_P(DataSetPicture, NothingCutOff)
+{
+    const PictureCase& c = GetParam();
+    LocalPara.Language = static_cast<uint8_t>(c.language);
+    TFrmDataSet& w = window();
+    if (c.row >= 0) choose(c.row);
+    EXPECT_TRUE(CutOffWidgets(&w).isEmpty()) << CutOffWidgets(&w).join('\n').toStdString();
+    EXPECT_TRUE(w.rect().contains(w.grpSetting->geometry()));
+    SavePicture(&w, QStringLiteral("FrmDataSet-%1").arg(QLatin1String(c.name)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, DataSetPicture,
+                         ::testing::Values(PictureCase{"none-en", 0, -1}, PictureCase{"choices-en", 0, 0},
+                                           PictureCase{"edit-en", 0, 14}, PictureCase{"switches-en", 0, 15},
+                                           PictureCase{"none-zh", 1, -1}, PictureCase{"choices-zh", 1, 21},
+                                           PictureCase{"edit-zh", 1, 14}, PictureCase{"switches-zh", 1, 15}),
+                         [](const ::testing::TestParamInfo<PictureCase>& info) {
+                             std::string n = info.param.name;
+                             std::replace(n.begin(), n.end(), '-', '_');
+                             return n;
+                         });
+
+} // namespace

@@ -65,9 +65,9 @@ TEST_F(EndToEndWrite, BoostLastTimeSetTo45ReachesTheCabinetAndComesBack)
 
     TCmdLine options;
     QString error;
-    ASSERT_TRUE(ParseCmdLine({"zyrtool", "--settings-dir", dir.path(), "--port", sim.link(), "--baud", "19200",
-                              "--connect"},
-                             options, error))
+    ASSERT_TRUE(ParseCmdLine(
+        {"zyrtool", "--settings-dir", dir.path(), "--port", sim.link(), "--baud", "19200", "--connect"},
+        options, error))
         << error.toStdString();
     DialogScript script;
     TStartup startup(options);

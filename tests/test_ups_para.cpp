@@ -77,27 +77,33 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ShowCase{"IdLowByte", 40002, 0x0105, "edtSysID", "5"},
         ShowCase{"ModulesLowByte", 40003, 0x0210, "edtModuleNum", "16"},
-        ShowCase{"ModeNormal", 40004, 0, "edtSetMode", "Normal"}, ShowCase{"ModeEco", 40004, 1, "edtSetMode", "ECO"},
+        ShowCase{"ModeNormal", 40004, 0, "edtSetMode", "Normal"},
+        ShowCase{"ModeEco", 40004, 1, "edtSetMode", "ECO"},
         ShowCase{"ModeMaster", 40004, 2, "edtSetMode", "Master"},
         ShowCase{"ModeSlave", 40004, 3, "edtSetMode", "Slave"},
         ShowCase{"ModeParallel", 40004, 4, "edtSetMode", "Parallel"},
         ShowCase{"Mode5", 40004, 5, "edtSetMode", ""}, ShowCase{"Mode6", 40004, 6, "edtSetMode", ""},
         ShowCase{"ModeGreen", 40004, 7, "edtSetMode", "Green Test"},
-        ShowCase{"ModeBattery", 40004, 8, "edtSetMode", "Battery"}, ShowCase{"Mode9", 40004, 9, "edtSetMode", ""},
-        ShowCase{"Mode264", 40004, 264, "edtSetMode", ""},
-        ShowCase{"Volt380", 40005, 220, "edtVoltLevel", "380"}, ShowCase{"Volt400", 40005, 230, "edtVoltLevel", "400"},
-        ShowCase{"Volt415", 40005, 240, "edtVoltLevel", "415"}, ShowCase{"Volt231", 40005, 231, "edtVoltLevel", ""},
+        ShowCase{"ModeBattery", 40004, 8, "edtSetMode", "Battery"},
+        ShowCase{"Mode9", 40004, 9, "edtSetMode", ""}, ShowCase{"Mode264", 40004, 264, "edtSetMode", ""},
+        ShowCase{"Volt380", 40005, 220, "edtVoltLevel", "380"},
+        ShowCase{"Volt400", 40005, 230, "edtVoltLevel", "400"},
+        ShowCase{"Volt415", 40005, 240, "edtVoltLevel", "415"},
+        ShowCase{"Volt231", 40005, 231, "edtVoltLevel", ""},
         ShowCase{"Freq", 40006, 60, "edtFreqLevel", "60"}, ShowCase{"ParaNum", 40007, 3, "edtParaNum", "3"},
-        ShowCase{"BpsFreq", 40011, 5, "edtBpsFreq", "5%"}, ShowCase{"BpsVMax", 40012, 15, "edtBpsVMax", "15%"},
+        ShowCase{"BpsFreq", 40011, 5, "edtBpsFreq", "5%"},
+        ShowCase{"BpsVMax", 40012, 15, "edtBpsVMax", "15%"},
         ShowCase{"BpsVMinSigned", 40013, 65516, "edtBpsVMin", "-20%"},
         ShowCase{"BpsVMinPositive", 40013, 10, "edtBpsVMin", "10%"},
         ShowCase{"VFineSigned", 40014, 65526, "edtOutputVFine", "-1.0%"},
         ShowCase{"VFineTenths", 40014, 25, "edtOutputVFine", "2.5%"},
         ShowCase{"VFineZero", 40014, 0, "edtOutputVFine", "0.0%"},
-        ShowCase{"BattNum", 40015, 32, "edtBattNum", "32"}, ShowCase{"BattGroup", 40017, 2, "edtBattGroup", "2"},
+        ShowCase{"BattNum", 40015, 32, "edtBattNum", "32"},
+        ShowCase{"BattGroup", 40017, 2, "edtBattGroup", "2"},
         ShowCase{"BoostV", 40018, 235, "edtBattBoostV", "2.35"},
-        ShowCase{"FloatV", 40019, 225, "edtBattFloat", "2.25"}, ShowCase{"EodV", 40020, 175, "edtEodV", "1.75"},
-        ShowCase{"EodVWhole", 40020, 200, "edtEodV", "2.00"}, ShowCase{"BattCap", 40021, 100, "edtBattCap", "100"},
+        ShowCase{"FloatV", 40019, 225, "edtBattFloat", "2.25"},
+        ShowCase{"EodV", 40020, 175, "edtEodV", "1.75"}, ShowCase{"EodVWhole", 40020, 200, "edtEodV", "2.00"},
+        ShowCase{"BattCap", 40021, 100, "edtBattCap", "100"},
         ShowCase{"MaxChg", 40023, 20, "edtMaxChgCurr", "20"}, ShowCase{"WalkIn", 40024, 10, "edtPWI", "10"},
         ShowCase{"BoostLast", 40025, 45, "edtBoostLast", "45"},
         ShowCase{"BuzzerOff", 40027, 0x1000, "edtBuzzer", "disable"},
@@ -108,10 +114,13 @@ INSTANTIATE_TEST_SUITE_P(
         ShowCase{"ChargeOn", 40027, 0x3000, "edtCharge", "enable"},
         ShowCase{"Revise", 40028, 5, "edtFChgRedeem", "0.005"},
         ShowCase{"ReviseLarge", 40028, 1234, "edtFChgRedeem", "1.234"},
-        ShowCase{"Sleep", 40029, 1, "edtOperate", "Sleep"}, ShowCase{"Operate2", 40029, 2, "edtOperate", "Normal"},
+        ShowCase{"Sleep", 40029, 1, "edtOperate", "Sleep"},
+        ShowCase{"Operate2", 40029, 2, "edtOperate", "Normal"},
         ShowCase{"GridPower", 40030, 80, "edtGrdPower", "80"},
-        ShowCase{"Dist0", 40034, 0, "edtPDist", "3 in, 3 out"}, ShowCase{"Dist1", 40034, 1, "edtPDist", "1 in, 1 out"},
-        ShowCase{"Dist2", 40034, 2, "edtPDist", "3 in, 1 out"}, ShowCase{"Dist3", 40034, 3, "edtPDist", "3 in, 3 out"},
+        ShowCase{"Dist0", 40034, 0, "edtPDist", "3 in, 3 out"},
+        ShowCase{"Dist1", 40034, 1, "edtPDist", "1 in, 1 out"},
+        ShowCase{"Dist2", 40034, 2, "edtPDist", "3 in, 1 out"},
+        ShowCase{"Dist3", 40034, 3, "edtPDist", "3 in, 3 out"},
         ShowCase{"ShiftDelay", 40035, 5, "edtPWD", "5"}, ShowCase{"PreAlarm", 40022, 7, "edtPreAlarm", "7"}),
     [](const ::testing::TestParamInfo<ShowCase>& info) { return std::string(info.param.name); });
 
@@ -287,5 +296,33 @@ TEST_F(UpsParaMainTest, MenuItemMakesTheWindowOnceAndShowsItAgain)
     EXPECT_TRUE(OpenRegisteredView("frmUpsPara"));
     EXPECT_EQ(FindShownWindow("frmUpsPara"), first.data());
 }
+
+} // namespace
+
+#include "support/LayoutCheck.h"
+
+namespace {
+
+class UpsParaPicture : public UpsParaTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(UpsParaPicture, NothingCutOff)
+{
+    LocalPara.Language = static_cast<uint8_t>(GetParam());
+    StoreRegister(UpsData[1], 40034, 2);
+    StoreRegister(UpsData[1], 40004, 7);
+    w->show();
+    w->Timer1Timer();
+    EXPECT_TRUE(CutOffWidgets(w.get()).isEmpty()) << CutOffWidgets(w.get()).join('\n').toStdString();
+    // Edits wide enough for their longest texts.
+    for (QLineEdit* e : {w->edtPDist, w->edtSetMode})
+        EXPECT_LE(e->fontMetrics().horizontalAdvance(e->text()) + 8, e->width())
+            << e->objectName().toStdString();
+    SavePicture(w.get(), QStringLiteral("frmUpsPara-%1").arg(GetParam() == 1 ? "zh" : "en"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, UpsParaPicture, ::testing::Values(0, 1),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == 1 ? "Chinese" : "English");
+                         });
 
 } // namespace
