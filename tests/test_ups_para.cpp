@@ -326,3 +326,26 @@ INSTANTIATE_TEST_SUITE_P(Languages, UpsParaPicture, ::testing::Values(0, 1),
                          });
 
 } // namespace
+
+#include "support/ProgramRun.h"
+
+namespace {
+
+class UpsParaProgram : public UpsParaTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(UpsParaProgram, WindowOptionPicturesTheParametersWindow)
+{
+    const TProgramRun run = RunViewScreenshot(QStringLiteral("frmUpsPara"), GetParam(), 4);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    EXPECT_FALSE(run.errors.contains(QStringLiteral("not shown"))) << run.errors.toStdString();
+    ASSERT_FALSE(run.picture.isNull());
+    EXPECT_EQ(run.picture.size() / run.picture.devicePixelRatio(), w->size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, UpsParaProgram, ::testing::Values(0, 1),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == 1 ? "Chinese" : "English");
+                         });
+
+} // namespace
