@@ -6,6 +6,7 @@
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
 #include "model/UShareData.h"
+#include "settings/uZyrCfg.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
@@ -102,6 +103,7 @@ void TFrmMain::registerViews()
     // frmUpsPara
 
     // frmZyrCfg, frmMask
+    RegisterView(QStringLiteral("frmZyrCfg"), [this] { mni2002Click(); });
 
     // frmMdbCfg, frmRunTime
 
@@ -115,8 +117,13 @@ void TFrmMain::registerViews()
 // UPS parameters window.
 void TFrmMain::mni2001Click() {}
 
-// Cabinet configuration view.
-void TFrmMain::mni2002Click() {}
+// Cabinet configuration view: a new one shown modally, then freed.
+void TFrmMain::mni2002Click()
+{
+    auto* view = new TfrmZyrCfg(this);
+    ExecModal(view);
+    delete view;
+}
 
 // Alarm mask maintenance, behind the password prompt.
 void TFrmMain::mni2003Click() {}
