@@ -15,8 +15,10 @@
 #include "support/ProgramRun.h"
 #include "support/TestSupport.h"
 #include "test_comm_pty.h"
+#include "test_main_fixture.h"
 #include "ui/uGraceWindows.h"
 #include "ui/uGuard.h"
+#include "ui/uViewRegistry.h"
 #include "ui/uWidgets.h"
 
 #include <QComboBox>
@@ -297,6 +299,35 @@ TEST_F(ZyrCfgTest, GraceProbesFollowTheWindows)
     EXPECT_FALSE(GraceWindowOpen(TGraceWindow::EdtZyrCfg)) << "freed";
     view.reset();
     EXPECT_FALSE(GraceWindowOpen(TGraceWindow::ZyrCfg)) << "freed";
+}
+
+// The main window's "ZYR Config" item: a fresh view each time, shown modally, then freed; while
+// it is shown the password grace period counts down instead of dropping to 0.
+class ZyrCfgMenu : public MainWindowTest {};
+
+TEST_F(ZyrCfgMenu, ItemShowsAFreshViewModallyAndFreesIt)
+{
+    TFrmMain& w = window();
+    EXPECT_TRUE(RegisteredViews().contains(QStringLiteral("frmZyrCfg")));
+    DialogScript script;
+    std::vector<QPointer<QDialog>> views;
+    w.PswGraceCount = 60;
+    script.otherModal = [&](QDialog* d) {
+        views.emplace_back(d);
+        EXPECT_TRUE(qobject_cast<TfrmZyrCfg*>(d));
+        EXPECT_EQ(d->parentWidget(), &w);
+        d->show();
+        period();
+        d->hide();
+        return int(QDialog::Rejected);
+    };
+    w.mni2002->trigger();
+    EXPECT_EQ(w.PswGraceCount, 59) << "counted down while the view was shown";
+    w.mni2002Click();
+    ASSERT_EQ(views.size(), 2u);
+    EXPECT_TRUE(views[0].isNull() && views[1].isNull()) << "each view freed after its modal run";
+    period();
+    EXPECT_EQ(w.PswGraceCount, 0) << "no guarded window open any more";
 }
 
 // ---------------------------------------------------------------------------------------
