@@ -149,7 +149,7 @@ void shapeBitList(QTableWidget* grid, int rows, int markWidth, int visibleHeight
     if (height > visibleHeight) {
         grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         width += grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid);
-        height = visibleHeight;
+        height = (visibleHeight - frame) / RowHeight * RowHeight + frame; // whole rows only
     }
     grid->resize(width, height);
 }
