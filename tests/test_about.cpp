@@ -5,6 +5,7 @@
 
 #include "model/UShareData.h"
 #include "support/DialogScript.h"
+#include "support/ProgramRun.h"
 #include "test_main_fixture.h"
 #include "ui/uMenuFlags.h"
 
@@ -279,6 +280,20 @@ TEST(MenuFlags, CharactersOfAVisibilityString)
         SetFlagChar(flags, w.n, w.on);
         EXPECT_EQ(flags, QString::fromLatin1(w.after)) << w.before << " " << w.n;
     }
+}
+
+} // namespace
+
+namespace {
+
+// `zyrtool --window FrmAbout` opens the box as the menu does, for its picture.
+TEST(AboutProgram, TheWindowOptionOpensTheBox)
+{
+    const TProgramRun run = RunViewScreenshot(QStringLiteral("FrmAbout"), 1, 3);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_FALSE(run.errors.contains(QLatin1String("not shown"))) << run.errors.toStdString();
+    EXPECT_EQ(run.picture.size(), QSize(329, 280));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "support/DialogScript.h"
+#include "support/ProgramRun.h"
 #include "test_main_fixture.h"
 #include "ui/uStringGrid.h"
 
@@ -387,6 +388,20 @@ TEST_F(DetailButtonTest, AViewerOpenedAfterALanguageSwitchShowsTheNewLanguage)
     w.rgLanguageClick();
     w.btnZyrCodeClick();
     EXPECT_EQ(heading, QString::fromUtf8("状态"));
+}
+
+} // namespace
+
+namespace {
+
+// `zyrtool --window frmInCode` opens the viewer of the cabinet as the System page's button does.
+TEST(StatusViewerProgram, TheWindowOptionOpensTheViewer)
+{
+    const TProgramRun run = RunViewScreenshot(QStringLiteral("frmInCode"), 1, 3);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_FALSE(run.errors.contains(QLatin1String("not shown"))) << run.errors.toStdString();
+    EXPECT_EQ(run.picture.size(), QSize(490, 625));
 }
 
 } // namespace
