@@ -5,18 +5,21 @@
 #include "app/UFrmCommInterface.h"
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
+#include "diag/UFrmAbout.h"
+#include "diag/uInCode.h"
 #include "model/UShareData.h"
 #include "settings/uZyrCfg.h"
+#include "ui/uMenuFlags.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QPointer>
 #include <QTabWidget>
 
 namespace {
-// Character n (from 1) of a visibility string shows its item only when it is "1".
-bool shown(const QString& flags, int n) { return n <= flags.size() && flags.at(n - 1) == QLatin1Char('1'); }
+bool shown(const QString& flags, int n) { return FlagCharOn(flags, n); }
 } // namespace
 
 void TFrmMain::ApplyMenuVisibility()
@@ -110,6 +113,8 @@ void TFrmMain::registerViews()
     // frmUpsRec
 
     // frmInCode, frmMdbView, frmViewMdbuff, FrmAbout, frmDict
+    RegisterView(QStringLiteral("frmInCode"), [this] { btnZyrCodeClick(); });
+    RegisterView(QStringLiteral("FrmAbout"), [this] { mni4001Click(); });
 }
 
 // Each window's handlers stand in a block of their own below.
@@ -143,16 +148,36 @@ void TFrmMain::mni3003Click() {}
 void TFrmMain::mni3004Click() {}
 
 // Status code viewer of the cabinet's and of the module's status block.
+namespace {
+QPointer<TfrmInCode> codeViewer;
+
+// A fresh viewer for each click, with the captions of the language of that moment; an earlier
+// one still open is closed and freed first.
+void showCodeViewer()
+{
+    if (codeViewer) {
+        codeViewer->close();
+        delete codeViewer.data();
+    }
+    auto* viewer = new TfrmInCode;
+    codeViewer = viewer;
+    ExecModal(viewer);
+    delete codeViewer.data(); // gone already when a later click replaced it
+}
+} // namespace
+
 void TFrmMain::btnZyrCodeClick()
 {
     CodeSource = &UpsData[DevAddr].Status;
     CodeIsSystem = 1;
+    showCodeViewer();
 }
 
 void TFrmMain::btnMdCodeClick()
 {
     CodeSource = &ModuleData[CurModule].Status;
     CodeIsSystem = 0;
+    showCodeViewer();
 }
 
 // Register viewer.
@@ -162,7 +187,12 @@ void TFrmMain::mni2005Click() {}
 void TFrmMain::btnViewMDBuffClick() {}
 
 // About box.
-void TFrmMain::mni4001Click() {}
+void TFrmMain::mni4001Click()
+{
+    auto* about = new TFrmAbout(this);
+    ExecModal(about);
+    delete about;
+}
 
 // Dictionary (its item is always hidden).
 void TFrmMain::mni4003Click() {}
