@@ -5,18 +5,22 @@
 #include "app/UFrmCommInterface.h"
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
+#include "diag/UFrmAbout.h"
+#include "diag/uInCode.h"
 #include "model/UShareData.h"
 #include "settings/uFrmUpsPara.h"
+#include "settings/uZyrCfg.h"
+#include "ui/uMenuFlags.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QPointer>
 #include <QTabWidget>
 
 namespace {
-// Character n (from 1) of a visibility string shows its item only when it is "1".
-bool shown(const QString& flags, int n) { return n <= flags.size() && flags.at(n - 1) == QLatin1Char('1'); }
+bool shown(const QString& flags, int n) { return FlagCharOn(flags, n); }
 } // namespace
 
 void TFrmMain::ApplyMenuVisibility()
@@ -103,12 +107,15 @@ void TFrmMain::registerViews()
     RegisterView(QStringLiteral("frmUpsPara"), [this] { mni2001Click(); });
 
     // frmZyrCfg, frmMask
+    RegisterView(QStringLiteral("frmZyrCfg"), [this] { mni2002Click(); });
 
     // frmMdbCfg, frmRunTime
 
     // frmUpsRec
 
     // frmInCode, frmMdbView, frmViewMdbuff, FrmAbout, frmDict
+    RegisterView(QStringLiteral("frmInCode"), [this] { btnZyrCodeClick(); });
+    RegisterView(QStringLiteral("FrmAbout"), [this] { mni4001Click(); });
 }
 
 // Each window's handlers stand in a block of their own below.
@@ -123,8 +130,13 @@ void TFrmMain::mni2001Click()
     frmUpsPara->activateWindow();
 }
 
-// Cabinet configuration view.
-void TFrmMain::mni2002Click() {}
+// Cabinet configuration view: a new one shown modally, then freed.
+void TFrmMain::mni2002Click()
+{
+    auto* view = new TfrmZyrCfg(this);
+    ExecModal(view);
+    delete view;
+}
 
 // Alarm mask maintenance, behind the password prompt.
 void TFrmMain::mni2003Click() {}
@@ -144,16 +156,36 @@ void TFrmMain::mni3003Click() {}
 void TFrmMain::mni3004Click() {}
 
 // Status code viewer of the cabinet's and of the module's status block.
+namespace {
+QPointer<TfrmInCode> codeViewer;
+
+// A fresh viewer for each click, with the captions of the language of that moment; an earlier
+// one still open is closed and freed first.
+void showCodeViewer()
+{
+    if (codeViewer) {
+        codeViewer->close();
+        delete codeViewer.data();
+    }
+    auto* viewer = new TfrmInCode;
+    codeViewer = viewer;
+    ExecModal(viewer);
+    delete codeViewer.data(); // gone already when a later click replaced it
+}
+} // namespace
+
 void TFrmMain::btnZyrCodeClick()
 {
     CodeSource = &UpsData[DevAddr].Status;
     CodeIsSystem = 1;
+    showCodeViewer();
 }
 
 void TFrmMain::btnMdCodeClick()
 {
     CodeSource = &ModuleData[CurModule].Status;
     CodeIsSystem = 0;
+    showCodeViewer();
 }
 
 // Register viewer.
@@ -163,7 +195,12 @@ void TFrmMain::mni2005Click() {}
 void TFrmMain::btnViewMDBuffClick() {}
 
 // About box.
-void TFrmMain::mni4001Click() {}
+void TFrmMain::mni4001Click()
+{
+    auto* about = new TFrmAbout(this);
+    ExecModal(about);
+    delete about;
+}
 
 // Dictionary (its item is always hidden).
 void TFrmMain::mni4003Click() {}

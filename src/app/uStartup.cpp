@@ -6,6 +6,7 @@
 #include "app/uLocalPara.h"
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
+#include "diag/UFrmAbout.h"
 #include "model/UShareData.h"
 #include "settings/uPassword.h"
 #include "ui/uStringGrid.h"
@@ -57,6 +58,8 @@ bool TStartup::CreateWindows(QString& error)
     created_.append(portDialog_);
 
     // About box.
+    about_ = new TFrmAbout(main_); // never shown; the menu makes its own
+    created_.append(about_);
 
     auto* track = new TfrmTrack; // hidden until the operator asks for it
     track_ = track;

@@ -26,12 +26,7 @@ QJsonObject quantity(double value, const char* unit)
     return QJsonObject{{"value", tidy(value)}, {"unit", QLatin1String(unit)}};
 }
 
-QString fixedText(const uint8_t* bytes, int len)
-{
-    int n = 0;
-    while (n < len && bytes[n] != 0) ++n;
-    return QString::fromLatin1(reinterpret_cast<const char*>(bytes), n).trimmed();
-}
+QString fixedText(const uint8_t* bytes, int len) { return FieldText(bytes, len).trimmed(); }
 
 QJsonObject statusWords(const TStatusBlock& s)
 {
