@@ -10,7 +10,7 @@
 #include "ui/uGraceWindows.h"
 #include "ui/uGuard.h"
 #include "ui/uNamed.h"
-#include "ui/uRequestSlots.h"
+#include "ui/uReqSlots.h"
 #include "ui/uWidgets.h"
 
 #include <QCheckBox>
@@ -464,9 +464,9 @@ bool TFrmDataSet::checkEntry()
 void TFrmDataSet::queueWrite()
 {
     if (AcceptedPsw == QLatin1String(MasterPsw) || chkForced->isChecked())
-        QueueSlot(1, 6, WriteEnableReg, 1, WriteEnableCode);
-    QueueSlot(2, 6, targetReg_, 1, newValue_);
-    QueueSlot(3, 4, ReadBackStart, ReadBackCount);
+        QueueRequest(1, 6, WriteEnableReg, 1, WriteEnableCode);
+    QueueRequest(2, 6, targetReg_, 1, newValue_);
+    QueueRequest(3, 4, ReadBackStart, ReadBackCount);
 }
 
 void TFrmDataSet::btnSetToClick()
