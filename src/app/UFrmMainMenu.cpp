@@ -6,6 +6,8 @@
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
 #include "model/UShareData.h"
+#include "settings/uFrmMask.h"
+#include "ui/uGuard.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
@@ -102,6 +104,7 @@ void TFrmMain::registerViews()
     // frmUpsPara
 
     // frmZyrCfg, frmMask
+    RegisterView(QStringLiteral("frmMask"), [this] { mni2003Click(); });
 
     // frmMdbCfg, frmRunTime
 
@@ -119,7 +122,13 @@ void TFrmMain::mni2001Click() {}
 void TFrmMain::mni2002Click() {}
 
 // Alarm mask maintenance, behind the password prompt.
-void TFrmMain::mni2003Click() {}
+void TFrmMain::mni2003Click()
+{
+    if (!GuardAction(this, TGuardKind::AlarmMaskMenu)) return;
+    auto* mask = new TfrmMask(this);
+    ExecModal(mask);
+    delete mask;
+}
 
 // OPTION-port configuration view.
 void TFrmMain::mni2004Click() {}

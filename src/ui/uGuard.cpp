@@ -29,6 +29,7 @@ QString titleFor(QWidget* parent)
 
 void SetPswGraceCounter(int32_t* counter) { graceCounter = counter; }
 int32_t PswGraceValue() { return graceCounter ? *graceCounter : 0; }
+void RestartPswGrace() { setGrace(); }
 
 void ShowPlainMessage(QWidget* parent, const QString& text)
 {
