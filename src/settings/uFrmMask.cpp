@@ -12,10 +12,10 @@
 #include "ui/uSlotRequest.h"
 #include "ui/uUiSeam.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTimer>
@@ -24,8 +24,13 @@ namespace {
 constexpr int ReadEvery = 4; // ticks of one second
 constexpr uint8_t FuncReadHolding = 3;
 
-// The window open now, for the password grace rule.
-QPointer<TfrmMask> openMask;
+// For the password grace rule: is a mask window shown?
+bool maskWindowShown()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<TfrmMask*>(w) && w->isVisible()) return true;
+    return false;
+}
 
 // Geometry of one row of a panel: label, word, Edit button.
 constexpr int RowPitch = 32;
@@ -90,16 +95,10 @@ TfrmMask::TfrmMask(QWidget* parent)
     tmr1->setInterval(1000);
     connect(tmr1, &QTimer::timeout, this, [this] { tmr1Timer(); });
 
-    openMask = this;
-    SetGraceWindowProbe(TGraceWindow::Mask, [] { return openMask && openMask->isVisible(); });
+    SetGraceWindowProbe(TGraceWindow::Mask, maskWindowShown);
     FormCreate();
     ApplyCaptions();
     tmr1->start();
-}
-
-TfrmMask::~TfrmMask()
-{
-    if (openMask == this) SetGraceWindowProbe(TGraceWindow::Mask, nullptr);
 }
 
 void TfrmMask::FormCreate()

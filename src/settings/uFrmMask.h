@@ -17,7 +17,6 @@ class TfrmMask : public QDialog {
     Q_OBJECT
 public:
     explicit TfrmMask(QWidget* parent = nullptr);
-    ~TfrmMask() override;
 
     void FormCreate();
     void FormShow();
