@@ -70,6 +70,7 @@ TfrmMask::TfrmMask(QWidget* parent)
             labels_[n] = MakeNamed<QLabel>(panel, labelNames[n], QRect(12, y + 2, LabelWidth, 22));
             edits_[n] = MakeCodeField(panel, editNames[n]);
             edits_[n]->setGeometry(12 + LabelWidth + 6, y, 64, 26);
+            edits_[n]->setFocusPolicy(Qt::ClickFocus); // shown words, not the first stop of the window
             buttons_[n] =
                 MakeNamed<QPushButton>(panel, buttonNames[n], QRect(PanelWidth - 12 - 64, y, 64, 26));
             buttons_[n]->setAutoDefault(false);
