@@ -1,6 +1,7 @@
 // The alarm mask window and the bit-setting window, headless: the bit grid and its check
 // cells, what OK and Cancel queue, the Edit buttons, the read rhythm, the bit names in both
 // languages, and the main menu's way in behind the password.
+#include "app/uDemoPrompt.h"
 #include "comm/uFrmCom.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
@@ -17,6 +18,7 @@
 #include "ui/uStringGrid.h"
 #include "ui/uViewRegistry.h"
 
+#include <QFile>
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
@@ -756,6 +758,29 @@ TEST_F(MaskMenuTest, WindowOptionOpensTheMaskWindowTheMenuWay)
     EXPECT_TRUE(OpenRegisteredView("frmMask"));
     EXPECT_EQ(script.promptsShown, 1);
     EXPECT_EQ(opened, "frmMask");
+}
+
+// A demonstration run answers the first prompt of the view it opens with the password the
+// prompt expects, and only that one; afterwards the dialogs go back to whoever ran them.
+TEST_F(MaskMenuTest, DemoRunAnswersOnlyTheFirstPrompt)
+{
+    QFile f(dir_.filePath(QStringLiteral("UserParaIni.ini")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("[LocalPara]\nLanguage=0\n[System]\nPassword=secret\n");
+    f.close();
+    DialogScript script; // cancels every prompt it is given
+    {
+        TDemoPromptAnswer answer;
+        QString entered;
+        EXPECT_EQ(RunPasswordPrompt(nullptr, {}, nullptr, &entered), QDialog::Accepted);
+        EXPECT_EQ(entered, "secret");
+        EXPECT_TRUE(answer.Answered());
+        EXPECT_EQ(script.promptsShown, 0);
+        EXPECT_EQ(RunPasswordPrompt(nullptr), QDialog::Rejected) << "the second prompt is not answered";
+        EXPECT_EQ(script.promptsShown, 1);
+    }
+    EXPECT_EQ(RunPasswordPrompt(nullptr), QDialog::Rejected);
+    EXPECT_EQ(script.promptsShown, 2) << "the test's own handler is back";
 }
 
 } // namespace

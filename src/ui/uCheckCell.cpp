@@ -17,7 +17,10 @@ void TCheckCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->fillRect(option.rect, option.palette.brush(QPalette::Base));
 
     QStyleOptionButton box;
-    box.initFrom(view);
+    if (view)
+        box.initFrom(view);
+    else
+        box.palette = option.palette;
     box.state = QStyle::State_Enabled;
     box.state |=
         index.data(Qt::DisplayRole).toString() == QLatin1String("1") ? QStyle::State_On : QStyle::State_Off;
