@@ -10,6 +10,8 @@
 #include "model/UShareData.h"
 #include "settings/uZyrCfg.h"
 #include "ui/uMenuFlags.h"
+#include "settings/uFrmMask.h"
+#include "ui/uGuard.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
@@ -107,6 +109,7 @@ void TFrmMain::registerViews()
 
     // frmZyrCfg, frmMask
     RegisterView(QStringLiteral("frmZyrCfg"), [this] { mni2002Click(); });
+    RegisterView(QStringLiteral("frmMask"), [this] { mni2003Click(); });
 
     // frmMdbCfg, frmRunTime
 
@@ -131,7 +134,13 @@ void TFrmMain::mni2002Click()
 }
 
 // Alarm mask maintenance, behind the password prompt.
-void TFrmMain::mni2003Click() {}
+void TFrmMain::mni2003Click()
+{
+    if (!GuardAction(this, TGuardKind::AlarmMaskMenu)) return;
+    auto* mask = new TfrmMask(this);
+    ExecModal(mask);
+    delete mask;
+}
 
 // OPTION-port configuration view.
 void TFrmMain::mni2004Click() {}

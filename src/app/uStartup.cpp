@@ -3,6 +3,7 @@
 #include "app/UFrmCommInterface.h"
 #include "app/UFrmMain.h"
 #include "app/uDemoCabinet.h"
+#include "app/uDemoPrompt.h"
 #include "app/uLocalPara.h"
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
@@ -132,6 +133,7 @@ void TStartup::Start()
 
 void TStartup::openView()
 {
+    const std::unique_ptr<TDemoPromptAnswer> answer(demo_ ? new TDemoPromptAnswer : nullptr);
     if (!OpenRegisteredView(options_.Window))
         std::fprintf(stderr, "zyrtool: no view is named %s (views: %s)\n", qPrintable(options_.Window),
                      qPrintable(RegisteredViews().join(QStringLiteral(", "))));
