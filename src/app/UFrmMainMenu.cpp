@@ -6,6 +6,8 @@
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
 #include "model/UShareData.h"
+#include "settings/uModbusConfig.h"
+#include "settings/uRunTime.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
@@ -104,6 +106,8 @@ void TFrmMain::registerViews()
     // frmZyrCfg, frmMask
 
     // frmMdbCfg, frmRunTime
+    RegisterView(QStringLiteral("frmMdbCfg"), [this] { mni2004Click(); });
+    RegisterView(QStringLiteral("frmRunTime"), [this] { mni2006Click(); });
 
     // frmUpsRec
 
@@ -121,11 +125,28 @@ void TFrmMain::mni2002Click() {}
 // Alarm mask maintenance, behind the password prompt.
 void TFrmMain::mni2003Click() {}
 
-// OPTION-port configuration view.
-void TFrmMain::mni2004Click() {}
+// OPTION-port configuration view: one instance, shown and brought to the front.
+void TFrmMain::mni2004Click()
+{
+    if (!MdbCfgWindow) MdbCfgWindow = new TfrmMdbCfg(this);
+    MdbCfgWindow->show();
+    MdbCfgWindow->raise();
+    MdbCfgWindow->activateWindow();
+}
 
-// Runtime counters.
-void TFrmMain::mni2006Click() {}
+// Runtime counters: the window shown last is closed and freed; a new one is shown modally
+// and freed when it closes.
+void TFrmMain::mni2006Click()
+{
+    if (RunTimeWindow) {
+        RunTimeWindow->close();
+        delete RunTimeWindow.data();
+    }
+    auto* w = new TfrmRunTime(this);
+    RunTimeWindow = w;
+    ExecModal(w);
+    delete w;
+}
 
 // Event record window.
 void TFrmMain::mni3001Click() {}
