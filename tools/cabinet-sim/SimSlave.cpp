@@ -1,6 +1,7 @@
 #include "SimSlave.h"
 
 #include "SimCrc.h"
+#include "SimRunTime.h"
 
 #include <algorithm>
 #include <cstring>
@@ -84,6 +85,7 @@ void Slave::store(int address, uint32_t reg, uint16_t value)
         return;
     }
     images_[address]->write(reg, value);
+    keepRunTimeTogether(*images_[address], reg, value);
 }
 
 std::optional<Slave::Bytes> Slave::handle(const Bytes& q)
