@@ -4,6 +4,7 @@
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
 #include "ui/uWidgets.h"
+#include "ui/uWindowFlags.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -19,9 +20,7 @@ uint16_t EditorValue(const QString& text)
     return ok ? static_cast<uint16_t>(value & 0xFFFF) : 0;
 }
 
-TfrmEdtMdRegist::TfrmEdtMdRegist(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+TfrmEdtMdRegist::TfrmEdtMdRegist(QWidget* parent) : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("frmEdtMdRegist"));
     setWindowTitle(QStringLiteral("Edit Modbus Regist"));

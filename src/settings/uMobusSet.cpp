@@ -5,6 +5,7 @@
 #include "settings/uModbusConfig.h"
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
+#include "ui/uWindowFlags.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -15,9 +16,7 @@
 int32_t OptBaudCopy = -1;
 int32_t OptProtocolCopy = -1;
 
-TfrmMdbSet::TfrmMdbSet(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+TfrmMdbSet::TfrmMdbSet(QWidget* parent) : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("frmMdbSet"));
     setWindowTitle(QStringLiteral("OPTION Port Set"));

@@ -7,6 +7,7 @@
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
 #include "ui/uUiSeam.h"
+#include "ui/uWindowFlags.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -44,9 +45,7 @@ QString OptProtocolText(int code)
 QStringList OptBaudItems() { return listOf(baudItems); }
 QStringList OptProtocolItems() { return listOf(protocols); }
 
-TfrmMdbCfg::TfrmMdbCfg(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+TfrmMdbCfg::TfrmMdbCfg(QWidget* parent) : QWidget(parent, FixedWindowFlags)
 {
     setObjectName(QStringLiteral("frmMdbCfg"));
     setWindowTitle(QStringLiteral("OPTION Port Config"));

@@ -8,6 +8,7 @@
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
 #include "ui/uUiSeam.h"
+#include "ui/uWindowFlags.h"
 
 #include <QGroupBox>
 #include <QHideEvent>
@@ -38,9 +39,7 @@ QGroupBox* makeCounter(QWidget* parent, int top, const char* group, const char* 
 }
 } // namespace
 
-TfrmRunTime::TfrmRunTime(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+TfrmRunTime::TfrmRunTime(QWidget* parent) : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("frmRunTime"));
     setFixedSize(506, 12 + 3 * GroupHeight);
