@@ -2,6 +2,7 @@
 
 #include "SimCrc.h"
 #include "SimWriteGuard.h"
+#include "SimRunTime.h"
 
 #include <algorithm>
 #include <cstring>
@@ -85,6 +86,7 @@ void Slave::store(int address, uint32_t reg, uint16_t value)
         return;
     }
     images_[address]->write(reg, value);
+    keepRunTimeTogether(*images_[address], reg, value);
 }
 
 std::optional<Slave::Bytes> Slave::handle(const Bytes& q)
