@@ -72,7 +72,10 @@ TEST_F(StartupTest, WindowsAreCreatedInTheirOrderAfterTheSettingsAreRead)
     QStringList order;
     for (QObject* o : s.Created()) order << QString::fromLatin1(o->metaObject()->className());
     EXPECT_EQ(order, (QStringList{"TFrmMain", "TFrmCommInterface", "TFrmAbout", "TfrmTrack", "TFrmCom",
-                                  "TfrmPassword"}));
+                                  "TfrmPassword", "TfrmMdbCfg", "TfrmRunTime", "TfrmEdtMdRegist"}));
+    // The OPTION-port view's creation marks both codes as not read yet.
+    EXPECT_EQ(OptBaud, -1);
+    EXPECT_EQ(OptProtocol, -1);
     // The link form took the protocol the main window's creation had read.
     EXPECT_EQ(LinkState.ActiveProtocol, 2);
     ASSERT_NE(FrmCom, nullptr);

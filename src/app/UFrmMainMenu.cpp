@@ -11,6 +11,10 @@
 #include "settings/uFrmUpsPara.h"
 #include "settings/uZyrCfg.h"
 #include "ui/uMenuFlags.h"
+#include "settings/uFrmMask.h"
+#include "ui/uGuard.h"
+#include "settings/uModbusConfig.h"
+#include "settings/uRunTime.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
@@ -108,8 +112,11 @@ void TFrmMain::registerViews()
 
     // frmZyrCfg, frmMask
     RegisterView(QStringLiteral("frmZyrCfg"), [this] { mni2002Click(); });
+    RegisterView(QStringLiteral("frmMask"), [this] { mni2003Click(); });
 
     // frmMdbCfg, frmRunTime
+    RegisterView(QStringLiteral("frmMdbCfg"), [this] { mni2004Click(); });
+    RegisterView(QStringLiteral("frmRunTime"), [this] { mni2006Click(); });
 
     // frmUpsRec
 
@@ -139,13 +146,36 @@ void TFrmMain::mni2002Click()
 }
 
 // Alarm mask maintenance, behind the password prompt.
-void TFrmMain::mni2003Click() {}
+void TFrmMain::mni2003Click()
+{
+    if (!GuardAction(this, TGuardKind::AlarmMaskMenu)) return;
+    auto* mask = new TfrmMask(this);
+    ExecModal(mask);
+    delete mask;
+}
 
-// OPTION-port configuration view.
-void TFrmMain::mni2004Click() {}
+// OPTION-port configuration view: one instance, shown and brought to the front.
+void TFrmMain::mni2004Click()
+{
+    if (!MdbCfgWindow) MdbCfgWindow = new TfrmMdbCfg(this);
+    MdbCfgWindow->show();
+    MdbCfgWindow->raise();
+    MdbCfgWindow->activateWindow();
+}
 
-// Runtime counters.
-void TFrmMain::mni2006Click() {}
+// Runtime counters: the window shown last is closed and freed; a new one is shown modally
+// and freed when it closes.
+void TFrmMain::mni2006Click()
+{
+    if (RunTimeWindow) {
+        RunTimeWindow->close();
+        delete RunTimeWindow.data();
+    }
+    auto* w = new TfrmRunTime(this);
+    RunTimeWindow = w;
+    ExecModal(w);
+    delete w;
+}
 
 // Event record window.
 void TFrmMain::mni3001Click() {}

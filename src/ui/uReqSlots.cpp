@@ -1,7 +1,10 @@
 #include "ui/uReqSlots.h"
 
+#include "comm/uFrmCom.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
+
+bool LinkPortOpen() { return FrmCom && FrmCom->PortOpen(); }
 
 bool ReqSlotFree(int slot) { return slot >= 1 && slot <= ReqSlotCount && ReqSlot[slot].Pending == 0; }
 

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+// True when the link's serial port is open.
+bool LinkPortOpen();
+
 // True when slot (1 to 10) is free to be filled.
 bool ReqSlotFree(int slot);
 
