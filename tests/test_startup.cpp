@@ -63,7 +63,8 @@ TEST_F(StartupTest, WindowsAreCreatedInTheirOrderAfterTheSettingsAreRead)
     ASSERT_TRUE(s.CreateWindows(error)) << error.toStdString();
     QStringList order;
     for (QObject* o : s.Created()) order << QString::fromLatin1(o->metaObject()->className());
-    EXPECT_EQ(order, (QStringList{"TFrmMain", "TFrmCommInterface", "TfrmTrack", "TFrmCom", "TfrmPassword"}));
+    EXPECT_EQ(order, (QStringList{"TFrmMain", "TFrmCommInterface", "TfrmTrack", "TFrmCom", "TfrmPassword",
+                                  "TfrmViewMdbuff", "TfrmDict"}));
     // The link form took the protocol the main window's creation had read.
     EXPECT_EQ(LinkState.ActiveProtocol, 2);
     ASSERT_NE(FrmCom, nullptr);

@@ -5,6 +5,9 @@
 #include "app/UFrmCommInterface.h"
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
+#include "diag/uFrmDict.h"
+#include "diag/uViewMdBuff.h"
+#include "diag/uViewMdb.h"
 #include "model/UShareData.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
@@ -108,6 +111,9 @@ void TFrmMain::registerViews()
     // frmUpsRec
 
     // frmInCode, frmMdbView, frmViewMdbuff, FrmAbout, frmDict
+    RegisterView(QStringLiteral("frmMdbView"), [this] { mni2005Click(); });
+    RegisterView(QStringLiteral("frmViewMdbuff"), [this] { btnViewMDBuffClick(); });
+    RegisterView(QStringLiteral("frmDict"), [this] { mni4003Click(); });
 }
 
 // Each window's handlers stand in a block of their own below.
@@ -148,14 +154,32 @@ void TFrmMain::btnMdCodeClick()
     CodeIsSystem = 0;
 }
 
-// Register viewer.
-void TFrmMain::mni2005Click() {}
+// Register viewer: one at a time; closing it frees it.
+void TFrmMain::mni2005Click()
+{
+    TfrmMdbView* view = frmMdbView ? frmMdbView : new TfrmMdbView(this);
+    view->show();
+    view->raise();
+    view->activateWindow();
+}
 
-// Module receive-buffer viewer.
-void TFrmMain::btnViewMDBuffClick() {}
+// Module receive-buffer viewer (made at start-up; made here when it is not there).
+void TFrmMain::btnViewMDBuffClick()
+{
+    TfrmViewMdbuff* view = frmViewMdbuff ? frmViewMdbuff : new TfrmViewMdbuff(this);
+    view->show();
+    view->raise();
+    view->activateWindow();
+}
 
 // About box.
 void TFrmMain::mni4001Click() {}
 
 // Dictionary (its item is always hidden).
-void TFrmMain::mni4003Click() {}
+void TFrmMain::mni4003Click()
+{
+    TfrmDict* dict = frmDict ? frmDict : new TfrmDict(this);
+    dict->show();
+    dict->raise();
+    dict->activateWindow();
+}

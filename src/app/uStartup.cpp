@@ -6,6 +6,8 @@
 #include "app/uLocalPara.h"
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
+#include "diag/uFrmDict.h"
+#include "diag/uViewMdBuff.h"
 #include "model/UShareData.h"
 #include "settings/uPassword.h"
 #include "ui/uStringGrid.h"
@@ -71,8 +73,10 @@ bool TStartup::CreateWindows(QString& error)
     created_.append(password_);
 
     // Module receive-buffer viewer.
+    created_.append(new TfrmViewMdbuff(main_)); // hidden until its button shows it
 
     // Dictionary.
+    created_.append(new TfrmDict(main_)); // its menu item is always hidden
 
     // Record detail view.
 

@@ -1,6 +1,7 @@
 #include "SimSlave.h"
 
 #include "SimCrc.h"
+#include "SimModuleBuffer.h"
 
 #include <algorithm>
 #include <cstring>
@@ -83,6 +84,7 @@ void Slave::store(int address, uint32_t reg, uint16_t value)
         }
         return;
     }
+    if (reg == ModuleBufferSelect) return SelectModuleBuffer(*images_[address], value);
     images_[address]->write(reg, value);
 }
 
