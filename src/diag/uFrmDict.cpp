@@ -39,31 +39,34 @@ bool ReadDictLines(const QString& path, QStringList& lines, QString& error)
 {
     lines.clear();
     const QFileInfo info(path);
-    QFile file(path);
-    if (!info.exists() || !file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Cannot open file \"%1\". %2")
-                    .arg(QDir::toNativeSeparators(info.absoluteFilePath()),
-                         info.exists() ? file.errorString() : QStringLiteral("The file does not exist."));
+    const QString shown = QDir::toNativeSeparators(info.absoluteFilePath());
+    if (!info.exists()) {
+        error = QStringLiteral("Cannot open file \"%1\". The file does not exist.").arg(shown);
         return false;
     }
-    // A folder, a pipe or a device is not read: a pipe or a device may never end.
+    // A folder, a pipe or a device is not opened: opening a pipe waits for a writer, and a
+    // pipe or a device may never end.
     if (!info.isFile()) {
-        error = QStringLiteral("Cannot open file \"%1\". It is not a plain file.")
-                    .arg(QDir::toNativeSeparators(info.absoluteFilePath()));
+        error = QStringLiteral("Cannot open file \"%1\". It is not a plain file.").arg(shown);
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("Cannot open file \"%1\". %2").arg(shown, file.errorString());
         return false;
     }
     const QByteArray bytes = file.read(DictMaxBytes + 1);
     if (bytes.size() > DictMaxBytes) {
         error = QStringLiteral("\"%1\" is larger than %2 MiB and is not read.")
-                    .arg(QDir::toNativeSeparators(info.absoluteFilePath()))
+                    .arg(shown)
                     .arg(DictMaxBytes / (1024 * 1024));
         return false;
     }
-    const bool unicodeMark = QStringConverter::encodingForData(bytes).has_value() &&
-                             *QStringConverter::encodingForData(bytes) != QStringConverter::Utf8;
+    // UTF-16 and UTF-32 hold NUL bytes; their byte-order mark says so.
+    const auto marked = QStringConverter::encodingForData(bytes);
+    const bool unicodeMark = marked && *marked != QStringConverter::Utf8;
     if (!unicodeMark && bytes.contains('\0')) {
-        error = QStringLiteral("\"%1\" is not a text file.")
-                    .arg(QDir::toNativeSeparators(info.absoluteFilePath()));
+        error = QStringLiteral("\"%1\" is not a text file.").arg(shown);
         return false;
     }
     if (bytes.isEmpty()) return true;
@@ -102,14 +105,18 @@ void TfrmDict::resizeEvent(QResizeEvent* event)
 bool TfrmDict::LoadDictionary(QString* error)
 {
     QString reason;
-    const bool ok = ReadDictLines(QDir::current().filePath(QLatin1String(DictFileName)), lines_, reason);
+    QStringList lines;
+    const bool ok = ReadDictLines(QDir::current().filePath(QLatin1String(DictFileName)), lines, reason);
+    items_.clear();
+    items_.reserve(lines.size());
     byRegister_.clear();
-    for (const QString& line : std::as_const(lines_)) {
-        QStringList items = DelimitedItems(line, QLatin1Char(','));
+    for (const QString& line : std::as_const(lines)) {
+        items_.append(DelimitedItems(line, QLatin1Char(',')));
+        const QStringList& items = items_.constLast();
         if (items.isEmpty()) continue;
         bool number = false;
         const int reg = items.first().toInt(&number);
-        if (number && !byRegister_.contains(reg)) byRegister_.insert(reg, items);
+        if (number && !byRegister_.contains(reg)) byRegister_.insert(reg, int(items_.size()) - 1);
     }
     if (error) *error = reason;
     return ok;
@@ -118,7 +125,7 @@ bool TfrmDict::LoadDictionary(QString* error)
 QString TfrmDict::LookupName(int reg, int field) const
 {
     const auto it = byRegister_.constFind(reg);
-    return it == byRegister_.constEnd() ? QString() : it->value(field);
+    return it == byRegister_.constEnd() ? QString() : items_.at(*it).value(field);
 }
 
 void TfrmDict::btn1Click()
@@ -134,9 +141,9 @@ void TfrmDict::btn1Click()
         ShowMessageBox(r);
         return;
     }
+    // Items 0 and 1 of each line (DelimitedField 0 and 1), with nothing between them.
     QStringList shown;
-    shown.reserve(lines_.size());
-    for (const QString& line : std::as_const(lines_))
-        shown << DelimitedField(line, QLatin1Char(','), 0) + DelimitedField(line, QLatin1Char(','), 1);
+    shown.reserve(items_.size());
+    for (const QStringList& items : std::as_const(items_)) shown << items.value(0) + items.value(1);
     mmo1->setPlainText(shown.join(QLatin1Char('\n')));
 }

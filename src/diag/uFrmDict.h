@@ -33,7 +33,8 @@ public:
     // Item `field` of the first line whose first item is the register number, or the empty
     // text (no such line, no dictionary loaded).
     QString LookupName(int reg, int field) const;
-    int EntryCount() const { return static_cast<int>(lines_.size()); }
+    // Lines of the dictionary loaded.
+    int EntryCount() const { return static_cast<int>(items_.size()); }
 
     void btn1Click();
 
@@ -44,8 +45,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QStringList lines_;
-    QHash<int, QStringList> byRegister_;
+    QList<QStringList> items_;   // the items of each line
+    QHash<int, int> byRegister_; // register -> its first line
 };
 
 // The dictionary window of the run (created at start-up), or nullptr.

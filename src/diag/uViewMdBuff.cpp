@@ -85,6 +85,7 @@ TfrmViewMdbuff::TfrmViewMdbuff(QWidget* parent) : QWidget(parent, Qt::Window)
     connect(lbCount, &TClickLabel::doubleClicked, this, [this] { lbCountDblClick(); });
     connect(tmr1, &QTimer::timeout, this, [this] { tmr1Timer(); });
 
+    setMinimumWidth(MinWidth);
     resize(560, 360);
     frmViewMdbuff = this;
     tmr1->start();
