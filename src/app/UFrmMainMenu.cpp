@@ -5,20 +5,35 @@
 #include "app/UFrmCommInterface.h"
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
+#include "diag/UFrmAbout.h"
 #include "diag/uFrmDict.h"
+#include "diag/uInCode.h"
 #include "diag/uViewMdBuff.h"
 #include "diag/uViewMdb.h"
 #include "model/UShareData.h"
+#include "settings/uFrmMask.h"
+#include "settings/uModbusConfig.h"
+#include "settings/uRunTime.h"
+#include "settings/uZyrCfg.h"
+#include "ui/uGuard.h"
+#include "ui/uMenuFlags.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QPointer>
 #include <QTabWidget>
 
 namespace {
-// Character n (from 1) of a visibility string shows its item only when it is "1".
-bool shown(const QString& flags, int n) { return n <= flags.size() && flags.at(n - 1) == QLatin1Char('1'); }
+bool shown(const QString& flags, int n) { return FlagCharOn(flags, n); }
+// Shows a window that is not modal and brings it to the front.
+void bringToFront(QWidget* w)
+{
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
 } // namespace
 
 void TFrmMain::ApplyMenuVisibility()
@@ -105,8 +120,12 @@ void TFrmMain::registerViews()
     // frmUpsPara
 
     // frmZyrCfg, frmMask
+    RegisterView(QStringLiteral("frmZyrCfg"), [this] { mni2002Click(); });
+    RegisterView(QStringLiteral("frmMask"), [this] { mni2003Click(); });
 
     // frmMdbCfg, frmRunTime
+    RegisterView(QStringLiteral("frmMdbCfg"), [this] { mni2004Click(); });
+    RegisterView(QStringLiteral("frmRunTime"), [this] { mni2006Click(); });
 
     // frmUpsRec
 
@@ -114,6 +133,8 @@ void TFrmMain::registerViews()
     RegisterView(QStringLiteral("frmMdbView"), [this] { mni2005Click(); });
     RegisterView(QStringLiteral("frmViewMdbuff"), [this] { btnViewMDBuffClick(); });
     RegisterView(QStringLiteral("frmDict"), [this] { mni4003Click(); });
+    RegisterView(QStringLiteral("frmInCode"), [this] { btnZyrCodeClick(); });
+    RegisterView(QStringLiteral("FrmAbout"), [this] { mni4001Click(); });
 }
 
 // Each window's handlers stand in a block of their own below.
@@ -121,17 +142,45 @@ void TFrmMain::registerViews()
 // UPS parameters window.
 void TFrmMain::mni2001Click() {}
 
-// Cabinet configuration view.
-void TFrmMain::mni2002Click() {}
+// Cabinet configuration view: a new one shown modally, then freed.
+void TFrmMain::mni2002Click()
+{
+    auto* view = new TfrmZyrCfg(this);
+    ExecModal(view);
+    delete view;
+}
 
 // Alarm mask maintenance, behind the password prompt.
-void TFrmMain::mni2003Click() {}
+void TFrmMain::mni2003Click()
+{
+    if (!GuardAction(this, TGuardKind::AlarmMaskMenu)) return;
+    auto* mask = new TfrmMask(this);
+    ExecModal(mask);
+    delete mask;
+}
 
-// OPTION-port configuration view.
-void TFrmMain::mni2004Click() {}
+// OPTION-port configuration view: one instance, shown and brought to the front.
+void TFrmMain::mni2004Click()
+{
+    if (!MdbCfgWindow) MdbCfgWindow = new TfrmMdbCfg(this);
+    MdbCfgWindow->show();
+    MdbCfgWindow->raise();
+    MdbCfgWindow->activateWindow();
+}
 
-// Runtime counters.
-void TFrmMain::mni2006Click() {}
+// Runtime counters: the window shown last is closed and freed; a new one is shown modally
+// and freed when it closes.
+void TFrmMain::mni2006Click()
+{
+    if (RunTimeWindow) {
+        RunTimeWindow->close();
+        delete RunTimeWindow.data();
+    }
+    auto* w = new TfrmRunTime(this);
+    RunTimeWindow = w;
+    ExecModal(w);
+    delete w;
+}
 
 // Event record window.
 void TFrmMain::mni3001Click() {}
@@ -142,44 +191,54 @@ void TFrmMain::mni3003Click() {}
 void TFrmMain::mni3004Click() {}
 
 // Status code viewer of the cabinet's and of the module's status block.
+namespace {
+QPointer<TfrmInCode> codeViewer;
+
+// A fresh viewer for each click, with the captions of the language of that moment; an earlier
+// one still open is closed and freed first.
+void showCodeViewer()
+{
+    if (codeViewer) {
+        codeViewer->close();
+        delete codeViewer.data();
+    }
+    auto* viewer = new TfrmInCode;
+    codeViewer = viewer;
+    ExecModal(viewer);
+    delete codeViewer.data(); // gone already when a later click replaced it
+}
+} // namespace
+
 void TFrmMain::btnZyrCodeClick()
 {
     CodeSource = &UpsData[DevAddr].Status;
     CodeIsSystem = 1;
+    showCodeViewer();
 }
 
 void TFrmMain::btnMdCodeClick()
 {
     CodeSource = &ModuleData[CurModule].Status;
     CodeIsSystem = 0;
+    showCodeViewer();
 }
 
 // Register viewer: one at a time; closing it frees it.
-void TFrmMain::mni2005Click()
-{
-    TfrmMdbView* view = frmMdbView ? frmMdbView : new TfrmMdbView(this);
-    view->show();
-    view->raise();
-    view->activateWindow();
-}
+void TFrmMain::mni2005Click() { bringToFront(frmMdbView ? frmMdbView : new TfrmMdbView(this)); }
 
 // Module receive-buffer viewer (made at start-up; made here when it is not there).
 void TFrmMain::btnViewMDBuffClick()
 {
-    TfrmViewMdbuff* view = frmViewMdbuff ? frmViewMdbuff : new TfrmViewMdbuff(this);
-    view->show();
-    view->raise();
-    view->activateWindow();
+    bringToFront(frmViewMdbuff ? frmViewMdbuff : new TfrmViewMdbuff(this));
 }
 
 // About box.
-void TFrmMain::mni4001Click() {}
+void TFrmMain::mni4001Click()
+{
+    auto* about = new TFrmAbout(this);
+    ExecModal(about);
+    delete about;
+}
 
 // Dictionary (its item is always hidden).
-void TFrmMain::mni4003Click()
-{
-    TfrmDict* dict = frmDict ? frmDict : new TfrmDict(this);
-    dict->show();
-    dict->raise();
-    dict->activateWindow();
-}
+void TFrmMain::mni4003Click() { bringToFront(frmDict ? frmDict : new TfrmDict(this)); }

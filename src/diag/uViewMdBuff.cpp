@@ -4,7 +4,7 @@
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
 #include "ui/uNamed.h"
-#include "ui/uReqSlot.h"
+#include "ui/uReqSlots.h"
 #include "ui/uWidgets.h"
 
 #include <QApplication>
@@ -122,9 +122,9 @@ void TfrmViewMdbuff::FormResize()
 
 bool TfrmViewMdbuff::IsActiveForm() const { return isActiveWindow(); }
 
-void TfrmViewMdbuff::queueSelection() { FillFreeSlot(1, 6, ModuleSelectReg, 1, SelModule); }
+void TfrmViewMdbuff::queueSelection() { QueueRequest(1, 6, ModuleSelectReg, 1, SelModule); }
 
-void TfrmViewMdbuff::queueBufferRead() { FillFreeSlot(2, 3, BufferFirstReg, BufferReadCount); }
+void TfrmViewMdbuff::queueBufferRead() { QueueRequest(2, 3, BufferFirstReg, BufferReadCount); }
 
 void TfrmViewMdbuff::cbbMdIDChange()
 {

@@ -4,7 +4,7 @@
 #include "model/uDataFunc.h"
 #include "model/uUpsInfo.h"
 #include "ui/uNamed.h"
-#include "ui/uReqSlot.h"
+#include "ui/uReqSlots.h"
 #include "ui/uStringGrid.h"
 #include "ui/uWidgets.h"
 
@@ -256,5 +256,5 @@ void TfrmMdbView::tmr1Timer()
     // never past the last register number.
     const int start = EditAddress();
     const int count = std::min(EditCount(), MirrorEnd - start);
-    FillFreeSlot(3, static_cast<uint8_t>(cbbFunc->currentIndex() + 3), start, count);
+    QueueRequest(3, static_cast<uint8_t>(cbbFunc->currentIndex() + 3), start, count);
 }
