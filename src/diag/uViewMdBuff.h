@@ -69,5 +69,5 @@ private:
 // The viewer of the run (created at start-up), or nullptr.
 extern TfrmViewMdbuff* frmViewMdbuff;
 
-// Lines the memo keeps while buffers are appended (about an hour and a half at one a second).
+// Lines the memo keeps while buffers are appended (about 80 minutes at one a second).
 constexpr int RxBufferMemoLines = 5000;
