@@ -6,15 +6,18 @@
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
 #include "diag/UFrmAbout.h"
+#include "diag/uFrmDict.h"
 #include "diag/uInCode.h"
+#include "diag/uViewMdBuff.h"
+#include "diag/uViewMdb.h"
 #include "model/UShareData.h"
-#include "settings/uFrmUpsPara.h"
-#include "settings/uZyrCfg.h"
-#include "ui/uMenuFlags.h"
 #include "settings/uFrmMask.h"
-#include "ui/uGuard.h"
+#include "settings/uFrmUpsPara.h"
 #include "settings/uModbusConfig.h"
 #include "settings/uRunTime.h"
+#include "settings/uZyrCfg.h"
+#include "ui/uGuard.h"
+#include "ui/uMenuFlags.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
@@ -25,6 +28,13 @@
 
 namespace {
 bool shown(const QString& flags, int n) { return FlagCharOn(flags, n); }
+// Shows a window that is not modal and brings it to the front.
+void bringToFront(QWidget* w)
+{
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
 } // namespace
 
 void TFrmMain::ApplyMenuVisibility()
@@ -121,6 +131,9 @@ void TFrmMain::registerViews()
     // frmUpsRec
 
     // frmInCode, frmMdbView, frmViewMdbuff, FrmAbout, frmDict
+    RegisterView(QStringLiteral("frmMdbView"), [this] { mni2005Click(); });
+    RegisterView(QStringLiteral("frmViewMdbuff"), [this] { btnViewMDBuffClick(); });
+    RegisterView(QStringLiteral("frmDict"), [this] { mni4003Click(); });
     RegisterView(QStringLiteral("frmInCode"), [this] { btnZyrCodeClick(); });
     RegisterView(QStringLiteral("FrmAbout"), [this] { mni4001Click(); });
 }
@@ -218,11 +231,14 @@ void TFrmMain::btnMdCodeClick()
     showCodeViewer();
 }
 
-// Register viewer.
-void TFrmMain::mni2005Click() {}
+// Register viewer: one at a time; closing it frees it.
+void TFrmMain::mni2005Click() { bringToFront(frmMdbView ? frmMdbView : new TfrmMdbView(this)); }
 
-// Module receive-buffer viewer.
-void TFrmMain::btnViewMDBuffClick() {}
+// Module receive-buffer viewer (made at start-up; made here when it is not there).
+void TFrmMain::btnViewMDBuffClick()
+{
+    bringToFront(frmViewMdbuff ? frmViewMdbuff : new TfrmViewMdbuff(this));
+}
 
 // About box.
 void TFrmMain::mni4001Click()
@@ -233,4 +249,4 @@ void TFrmMain::mni4001Click()
 }
 
 // Dictionary (its item is always hidden).
-void TFrmMain::mni4003Click() {}
+void TFrmMain::mni4003Click() { bringToFront(frmDict ? frmDict : new TfrmDict(this)); }
