@@ -33,6 +33,7 @@ class QToolButton;
 class QWidget;
 class TFrmMain;
 class TfrmTrack;
+class TfrmUpsRec;
 
 // Counters the link sets after each frame sent (3) and each receive event (2); the LEDs stay
 // lit while they are above 0.
@@ -219,6 +220,7 @@ public:
 
     // The trace window; made on first use when the start-up code has not made it.
     QPointer<TfrmTrack> TrackWindow;
+    QPointer<TfrmUpsRec> frmUpsRec; // the event-record window, made on first use
 
     // Run before the settings are written when the window closes (the start-up code uses it
     // to keep the settings file's own port when this run was pointed at another one).

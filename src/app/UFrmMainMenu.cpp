@@ -6,6 +6,7 @@
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
 #include "model/UShareData.h"
+#include "records/uUpsRec.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
@@ -106,6 +107,7 @@ void TFrmMain::registerViews()
     // frmMdbCfg, frmRunTime
 
     // frmUpsRec
+    RegisterView(QStringLiteral("frmUpsRec"), [this] { mni3001Click(); });
 
     // frmInCode, frmMdbView, frmViewMdbuff, FrmAbout, frmDict
 }
@@ -127,8 +129,15 @@ void TFrmMain::mni2004Click() {}
 // Runtime counters.
 void TFrmMain::mni2006Click() {}
 
-// Event record window.
-void TFrmMain::mni3001Click() {}
+// Event record window: made on first use, then shown and brought to the front; closing it
+// only hides it, so a download goes on.
+void TFrmMain::mni3001Click()
+{
+    if (!frmUpsRec) frmUpsRec = new TfrmUpsRec(this);
+    frmUpsRec->show();
+    frmUpsRec->raise();
+    frmUpsRec->activateWindow();
+}
 
 // "IAP", "Correct" and "Test" do nothing.
 void TFrmMain::mni3002Click() {}
