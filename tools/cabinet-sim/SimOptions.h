@@ -28,6 +28,8 @@ struct Options {
     int state = 4;
     int modules = 32;
     int records = 50;
+    bool invalidDates = false; // a few records carry a month that does not exist
+    bool dumpLog = false;      // print the event log and end
     bool drift = true;
     QString logFile;
     uint32_t seed = 0;
