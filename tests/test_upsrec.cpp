@@ -163,9 +163,13 @@ TEST_F(UpsRecTest, DownloadRequestsStoresAndEndsByItself)
         {"start past the count", 3, 5, [](int n) { return std::optional<int>(n); }, {5}, {5}, 6},
         {"counters never read", 0, 1, [](int n) { return std::optional<int>(n); }, {1}, {1}, 2},
         // A reply for 7 while 8 is awaited is not stored; 8 is asked for again at once.
-        {"stale reply", 9, 7,
+        {"stale reply",
+         9,
+         7,
          [calls = 0](int n) mutable { return std::optional<int>(++calls == 2 ? n - 1 : n); },
-         {7, 8, 8, 9}, {7, 8, 9}, 10},
+         {7, 8, 8, 9},
+         {7, 8, 9},
+         10},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -289,7 +293,8 @@ TEST_F(UpsRecTest, EmptyFolderGetsADatabaseWithTheTableAndIndexes)
     EXPECT_EQ(window().List().rowCount(), 0);
     EXPECT_EQ(window().List().columnCount(), 33);
     int shown = 0;
-    for (int c = 0; c < window().List().columnCount(); ++c) shown += window().DBGrd1->isColumnHidden(c) ? 0 : 1;
+    for (int c = 0; c < window().List().columnCount(); ++c)
+        shown += window().DBGrd1->isColumnHidden(c) ? 0 : 1;
     EXPECT_EQ(shown, 7);
 }
 
@@ -411,8 +416,9 @@ TEST_F(UpsRecTest, DatesAreValidatedAndStoredSortable)
         EXPECT_EQ(column(30, "UPSDate").toString(), c.stored);
     }
     window().RefreshList();
-    EXPECT_EQ(window().List().data(window().List().index(0, window().List().FieldIndex("UPSDate"))).toString(),
-              "2000-01-01 00:00:00");
+    EXPECT_EQ(
+        window().List().data(window().List().index(0, window().List().FieldIndex("UPSDate"))).toString(),
+        "2000-01-01 00:00:00");
 }
 
 TEST_F(UpsRecTest, RefreshListKeepsItsOrderAndPosition)
@@ -425,7 +431,7 @@ TEST_F(UpsRecTest, RefreshListKeepsItsOrderAndPosition)
         int clickedRow; // current row (0-based) before the refresh, when not following
         int expectedRecNo;
     } cases[] = {
-        {1, true, 2, 0, 4}, {0, true, 2, 0, 2}, {1, true, 1, 3, 5}, {0, true, 9, 0, 5},
+        {1, true, 2, 0, 4}, {0, true, 2, 0, 2},  {1, true, 1, 3, 5},  {0, true, 9, 0, 5},
         {1, true, 5, 0, 1}, {0, false, 1, 3, 4}, {1, false, 9, 1, 4},
     };
     for (const Case& c : cases) {
@@ -445,6 +451,38 @@ TEST_F(UpsRecTest, RefreshListKeepsItsOrderAndPosition)
     for (int row = 0; row < 5; ++row) EXPECT_EQ(window().List().RawValue(row, "RecNo").toInt(), row + 1);
 }
 
+TEST_F(UpsRecTest, TheListReadsOnlyThePagesItShows)
+{
+    window().Db().Begin();
+    fill(1, 1000);
+    window().Db().Commit();
+    window().resize(670, 540);
+    window().show();
+    window().chkRecNo->setChecked(true);
+    window().intgrtptRec->setValue(700);
+    window().rgIDOrderby->item(1)->click();
+    window().DBGrd1->viewport()->repaint();
+    TRecordListModel& list = window().List();
+    EXPECT_EQ(list.rowCount(), 1000);
+    EXPECT_EQ(currentRecNo(), 301);
+    EXPECT_LE(list.PagesRead(), 3) << "a refresh must not read every row";
+    EXPECT_EQ(list.RawValue(0, "RecNo").toInt(), 1000);
+    EXPECT_EQ(list.RawValue(999, "RecNo").toInt(), 1);
+    EXPECT_EQ(list.RowRecord(500).value("RecNo").toInt(), 500);
+    EXPECT_EQ(list.RowRecord(500).value("InputV_A").toDouble(), 221.0);
+    EXPECT_TRUE(list.RowRecord(1000).isEmpty());
+
+    // A stored record shows at once; the grid keeps its columns.
+    TRecordData r = sampleRecord(1001);
+    window().StoreRecord(r);
+    window().RefreshList();
+    EXPECT_EQ(list.rowCount(), 1001);
+    EXPECT_EQ(list.RawValue(0, "RecNo").toInt(), 1001);
+    EXPECT_TRUE(window().DBGrd1->isColumnHidden(list.FieldIndex("ID")));
+    EXPECT_EQ(window().DBGrd1->columnWidth(list.FieldIndex("UPSDate")), 110);
+    EXPECT_EQ(currentRecNo(), 302);
+}
+
 TEST_F(UpsRecTest, GridTitlesWidthsAndCellTextsInBothLanguages)
 {
     fill(1, 1);
@@ -454,9 +492,9 @@ TEST_F(UpsRecTest, GridTitlesWidthsAndCellTextsInBothLanguages)
         const char* zh;
         int widthEn, widthZh;
     } columns[] = {
-        {"DevID", "DevId", "DevID", 20, 30},     {"RecNo", "Record", "记录号", 45, 45},
+        {"DevID", "DevId", "DevID", 20, 30},       {"RecNo", "Record", "记录号", 45, 45},
         {"UPSDate", "DateTime", "日期", 110, 110}, {"UpsState", "UPS State", "运行状态", 100, 100},
-        {"ModuleID", "Module", "模块ID", 40, 40}, {"EventNo", "Event", "事件", 130, 130},
+        {"ModuleID", "Module", "模块ID", 40, 40},  {"EventNo", "Event", "事件", 130, 130},
         {"AlarmNo", "Alarm", "告警", 130, 130},
     };
     for (int language : {0, 1}) {
@@ -757,11 +795,21 @@ TEST(RecordDates, IsValidDateTimeAcceptsTheToolsDateForm)
         const char* text;
         bool valid;
     } cases[] = {
-        {"2010-5-23 15:0:0", true}, {"2010-05-23 15:00:00", true}, {"2010-5-23", true},
-        {"2010-5-23 15:00", true},  {"10-5-23 1:2:3", true},        {"2010-13-1 0:0:0", false},
-        {"2010-0-1", false},        {"2010-2-29", false},            {"2012-2-29", true},
-        {"", false},                {"2010/05/23", false},           {"2010-05-23T15:00:00", false},
-        {"0000-1-1", false},           {"2010-5-23 15:0:61", false},    {"abc", false},
+        {"2010-5-23 15:0:0", true},
+        {"2010-05-23 15:00:00", true},
+        {"2010-5-23", true},
+        {"2010-5-23 15:00", true},
+        {"10-5-23 1:2:3", true},
+        {"2010-13-1 0:0:0", false},
+        {"2010-0-1", false},
+        {"2010-2-29", false},
+        {"2012-2-29", true},
+        {"", false},
+        {"2010/05/23", false},
+        {"2010-05-23T15:00:00", false},
+        {"0000-1-1", false},
+        {"2010-5-23 15:0:61", false},
+        {"abc", false},
     };
     for (const Case& c : cases) EXPECT_EQ(IsValidDateTime(QString::fromLatin1(c.text)), c.valid) << c.text;
 }

@@ -27,13 +27,14 @@ void TRecordListModel::CloseList()
 
 bool TRecordListModel::OpenList(bool descending, QString* error)
 {
-    CloseList();
     if (!db_.IsOpen()) {
+        CloseList();
         if (error) *error = db_.OpenError();
         return false;
     }
     QSqlQuery count(db_.Database());
     if (!count.exec(QStringLiteral("Select count(*) from UpsEvntRecord")) || !count.next()) {
+        CloseList();
         if (error) *error = count.lastError().text();
         return false;
     }
@@ -42,16 +43,39 @@ bool TRecordListModel::OpenList(bool descending, QString* error)
     const QSqlRecord shape = db_.Database().record(QStringLiteral("UpsEvntRecord"));
     for (int i = 0; i < shape.count(); ++i) fields << shape.fieldName(i);
 
-    // Ties (rows of a loaded copy that share a record number) keep the order they were
-    // stored in, so that pages never overlap.
+    // The same list read again (after a store): the rows are read afresh, but the grid keeps
+    // its columns, so a refresh costs a count and the page on screen.
+    if (open_ && pageQuery_ && descending == descending_ && fields == fields_) {
+        pages_.clear();
+        recent_.clear();
+        if (rows > rows_) {
+            beginInsertRows(QModelIndex(), rows_, rows - 1);
+            rows_ = rows;
+            endInsertRows();
+        } else if (rows < rows_) {
+            beginRemoveRows(QModelIndex(), rows, rows_ - 1);
+            rows_ = rows;
+            endRemoveRows();
+        }
+        if (rows_ > 0)
+            Q_EMIT dataChanged(index(0, 0), index(rows_ - 1, static_cast<int>(fields_.size()) - 1));
+        return true;
+    }
+
+    // Pages are cut from the record-number index alone, then joined to their rows, so that
+    // skipping to a page near the end does not read the rows before it. Ties (rows of a loaded
+    // copy that share a record number) keep the order they were stored in.
     auto query = std::make_unique<QSqlQuery>(db_.Database());
-    const QString sql = descending
-                            ? QStringLiteral("Select * from UpsEvntRecord order by RecNo Desc, ID Desc "
-                                             "limit :rows offset :first")
-                            : QStringLiteral("Select * from UpsEvntRecord order by RecNo, ID "
-                                             "limit :rows offset :first");
+    const QString sql =
+        descending ? QStringLiteral("Select t.* from (Select ID from UpsEvntRecord order by RecNo Desc, ID "
+                                    "Desc limit :rows offset :first) k join UpsEvntRecord t on t.ID = k.ID "
+                                    "order by t.RecNo Desc, t.ID Desc")
+                   : QStringLiteral("Select t.* from (Select ID from UpsEvntRecord order by RecNo, ID "
+                                    "limit :rows offset :first) k join UpsEvntRecord t on t.ID = k.ID "
+                                    "order by t.RecNo, t.ID");
     query->setForwardOnly(true);
     if (!query->prepare(sql)) {
+        CloseList();
         if (error) *error = query->lastError().text();
         return false;
     }
@@ -60,7 +84,10 @@ bool TRecordListModel::OpenList(bool descending, QString* error)
     descending_ = descending;
     rows_ = rows;
     fields_ = fields;
+    shape_ = shape;
     pageQuery_ = std::move(query);
+    pages_.clear();
+    recent_.clear();
     pagesRead_ = 0;
     endResetModel();
     return true;
@@ -72,7 +99,7 @@ void TRecordListModel::SetTitles(const QStringList& titles)
     if (!fields_.isEmpty()) Q_EMIT headerDataChanged(Qt::Horizontal, 0, static_cast<int>(fields_.size()) - 1);
 }
 
-const QVector<QSqlRecord>* TRecordListModel::page(int number) const
+const QVector<TRecordListModel::Row>* TRecordListModel::page(int number) const
 {
     auto found = pages_.constFind(number);
     if (found != pages_.constEnd()) {
@@ -83,10 +110,15 @@ const QVector<QSqlRecord>* TRecordListModel::page(int number) const
     if (!pageQuery_) return nullptr;
     pageQuery_->bindValue(QStringLiteral(":rows"), PageRows);
     pageQuery_->bindValue(QStringLiteral(":first"), number * PageRows);
-    QVector<QSqlRecord> rows;
+    QVector<Row> rows;
     if (pageQuery_->exec()) {
         rows.reserve(PageRows);
-        while (pageQuery_->next()) rows.push_back(pageQuery_->record());
+        const int columns = static_cast<int>(fields_.size());
+        while (pageQuery_->next()) {
+            Row r(columns);
+            for (int c = 0; c < columns; ++c) r[c] = pageQuery_->value(c);
+            rows.push_back(std::move(r));
+        }
     }
     pageQuery_->finish();
     ++pagesRead_;
@@ -98,18 +130,29 @@ const QVector<QSqlRecord>* TRecordListModel::page(int number) const
     return &pages_.insert(number, rows).value();
 }
 
+const TRecordListModel::Row* TRecordListModel::row(int row) const
+{
+    if (!open_ || row < 0 || row >= rows_) return nullptr;
+    const QVector<Row>* p = page(row / PageRows);
+    const int at = row % PageRows;
+    if (!p || at >= p->size()) return nullptr;
+    return &p->at(at);
+}
+
 QSqlRecord TRecordListModel::RowRecord(int row) const
 {
-    if (!open_ || row < 0 || row >= rows_) return {};
-    const QVector<QSqlRecord>* p = page(row / PageRows);
-    const int at = row % PageRows;
-    if (!p || at >= p->size()) return {};
-    return p->at(at);
+    const Row* r = this->row(row);
+    if (!r) return {};
+    QSqlRecord record = shape_;
+    for (int c = 0; c < r->size() && c < record.count(); ++c) record.setValue(c, r->at(c));
+    return record;
 }
 
 QVariant TRecordListModel::RawValue(int row, const QString& field) const
 {
-    return RowRecord(row).value(field);
+    const Row* r = this->row(row);
+    const int c = fields_.indexOf(field);
+    return r && c >= 0 && c < r->size() ? r->at(c) : QVariant();
 }
 
 int TRecordListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
@@ -143,12 +186,12 @@ QString TRecordListModel::CellText(const QString& field, const QVariant& value)
 QVariant TRecordListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.column() >= fields_.size()) return {};
-    if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
-    const QSqlRecord r = RowRecord(index.row());
-    if (r.isEmpty()) return {};
-    const QString& field = fields_.at(index.column());
-    if (role == Qt::EditRole) return r.value(field);
-    return CellText(field, r.value(field));
+    if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole) return {};
+    const Row* r = row(index.row());
+    if (!r || index.column() >= r->size()) return {};
+    const QVariant& value = r->at(index.column());
+    if (role == Qt::EditRole) return value;
+    return CellText(fields_.at(index.column()), value);
 }
 
 QVariant TRecordListModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -53,9 +53,11 @@ public:
     static QString CellText(const QString& field, const QVariant& value);
 
 private:
-    static constexpr int PageRows = 128;
+    static constexpr int PageRows = 64;
+    using Row = QVector<QVariant>;
     static constexpr int CachedPages = 8;
-    const QVector<QSqlRecord>* page(int number) const;
+    const QVector<Row>* page(int number) const;
+    const Row* row(int row) const;
 
     TRecordDb& db_;
     bool open_ = false;
@@ -64,7 +66,8 @@ private:
     QStringList fields_;
     QStringList titles_;
     mutable std::unique_ptr<QSqlQuery> pageQuery_;
-    mutable QHash<int, QVector<QSqlRecord>> pages_;
+    mutable QHash<int, QVector<Row>> pages_;
+    QSqlRecord shape_;              // the table's columns, for RowRecord
     mutable std::list<int> recent_; // most recently used page first
     mutable int pagesRead_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "records/uUpsRec.h"
 
+#include "records/uRecordGridDelegate.h"
+
 #include "app/UFrmMain.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
@@ -125,6 +127,10 @@ void TfrmUpsRec::createComponents()
 
     DBGrd1 = MakeNamed<QTableView>(this, "DBGrd1", QRect(4, 168, FormWidth - 8, FormHeight - 172));
     DBGrd1->setModel(list_);
+    DBGrd1->setItemDelegate(new TRecordGridDelegate(DBGrd1));
+    QFont gridFont = DBGrd1->font();
+    gridFont.setPixelSize(11);
+    DBGrd1->setFont(gridFont);
     DBGrd1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrd1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrd1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -183,9 +189,25 @@ int TfrmUpsRec::devAddr() const { return FrmMain ? FrmMain->GetDevAddr() : 1; }
 
 bool TfrmUpsRec::windowActive() const { return ActiveForTest ? *ActiveForTest : isActiveWindow(); }
 
-bool TfrmUpsRec::OpenRecordDb() { return db_.OpenRecordDb(); }
+bool TfrmUpsRec::OpenRecordDb()
+{
+    // The list reads through the same connection: it is closed first and reopened by the next
+    // RefreshList.
+    list_->CloseList();
+    return db_.OpenRecordDb();
+}
 
-bool TfrmUpsRec::CreateRecordDb() { return db_.CreateRecordDb(); }
+bool TfrmUpsRec::CreateRecordDb()
+{
+    list_->CloseList();
+    return db_.CreateRecordDb();
+}
+
+void TfrmUpsRec::CloseRecordDb()
+{
+    list_->CloseList();
+    db_.Close();
+}
 
 void TfrmUpsRec::ApplyCaptions()
 {
@@ -208,6 +230,7 @@ void TfrmUpsRec::ApplyCaptions()
         ApplyCaptionTable({{btnBegin, "Load", "下载"}});
     rgIDOrderby->item(0)->setText(LangText("ASC", "升序"));
     rgIDOrderby->item(1)->setText(LangText("DESC", "降序"));
+    showProgress();
 }
 
 void TfrmUpsRec::FormActivate()
@@ -504,10 +527,13 @@ void TfrmUpsRec::RefreshList()
     if (chkRecNo->isChecked()) position = intgrtptRec->value();
     if (position < 0) position = 0;
 
-    list_->CloseList();
+    // The list is read again in the order chosen (the grid keeps its columns when only the
+    // rows changed).
     if (!db_.IsOpen() && !db_.OpenRecordDb()) reportDbProblem(db_.OpenError(), db_.ForeignFile());
     QString error;
-    if (db_.IsOpen() && !list_->OpenList(rgIDOrderby->ItemIndex() == 1, &error))
+    if (!db_.IsOpen())
+        list_->CloseList();
+    else if (!list_->OpenList(rgIDOrderby->ItemIndex() == 1, &error))
         reportDbProblem(error, false);
 
     if (list_->IsOpen()) {

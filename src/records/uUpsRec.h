@@ -46,6 +46,10 @@ public:
     // Record database and list.
     bool OpenRecordDb();
     bool CreateRecordDb();
+    // Closes the list and the connection (the last connection to close folds the write-ahead
+    // log back into the file, so the file alone is then the whole database and may be copied
+    // or replaced); OpenRecordDb reconnects.
+    void CloseRecordDb();
     void StoreRecord(TRecordData& rec);
     void RefreshList();
     void SetupGridColumns();

@@ -109,9 +109,9 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
     const QCommandLineOption exception(QStringLiteral("exception"),
                                        QStringLiteral("Answer with exception 4 instead."),
                                        QStringLiteral("RATE"));
-    parser.addOptions({pty,          device,  baud,    noPacing, turnaround, addresses, state,
-                       modules,      records, noDrift, log,      seed,       drop,      badCrc,
-                       wrongAddress, split,   late,    lateRate, noise,      exception, invalidDates, dumpLog});
+    parser.addOptions({pty,     device,   baud,  noPacing,  turnaround,   addresses, state,        modules,
+                       records, noDrift,  log,   seed,      drop,         badCrc,    wrongAddress, split,
+                       late,    lateRate, noise, exception, invalidDates, dumpLog});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
