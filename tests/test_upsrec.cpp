@@ -483,6 +483,27 @@ TEST_F(UpsRecTest, TheListReadsOnlyThePagesItShows)
     EXPECT_EQ(currentRecNo(), 302);
 }
 
+TEST_F(UpsRecTest, TheGridFollowsTheDownloadIntoView)
+{
+    window().resize(670, 540);
+    window().show();
+    const QTableView* grid = window().DBGrd1;
+    for (int n = 1; n <= 60; ++n) {
+        TRecordData r = sampleRecord(n);
+        window().StoreRecord(r);
+        window().intgrtptRec->setValue(n);
+        window().tmr1Timer(); // the view's own timers may run between two ticks
+        window().RefreshList();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(currentRecNo(), n);
+        const QRect cell =
+            grid->visualRect(window().List().index(n - 1, window().List().FieldIndex("RecNo")));
+        ASSERT_FALSE(cell.isEmpty()) << n;
+        ASSERT_TRUE(grid->viewport()->rect().contains(cell.center())) << n;
+        EXPECT_FALSE(grid->isColumnHidden(grid->currentIndex().column()));
+    }
+}
+
 TEST_F(UpsRecTest, GridTitlesWidthsAndCellTextsInBothLanguages)
 {
     fill(1, 1);

@@ -43,6 +43,23 @@ const char* const TRecordDb::UpdateSql =
     "=:OutputI_B,OutputI_C =:OutputI_C,PBattV    =:PBattV,NBattV    =:NBattV,PBattI    =:PBattI,NBattI    "
     "=:NBattI,Temperature =:Temperature where RecNo=:RecNo ";
 
+const TRecordWordField StatusWordFields[9] = {
+    {"CMMState", &TRecordData::CMMState},   {"CMMAlarmH", &TRecordData::CMMAlarmH},
+    {"CMMAlarmL", &TRecordData::CMMAlarmL}, {"INVStateH", &TRecordData::INVStateH},
+    {"INVStateL", &TRecordData::INVStateL}, {"INVAlarmH", &TRecordData::INVAlarmH},
+    {"INVAlarmL", &TRecordData::INVAlarmL}, {"MontState", &TRecordData::MontState},
+    {"MontAlarm", &TRecordData::MontAlarm}};
+
+const TRecordWordField MeasurementFields[15] = {
+    {"InputV_A", &TRecordData::InputV_A},   {"InputV_B", &TRecordData::InputV_B},
+    {"InputV_C", &TRecordData::InputV_C},   {"InputFreq", &TRecordData::InputFreq},
+    {"OutputV_A", &TRecordData::OutputV_A}, {"OutputV_B", &TRecordData::OutputV_B},
+    {"OutputV_C", &TRecordData::OutputV_C}, {"OutputFreq", &TRecordData::OutputFreq},
+    {"OutputI_A", &TRecordData::OutputI_A}, {"OutputI_B", &TRecordData::OutputI_B},
+    {"OutputI_C", &TRecordData::OutputI_C}, {"PBattV", &TRecordData::PBattV},
+    {"NBattV", &TRecordData::NBattV},       {"PBattI", &TRecordData::PBattI},
+    {"NBattI", &TRecordData::NBattI}};
+
 namespace {
 
 const char* const InvalidDateText = "2000-01-01 00:00:00";
@@ -305,30 +322,8 @@ TStoreOutcome TRecordDb::StoreRecord(TRecordData& rec)
     bind("ModuleID", rec.ModuleID);
     bind("EventNo", rec.EventNo);
     bind("AlarmNo", rec.AlarmNo);
-    bind("CMMState", rec.CMMState);
-    bind("CMMAlarmH", rec.CMMAlarmH);
-    bind("CMMAlarmL", rec.CMMAlarmL);
-    bind("INVStateH", rec.INVStateH);
-    bind("INVStateL", rec.INVStateL);
-    bind("INVAlarmH", rec.INVAlarmH);
-    bind("INVAlarmL", rec.INVAlarmL);
-    bind("MontState", rec.MontState);
-    bind("MontAlarm", rec.MontAlarm);
-    bind("InputV_A", tenths(rec.InputV_A));
-    bind("InputV_B", tenths(rec.InputV_B));
-    bind("InputV_C", tenths(rec.InputV_C));
-    bind("InputFreq", tenths(rec.InputFreq));
-    bind("OutputV_A", tenths(rec.OutputV_A));
-    bind("OutputV_B", tenths(rec.OutputV_B));
-    bind("OutputV_C", tenths(rec.OutputV_C));
-    bind("OutputFreq", tenths(rec.OutputFreq));
-    bind("OutputI_A", tenths(rec.OutputI_A));
-    bind("OutputI_B", tenths(rec.OutputI_B));
-    bind("OutputI_C", tenths(rec.OutputI_C));
-    bind("PBattV", tenths(rec.PBattV));
-    bind("NBattV", tenths(rec.NBattV));
-    bind("PBattI", tenths(rec.PBattI));
-    bind("NBattI", tenths(rec.NBattI));
+    for (const TRecordWordField& f : StatusWordFields) bind(f.name, rec.*f.member);
+    for (const TRecordWordField& f : MeasurementFields) bind(f.name, tenths(rec.*f.member));
     bind("Temperature", temperature);
     if (!q.exec()) {
         out.error = q.lastError().text();

@@ -12,6 +12,16 @@
 
 #include <memory>
 
+// A 16-bit field of the record with its column name.
+struct TRecordWordField {
+    const char* name;
+    uint16_t TRecordData::*member;
+};
+// The nine status and alarm words and the fifteen measurements (in tenths in the record, in
+// whole units in the table), each in the table's column order.
+extern const TRecordWordField StatusWordFields[9];
+extern const TRecordWordField MeasurementFields[15];
+
 // The folder "data" beside the settings file, with its trailing separator.
 QString RecordDataFolder();
 // "record.mdb" in that folder.

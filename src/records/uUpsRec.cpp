@@ -10,6 +10,7 @@
 #include "ui/uCaptions.h"
 #include "ui/uGuard.h"
 #include "ui/uNamed.h"
+#include "ui/uReqSlot.h"
 #include "ui/uUiSeam.h"
 #include "ui/uWidgets.h"
 
@@ -30,6 +31,8 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -273,23 +276,13 @@ void TfrmUpsRec::RequestRecord()
 {
     intgrtptRec->setValue(RecInfo.NextRecNo);
     if (!portOpen() || ReqSlot[1].Pending != 0) return;
-    TReqSlot& s = ReqSlot[1];
-    s.Addr = static_cast<uint8_t>(devAddr());
-    s.Func = 20;
-    s.Value = static_cast<uint16_t>(RecInfo.NextRecNo);
-    s.Count = 0;
-    s.Pending = FlagOn;
+    FillReqSlot(1, static_cast<uint8_t>(devAddr()), 20, 0, 0, static_cast<uint16_t>(RecInfo.NextRecNo));
 }
 
 void TfrmUpsRec::RequestRecordInfo()
 {
     if (!portOpen() || ReqSlot[2].Pending != 0) return;
-    TReqSlot& s = ReqSlot[2];
-    s.Addr = static_cast<uint8_t>(devAddr());
-    s.Func = 3;
-    s.StartReg = 40051;
-    s.Count = 6;
-    s.Pending = FlagOn;
+    FillReqSlot(2, static_cast<uint8_t>(devAddr()), 3, 40051, 6);
 }
 
 void TfrmUpsRec::ShowRecordInfo()
@@ -432,19 +425,10 @@ void TfrmUpsRec::btnClrRecClick()
         return;
     }
     if (ReqSlot[1].Pending != 0 || ReqSlot[2].Pending != 0) return;
+    // The write-enable command first, then 0 into the low half of the record count.
     const uint8_t addr = static_cast<uint8_t>(devAddr());
-    TReqSlot& enable = ReqSlot[1];
-    enable.Addr = addr;
-    enable.Func = 6;
-    enable.StartReg = 50000;
-    enable.Value = 10;
-    enable.Pending = FlagOn;
-    TReqSlot& erase = ReqSlot[2];
-    erase.Addr = addr;
-    erase.Func = 6;
-    erase.StartReg = 40054;
-    erase.Value = 0;
-    erase.Pending = FlagOn;
+    FillReqSlot(1, addr, 6, 50000, 0, 10);
+    FillReqSlot(2, addr, 6, 40054, 0, 0);
 }
 
 // ---- Record database and list ----
@@ -542,7 +526,8 @@ void TfrmUpsRec::RefreshList()
         int row = 0;
         if (rows > 1 && position > 0) row = (position < rows ? position : rows) - 1;
         if (rows > 0) {
-            const QModelIndex at = list_->index(row, 0);
+            // A shown column: the view does not scroll to a cell of a hidden one.
+            const QModelIndex at = list_->index(row, std::max(0, list_->FieldIndex(QStringLiteral("RecNo"))));
             DBGrd1->setCurrentIndex(at);
             DBGrd1->selectionModel()->select(at,
                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
