@@ -2,17 +2,16 @@
 
 #include "records/uRecordGridDelegate.h"
 
-#include "app/UFrmMain.h"
-#include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "settings/uPassword.h"
 #include "ui/uCaptions.h"
 #include "ui/uGuard.h"
 #include "ui/uNamed.h"
-#include "ui/uReqSlot.h"
+#include "ui/uReqSlots.h"
 #include "ui/uUiSeam.h"
 #include "ui/uWidgets.h"
+#include "ui/uWindowFlags.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -65,7 +64,7 @@ struct TickGuard {
 
 } // namespace
 
-TfrmUpsRec::TfrmUpsRec(QWidget* parent) : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint)
+TfrmUpsRec::TfrmUpsRec(QWidget* parent) : QWidget(parent, FixedWindowFlags)
 {
     setObjectName(QStringLiteral("frmUpsRec"));
     clock_.start();
@@ -186,9 +185,7 @@ void TfrmUpsRec::FormDestroy()
 
 int64_t TfrmUpsRec::now() const { return ProgressClock ? ProgressClock() : clock_.elapsed(); }
 
-bool TfrmUpsRec::portOpen() const { return FrmCom && FrmCom->PortOpen(); }
-
-int TfrmUpsRec::devAddr() const { return FrmMain ? FrmMain->GetDevAddr() : 1; }
+bool TfrmUpsRec::portOpen() const { return LinkPortOpen(); }
 
 bool TfrmUpsRec::windowActive() const { return ActiveForTest ? *ActiveForTest : isActiveWindow(); }
 
@@ -275,14 +272,14 @@ bool TfrmUpsRec::eventFilter(QObject* watched, QEvent* event)
 void TfrmUpsRec::RequestRecord()
 {
     intgrtptRec->setValue(RecInfo.NextRecNo);
-    if (!portOpen() || ReqSlot[1].Pending != 0) return;
-    FillReqSlot(1, static_cast<uint8_t>(devAddr()), 20, 0, 0, static_cast<uint16_t>(RecInfo.NextRecNo));
+    if (!portOpen()) return;
+    QueueRequest(1, 20, 0, 0, static_cast<uint16_t>(RecInfo.NextRecNo));
 }
 
 void TfrmUpsRec::RequestRecordInfo()
 {
-    if (!portOpen() || ReqSlot[2].Pending != 0) return;
-    FillReqSlot(2, static_cast<uint8_t>(devAddr()), 3, 40051, 6);
+    if (!portOpen()) return;
+    QueueRequest(2, 3, 40051, 6);
 }
 
 void TfrmUpsRec::ShowRecordInfo()
@@ -424,11 +421,10 @@ void TfrmUpsRec::btnClrRecClick()
         ShowMessageBox(r);
         return;
     }
-    if (ReqSlot[1].Pending != 0 || ReqSlot[2].Pending != 0) return;
+    if (!ReqSlotFree(1) || !ReqSlotFree(2)) return;
     // The write-enable command first, then 0 into the low half of the record count.
-    const uint8_t addr = static_cast<uint8_t>(devAddr());
-    FillReqSlot(1, addr, 6, 50000, 0, 10);
-    FillReqSlot(2, addr, 6, 40054, 0, 0);
+    QueueRequest(1, 6, 50000, 0, 10);
+    QueueRequest(2, 6, 40054, 0, 0);
 }
 
 // ---- Record database and list ----

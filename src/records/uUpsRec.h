@@ -119,7 +119,6 @@ protected:
 private:
     void createComponents();
     bool portOpen() const;
-    int devAddr() const;
     bool windowActive() const;
     void showProgress();
     void reportDbProblem(const QString& cause, bool foreignFile);

@@ -23,3 +23,4 @@ int ExecModal(QDialog* dialog)
 
 void SetMessageBoxHandler(MessageBoxHandler handler) { messageBoxHandler = std::move(handler); }
 void SetModalHandler(ModalHandler handler) { modalHandler = std::move(handler); }
+ModalHandler CurrentModalHandler() { return modalHandler; }

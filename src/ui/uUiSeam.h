@@ -30,3 +30,5 @@ int ExecModal(QDialog* dialog);
 // Tests install handlers; nullptr restores the real dialogs.
 void SetMessageBoxHandler(MessageBoxHandler handler);
 void SetModalHandler(ModalHandler handler);
+// The handler installed now (empty when the real dialogs run).
+ModalHandler CurrentModalHandler();

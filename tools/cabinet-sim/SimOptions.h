@@ -31,6 +31,7 @@ struct Options {
     bool invalidDates = false; // a few records carry a month that does not exist
     bool dumpLog = false;      // print the event log and end
     bool drift = true;
+    int hourMs = 0; // runtime counters advance one hour per hourMs; 0 keeps them still
     QString logFile;
     uint32_t seed = 0;
     bool seedGiven = false;
