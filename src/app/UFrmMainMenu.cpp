@@ -11,6 +11,7 @@
 #include "diag/uViewMdBuff.h"
 #include "diag/uViewMdb.h"
 #include "model/UShareData.h"
+#include "records/uUpsRec.h"
 #include "settings/uFrmMask.h"
 #include "settings/uFrmUpsPara.h"
 #include "settings/uModbusConfig.h"
@@ -129,6 +130,7 @@ void TFrmMain::registerViews()
     RegisterView(QStringLiteral("frmRunTime"), [this] { mni2006Click(); });
 
     // frmUpsRec
+    RegisterView(QStringLiteral("frmUpsRec"), [this] { mni3001Click(); });
 
     // frmInCode, frmMdbView, frmViewMdbuff, FrmAbout, frmDict
     RegisterView(QStringLiteral("frmMdbView"), [this] { mni2005Click(); });
@@ -190,8 +192,15 @@ void TFrmMain::mni2006Click()
     delete w;
 }
 
-// Event record window.
-void TFrmMain::mni3001Click() {}
+// Event record window: made on first use, then shown and brought to the front; closing it
+// only hides it, so a download goes on.
+void TFrmMain::mni3001Click()
+{
+    if (!frmUpsRec) frmUpsRec = new TfrmUpsRec(this);
+    frmUpsRec->show();
+    frmUpsRec->raise();
+    frmUpsRec->activateWindow();
+}
 
 // "IAP", "Correct" and "Test" do nothing.
 void TFrmMain::mni3002Click() {}
