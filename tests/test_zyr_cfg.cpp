@@ -100,9 +100,11 @@ protected:
         view->tmr1->stop(); // the tests drive the timer tick by tick
         return *view;
     }
-    // The editor as the Edit button opens it: created, then shown.
-    TfrmEdtZyrCfg& openEditor()
+    // The editor as the Edit button opens it: created, then shown; by default after the
+    // cabinet's texts have been read.
+    TfrmEdtZyrCfg& openEditor(bool textsRead = true)
     {
+        if (textsRead) CfgTextRecvd = FlagOn;
         editor = std::make_unique<TfrmEdtZyrCfg>();
         editor->show();
         return *editor;
@@ -822,6 +824,46 @@ TEST(ZyrCfgProgram, ViewPicturesInBothLanguages)
             run.picture.save(QDir(QString::fromLocal8Bit(shots))
                                  .filePath(QStringLiteral("frmZyrCfg-%1.png").arg(language)));
     }
+}
+
+} // namespace
+
+namespace {
+
+// The view blanks the texts when it opens; an editor shown before the cabinet's texts came in
+// would write those blanks over the text it does not edit.
+TEST_F(ZyrCfgTest, TextsAreNotWrittenBeforeTheyWereRead)
+{
+    makeView();
+    ASSERT_EQ(CfgTextRecvd, FlagOff) << "opening the view forgets the texts";
+    DialogScript script;
+    TfrmEdtZyrCfg& early = openEditor(false);
+    chooseRow(0);
+    early.edtText->setText(QStringLiteral("ACME"));
+    early.btnSendClick();
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_TRUE(script.messages[0].text.contains(QStringLiteral("not been read")))
+        << qPrintable(script.messages[0].text);
+    EXPECT_EQ(ReqSlot[1].Pending, 0);
+    EXPECT_EQ(ReqSlot[2].Pending, 0);
+
+    // A register row is written as before.
+    chooseRow(3);
+    early.btnSendClick();
+    EXPECT_EQ(ReqSlot[1].Pending, 255);
+    ReqSlot[1].Pending = ReqSlot[2].Pending = 0;
+
+    // Once a reply has carried the texts, a new editor writes them.
+    for (int r = 53000; r <= 53029; ++r) StoreRegister(UpsData[1], r, 'A');
+    EXPECT_EQ(CfgTextRecvd, FlagOn);
+    TfrmEdtZyrCfg& later = openEditor(false);
+    chooseRow(0);
+    later.edtText->setText(QStringLiteral("ACME"));
+    later.btnSendClick();
+    EXPECT_EQ(script.messages.size(), 1u) << "no second message";
+    EXPECT_EQ(ReqSlot[1].Pending, 255);
+    EXPECT_EQ(ReqSlot[2].Func, 16);
+    EXPECT_EQ(bytesText(CfgEdit + 15, 10), QStringLiteral("AAAAAAAAAA")) << "the model is written as read";
 }
 
 } // namespace

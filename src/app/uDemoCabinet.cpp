@@ -28,8 +28,9 @@ bool TDemoCabinet::Start(QString& error, const QString& simulator)
     process_ = std::make_unique<QProcess>();
     process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_->setStandardOutputFile(QProcess::nullDevice());
-    process_->start(
-        sim, {QStringLiteral("--pty"), portPath_, QStringLiteral("--baud"), QString::number(DemoBaud)});
+    // The runtime counters advance one hour a minute, so the demonstration shows them move.
+    process_->start(sim, {QStringLiteral("--pty"), portPath_, QStringLiteral("--baud"),
+                          QString::number(DemoBaud), QStringLiteral("--run-hours")});
     if (!process_->waitForStarted(5000)) {
         error = QStringLiteral("The simulated cabinet did not start: %1").arg(process_->errorString());
         Stop();

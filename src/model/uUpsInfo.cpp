@@ -8,6 +8,7 @@ uint16_t RegMirror[65536];
 uint8_t CfgRx[CfgSize];
 uint8_t CfgEdit[CfgSize];
 uint16_t MaskWords[10];
+uint8_t CfgTextRecvd;
 uint8_t MaskRecvd;
 int32_t OptBaud;
 int32_t OptProtocol;
@@ -243,10 +244,13 @@ void StoreRegister(TUpsData& current, int reg, uint16_t value)
     } else if (reg >= 51000 && reg <= 51999) {
         storeConfigRegister(current, reg, value);
     } else if (reg >= 53000 && reg <= 53099) {
-        if (reg <= 53014)
+        if (reg <= 53014) {
             CfgRx[reg - 53000] = lowByte(value);
-        else if (reg >= 53020 && reg <= 53029)
+            CfgTextRecvd = FlagOn;
+        } else if (reg >= 53020 && reg <= 53029) {
             CfgRx[reg - 53005] = lowByte(value);
+            CfgTextRecvd = FlagOn;
+        }
     } else if (reg >= 54000 && reg <= 54119) {
         if (reg <= 54099) {
             MdRxWords[reg - 54000] = value;
@@ -398,6 +402,7 @@ void ResetRegisterMap()
     std::memset(CfgEdit, 0, sizeof CfgEdit);
     std::memset(MaskWords, 0, sizeof MaskWords);
     MaskRecvd = 0;
+    CfgTextRecvd = 0;
     OptBaud = 0;
     OptProtocol = 0;
     std::memset(MdRxWords, 0, sizeof MdRxWords);

@@ -110,13 +110,14 @@ extern uint16_t RegMirror[65536];               // last value of every register 
 extern uint8_t CfgRx[CfgSize];                  // cabinet configuration as received
 extern uint8_t CfgEdit[CfgSize];                // its edit copy, source of function-16 writes
 extern uint16_t MaskWords[10];                  // 40082..40091
-extern uint8_t MaskRecvd;                       // set by any of 40082..40091; never cleared
-extern int32_t OptBaud;                         // 51024
-extern int32_t OptProtocol;                     // 51029
-extern uint16_t MdRxWords[100];                 // 54000..54099
-extern uint8_t MdRxModule;                      // 54101
-extern uint8_t MdRxLen;                         // 54102
-extern uint8_t MdRxNew;                         // set by 54102
+extern uint8_t CfgTextRecvd;    // set by any of 53000..53029; cleared where the texts are blanked
+extern uint8_t MaskRecvd;       // set by any of 40082..40091; never cleared
+extern int32_t OptBaud;         // 51024
+extern int32_t OptProtocol;     // 51029
+extern uint16_t MdRxWords[100]; // 54000..54099
+extern uint8_t MdRxModule;      // 54101
+extern uint8_t MdRxLen;         // 54102
+extern uint8_t MdRxNew;         // set by 54102
 extern TParaSet ParaSet;
 
 // Called after every stored module register. The main window installs a handler that sets

@@ -5,6 +5,7 @@
 #include "settings/uPassword.h"
 #include "ui/uCaptions.h"
 #include "ui/uGraceWindows.h"
+#include "ui/uGuard.h"
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
 #include "ui/uWidgets.h"
@@ -129,6 +130,7 @@ void TfrmEdtZyrCfg::showEvent(QShowEvent* event)
 void TfrmEdtZyrCfg::FormShow()
 {
     std::memcpy(CfgEdit, CfgRx, 25);
+    TextsKnown = CfgTextRecvd != FlagOff;
     std::memcpy(CfgEdit + 35, CfgRx + 35, 6);
     {
         const QSignalBlocker quiet(lstSelct);
@@ -226,6 +228,14 @@ void TfrmEdtZyrCfg::btnSendClick()
 
     // Both requests or none: with slot 1 busy nothing is queued.
     if (!ReqSlotFree(1)) return;
+    // Writing a text rewrites the whole text area; with texts not yet read it would write
+    // blanks over the other one.
+    if ((row == RowCompany || row == RowModel) && !TextsKnown) {
+        ShowPlainMessage(
+            this, QStringLiteral("The company name and model have not been read from the cabinet yet.\n"
+                                 "Close this window, wait until the view shows them, then edit again."));
+        return;
+    }
     switch (row) {
     case RowCompany: QueueRequest(1, 16, TextsReg, CompanyBytes); break;
     case RowModel: QueueRequest(1, 16, ModelReg, ModelBytes); break;

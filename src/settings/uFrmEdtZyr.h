@@ -34,6 +34,8 @@ public:
 
     // The chosen row, -1 when none.
     int SelRow = -1;
+    // The company name and model had been read from the cabinet when the window was shown.
+    bool TextsKnown = false;
 
     void FormCreate();
     void FormShow();

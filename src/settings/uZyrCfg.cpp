@@ -123,6 +123,7 @@ void TfrmZyrCfg::FormCreate()
     // Company name and model start blank in both the received area and the edit copy.
     std::memset(CfgRx, ' ', 25);
     std::memset(CfgEdit, ' ', 25);
+    CfgTextRecvd = FlagOff;
     QPalette pal = lblCount->palette();
     pal.setColor(QPalette::WindowText, Qt::white);
     lblCount->setPalette(pal);
