@@ -6,6 +6,7 @@
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
 #include "model/UShareData.h"
+#include "ui/uOpenFailure.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
@@ -52,7 +53,8 @@ void TFrmMain::rgLanguageClick()
 void TFrmMain::spbComLinkClick()
 {
     if (!FrmCom) return;
-    if (FrmCom->PortOpen()) {
+    // The button is on while the port is open or its lost device is awaited; off ends both.
+    if (FrmCom->PortOpen() || FrmCom->PortLost()) {
         FrmCom->ClosePort();
         return;
     }
@@ -64,7 +66,7 @@ void TFrmMain::spbComLinkClick()
         r.parent = this;
         r.icon = QMessageBox::Critical;
         r.title = windowTitle();
-        r.text = QString::fromLocal8Bit(e.what());
+        r.text = OpenFailureText(e);
         ShowMessageBox(r);
     }
 }

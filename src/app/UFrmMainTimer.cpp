@@ -59,8 +59,11 @@ void TFrmMain::tmr1Timer()
 
 void TFrmMain::showLinkState()
 {
-    const QString text = LocalPara.ComName + QLatin1Char('\n') + QString::number(LocalPara.BaudRate) +
-                         QStringLiteral(" bps\nProtocol:") + QString::number(LocalPara.curProtocol);
+    const bool lost = FrmCom && FrmCom->PortLost();
+    const QString lostText = lost ? LangText("%1 lost", "%1 已断开").arg(LocalPara.ComName) : QString();
+    const QString text = (lost ? lostText : LocalPara.ComName) + QLatin1Char('\n') +
+                         QString::number(LocalPara.BaudRate) + QStringLiteral(" bps\nProtocol:") +
+                         QString::number(LocalPara.curProtocol);
     if (lblCommName->text() != text) {
         lblCommName->setText(text);
         lblCommName->setToolTip(lblCommName->isElided() ? text : QString());
@@ -70,6 +73,11 @@ void TFrmMain::showLinkState()
         if (spbComLink->toolTip() != QLatin1String("Trun Off")) {
             spbComLink->setToolTip(QStringLiteral("Trun Off"));
             spbComLink->setIcon(Img_On);
+        }
+    } else if (lost) {
+        if (spbComLink->toolTip() != lostText) {
+            spbComLink->setToolTip(lostText);
+            spbComLink->setIcon(Img_Lost);
         }
     } else if (spbComLink->toolTip() != QLatin1String("Trun On")) {
         spbComLink->setToolTip(QStringLiteral("Trun On"));

@@ -244,3 +244,22 @@ void TFrmMain::RefreshView()
     setText(edtMdRate, QString::number(256 * CfgRx[45] + CfgRx[46]));
     Q_EMIT viewRefreshed();
 }
+
+void TFrmMain::ClearLiveView(const QString& port)
+{
+    for (QTableWidget* g : {sgrdUPS_AC, sgrdUPS_DC, sgrdModule})
+        for (int r = 1; r < g->rowCount(); ++r)
+            for (int c = 1; c < g->columnCount(); ++c) SetCell(g, c, r, QString());
+    for (QLineEdit* e :
+         {mdtCmmStaH,       mdtCmmStaL,       mdtInvStaH,       mdtInvStaL,       mdtCmmAlmH,
+          mdtCmmAlmL,       mdtInvAlmH,       mdtInvAlmL,       mdtSysSta,        mdtSysAlm,
+          mdt_MdCMMStatusH, mdt_MdCMMStatusL, mdt_MdINVStatusH, mdt_MdINVStatusL, mdt_MdCMMAlarmH,
+          mdt_MdCMMAlarmL,  mdt_MdINVAlarmH,  mdt_MdINVAlarmL,  edtSend,          edtAcpt,
+          edtAckOk,         edtErrRate})
+        e->clear();
+    const QString state = LangText("%1 lost", "%1 已断开").arg(port);
+    edtSysState->setText(state);
+    edtMdState->setText(state);
+    // A reply still counted as new from before the loss must not bring the old values back.
+    DataChanged = FlagOff;
+}

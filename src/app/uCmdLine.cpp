@@ -49,7 +49,12 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
     const QCommandLineOption timeFirst(
         QStringLiteral("time-first-values"),
         QStringLiteral("Print the time from start to the first values shown."));
-    p.addOptions({port, baud, connect, demo, quitAfter, screenshot, window, settingsDir, timeFirst});
+    const QCommandLineOption printCounters(
+        QStringLiteral("print-counters"),
+        QStringLiteral("At the end, print the link's counters (frames sent, chunks received, replies "
+                       "accepted, error rate, devices lost and reopened) to standard output."));
+    p.addOptions(
+        {port, baud, connect, demo, quitAfter, screenshot, window, settingsDir, timeFirst, printCounters});
 
     out = TCmdLine{};
     out.HelpText = p.helpText();
@@ -102,6 +107,7 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
     }
     out.SettingsDir = p.value(settingsDir);
     out.TimeFirstValues = p.isSet(timeFirst);
+    out.PrintCounters = p.isSet(printCounters);
     if (out.Demo && !out.Port.isEmpty()) {
         error = QStringLiteral("--demo chooses its own port; leave out --port");
         return false;

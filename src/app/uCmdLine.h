@@ -14,6 +14,7 @@ struct TCmdLine {
     QString Window;               // --window OBJECTNAME: open that view after start-up
     QString SettingsDir;          // --settings-dir DIR: where "UserParaIni.ini" lives
     bool TimeFirstValues = false; // --time-first-values: print when the first values show
+    bool PrintCounters = false;   // --print-counters: print the link's counters at the end
     bool Help = false;
     bool Version = false;
     QString HelpText;

@@ -152,6 +152,13 @@ void TfrmTrack::TraceRx(const uint8_t* bytes, int count)
     addLine(Memo2, memo2Lines_, HexText(bytes, count));
 }
 
+void TfrmTrack::TraceNote(const QString& text)
+{
+    const QString line = QStringLiteral("*** ") + text;
+    addLine(Memo1, memo1Lines_, line);
+    addLine(Memo2, memo2Lines_, line);
+}
+
 void TfrmTrack::ShowCounters()
 {
     lbTxCnt->setText(QStringLiteral("Tx: %1").arg(CommDebug.TxCount));

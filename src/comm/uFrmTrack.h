@@ -33,6 +33,8 @@ public:
     void TraceTx(const uint8_t* bytes, int count) override;
     void TraceRx(const uint8_t* bytes, int count) override;
     void ShowCounters() override;
+    // Written into both lists, so the gap in the traffic reads the same in either.
+    void TraceNote(const QString& text) override;
 
     // Form handlers.
     void FormShow();

@@ -70,3 +70,5 @@ private:
 // The link button's glyphs: a closed plug for a port that is open, an open one otherwise.
 QIcon LinkGlyphOn();
 QIcon LinkGlyphOff();
+// The port's device went away while the link was on.
+QIcon LinkGlyphLost();
