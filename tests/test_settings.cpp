@@ -152,29 +152,39 @@ TEST_F(SettingsFile, NamesMatchWithoutRegardToCase)
     EXPECT_EQ(value("baudrate"), "19200");
 }
 
+// The rules of a profile integer, on a key that takes any value (the speed takes only what a
+// port takes, below).
 TEST_F(SettingsFile, IntegerValues)
 {
     struct Case {
         const char* text;
-        int32_t baudRate;
+        int32_t moduleNum;
     };
     const Case cases[] = {
-        {"9600", 9600},       {"0x2580", 9600},
-        {"0X2580", 9600},     {" 4800 ", 4800},
-        {"abc", 2400},        {"12abc", 2400},
-        {"", 2400},           {"0x", 2400},
-        {"0xG1", 2400},       {"-1", -1},
-        {"+1200", 1200},      {"2147483647", 2147483647},
-        {"2147483648", 2400}, {"-2147483648", INT32_MIN},
-        {"0xFFFFFFFF", -1},   {"0x100000000", 2400},
-        {"１２００", 2400}, // full-width digits are not digits here
+        {"9600", 9600},
+        {"0x2580", 9600},
+        {"0X2580", 9600},
+        {" 4800 ", 4800},
+        {"abc", 1},
+        {"12abc", 1},
+        {"", 1},
+        {"0x", 1},
+        {"0xG1", 1},
+        {"-1", -1},
+        {"+1200", 1200},
+        {"2147483647", 2147483647},
+        {"2147483648", 1},
+        {"-2147483648", INT32_MIN},
+        {"0xFFFFFFFF", -1},
+        {"0x100000000", 1},
+        {"１２００", 1}, // full-width digits are not digits here
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        writeFile(QByteArray("[LocalPara]\nBaudRate=") + c.text + "\n");
-        LocalPara.BaudRate = 0;
+        writeFile(QByteArray("[LocalPara]\nModuleNum=") + c.text + "\n");
+        LocalPara.ModuleNum = 0;
         LoadLocalPara();
-        EXPECT_EQ(LocalPara.BaudRate, c.baudRate);
+        EXPECT_EQ(LocalPara.ModuleNum, c.moduleNum);
     }
 }
 

@@ -259,5 +259,6 @@ private:
     class LinkHooks;
     std::unique_ptr<LinkHooks> linkHooks_;
     bool buildingModuleList_ = false;
+    double shownErrRate_ = -1; // the rate lblErrRate shows
     bool ownsTrackWindow_ = false;
 };

@@ -57,9 +57,18 @@ void setHeadings(QTableWidget* grid, const TCaption* rows, int rowCount, const Q
     for (int c = 0; c < cols.size(); ++c) SetCell(grid, c + 1, 0, cols[c]);
 }
 
+// The value a cell shows is kept beside its text, so that a refresh formats only what changed.
+constexpr int ShownValueRole = Qt::UserRole + 1;
+
 void put(QTableWidget* g, int col, int row, double v, int digits = 1)
 {
+    QTableWidgetItem* item = g->item(row, col);
+    if (item) {
+        const QVariant shown = item->data(ShownValueRole);
+        if (shown.isValid() && shown.toDouble() == v && !item->text().isEmpty()) return;
+    }
     SetCell(g, col, row, FloatText(v, digits));
+    if (QTableWidgetItem* set = g->item(row, col)) set->setData(ShownValueRole, v);
 }
 
 void putRow(QTableWidget* g, int row, const double* v, int n)
@@ -249,7 +258,10 @@ void TFrmMain::ClearLiveView(const QString& port)
 {
     for (QTableWidget* g : {sgrdUPS_AC, sgrdUPS_DC, sgrdModule})
         for (int r = 1; r < g->rowCount(); ++r)
-            for (int c = 1; c < g->columnCount(); ++c) SetCell(g, c, r, QString());
+            for (int c = 1; c < g->columnCount(); ++c) {
+                SetCell(g, c, r, QString());
+                if (QTableWidgetItem* item = g->item(r, c)) item->setData(ShownValueRole, QVariant());
+            }
     for (QLineEdit* e :
          {mdtCmmStaH,       mdtCmmStaL,       mdtInvStaH,       mdtInvStaL,       mdtCmmAlmH,
           mdtCmmAlmL,       mdtInvAlmH,       mdtInvAlmL,       mdtSysSta,        mdtSysAlm,

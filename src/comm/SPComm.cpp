@@ -89,7 +89,7 @@ TComm::TComm(QObject* parent) : QObject(parent)
     connect(port_, &QSerialPort::readyRead, this, &TComm::onReadyRead);
     connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) { onError(e); });
     connect(port_, &QSerialPort::bytesWritten, this, &TComm::onBytesWritten);
-    connect(silence_, &QTimer::timeout, this, &TComm::onSilence);
+    connect(silence_, &QTimer::timeout, this, &TComm::onQuiet);
     connect(total_, &QTimer::timeout, this, &TComm::onSilence);
 }
 
@@ -213,10 +213,25 @@ void TComm::onReadyRead()
         total_->stop();
         return;
     }
-    if (readIntervalTimeout_ > 0) silence_->start(clampInterval(readIntervalTimeout_));
+    // The silence is measured from the last byte; the timer is not restarted for every byte
+    // (a paced line brings them one by one) but looks again when it runs out.
+    lastByte_.start();
+    if (readIntervalTimeout_ > 0 && !silence_->isActive())
+        silence_->start(clampInterval(readIntervalTimeout_));
     const uint64_t totalMs =
         uint64_t(readTotalTimeoutMultiplier_) * MaxChunk + uint64_t(readTotalTimeoutConstant_);
     if (totalMs > 0 && (chunkStarts || !total_->isActive())) total_->start(clampInterval(totalMs));
+}
+
+void TComm::onQuiet()
+{
+    const qint64 quietMs = lastByte_.isValid() ? lastByte_.elapsed() : qint64(readIntervalTimeout_);
+    if (!pending_.isEmpty() && readIntervalTimeout_ > 0 && quietMs < qint64(readIntervalTimeout_)) {
+        ++wakeups_;
+        silence_->start(clampInterval(readIntervalTimeout_ - uint64_t(quietMs)));
+        return;
+    }
+    onSilence();
 }
 
 void TComm::onSilence()

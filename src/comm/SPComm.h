@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -145,6 +146,7 @@ private:
     void applyTimeouts();
     void onReadyRead();
     void onSilence();
+    void onQuiet();
     void onError(int error);
     void onBytesWritten();
     void deliver(int count);
@@ -182,6 +184,7 @@ private:
     QTimer* silence_ = nullptr; // ReadIntervalTimeout of quiet ends a chunk
     QTimer* total_ = nullptr;   // the total read time-outs, when set, cap a chunk's age
     QByteArray pending_;        // bytes received and not yet delivered
+    QElapsedTimer lastByte_;    // since the last byte of the chunk being gathered
     bool sendQueueEmpty_ = true;
     bool writerAlive_ = false; // a write error ends writing until the next open
     bool lossPending_ = false; // a lost device is being closed

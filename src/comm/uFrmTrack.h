@@ -61,6 +61,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -68,6 +69,7 @@ private:
     void addLine(QPlainTextEdit* memo, int& lines, const QString& text);
     void clearMemo(QPlainTextEdit* memo, int& lines);
     void layoutRows();
+    void setListsDrawn(bool drawn);
 
     // The pause button's two captions, in the language of the last FormShow.
     QString runningCaption_;
@@ -75,4 +77,7 @@ private:
     int memo1Lines_ = 0;
     int memo2Lines_ = 0;
     int trackLines_ = 0;
+    // Which lists were scrolled to their end when the window was hidden: they show their last
+    // line again when it is shown.
+    bool following_[3] = {true, true, true};
 };

@@ -68,7 +68,11 @@ void TLed::setLit(bool lit)
 {
     if (lit == lit_) return;
     lit_ = lit;
-    setPixmap(ledPixmap(lit ? litColor_ : litColor_.darker(350), 16));
+    if (litPixmap_.isNull()) {
+        litPixmap_ = ledPixmap(litColor_, 16);
+        darkPixmap_ = ledPixmap(litColor_.darker(350), 16);
+    }
+    setPixmap(lit ? litPixmap_ : darkPixmap_);
 }
 
 void TLed::mouseDoubleClickEvent(QMouseEvent* event)

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
+#include <QPixmap>
 #include <QStringList>
 
 class QRadioButton;
@@ -26,6 +27,10 @@ protected:
 
 private:
     QColor litColor_;
+    // Drawn once: the LEDs blink with every frame, and a picture per blink costs more than the
+    // rest of the tick.
+    QPixmap litPixmap_;
+    QPixmap darkPixmap_;
     bool lit_ = true; // so that the first setLit(false) draws
 };
 
