@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
 TEST(TextHelpers, ZeroPadDec)
@@ -67,6 +69,45 @@ TEST(TextHelpers, DelimitedFieldPicksOneItem)
     EXPECT_EQ(DelimitedField(line, QLatin1Char(','), -1), "");
     EXPECT_EQ(DelimitedField(QStringLiteral("a;b"), QLatin1Char(';'), 1), "b");
     EXPECT_EQ(DelimitedField(QString::fromUtf8("地址,名称"), QLatin1Char(','), 1), QString::fromUtf8("名称"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(TextHelpers, FieldTextEndsAtZeroOrWidth)
+{
+    const uint8_t bytes[] = {'A', 'C', 'M', 'E', 0, 'X', 'Y'};
+    EXPECT_EQ(FieldText(bytes, 7), QStringLiteral("ACME"));
+    EXPECT_EQ(FieldText(bytes, 2), QStringLiteral("AC"));
+    const uint8_t latin1[] = {'C', 'a', 'f', 0xE9};
+    EXPECT_EQ(FieldText(latin1, 4), QStringLiteral("Café"));
+}
+
+TEST(TextHelpers, PutFieldTextOneBytePerCharacter)
+{
+    struct Case {
+        const char* text;  // UTF-8
+        const char* bytes; // the six bytes of the field afterwards
+    } cases[] = {{"AB", "AB    "},
+                 {"ABCDEFGH", "ABCDEF"},
+                 {"", "      "},
+                 {"é€", "\xE9?    "},
+                 {"中文", "??    "},
+                 {"\xF0\x9F\x98\x80"
+                  "x",
+                  "?x    "}};
+    for (const Case& c : cases) {
+        uint8_t field[8];
+        std::memset(field, 0x55, sizeof field);
+        PutFieldText(field, 6, QString::fromUtf8(c.text));
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(field), 6), QByteArray(c.bytes, 6)) << c.text;
+        EXPECT_EQ(field[6], 0x55) << "nothing written past the field";
+    }
+    uint8_t field[3];
+    PutFieldText(field, 3, QString(QChar(0)) + QStringLiteral("A"));
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(field), 3), QByteArray("?A "))
+        << "a zero would end the text";
 }
 
 } // namespace

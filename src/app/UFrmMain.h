@@ -33,6 +33,8 @@ class QToolButton;
 class QWidget;
 class TFrmMain;
 class TfrmTrack;
+class TfrmMdbCfg;
+class TfrmRunTime;
 
 // Counters the link sets after each frame sent (3) and each receive event (2); the LEDs stay
 // lit while they are above 0.
@@ -223,6 +225,8 @@ public:
 
     // The trace window; made on first use when the start-up code has not made it.
     QPointer<TfrmTrack> TrackWindow;
+    QPointer<TfrmMdbCfg> MdbCfgWindow;   // the OPTION-port view; made at start-up or on first use
+    QPointer<TfrmRunTime> RunTimeWindow; // the runtime window shown last (one at start-up)
 
     // Run before the settings are written when the window closes (the start-up code uses it
     // to keep the settings file's own port when this run was pointed at another one).

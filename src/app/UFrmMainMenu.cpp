@@ -5,18 +5,26 @@
 #include "app/UFrmCommInterface.h"
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
+#include "diag/UFrmAbout.h"
+#include "diag/uInCode.h"
 #include "model/UShareData.h"
+#include "settings/uZyrCfg.h"
+#include "ui/uMenuFlags.h"
+#include "settings/uFrmMask.h"
+#include "ui/uGuard.h"
+#include "settings/uModbusConfig.h"
+#include "settings/uRunTime.h"
 #include "ui/uOpenFailure.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QPointer>
 #include <QTabWidget>
 
 namespace {
-// Character n (from 1) of a visibility string shows its item only when it is "1".
-bool shown(const QString& flags, int n) { return n <= flags.size() && flags.at(n - 1) == QLatin1Char('1'); }
+bool shown(const QString& flags, int n) { return FlagCharOn(flags, n); }
 } // namespace
 
 void TFrmMain::ApplyMenuVisibility()
@@ -104,12 +112,18 @@ void TFrmMain::registerViews()
     // frmUpsPara
 
     // frmZyrCfg, frmMask
+    RegisterView(QStringLiteral("frmZyrCfg"), [this] { mni2002Click(); });
+    RegisterView(QStringLiteral("frmMask"), [this] { mni2003Click(); });
 
     // frmMdbCfg, frmRunTime
+    RegisterView(QStringLiteral("frmMdbCfg"), [this] { mni2004Click(); });
+    RegisterView(QStringLiteral("frmRunTime"), [this] { mni2006Click(); });
 
     // frmUpsRec
 
     // frmInCode, frmMdbView, frmViewMdbuff, FrmAbout, frmDict
+    RegisterView(QStringLiteral("frmInCode"), [this] { btnZyrCodeClick(); });
+    RegisterView(QStringLiteral("FrmAbout"), [this] { mni4001Click(); });
 }
 
 // Each window's handlers stand in a block of their own below.
@@ -117,17 +131,45 @@ void TFrmMain::registerViews()
 // UPS parameters window.
 void TFrmMain::mni2001Click() {}
 
-// Cabinet configuration view.
-void TFrmMain::mni2002Click() {}
+// Cabinet configuration view: a new one shown modally, then freed.
+void TFrmMain::mni2002Click()
+{
+    auto* view = new TfrmZyrCfg(this);
+    ExecModal(view);
+    delete view;
+}
 
 // Alarm mask maintenance, behind the password prompt.
-void TFrmMain::mni2003Click() {}
+void TFrmMain::mni2003Click()
+{
+    if (!GuardAction(this, TGuardKind::AlarmMaskMenu)) return;
+    auto* mask = new TfrmMask(this);
+    ExecModal(mask);
+    delete mask;
+}
 
-// OPTION-port configuration view.
-void TFrmMain::mni2004Click() {}
+// OPTION-port configuration view: one instance, shown and brought to the front.
+void TFrmMain::mni2004Click()
+{
+    if (!MdbCfgWindow) MdbCfgWindow = new TfrmMdbCfg(this);
+    MdbCfgWindow->show();
+    MdbCfgWindow->raise();
+    MdbCfgWindow->activateWindow();
+}
 
-// Runtime counters.
-void TFrmMain::mni2006Click() {}
+// Runtime counters: the window shown last is closed and freed; a new one is shown modally
+// and freed when it closes.
+void TFrmMain::mni2006Click()
+{
+    if (RunTimeWindow) {
+        RunTimeWindow->close();
+        delete RunTimeWindow.data();
+    }
+    auto* w = new TfrmRunTime(this);
+    RunTimeWindow = w;
+    ExecModal(w);
+    delete w;
+}
 
 // Event record window.
 void TFrmMain::mni3001Click() {}
@@ -138,16 +180,36 @@ void TFrmMain::mni3003Click() {}
 void TFrmMain::mni3004Click() {}
 
 // Status code viewer of the cabinet's and of the module's status block.
+namespace {
+QPointer<TfrmInCode> codeViewer;
+
+// A fresh viewer for each click, with the captions of the language of that moment; an earlier
+// one still open is closed and freed first.
+void showCodeViewer()
+{
+    if (codeViewer) {
+        codeViewer->close();
+        delete codeViewer.data();
+    }
+    auto* viewer = new TfrmInCode;
+    codeViewer = viewer;
+    ExecModal(viewer);
+    delete codeViewer.data(); // gone already when a later click replaced it
+}
+} // namespace
+
 void TFrmMain::btnZyrCodeClick()
 {
     CodeSource = &UpsData[DevAddr].Status;
     CodeIsSystem = 1;
+    showCodeViewer();
 }
 
 void TFrmMain::btnMdCodeClick()
 {
     CodeSource = &ModuleData[CurModule].Status;
     CodeIsSystem = 0;
+    showCodeViewer();
 }
 
 // Register viewer.
@@ -157,7 +219,12 @@ void TFrmMain::mni2005Click() {}
 void TFrmMain::btnViewMDBuffClick() {}
 
 // About box.
-void TFrmMain::mni4001Click() {}
+void TFrmMain::mni4001Click()
+{
+    auto* about = new TFrmAbout(this);
+    ExecModal(about);
+    delete about;
+}
 
 // Dictionary (its item is always hidden).
 void TFrmMain::mni4003Click() {}

@@ -76,14 +76,6 @@ void putRow(QTableWidget* g, int row, const double* v, int n)
     for (int i = 0; i < n; ++i) put(g, i + 1, row, v[i]);
 }
 
-// A text the cabinet sends in a fixed-width field; it ends at the first NUL byte.
-QString fixedText(const uint8_t* bytes, int len)
-{
-    int n = 0;
-    while (n < len && bytes[n] != 0) ++n;
-    return QString::fromLatin1(reinterpret_cast<const char*>(bytes), n);
-}
-
 void setText(QLineEdit* e, const QString& text)
 {
     if (e->text() != text) e->setText(text);
@@ -248,8 +240,8 @@ void TFrmMain::RefreshView()
     setText(edtAckOk, QString::number(m.MdAckOk));
     setText(edtErrRate, ModuleErrRateText(m.MdSend, m.MdAckOk));
 
-    setText(edtUpsVer, fixedText(CfgRx + 25, 10));
-    setText(edtTypeInfo, fixedText(CfgRx + 41, 3));
+    setText(edtUpsVer, FieldText(CfgRx + 25, 10));
+    setText(edtTypeInfo, FieldText(CfgRx + 41, 3));
     setText(edtMdRate, QString::number(256 * CfgRx[45] + CfgRx[46]));
     Q_EMIT viewRefreshed();
 }

@@ -1,7 +1,9 @@
 // The program's main routine: the application object, the always-present windows in their
 // order, the message loop; the program ends when the main window closes.
 #include "app/uCmdLine.h"
+#include "app/uHeadless.h"
 #include "app/uStartup.h"
+#include "ui/uUiSeam.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -36,13 +38,15 @@ int parseOptions(TCmdLine& options)
     return -1;
 }
 
-// Help and version need no display: they run on the offscreen platform unless one is named.
-bool onlyText(int argc, char** argv)
+// Help, version and the headless commands need no display: they run on the offscreen
+// platform unless one is named.
+bool needsNoDisplay(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h") || !std::strcmp(a, "--help-all") ||
-            !std::strcmp(a, "--version") || !std::strcmp(a, "-v"))
+            !std::strcmp(a, "--version") || !std::strcmp(a, "-v") || !std::strncmp(a, "--snapshot", 10) ||
+            !std::strncmp(a, "--download-log", 14))
             return true;
     }
     return false;
@@ -51,7 +55,7 @@ bool onlyText(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    if (onlyText(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (needsNoDisplay(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
@@ -61,6 +65,10 @@ int main(int argc, char** argv)
 
     TCmdLine options;
     if (const int code = parseOptions(options); code >= 0) return code;
+    if (IsHeadlessCommand(options)) {
+        SetNoOneToAnswer(true);
+        return RunHeadless(options);
+    }
 
     TStartup startup(options);
     QString error;

@@ -53,8 +53,19 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
         QStringLiteral("print-counters"),
         QStringLiteral("At the end, print the link's counters (frames sent, chunks received, replies "
                        "accepted, error rate, devices lost and reopened) to standard output."));
-    p.addOptions(
-        {port, baud, connect, demo, quitAfter, screenshot, window, settingsDir, timeFirst, printCounters});
+    const QCommandLineOption snapshot(
+        QStringLiteral("snapshot"),
+        QStringLiteral("With --port: read one whole poll cycle, the identification and every module of "
+                       "the cabinet, write them as JSON to FILE (\"-\": standard output) and end, with no "
+                       "window. Exit status 0, 1 for a port that cannot be opened or a file that cannot "
+                       "be written, 2 when the cabinet did not answer."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption address(QStringLiteral("address"),
+                                     QStringLiteral("The cabinet address (1 to 15) a headless command reads; "
+                                                    "default 1."),
+                                     QStringLiteral("N"));
+    p.addOptions({port, baud, connect, demo, quitAfter, screenshot, window, snapshot, address, settingsDir,
+                  timeFirst, printCounters});
 
     out = TCmdLine{};
     out.HelpText = p.helpText();
@@ -104,6 +115,26 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
     if (p.isSet(window) && out.Window.isEmpty()) {
         error = QStringLiteral("--window needs the object name of a view");
         return false;
+    }
+    out.Snapshot = p.value(snapshot);
+    if (p.isSet(snapshot)) {
+        if (out.Snapshot.isEmpty()) {
+            error = QStringLiteral("--snapshot needs a file name (\"-\" for standard output)");
+            return false;
+        }
+        if (out.Port.isEmpty()) {
+            error = QStringLiteral("--snapshot needs --port");
+            return false;
+        }
+    }
+    if (p.isSet(address)) {
+        bool ok = false;
+        out.Address = p.value(address).toInt(&ok);
+        if (!ok || out.Address < 1 || out.Address > 15) {
+            error = QStringLiteral("--address needs a cabinet address from 1 to 15, not \"%1\"")
+                        .arg(p.value(address));
+            return false;
+        }
     }
     out.SettingsDir = p.value(settingsDir);
     out.TimeFirstValues = p.isSet(timeFirst);

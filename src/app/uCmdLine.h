@@ -12,6 +12,8 @@ struct TCmdLine {
     int QuitAfterMs = -1;         // --quit-after SECONDS: end normally after that time
     QString Screenshot;           // --screenshot FILE: PNG of the main window just before the end
     QString Window;               // --window OBJECTNAME: open that view after start-up
+    QString Snapshot;             // --snapshot FILE: write one cabinet's values as JSON and end
+    int Address = 1;              // --address N: the cabinet address of a headless command
     QString SettingsDir;          // --settings-dir DIR: where "UserParaIni.ini" lives
     bool TimeFirstValues = false; // --time-first-values: print when the first values show
     bool PrintCounters = false;   // --print-counters: print the link's counters at the end

@@ -3,11 +3,16 @@
 #include "app/UFrmCommInterface.h"
 #include "app/UFrmMain.h"
 #include "app/uDemoCabinet.h"
+#include "app/uDemoPrompt.h"
 #include "app/uLocalPara.h"
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
+#include "diag/UFrmAbout.h"
 #include "model/UShareData.h"
+#include "settings/uEdtMdRegist.h"
+#include "settings/uModbusConfig.h"
 #include "settings/uPassword.h"
+#include "settings/uRunTime.h"
 #include "ui/uStringGrid.h"
 #include "ui/uViewRegistry.h"
 
@@ -61,6 +66,8 @@ bool TStartup::CreateWindows(QString& error)
     created_.append(portDialog_);
 
     // About box.
+    about_ = new TFrmAbout(main_); // never shown; the menu makes its own
+    created_.append(about_);
 
     auto* track = new TfrmTrack; // hidden until the operator asks for it
     track_ = track;
@@ -80,11 +87,17 @@ bool TStartup::CreateWindows(QString& error)
 
     // Record detail view.
 
-    // OPTION-port view.
+    // OPTION-port view. Its creation sets OptBaud and OptProtocol to -1 (nothing read yet);
+    // its timer runs from now on and reads only while the view is shown.
+    main_->MdbCfgWindow = new TfrmMdbCfg(main_);
+    created_.append(main_->MdbCfgWindow);
 
     // Runtime window.
+    main_->RunTimeWindow = new TfrmRunTime(main_);
+    created_.append(main_->RunTimeWindow);
 
     // Register editor.
+    created_.append(new TfrmEdtMdRegist(main_));
 
     return true;
 }
@@ -135,6 +148,7 @@ void TStartup::Start()
 
 void TStartup::openView()
 {
+    const std::unique_ptr<TDemoPromptAnswer> answer(demo_ ? new TDemoPromptAnswer : nullptr);
     if (!OpenRegisteredView(options_.Window))
         std::fprintf(stderr, "zyrtool: no view is named %s (views: %s)\n", qPrintable(options_.Window),
                      qPrintable(RegisteredViews().join(QStringLiteral(", "))));

@@ -52,6 +52,7 @@ private:
     std::unique_ptr<TDemoCabinet> demo_;
     TFrmMain* main_ = nullptr;
     QWidget* portDialog_ = nullptr;
+    QWidget* about_ = nullptr;
     QPointer<QWidget> track_;
     TFrmCom* com_ = nullptr;
     QWidget* password_ = nullptr;

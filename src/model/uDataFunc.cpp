@@ -17,6 +17,24 @@ QString ZeroPadDec(int64_t value, int width)
     return text.right(width);
 }
 
+QString FieldText(const uint8_t* bytes, int width)
+{
+    int n = 0;
+    while (n < width && bytes[n] != 0) ++n;
+    return QString::fromLatin1(reinterpret_cast<const char*>(bytes), n);
+}
+
+void PutFieldText(uint8_t* bytes, int width, const QString& text)
+{
+    for (int i = 0; i < width; ++i) bytes[i] = ' ';
+    // Code points, so that a character outside the basic plane is one "?" and not two.
+    const QList<uint> points = text.toUcs4();
+    for (int i = 0; i < width && i < points.size(); ++i) {
+        const uint c = points[i];
+        bytes[i] = c >= 1 && c <= 0xFF ? static_cast<uint8_t>(c) : static_cast<uint8_t>('?');
+    }
+}
+
 QString BinText(uint32_t value, int topBit)
 {
     QString text;

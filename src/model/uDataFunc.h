@@ -27,6 +27,14 @@ QString DelimitedField(const QString& text, QChar delimiter, int index);
 // Every item of such a list.
 QStringList DelimitedItems(const QString& text, QChar delimiter);
 
+// A text the cabinet keeps in a fixed-width field, one character per byte (Latin-1): the
+// characters up to the first zero byte, at most width.
+QString FieldText(const uint8_t* bytes, int width);
+// The reverse: the field filled with spaces, then one byte per character of text, at most
+// width characters. A character that has no Latin-1 byte (or is the zero that would end the
+// field) is stored as "?".
+void PutFieldText(uint8_t* bytes, int width, const QString& text);
+
 QString StateText(int code);
 QString EventText(int code);
 QString AlarmText(int code);

@@ -3,6 +3,7 @@
 #include "comm/uFrmCom.h"
 #include "model/uDataFunc.h"
 #include "settings/uPassword.h"
+#include "ui/uReqSlots.h"
 #include "ui/uUiSeam.h"
 
 #include <QCoreApplication>
@@ -29,6 +30,7 @@ QString titleFor(QWidget* parent)
 
 void SetPswGraceCounter(int32_t* counter) { graceCounter = counter; }
 int32_t PswGraceValue() { return graceCounter ? *graceCounter : 0; }
+void RestartPswGrace() { setGrace(); }
 
 void ShowPlainMessage(QWidget* parent, const QString& text)
 {
@@ -41,7 +43,7 @@ void ShowPlainMessage(QWidget* parent, const QString& text)
 
 bool CheckPortOpen(QWidget* parent)
 {
-    if (FrmCom && FrmCom->PortOpen()) return true;
+    if (LinkPortOpen()) return true;
     ShowPlainMessage(parent, QStringLiteral("COM Port is off !"));
     return false;
 }

@@ -26,6 +26,8 @@ enum class TGuardKind {
 // The main window's password grace counter; the main window installs it at creation.
 void SetPswGraceCounter(int32_t* counter);
 int32_t PswGraceValue();
+// Starts the grace period again (the counter := 60), as an accepted guard does.
+void RestartPswGrace();
 
 // Runs the guard of one action. True when the action may go on; the grace counter is then 60.
 bool GuardAction(QWidget* parent, TGuardKind kind);

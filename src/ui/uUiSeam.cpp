@@ -8,6 +8,7 @@
 namespace {
 MessageBoxHandler messageBoxHandler;
 ModalHandler modalHandler;
+bool headlessRun = false;
 
 // The button a box takes when it is left to itself: its own default, else the first of its
 // buttons that accepts, else the first it has.
@@ -35,8 +36,11 @@ const char* iconWord(QMessageBox::Icon icon)
 }
 } // namespace
 
+void SetNoOneToAnswer(bool headless) { headlessRun = headless; }
+
 bool NoOneCanAnswer()
 {
+    if (headlessRun) return true;
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return true;
     const QString platform = QGuiApplication::platformName();
     return platform == QLatin1String("offscreen") || platform.startsWith(QLatin1String("minimal"));
@@ -66,3 +70,4 @@ int ExecModal(QDialog* dialog)
 
 void SetMessageBoxHandler(MessageBoxHandler handler) { messageBoxHandler = std::move(handler); }
 void SetModalHandler(ModalHandler handler) { modalHandler = std::move(handler); }
+ModalHandler CurrentModalHandler() { return modalHandler; }

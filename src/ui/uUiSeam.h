@@ -31,7 +31,11 @@ int ExecModal(QDialog* dialog);
 // True where a box would wait for no one: the offscreen or minimal platform, or a command run
 // without widgets at all.
 bool NoOneCanAnswer();
+// Declares the run a headless command: its boxes go to standard error on any platform.
+void SetNoOneToAnswer(bool headless);
 
 // Tests install handlers; nullptr restores the real dialogs.
 void SetMessageBoxHandler(MessageBoxHandler handler);
 void SetModalHandler(ModalHandler handler);
+// The handler installed now (empty when the real dialogs run).
+ModalHandler CurrentModalHandler();

@@ -1,5 +1,7 @@
 #include "SimCabinet.h"
 
+#include "SimRunTime.h"
+
 #include <algorithm>
 
 namespace sim {
@@ -19,6 +21,10 @@ Cabinet::Cabinet(const Options& options, QObject* parent)
     line_.onSilence = [this] { framer_.silence(); };
     driftTimer_.setInterval(1000);
     connect(&driftTimer_, &QTimer::timeout, this, [this] { slave_.drift(random_); });
+    hourTimer_.setInterval(options.hourMs);
+    connect(&hourTimer_, &QTimer::timeout, this, [this] {
+        for (int a : options_.addresses) advanceRunTime(slave_.image(a));
+    });
 }
 
 bool Cabinet::start(QString& error)
@@ -28,12 +34,14 @@ bool Cabinet::start(QString& error)
                                                    : line_.openPty(options_.ptyLink, error);
     if (!opened) return false;
     if (options_.drift) driftTimer_.start();
+    if (options_.hourMs > 0) hourTimer_.start();
     return true;
 }
 
 void Cabinet::stop()
 {
     driftTimer_.stop();
+    hourTimer_.stop();
     line_.close();
 }
 

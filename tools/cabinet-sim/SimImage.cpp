@@ -1,5 +1,7 @@
 #include "SimImage.h"
 
+#include "SimRunTime.h"
+
 #include <cstring>
 
 namespace sim {
@@ -191,20 +193,13 @@ void RegisterImage::fillParameters(int modulesPresent)
 
 void RegisterImage::fillConfiguration()
 {
-    set(51024, 2);     // OPTION port 9600 bit/s
-    set(51029, 0);     // OPTION port protocol Modbus
-    set(51051, 50000); // rectifier time limit, hours
-    set(51052, read(30043));
-    set(51061, 26280); // battery time limit
-    set(51062, 8760);  // battery hours
-    set(51064, 43800); // fan time limit
-    set(51065, 12000); // fan hours
-    set(51201, 25);    // inside communication type 0
-    set(51202, 1);     // remote control enabled
-    set(51203, 0);     // power rating from setting
-    set(51204, 0);     // module type ZYR
-    set(51207, 1);     // module status confirmations
-    set(51208, 0);     // battery data by module
+    fillRunTime(*this);
+    set(51201, 25); // inside communication type 0
+    set(51202, 1);  // remote control enabled
+    set(51203, 0);  // power rating from setting
+    set(51204, 0);  // module type ZYR
+    set(51207, 1);  // module status confirmations
+    set(51208, 0);  // battery data by module
     setText(53000, "ZYR POWER CO.", 15);
     setText(53020, "ZYR33-200K", 10);
     for (uint32_t i = 0; i < 100; ++i) set(54000 + i, static_cast<uint16_t>((i * 37 + 11) & 0xFF));

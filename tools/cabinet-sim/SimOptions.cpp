@@ -78,6 +78,11 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
                                      QStringLiteral("N"), QStringLiteral("50"));
     const QCommandLineOption noDrift(QStringLiteral("no-drift"),
                                      QStringLiteral("Keep every measured value fixed."));
+    const QCommandLineOption runHours(QStringLiteral("run-hours"),
+                                      QStringLiteral("Advance the runtime counters by one hour a minute."));
+    const QCommandLineOption hourMs(QStringLiteral("hour-ms"),
+                                    QStringLiteral("With --run-hours: one hour every MS ms (default 60000)."),
+                                    QStringLiteral("MS"), QStringLiteral("60000"));
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Write one line per frame received and sent."),
                                  QStringLiteral("FILE"));
@@ -105,9 +110,9 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
     const QCommandLineOption exception(QStringLiteral("exception"),
                                        QStringLiteral("Answer with exception 4 instead."),
                                        QStringLiteral("RATE"));
-    parser.addOptions({pty,          device,  baud,    noPacing, turnaround, addresses, state,
-                       modules,      records, noDrift, log,      seed,       drop,      badCrc,
-                       wrongAddress, split,   late,    lateRate, noise,      exception});
+    parser.addOptions({pty,     device,   baud,  noPacing,  turnaround, addresses, state,        modules,
+                       records, noDrift,  log,   seed,      drop,       badCrc,    wrongAddress, split,
+                       late,    lateRate, noise, exception, runHours,   hourMs});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -170,6 +175,7 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
 
     options.pacing = !parser.isSet(noPacing);
     options.drift = !parser.isSet(noDrift);
+    if (parser.isSet(runHours) && !number(hourMs, 10, 3600000, options.hourMs)) return false;
     options.logFile = parser.value(log);
     if (parser.isSet(seed)) {
         bool ok = false;

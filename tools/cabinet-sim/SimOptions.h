@@ -29,6 +29,7 @@ struct Options {
     int modules = 32;
     int records = 50;
     bool drift = true;
+    int hourMs = 0; // runtime counters advance one hour per hourMs; 0 keeps them still
     QString logFile;
     uint32_t seed = 0;
     bool seedGiven = false;

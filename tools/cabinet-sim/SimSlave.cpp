@@ -1,6 +1,8 @@
 #include "SimSlave.h"
 
 #include "SimCrc.h"
+#include "SimWriteGuard.h"
+#include "SimRunTime.h"
 
 #include <algorithm>
 #include <cstring>
@@ -84,6 +86,7 @@ void Slave::store(int address, uint32_t reg, uint16_t value)
         return;
     }
     images_[address]->write(reg, value);
+    keepRunTimeTogether(*images_[address], reg, value);
 }
 
 std::optional<Slave::Bytes> Slave::handle(const Bytes& q)
@@ -131,6 +134,8 @@ Slave::Bytes Slave::readRegisters(int address, const Bytes& q)
 Slave::Bytes Slave::writeSingle(int address, const Bytes& q)
 {
     if (q.size() != 8) return exceptionReply(address, q[1], 3);
+    if (!AllowGuardedWrite(writeEnabled_[address], be16(q, 2) + 1u, 1))
+        return exceptionReply(address, q[1], GuardedWriteRefused);
     store(address, be16(q, 2) + 1u, be16(q, 4));
     Bytes reply(q.begin(), q.end() - 2);
     appendCrc(reply);
@@ -145,6 +150,8 @@ Slave::Bytes Slave::writeMultiple(int address, const Bytes& q)
     if (count < 1 || count > 123 || q[6] != 2 * count || q.size() != 9u + q[6])
         return exceptionReply(address, q[1], 3);
     if (first - 1 + count > 65536) return exceptionReply(address, q[1], 2);
+    if (!AllowGuardedWrite(writeEnabled_[address], first, count))
+        return exceptionReply(address, q[1], GuardedWriteRefused);
     for (uint32_t i = 0; i < count; ++i) store(address, first + i, be16(q, 7 + 2 * i));
     Bytes reply(q.begin(), q.begin() + 6);
     appendCrc(reply);
