@@ -72,7 +72,8 @@ TEST_F(StartupTest, WindowsAreCreatedInTheirOrderAfterTheSettingsAreRead)
     QStringList order;
     for (QObject* o : s.Created()) order << QString::fromLatin1(o->metaObject()->className());
     EXPECT_EQ(order, (QStringList{"TFrmMain", "TFrmCommInterface", "TFrmAbout", "TfrmTrack", "TFrmCom",
-                                  "TfrmPassword", "TfrmMdbCfg", "TfrmRunTime", "TfrmEdtMdRegist"}));
+                                  "TfrmPassword", "TfrmViewMdbuff", "TfrmDict", "TfrmMdbCfg", "TfrmRunTime",
+                                  "TfrmEdtMdRegist"}));
     // The OPTION-port view's creation marks both codes as not read yet.
     EXPECT_EQ(OptBaud, -1);
     EXPECT_EQ(OptProtocol, -1);

@@ -33,8 +33,10 @@ class QToolButton;
 class QWidget;
 class TFrmMain;
 class TfrmTrack;
+class TfrmUpsPara;
 class TfrmMdbCfg;
 class TfrmRunTime;
+class TfrmUpsRec;
 
 // Counters the link sets after each frame sent (3) and each receive event (2); the LEDs stay
 // lit while they are above 0.
@@ -225,8 +227,11 @@ public:
 
     // The trace window; made on first use when the start-up code has not made it.
     QPointer<TfrmTrack> TrackWindow;
+    // The UPS parameters window, made on first use.
+    QPointer<TfrmUpsPara> frmUpsPara;
     QPointer<TfrmMdbCfg> MdbCfgWindow;   // the OPTION-port view; made at start-up or on first use
     QPointer<TfrmRunTime> RunTimeWindow; // the runtime window shown last (one at start-up)
+    QPointer<TfrmUpsRec> frmUpsRec; // the event-record window, made on first use
 
     // Run before the settings are written when the window closes (the start-up code uses it
     // to keep the settings file's own port when this run was pointed at another one).

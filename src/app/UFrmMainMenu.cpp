@@ -6,14 +6,19 @@
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
 #include "diag/UFrmAbout.h"
+#include "diag/uFrmDict.h"
 #include "diag/uInCode.h"
+#include "diag/uViewMdBuff.h"
+#include "diag/uViewMdb.h"
 #include "model/UShareData.h"
-#include "settings/uZyrCfg.h"
-#include "ui/uMenuFlags.h"
+#include "records/uUpsRec.h"
 #include "settings/uFrmMask.h"
-#include "ui/uGuard.h"
+#include "settings/uFrmUpsPara.h"
 #include "settings/uModbusConfig.h"
 #include "settings/uRunTime.h"
+#include "settings/uZyrCfg.h"
+#include "ui/uGuard.h"
+#include "ui/uMenuFlags.h"
 #include "ui/uOpenFailure.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
@@ -25,6 +30,13 @@
 
 namespace {
 bool shown(const QString& flags, int n) { return FlagCharOn(flags, n); }
+// Shows a window that is not modal and brings it to the front.
+void bringToFront(QWidget* w)
+{
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
 } // namespace
 
 void TFrmMain::ApplyMenuVisibility()
@@ -109,7 +121,7 @@ void TFrmMain::registerViews()
 {
     RegisterView(QStringLiteral("frmTrack"), [this] { mni4002Click(); });
 
-    // frmUpsPara
+    RegisterView(QStringLiteral("frmUpsPara"), [this] { mni2001Click(); });
 
     // frmZyrCfg, frmMask
     RegisterView(QStringLiteral("frmZyrCfg"), [this] { mni2002Click(); });
@@ -120,16 +132,27 @@ void TFrmMain::registerViews()
     RegisterView(QStringLiteral("frmRunTime"), [this] { mni2006Click(); });
 
     // frmUpsRec
+    RegisterView(QStringLiteral("frmUpsRec"), [this] { mni3001Click(); });
 
     // frmInCode, frmMdbView, frmViewMdbuff, FrmAbout, frmDict
+    RegisterView(QStringLiteral("frmMdbView"), [this] { mni2005Click(); });
+    RegisterView(QStringLiteral("frmViewMdbuff"), [this] { btnViewMDBuffClick(); });
+    RegisterView(QStringLiteral("frmDict"), [this] { mni4003Click(); });
     RegisterView(QStringLiteral("frmInCode"), [this] { btnZyrCodeClick(); });
     RegisterView(QStringLiteral("FrmAbout"), [this] { mni4001Click(); });
 }
 
 // Each window's handlers stand in a block of their own below.
 
-// UPS parameters window.
-void TFrmMain::mni2001Click() {}
+// UPS parameters window: made once (a window of its own, freed with this one), then shown
+// again and brought to the front.
+void TFrmMain::mni2001Click()
+{
+    if (!frmUpsPara) frmUpsPara = new TfrmUpsPara(this);
+    frmUpsPara->show();
+    frmUpsPara->raise();
+    frmUpsPara->activateWindow();
+}
 
 // Cabinet configuration view: a new one shown modally, then freed.
 void TFrmMain::mni2002Click()
@@ -171,8 +194,15 @@ void TFrmMain::mni2006Click()
     delete w;
 }
 
-// Event record window.
-void TFrmMain::mni3001Click() {}
+// Event record window: made on first use, then shown and brought to the front; closing it
+// only hides it, so a download goes on.
+void TFrmMain::mni3001Click()
+{
+    if (!frmUpsRec) frmUpsRec = new TfrmUpsRec(this);
+    frmUpsRec->show();
+    frmUpsRec->raise();
+    frmUpsRec->activateWindow();
+}
 
 // "IAP", "Correct" and "Test" do nothing.
 void TFrmMain::mni3002Click() {}
@@ -212,11 +242,14 @@ void TFrmMain::btnMdCodeClick()
     showCodeViewer();
 }
 
-// Register viewer.
-void TFrmMain::mni2005Click() {}
+// Register viewer: one at a time; closing it frees it.
+void TFrmMain::mni2005Click() { bringToFront(frmMdbView ? frmMdbView : new TfrmMdbView(this)); }
 
-// Module receive-buffer viewer.
-void TFrmMain::btnViewMDBuffClick() {}
+// Module receive-buffer viewer (made at start-up; made here when it is not there).
+void TFrmMain::btnViewMDBuffClick()
+{
+    bringToFront(frmViewMdbuff ? frmViewMdbuff : new TfrmViewMdbuff(this));
+}
 
 // About box.
 void TFrmMain::mni4001Click()
@@ -227,4 +260,4 @@ void TFrmMain::mni4001Click()
 }
 
 // Dictionary (its item is always hidden).
-void TFrmMain::mni4003Click() {}
+void TFrmMain::mni4003Click() { bringToFront(frmDict ? frmDict : new TfrmDict(this)); }

@@ -8,6 +8,8 @@
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
 #include "diag/UFrmAbout.h"
+#include "diag/uFrmDict.h"
+#include "diag/uViewMdBuff.h"
 #include "model/UShareData.h"
 #include "settings/uEdtMdRegist.h"
 #include "settings/uModbusConfig.h"
@@ -82,8 +84,10 @@ bool TStartup::CreateWindows(QString& error)
     created_.append(password_);
 
     // Module receive-buffer viewer.
+    created_.append(new TfrmViewMdbuff(main_)); // hidden until its button shows it
 
     // Dictionary.
+    created_.append(new TfrmDict(main_)); // its menu item is always hidden
 
     // Record detail view.
 

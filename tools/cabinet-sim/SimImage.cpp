@@ -1,5 +1,6 @@
 #include "SimImage.h"
 
+#include "SimModuleBuffer.h"
 #include "SimRunTime.h"
 
 #include <cstring>
@@ -202,10 +203,7 @@ void RegisterImage::fillConfiguration()
     set(51208, 0);  // battery data by module
     setText(53000, "ZYR POWER CO.", 15);
     setText(53020, "ZYR33-200K", 10);
-    for (uint32_t i = 0; i < 100; ++i) set(54000 + i, static_cast<uint16_t>((i * 37 + 11) & 0xFF));
-    set(54100, 0);
-    set(54101, 1);  // module whose buffer this is
-    set(54102, 64); // bytes in the buffer
+    SelectModuleBuffer(*this, 1); // 54000..54102: the receive buffer of module 1
 }
 
 void RegisterImage::walk(std::mt19937& random, uint32_t reg, int nominal, int spread, int step)

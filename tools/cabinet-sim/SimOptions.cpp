@@ -76,6 +76,10 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
     const QCommandLineOption records(QStringLiteral("records"),
                                      QStringLiteral("Event records in the log (default 50)."),
                                      QStringLiteral("N"), QStringLiteral("50"));
+    const QCommandLineOption invalidDates(QStringLiteral("invalid-dates"),
+                                          QStringLiteral("Records 7, 57, 107, ... carry month 13."));
+    const QCommandLineOption dumpLog(QStringLiteral("dump-log"),
+                                     QStringLiteral("Print the event log, one record a line, and end."));
     const QCommandLineOption noDrift(QStringLiteral("no-drift"),
                                      QStringLiteral("Keep every measured value fixed."));
     const QCommandLineOption runHours(QStringLiteral("run-hours"),
@@ -112,7 +116,7 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
                                        QStringLiteral("RATE"));
     parser.addOptions({pty,     device,   baud,  noPacing,  turnaround, addresses, state,        modules,
                        records, noDrift,  log,   seed,      drop,       badCrc,    wrongAddress, split,
-                       late,    lateRate, noise, exception, runHours,   hourMs});
+                       late,    lateRate, noise, exception, runHours,   hourMs, invalidDates, dumpLog});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -130,7 +134,9 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
 
     options.ptyLink = parser.value(pty);
     options.device = parser.value(device);
-    if (options.ptyLink.isEmpty() == options.device.isEmpty()) {
+    options.invalidDates = parser.isSet(invalidDates);
+    options.dumpLog = parser.isSet(dumpLog);
+    if (!options.dumpLog && options.ptyLink.isEmpty() == options.device.isEmpty()) {
         error = QStringLiteral("give exactly one of --pty PATH and --device PATH");
         return false;
     }

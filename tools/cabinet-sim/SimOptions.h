@@ -28,6 +28,8 @@ struct Options {
     int state = 4;
     int modules = 32;
     int records = 50;
+    bool invalidDates = false; // a few records carry a month that does not exist
+    bool dumpLog = false;      // print the event log and end
     bool drift = true;
     int hourMs = 0; // runtime counters advance one hour per hourMs; 0 keeps them still
     QString logFile;

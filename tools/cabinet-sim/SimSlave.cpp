@@ -1,8 +1,9 @@
 #include "SimSlave.h"
 
 #include "SimCrc.h"
-#include "SimWriteGuard.h"
+#include "SimModuleBuffer.h"
 #include "SimRunTime.h"
+#include "SimWriteGuard.h"
 
 #include <algorithm>
 #include <cstring>
@@ -85,6 +86,7 @@ void Slave::store(int address, uint32_t reg, uint16_t value)
         }
         return;
     }
+    if (reg == ModuleBufferSelect) return SelectModuleBuffer(*images_[address], value);
     images_[address]->write(reg, value);
     keepRunTimeTogether(*images_[address], reg, value);
 }

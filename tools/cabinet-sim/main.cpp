@@ -1,6 +1,7 @@
 // cabinet-sim: a simulated ZYR cabinet serving Modbus RTU on a pseudo-terminal or a serial
 // device, for the demo, the end-to-end tests and the benchmarks.
 #include "SimCabinet.h"
+#include "SimLogDump.h"
 #include "SimOptions.h"
 
 #include <QCoreApplication>
@@ -34,6 +35,8 @@ int main(int argc, char** argv)
         std::fprintf(help ? stdout : stderr, "%s\n", qPrintable(error));
         return help ? 0 : 2;
     }
+
+    if (options.dumpLog) return sim::dumpLog(options);
 
     // Signals only write to a pipe; the event loop then stops and the link is removed.
     if (::pipe(signalPipe) != 0) return 1;

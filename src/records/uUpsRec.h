@@ -1,0 +1,135 @@
+// The event-record window: its first page reads the cabinet's record counters, downloads the
+// event log record by record with function 20 into the local record database, and erases the
+// cabinet's log; the grid below lists the local records.
+#pragma once
+
+#include "records/uDownloadProgress.h"
+#include "records/uRecordDb.h"
+#include "records/uRecordListModel.h"
+
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+class QTableView;
+class QTimer;
+class TClickLabel;
+class TRadioGroup;
+
+class TfrmUpsRec : public QWidget {
+    Q_OBJECT
+public:
+    explicit TfrmUpsRec(QWidget* parent = nullptr);
+    ~TfrmUpsRec() override;
+
+    // Fields of the download.
+    int32_t WaitTicks = 0;
+    int32_t Attempts = 0;
+    int32_t InfoCountdown = 0;
+    int32_t TempFixCount = 0;
+
+    // Download.
+    void RequestRecord();
+    void RequestRecordInfo();
+    void ShowRecordInfo();
+    // Record database and list.
+    bool OpenRecordDb();
+    bool CreateRecordDb();
+    // Closes the list and the connection (the last connection to close folds the write-ahead
+    // log back into the file, so the file alone is then the whole database and may be copied
+    // or replaced); OpenRecordDb reconnects.
+    void CloseRecordDb();
+    void StoreRecord(TRecordData& rec);
+    void RefreshList();
+    void SetupGridColumns();
+    void ApplyCaptions();
+
+    // Form events and handlers.
+    void FormCreate();
+    void FormActivate();
+    void FormDeactivate();
+    void FormDestroy();
+    void tmr1Timer();
+    void btnBeginClick();
+    void btnClrRecClick();
+    void rgIDOrderbyClick();
+    void lblCntErrDblClick();
+    void mmo2DblClick();
+
+    // The grid's current row as an ordinal number (1 = first row shown), 0 when none.
+    int CurrentRowNo() const;
+    // True when the last store of the download failed (the tick ended there).
+    bool LastStoreFailed() const { return lastStoreFailed_; }
+
+    TRecordDb& Db() { return db_; }
+    TRecordListModel& List() { return *list_; }
+    const TDownloadProgress& Progress() const { return progress_; }
+    // The folder "data" with its trailing separator, and the database file.
+    QString DataFolder;
+    QString DbFile;
+
+    // Tests decide whether the window counts as the active one; unset asks the platform.
+    std::optional<bool> ActiveForTest;
+    // The clock of the progress figures, in milliseconds (tests replace it).
+    std::function<int64_t()> ProgressClock;
+
+    // Components.
+    QTabWidget* pgcRec = nullptr;
+    QWidget* ts1 = nullptr;
+    QWidget* ts2 = nullptr;
+    QLabel* lblMaxCount = nullptr;
+    QLineEdit* redtMaxRec = nullptr;
+    QLabel* lblAllRec = nullptr;
+    QLineEdit* redtAllRec = nullptr;
+    QCheckBox* chkRecNo = nullptr;
+    QSpinBox* intgrtptRec = nullptr;
+    QPushButton* btnBegin = nullptr;
+    QPushButton* btnClrRec = nullptr;
+    QProgressBar* pbDownload = nullptr;
+    QLabel* lblProgress = nullptr;
+    // Second page (the record files).
+    QPushButton* btnSaveAs = nullptr;
+    QPushButton* btnSaveAsExcel = nullptr;
+    QPushButton* btnLoadFile = nullptr;
+    QPushButton* btnClear = nullptr;
+    QCheckBox* chkIsAnalysis = nullptr;
+    // The list.
+    TRadioGroup* rgIDOrderby = nullptr;
+    TClickLabel* lblCntErr = nullptr;
+    QTableView* DBGrd1 = nullptr;
+    QPlainTextEdit* mmo2 = nullptr;
+    QTimer* tmr1 = nullptr;
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createComponents();
+    bool portOpen() const;
+    bool windowActive() const;
+    void showProgress();
+    void reportDbProblem(const QString& cause, bool foreignFile);
+    int64_t now() const;
+
+    TRecordDb db_;
+    TRecordListModel* list_ = nullptr;
+    TDownloadProgress progress_;
+    QElapsedTimer clock_;
+    bool inTick_ = false;
+    bool lastStoreFailed_ = false;
+    QString reportedStoreError_;
+    QString reportedOpenError_;
+};

@@ -1,0 +1,334 @@
+// The event log end to end: the tool downloads the simulated cabinet's log over a
+// pseudo-terminal at 19200 bit/s into its record database, the rows are compared field by
+// field with the log the simulator prints, the erase empties the simulator's log, and a tool
+// killed in the middle of a download leaves a sound database with every record stored so far.
+#include "app/UFrmMain.h"
+#include "app/uCmdLine.h"
+#include "app/uLocalPara.h"
+#include "app/uStartup.h"
+#include "comm/uFrmCom.h"
+#include "model/UShareData.h"
+#include "records/uRecordDb.h"
+#include "records/uUpsRec.h"
+#include "simharness/SimHarness.h"
+#include "support/DialogScript.h"
+#include "support/ProgramRun.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <map>
+
+namespace {
+
+// The simulator's own account of its log: record number -> the items of its dump line.
+std::map<int, QStringList> simulatorLog(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(ZYR_CABINET_SIM), args + QStringList{"--dump-log"});
+    std::map<int, QStringList> log;
+    if (!p.waitForFinished(30000)) return log;
+    for (const QString& line :
+         QString::fromLatin1(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
+        const QStringList items = line.split(',');
+        if (items.size() == 36) log[items[0].toInt()] = items;
+    }
+    return log;
+}
+
+// What the record database must hold for one dump line; an empty text when the row matches.
+QString compareRow(const QSqlRecord& row, const QStringList& e, int* corrected)
+{
+    QStringList wrong;
+    auto expect = [&](const char* column, const QVariant& want) {
+        const QVariant got = row.value(QLatin1String(column));
+        if (got.toString() != want.toString())
+            wrong << QStringLiteral("%1=%2 (want %3)").arg(column, got.toString(), want.toString());
+    };
+    const int n = e[0].toInt();
+    const QDate date(e[1].toInt(), e[2].toInt(), e[3].toInt());
+    const QString when =
+        date.isValid()
+            ? QDateTime(date, QTime(e[4].toInt(), e[5].toInt(), e[6].toInt())).toString("yyyy-MM-dd hh:mm:ss")
+            : QStringLiteral("2000-01-01 00:00:00");
+    expect("DevID", 1);
+    expect("RecNo", n);
+    expect("UPSDate", when);
+    expect("UpsState", e[7].toInt());
+    expect("ModuleID", e[8].toInt());
+    expect("EventNo", e[9].toInt());
+    expect("AlarmNo", e[10].toInt());
+    const char* words[] = {"CMMState",  "CMMAlarmH", "CMMAlarmL", "INVStateH", "INVStateL",
+                           "INVAlarmH", "INVAlarmL", "MontState", "MontAlarm"};
+    for (int i = 0; i < 9; ++i) expect(words[i], e[11 + i].toInt());
+    const char* measures[] = {"InputV_A",   "InputV_B",  "InputV_C",  "InputFreq", "OutputV_A",
+                              "OutputV_B",  "OutputV_C", "OutputI_A", "OutputI_B", "OutputI_C",
+                              "OutputFreq", "PBattV",    "NBattV",    "PBattI",    "NBattI"};
+    for (int i = 0; i < 15; ++i) expect(measures[i], e[20 + i].toInt() / 10);
+    // Module records carry tenths; a reading still above 99 is divided once more on storing.
+    int t = e[35].toInt();
+    if (e[8].toInt() != 0) t /= 10;
+    if (t > 99) {
+        t /= 10;
+        if (corrected) ++*corrected;
+    }
+    expect("Temperature", t);
+    return wrong.join("; ");
+}
+
+QStringList toolArgs(const QString& dir, const QString& link)
+{
+    return {"zyrtool", "--settings-dir", dir, "--port", link, "--baud", "19200", "--connect"};
+}
+
+// The tool's main window and its event-record window against a running simulator.
+struct ToolRun {
+    std::unique_ptr<TStartup> startup;
+    TfrmUpsRec* rec = nullptr;
+    bool start(const QString& dir, const QString& link, QString& error)
+    {
+        TCmdLine options;
+        if (!ParseCmdLine(toolArgs(dir, link), options, error)) return false;
+        startup = std::make_unique<TStartup>(options);
+        if (!startup->CreateWindows(error)) return false;
+        startup->Start();
+        if (!FrmCom->PortOpen()) {
+            error = "port not open";
+            return false;
+        }
+        startup->Main()->mni3001Click();
+        rec = startup->Main()->frmUpsRec;
+        if (!rec) return false;
+        rec->ActiveForTest = true; // the counters are read while the window is active and idle
+        return QTest::qWaitFor([&] { return rec->redtAllRec->text() != ""; }, 20000);
+    }
+};
+
+QString shotPath(const char* name)
+{
+    QDir().mkpath(QStringLiteral(ZYR_BINARY_DIR "/shots"));
+    return QStringLiteral(ZYR_BINARY_DIR "/shots/%1.png").arg(QLatin1String(name));
+}
+
+// Pictures the window in both languages.
+void picture(TfrmUpsRec* w, const char* stem)
+{
+    for (int language : {0, 1}) {
+        LocalPara.Language = static_cast<uint8_t>(language);
+        w->FormActivate();
+        QCoreApplication::processEvents();
+        const QImage image = w->grab().toImage();
+        EXPECT_EQ(image.width(), 670);
+        EXPECT_TRUE(
+            image.save(shotPath(QStringLiteral("%1-%2").arg(stem, language ? "zh" : "en").toLatin1())));
+    }
+    LocalPara.Language = 0;
+    w->FormActivate();
+}
+
+class RecordDownloadEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetAll();
+        ASSERT_TRUE(dir_.isValid());
+    }
+    void TearDown() override
+    {
+        tool_.startup.reset();
+        SetSettingsFolderOverride(QString());
+        ResetAll();
+    }
+    QTemporaryDir dir_;
+    ToolRun tool_;
+};
+
+TEST_F(RecordDownloadEndToEnd, TwoHundredRecordsEqualTheCabinetsLogAndTheEraseEmptiesIt)
+{
+    const QStringList simArgs{"--records", "200", "--invalid-dates"};
+    const std::map<int, QStringList> expected = simulatorLog(simArgs);
+    ASSERT_EQ(expected.size(), 200u);
+
+    simtest::SimProcess sim;
+    ASSERT_TRUE(sim.start(simArgs + QStringList{"--baud", "19200", "--no-drift"}));
+    DialogScript script;
+    QString error;
+    ASSERT_TRUE(tool_.start(dir_.path(), sim.link(), error)) << error.toStdString();
+    TfrmUpsRec* w = tool_.rec;
+    EXPECT_EQ(w->redtAllRec->text(), "200");
+    EXPECT_EQ(w->redtMaxRec->text(), "1000");
+
+    w->btnBegin->click();
+    ASSERT_EQ(RecInfo.PollHold, FlagOn);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return RecInfo.NextRecNo > 40; }, 120000));
+    picture(w, "upsrec-downloading");
+    EXPECT_TRUE(w->lblProgress->text().contains("of 200 records")) << w->lblProgress->text().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return RecInfo.PollHold == 0; }, 240000))
+        << "stopped at " << RecInfo.NextRecNo;
+    EXPECT_EQ(RecInfo.NextRecNo, 201);
+    EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join('|').toStdString();
+
+    // Field by field against the simulator's own account of its log.
+    QSqlQuery q(w->Db().Database());
+    ASSERT_TRUE(q.exec("Select * from UpsEvntRecord order by RecNo"));
+    int rows = 0;
+    int corrected = 0;
+    while (q.next()) {
+        const int n = q.value("RecNo").toInt();
+        ++rows;
+        ASSERT_EQ(n, rows);
+        const QString wrong = compareRow(q.record(), expected.at(n), &corrected);
+        EXPECT_TRUE(wrong.isEmpty()) << "record " << n << ": " << wrong.toStdString();
+    }
+    EXPECT_EQ(rows, 200);
+    EXPECT_GT(corrected, 0);
+    EXPECT_EQ(w->TempFixCount, corrected);
+    EXPECT_EQ(w->lblCntErr->text(), QString::number(corrected));
+    EXPECT_EQ(w->mmo2->toPlainText().split('\n').size(), corrected);
+    EXPECT_EQ(w->pbDownload->value(), 100);
+    picture(w, "upsrec-downloaded");
+
+    // The erase: the question, the prompt with its own password, then the two writes.
+    script.buttons = {QMessageBox::Yes};
+    script.prompts = {{"tulip", TPromptAnswer::Ensure}};
+    // The erase queues nothing while the counters read or the main window's reads hold slot 1
+    // or 2: the operator presses it when the link is free.
+    ASSERT_TRUE(QTest::qWaitFor([] { return ReqSlot[1].Pending == 0 && ReqSlot[2].Pending == 0; }, 10000));
+    w->btnClrRecClick();
+    EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
+    EXPECT_EQ(script.promptsShown, 1);
+    // Once both writes are out, the next counters read shows the empty log.
+    ASSERT_TRUE(QTest::qWaitFor([] { return ReqSlot[1].Pending == 0 && ReqSlot[2].Pending == 0; }, 10000));
+    w->InfoCountdown = 0;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->redtAllRec->text() == "0"; }, 30000))
+        << w->redtAllRec->text().toStdString();
+
+    // The simulator itself, asked over the line by the test's own port, holds no record.
+    tool_.startup->Main()->spbComLinkClick();
+    ASSERT_FALSE(FrmCom->PortOpen());
+    simtest::RawPort port;
+    ASSERT_TRUE(port.open(sim.link(), 19200));
+    const simtest::Bytes counters = port.transact(simtest::readRequest(1, 3, 40053, 2), 9);
+    ASSERT_TRUE(simtest::RefCrc::valid(counters));
+    EXPECT_EQ(simtest::registersOf(counters), (std::vector<uint16_t>{0, 0}));
+    EXPECT_EQ(port.transact(simtest::recordRequest(1, 1), 5), simtest::withCrc({1, 0x94, 2}));
+    // The local records stay.
+    EXPECT_EQ(w->Db().RowCount(), 200);
+}
+
+// The child half of the kill test: a tool that downloads until it is killed.
+TEST(RecordKillChild, DownloadsUntilKilled)
+{
+    const QString dir = qEnvironmentVariable("ZYR_KILL_CHILD_DIR");
+    const QString link = qEnvironmentVariable("ZYR_KILL_CHILD_PORT");
+    if (dir.isEmpty() || link.isEmpty()) GTEST_SKIP() << "run by RecordDownloadKill only";
+    ResetAll();
+    ToolRun tool;
+    QString error;
+    ASSERT_TRUE(tool.start(dir, link, error)) << error.toStdString();
+    DialogScript script;
+    tool.rec->btnBegin->click();
+    ASSERT_EQ(RecInfo.PollHold, FlagOn);
+    QTest::qWait(600000); // the parent kills this process long before
+}
+
+TEST(RecordDownloadKill, AKilledDownloadLeavesASoundDatabaseWithEveryStoredRecord)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QStringList simArgs{"--records", "200"};
+    const std::map<int, QStringList> expected = simulatorLog(simArgs);
+    simtest::SimProcess sim;
+    ASSERT_TRUE(sim.start(simArgs + QStringList{"--baud", "19200", "--no-drift"}));
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("ZYR_KILL_CHILD_DIR", dir.path());
+    env.insert("ZYR_KILL_CHILD_PORT", sim.link());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=RecordKillChild.DownloadsUntilKilled"});
+    ASSERT_TRUE(child.waitForStarted(10000));
+
+    // Watch the rows grow from another connection, as another program would.
+    const QString db = dir.filePath("data/record.mdb");
+    auto countRows = [&db]() {
+        int rows = -1;
+        {
+            QSqlDatabase c = QSqlDatabase::addDatabase("QSQLITE", "watch");
+            c.setDatabaseName(db);
+            c.setConnectOptions("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000");
+            if (QFile::exists(db) && c.open()) {
+                QSqlQuery q(c);
+                if (q.exec("Select count(*) from UpsEvntRecord") && q.next()) rows = q.value(0).toInt();
+            }
+            c.close();
+        }
+        QSqlDatabase::removeDatabase("watch");
+        return rows;
+    };
+    int seen = -1;
+    const bool grew = QTest::qWaitFor(
+        [&] {
+            seen = countRows();
+            return seen >= 15 || child.state() == QProcess::NotRunning;
+        },
+        180000);
+    ASSERT_TRUE(grew);
+    ASSERT_EQ(child.state(), QProcess::Running) << "the child ended by itself";
+    ASSERT_GE(seen, 15);
+    ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+    ASSERT_TRUE(child.waitForFinished(10000));
+    EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
+
+    // The killed writer left its write-ahead log behind; a new connection recovers from it.
+    TRecordDb after;
+    after.SetFilePath(db);
+    QString error;
+    ASSERT_TRUE(after.OpenRecordDb(&error)) << error.toStdString();
+    QSqlQuery q(after.Database());
+    ASSERT_TRUE(q.exec("PRAGMA integrity_check") && q.next());
+    EXPECT_EQ(q.value(0).toString(), "ok");
+    ASSERT_TRUE(q.exec("Select * from UpsEvntRecord order by RecNo"));
+    int rows = 0;
+    while (q.next()) {
+        ++rows;
+        ASSERT_EQ(q.value("RecNo").toInt(), rows);
+        const QString wrong = compareRow(q.record(), expected.at(rows), nullptr);
+        EXPECT_TRUE(wrong.isEmpty()) << "record " << rows << ": " << wrong.toStdString();
+    }
+    EXPECT_GE(rows, seen) << "every record stored before the kill is there";
+    EXPECT_LT(rows, 200);
+}
+
+TEST(RecordWindowProgram, WindowOptionPicturesTheEventRecordWindowInBothLanguages)
+{
+    for (int language : {0, 1}) {
+        const TProgramRun run = RunViewScreenshot(QStringLiteral("frmUpsRec"), language, 3);
+        ASSERT_TRUE(run.ended);
+        EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
+        ASSERT_FALSE(run.picture.isNull());
+        EXPECT_EQ(run.picture.width(), 670);
+        run.picture.save(shotPath(language ? "upsrec-window-zh" : "upsrec-window-en"));
+    }
+}
+
+} // namespace
