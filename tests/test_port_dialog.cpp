@@ -311,7 +311,9 @@ TEST_F(PortDialog, PortThatCannotBeOpened)
     showWith(missing, "19200", "YDT V3.1");
     confirm();
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages[0], QString::fromLatin1(TComm::MsgOpenFailed));
+    // The defined message as it stands, then the device and the system's reason.
+    EXPECT_EQ(messages[0].section('\n', 0, 0), QString::fromLatin1(TComm::MsgOpenFailed));
+    EXPECT_EQ(messages[0].section('\n', 1), "Port " + missing + ": No such file or directory");
     EXPECT_EQ(LocalPara.ComName, missing);
     EXPECT_EQ(LocalPara.BaudRate, 19200);
     EXPECT_EQ(LocalPara.curProtocol, 1);
@@ -328,7 +330,8 @@ TEST_F(PortDialog, PortThatCannotBeOpened)
     showWith(plain.fileName(), "9600", "ModBus");
     confirm();
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages[0], QString::fromLatin1(TComm::MsgNotCommHandle));
+    EXPECT_EQ(messages[0].section('\n', 0, 0), QString::fromLatin1(TComm::MsgNotCommHandle));
+    EXPECT_EQ(messages[0].section('\n', 1), "Port " + plain.fileName() + ": not a character device");
     EXPECT_TRUE(dialog->isVisible());
 }
 

@@ -152,29 +152,39 @@ TEST_F(SettingsFile, NamesMatchWithoutRegardToCase)
     EXPECT_EQ(value("baudrate"), "19200");
 }
 
+// The rules of a profile integer, on a key that takes any value (the speed takes only what a
+// port takes, below).
 TEST_F(SettingsFile, IntegerValues)
 {
     struct Case {
         const char* text;
-        int32_t baudRate;
+        int32_t moduleNum;
     };
     const Case cases[] = {
-        {"9600", 9600},       {"0x2580", 9600},
-        {"0X2580", 9600},     {" 4800 ", 4800},
-        {"abc", 2400},        {"12abc", 2400},
-        {"", 2400},           {"0x", 2400},
-        {"0xG1", 2400},       {"-1", -1},
-        {"+1200", 1200},      {"2147483647", 2147483647},
-        {"2147483648", 2400}, {"-2147483648", INT32_MIN},
-        {"0xFFFFFFFF", -1},   {"0x100000000", 2400},
-        {"１２００", 2400}, // full-width digits are not digits here
+        {"9600", 9600},
+        {"0x2580", 9600},
+        {"0X2580", 9600},
+        {" 4800 ", 4800},
+        {"abc", 1},
+        {"12abc", 1},
+        {"", 1},
+        {"0x", 1},
+        {"0xG1", 1},
+        {"-1", -1},
+        {"+1200", 1200},
+        {"2147483647", 2147483647},
+        {"2147483648", 1},
+        {"-2147483648", INT32_MIN},
+        {"0xFFFFFFFF", -1},
+        {"0x100000000", 1},
+        {"１２００", 1}, // full-width digits are not digits here
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        writeFile(QByteArray("[LocalPara]\nBaudRate=") + c.text + "\n");
-        LocalPara.BaudRate = 0;
+        writeFile(QByteArray("[LocalPara]\nModuleNum=") + c.text + "\n");
+        LocalPara.ModuleNum = 0;
         LoadLocalPara();
-        EXPECT_EQ(LocalPara.BaudRate, c.baudRate);
+        EXPECT_EQ(LocalPara.ModuleNum, c.moduleNum);
     }
 }
 
@@ -262,7 +272,6 @@ TEST_F(SettingsFile, DamagedFilesAreReadAsFarAsTheyGo)
     QByteArray garbage;
     for (int i = 0; i < 4096; ++i) garbage.append(static_cast<char>((i * 131 + 7) % 256));
     const QByteArray hugeLine(1 << 20, 'A');
-    const QByteArray overLimit(5 << 20, '[');
 
     const struct {
         const char* name;
@@ -275,7 +284,6 @@ TEST_F(SettingsFile, DamagedFilesAreReadAsFarAsTheyGo)
         {"huge line, then a section", hugeLine + "\n[LocalPara]\nBaudRate=9600\n", 9600},
         {"huge unterminated section name", hugeLine.left(1000).prepend('['), 2400},
         {"no section at all", "BaudRate=9600\nComName=COM9\n", 2400},
-        {"over the size limit", overLimit + "\n[LocalPara]\nBaudRate=9600\n", 2400},
         {"invalid UTF-8 value", "[LocalPara]\nComName=\xff\xfe\x80\nBaudRate=19200\n", 19200},
     };
     for (const auto& c : cases) {
@@ -286,6 +294,51 @@ TEST_F(SettingsFile, DamagedFilesAreReadAsFarAsTheyGo)
         SaveLocalPara();
         LoadLocalPara();
         EXPECT_EQ(LocalPara.BaudRate, c.baudRate) << "what was read survives its own save";
+    }
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+// A file beyond the read limit was read only in part: saving it would cut it off. It is
+// treated as a file that cannot be written: one message, the values kept in memory.
+TEST_F(SettingsFile, FileBeyondTheReadLimitIsNeverSavedOver)
+{
+    const QByteArray big = "[LocalPara]\nBaudRate=9600\n" + QByteArray(5 << 20, '[') + "\n[Tail]\nKey=1\n";
+    writeFile(big);
+    LoadLocalPara();
+    EXPECT_EQ(LocalPara.BaudRate, 9600) << "the beginning is read";
+    EXPECT_EQ(LocalPara.ComName, "COM1");
+    LocalPara.ComName = QStringLiteral("COM7");
+    SaveLocalPara();
+    SaveLocalPara();
+    EXPECT_EQ(readFile(), big) << "the file is left exactly as it was";
+    ASSERT_EQ(messages.size(), 1) << messages.join(" | ").toStdString();
+    EXPECT_TRUE(messages[0].contains("4 MiB")) << messages[0].toStdString();
+    EXPECT_EQ(LocalPara.ComName, "COM7") << "the values stay in memory";
+
+    // Exactly at the limit the file is whole and is written as usual.
+    QByteArray atLimit = "[LocalPara]\nBaudRate=4800\n";
+    atLimit += QByteArray((4 << 20) - atLimit.size(), ' ');
+    writeFile(atLimit);
+    LoadLocalPara();
+    SaveLocalPara();
+    EXPECT_EQ(value("ComName"), "COM1");
+    EXPECT_EQ(messages.size(), 1);
+}
+
+// A speed no port takes would leave the port open and silent: it reads as the default.
+TEST_F(SettingsFile, SpeedThatNoPortTakesReadsAsTheDefault)
+{
+    const struct {
+        const char* text;
+        int32_t speed;
+    } cases[] = {{"-5", 2400},       {"0", 2400},          {"999999999", 2400}, {"0x7fffffff", 2400},
+                 {"-0x1", 2400},     {"fast", 2400},       {"1200", 1200},      {"19200", 19200},
+                 {"115200", 115200}, {"4000000", 4000000}, {"4000001", 2400}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        writeFile(QByteArray("[LocalPara]\nBaudRate=") + c.text + "\n");
+        LoadLocalPara();
+        EXPECT_EQ(LocalPara.BaudRate, c.speed);
     }
     EXPECT_TRUE(messages.isEmpty());
 }

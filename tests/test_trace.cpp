@@ -11,7 +11,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
 
 #include <gtest/gtest.h>
 
@@ -380,6 +382,45 @@ TEST_F(TraceWindow, ResizeMovesTheButtonsAndWidensTheLists)
         EXPECT_EQ(track->btnPause->x(), c.buttonLeft);
         EXPECT_EQ(track->btnClr->x(), c.buttonLeft);
     }
+}
+
+} // namespace
+
+namespace {
+
+// Lines that came while the window was hidden are there when it is shown, the lists scrolled
+// to their last line; a list the operator had scrolled back stays where it was.
+TEST_F(TraceWindow, ShownAfterLinesCameWhileHiddenTheListsShowTheirLastLines)
+{
+    const uint8_t frame[] = {0x01, 0x04, 0x75, 0x30, 0x00, 0x2C, 0xEB, 0xD4};
+    track->resize(760, 480);
+    track->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(track.get()));
+    track->hide();
+    for (int i = 0; i < 300; ++i) {
+        track->TraceTx(frame, 8);
+        track->TraceRx(frame, 8);
+    }
+    track->show();
+    QCoreApplication::processEvents();
+    for (QPlainTextEdit* memo : {track->Memo1, track->Memo2, track->mmoTrack}) {
+        SCOPED_TRACE(qPrintable(memo->objectName()));
+        EXPECT_EQ(memo->blockCount(), 300);
+        QScrollBar* bar = memo->verticalScrollBar();
+        EXPECT_GT(bar->maximum(), 200) << "the view knows every line";
+        EXPECT_EQ(bar->value(), bar->maximum());
+        EXPECT_GT(memo->cursorForPosition(QPoint(2, 2)).blockNumber(), 250) << "the last lines are in view";
+    }
+
+    track->Memo1->verticalScrollBar()->setValue(0);
+    track->hide();
+    track->TraceTx(frame, 8);
+    track->TraceRx(frame, 8);
+    track->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(track->Memo1->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(track->Memo2->verticalScrollBar()->value(), track->Memo2->verticalScrollBar()->maximum());
+    EXPECT_GT(track->Memo2->verticalScrollBar()->maximum(), 200);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "ui/uNamed.h"
+#include "ui/uOpenFailure.h"
 #include "ui/uUiSeam.h"
 
 #include <QComboBox>
@@ -131,9 +132,12 @@ void TFrmCommInterface::Button1Click()
     if (FrmCom) {
         try {
             FrmCom->OpenPort();
-        } catch (const std::exception& e) {
+        } catch (const ECommsError& e) {
             // The port stays closed and the link keeps its protocol; the operator may correct
             // the choice and confirm again.
+            showError(OpenFailureText(e));
+            return;
+        } catch (const std::exception& e) {
             showError(QString::fromLocal8Bit(e.what()));
             return;
         }

@@ -48,6 +48,7 @@ public:
     void SetDataChanged() override { f_.DataChanged = FlagOn; }
     void SetTxLedHold(int n) override { TxLedHold = n; }
     void SetRxLedHold(int n) override { RxLedHold = n; }
+    void LinkLost(const QString& port) override { f_.ClearLiveView(port); }
 
 private:
     TFrmMain& f_;
@@ -183,6 +184,7 @@ void TFrmMain::createTopStrip(QWidget* c)
     spbComLink->setAutoRaise(false);
     Img_On = LinkGlyphOn();
     Img_Off = LinkGlyphOff();
+    Img_Lost = LinkGlyphLost();
 
     pnlComm = Named(new QFrame(c), "pnlComm");
     pnlComm->setGeometry(596, 2, 142, 60);

@@ -90,6 +90,9 @@ public:
     void RequestModule(int m);
     void ScanNextModule();
     void ClearModuleValues(int m);
+    // The device of the open port went away: the live values and state texts are emptied, so
+    // that nothing old reads as current; the next accepted reply fills them again.
+    void ClearLiveView(const QString& port);
     // The password grace rule of one period.
     void UpdatePswGrace();
 
@@ -145,6 +148,7 @@ public:
     TClickLabel* lblCommName = nullptr;
     QIcon Img_On;
     QIcon Img_Off;
+    QIcon Img_Lost; // the port's device went away while the link was on
     QTabWidget* PageControl1 = nullptr;
 
     // System page.
@@ -264,5 +268,6 @@ private:
     class LinkHooks;
     std::unique_ptr<LinkHooks> linkHooks_;
     bool buildingModuleList_ = false;
+    double shownErrRate_ = -1; // the rate lblErrRate shows
     bool ownsTrackWindow_ = false;
 };

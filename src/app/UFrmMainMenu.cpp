@@ -19,6 +19,7 @@
 #include "settings/uZyrCfg.h"
 #include "ui/uGuard.h"
 #include "ui/uMenuFlags.h"
+#include "ui/uOpenFailure.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
@@ -72,7 +73,8 @@ void TFrmMain::rgLanguageClick()
 void TFrmMain::spbComLinkClick()
 {
     if (!FrmCom) return;
-    if (FrmCom->PortOpen()) {
+    // The button is on while the port is open or its lost device is awaited; off ends both.
+    if (FrmCom->PortOpen() || FrmCom->PortLost()) {
         FrmCom->ClosePort();
         return;
     }
@@ -84,7 +86,7 @@ void TFrmMain::spbComLinkClick()
         r.parent = this;
         r.icon = QMessageBox::Critical;
         r.title = windowTitle();
-        r.text = QString::fromLocal8Bit(e.what());
+        r.text = OpenFailureText(e);
         ShowMessageBox(r);
     }
 }

@@ -37,7 +37,13 @@ void TFrmMain::fillSlot(int slot, uint8_t func, int32_t startReg, int32_t count,
 
 void TFrmMain::tmr1Timer()
 {
-    lblErrRate->setText(QStringLiteral("Err Rate:  ") + FloatText(CommDebug.ErrRate, 1) + QLatin1Char('%'));
+    // The rate changes once a period at most; formatting it every tick was a tenth of the
+    // tool's whole work while polling.
+    if (!(CommDebug.ErrRate == shownErrRate_)) {
+        shownErrRate_ = CommDebug.ErrRate;
+        lblErrRate->setText(QStringLiteral("Err Rate:  ") + FloatText(CommDebug.ErrRate, 1) +
+                            QLatin1Char('%'));
+    }
 
     iLedTx->setLit(TxLedHold > 0);
     if (TxLedHold > 0) --TxLedHold;
@@ -59,8 +65,11 @@ void TFrmMain::tmr1Timer()
 
 void TFrmMain::showLinkState()
 {
-    const QString text = LocalPara.ComName + QLatin1Char('\n') + QString::number(LocalPara.BaudRate) +
-                         QStringLiteral(" bps\nProtocol:") + QString::number(LocalPara.curProtocol);
+    const bool lost = FrmCom && FrmCom->PortLost();
+    const QString lostText = lost ? LangText("%1 lost", "%1 已断开").arg(LocalPara.ComName) : QString();
+    const QString text = (lost ? lostText : LocalPara.ComName) + QLatin1Char('\n') +
+                         QString::number(LocalPara.BaudRate) + QStringLiteral(" bps\nProtocol:") +
+                         QString::number(LocalPara.curProtocol);
     if (lblCommName->text() != text) {
         lblCommName->setText(text);
         lblCommName->setToolTip(lblCommName->isElided() ? text : QString());
@@ -70,6 +79,11 @@ void TFrmMain::showLinkState()
         if (spbComLink->toolTip() != QLatin1String("Trun Off")) {
             spbComLink->setToolTip(QStringLiteral("Trun Off"));
             spbComLink->setIcon(Img_On);
+        }
+    } else if (lost) {
+        if (spbComLink->toolTip() != lostText) {
+            spbComLink->setToolTip(lostText);
+            spbComLink->setIcon(Img_Lost);
         }
     } else if (spbComLink->toolTip() != QLatin1String("Trun On")) {
         spbComLink->setToolTip(QStringLiteral("Trun On"));
@@ -110,7 +124,9 @@ void TFrmMain::BuildModuleList()
 {
     buildingModuleList_ = true;
     const int keepScroll = lstMd->verticalScrollBar() ? lstMd->verticalScrollBar()->value() : 0;
-    lstMd->clear();
+    // The entries are rewritten in place: the list is rebuilt every period while modules are
+    // polled, and mostly reads the same as before.
+    if (lstMd->count() != ModuleCount) lstMd->clear();
     for (int n = 1; n <= ModuleCount; ++n) {
         QString entry;
         if (chkMdSta->isChecked())
@@ -118,7 +134,11 @@ void TFrmMain::BuildModuleList()
                 QStringLiteral("%1  ").arg(n, 2, 10, QLatin1Char('0')) + StateText(ModuleData[n].ModState);
         else
             entry = QStringLiteral("Module %1").arg(n, 2, 10, QLatin1Char('0'));
-        lstMd->addItem(entry);
+        if (QListWidgetItem* item = lstMd->item(n - 1)) {
+            if (item->text() != entry) item->setText(entry);
+        } else {
+            lstMd->addItem(entry);
+        }
     }
     lstMd->setCurrentRow(CurModule - 1);
     lstMd->verticalScrollBar()->setValue(keepScroll);

@@ -57,9 +57,18 @@ void setHeadings(QTableWidget* grid, const TCaption* rows, int rowCount, const Q
     for (int c = 0; c < cols.size(); ++c) SetCell(grid, c + 1, 0, cols[c]);
 }
 
+// The value a cell shows is kept beside its text, so that a refresh formats only what changed.
+constexpr int ShownValueRole = Qt::UserRole + 1;
+
 void put(QTableWidget* g, int col, int row, double v, int digits = 1)
 {
+    QTableWidgetItem* item = g->item(row, col);
+    if (item) {
+        const QVariant shown = item->data(ShownValueRole);
+        if (shown.isValid() && shown.toDouble() == v && !item->text().isEmpty()) return;
+    }
     SetCell(g, col, row, FloatText(v, digits));
+    if (QTableWidgetItem* set = g->item(row, col)) set->setData(ShownValueRole, v);
 }
 
 void putRow(QTableWidget* g, int row, const double* v, int n)
@@ -235,4 +244,26 @@ void TFrmMain::RefreshView()
     setText(edtTypeInfo, FieldText(CfgRx + 41, 3));
     setText(edtMdRate, QString::number(256 * CfgRx[45] + CfgRx[46]));
     Q_EMIT viewRefreshed();
+}
+
+void TFrmMain::ClearLiveView(const QString& port)
+{
+    for (QTableWidget* g : {sgrdUPS_AC, sgrdUPS_DC, sgrdModule})
+        for (int r = 1; r < g->rowCount(); ++r)
+            for (int c = 1; c < g->columnCount(); ++c) {
+                SetCell(g, c, r, QString());
+                if (QTableWidgetItem* item = g->item(r, c)) item->setData(ShownValueRole, QVariant());
+            }
+    for (QLineEdit* e :
+         {mdtCmmStaH,       mdtCmmStaL,       mdtInvStaH,       mdtInvStaL,       mdtCmmAlmH,
+          mdtCmmAlmL,       mdtInvAlmH,       mdtInvAlmL,       mdtSysSta,        mdtSysAlm,
+          mdt_MdCMMStatusH, mdt_MdCMMStatusL, mdt_MdINVStatusH, mdt_MdINVStatusL, mdt_MdCMMAlarmH,
+          mdt_MdCMMAlarmL,  mdt_MdINVAlarmH,  mdt_MdINVAlarmL,  edtSend,          edtAcpt,
+          edtAckOk,         edtErrRate})
+        e->clear();
+    const QString state = LangText("%1 lost", "%1 已断开").arg(port);
+    edtSysState->setText(state);
+    edtMdState->setText(state);
+    // A reply still counted as new from before the loss must not bring the old values back.
+    DataChanged = FlagOff;
 }

@@ -3,6 +3,7 @@
 #include "app/uCmdLine.h"
 #include "app/uHeadless.h"
 #include "app/uStartup.h"
+#include "ui/uUiSeam.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -64,7 +65,10 @@ int main(int argc, char** argv)
 
     TCmdLine options;
     if (const int code = parseOptions(options); code >= 0) return code;
-    if (IsHeadlessCommand(options)) return RunHeadless(options);
+    if (IsHeadlessCommand(options)) {
+        SetNoOneToAnswer(true);
+        return RunHeadless(options);
+    }
 
     TStartup startup(options);
     QString error;

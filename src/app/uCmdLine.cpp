@@ -49,6 +49,10 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
     const QCommandLineOption timeFirst(
         QStringLiteral("time-first-values"),
         QStringLiteral("Print the time from start to the first values shown."));
+    const QCommandLineOption printCounters(
+        QStringLiteral("print-counters"),
+        QStringLiteral("At the end, print the link's counters (frames sent, chunks received, replies "
+                       "accepted, error rate, devices lost and reopened) to standard output."));
     const QCommandLineOption snapshot(
         QStringLiteral("snapshot"),
         QStringLiteral("With --port: read one whole poll cycle, the identification and every module of "
@@ -61,7 +65,7 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
                                                     "default 1."),
                                      QStringLiteral("N"));
     p.addOptions({port, baud, connect, demo, quitAfter, screenshot, window, snapshot, address, settingsDir,
-                  timeFirst});
+                  timeFirst, printCounters});
 
     out = TCmdLine{};
     out.HelpText = p.helpText();
@@ -134,6 +138,7 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
     }
     out.SettingsDir = p.value(settingsDir);
     out.TimeFirstValues = p.isSet(timeFirst);
+    out.PrintCounters = p.isSet(printCounters);
     if (out.Demo && !out.Port.isEmpty()) {
         error = QStringLiteral("--demo chooses its own port; leave out --port");
         return false;

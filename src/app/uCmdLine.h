@@ -16,6 +16,7 @@ struct TCmdLine {
     int Address = 1;              // --address N: the cabinet address of a headless command
     QString SettingsDir;          // --settings-dir DIR: where "UserParaIni.ini" lives
     bool TimeFirstValues = false; // --time-first-values: print when the first values show
+    bool PrintCounters = false;   // --print-counters: print the link's counters at the end
     bool Help = false;
     bool Version = false;
     QString HelpText;

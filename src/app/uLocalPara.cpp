@@ -1,5 +1,6 @@
 #include "app/uLocalPara.h"
 
+#include "comm/SPComm.h"
 #include "model/UShareData.h"
 #include "ui/uUiSeam.h"
 
@@ -48,15 +49,25 @@ void configure(CSimpleIniA& ini)
 }
 
 // Reads as much of the file as makes sense. A missing or unreadable file reads as empty, and
-// so every key as its default.
-void loadFile(CSimpleIniA& ini, const QString& path)
+// so every key as its default. False when the file goes on beyond the read limit: it was read
+// only in part, and writing it back would destroy the rest.
+bool loadFile(CSimpleIniA& ini, const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return;
+    if (!file.open(QIODevice::ReadOnly)) return true;
     QByteArray bytes = file.read(MaxFileBytes);
+    const bool whole = file.atEnd() && file.size() <= MaxFileBytes;
     // The parser stops at a NUL byte; a damaged file may hold sections after one.
     bytes.replace('\0', '\n');
     ini.LoadData(bytes.constData(), static_cast<size_t>(bytes.size()));
+    return whole;
+}
+
+QString tooBigReason()
+{
+    return IsChinese() ? QString::fromUtf8("文件超过 %1 MiB，只读入了开头部分").arg(MaxFileBytes >> 20)
+                       : QStringLiteral("the file is larger than %1 MiB and was read only in part")
+                             .arg(MaxFileBytes >> 20);
 }
 
 void showWriteFailure(const QString& path, const QString& reason)
@@ -187,7 +198,8 @@ void LoadLocalPara()
 
     CSimpleIniA ini;
     configure(ini);
-    loadFile(ini, path);
+    const bool whole = loadFile(ini, path);
+    if (!whole) showWriteFailure(path, tooBigReason());
 
     // The first start leaves a file behind that names the port, speed and protocol, so the
     // operator can find and edit it.
@@ -203,10 +215,12 @@ void LoadLocalPara()
     addMissing("ModuleNum", "1");
     addMissing("SelectedAddr", "1");
     addMissing("language", "0");
-    if (added) writeFile(ini, path);
+    if (added && whole) writeFile(ini, path);
 
     LocalPara.ComName = readString(ini, "ComName", QStringLiteral("COM1"));
     LocalPara.BaudRate = readInt(ini, "BaudRate", 2400);
+    // A speed no port takes (0, negative, absurd) would leave the port open and silent.
+    if (!TComm::AcceptsBaudRate(LocalPara.BaudRate)) LocalPara.BaudRate = 2400;
     LocalPara.curProtocol = readInt(ini, "curProtocol", 0);
     LocalPara.ModuleNum = readInt(ini, "ModuleNum", 1);
     LocalPara.SelectedAddr = readInt(ini, "SelectedAddr", 1);
@@ -223,7 +237,11 @@ void SaveLocalPara()
     const QString path = SettingsFilePath();
     CSimpleIniA ini;
     configure(ini);
-    loadFile(ini, path);
+    if (!loadFile(ini, path)) {
+        // Never saved over: the part beyond the limit would be lost.
+        showWriteFailure(path, tooBigReason());
+        return;
+    }
 
     setString(ini, "ComName", LocalPara.ComName);
     setInt(ini, "BaudRate", LocalPara.BaudRate);

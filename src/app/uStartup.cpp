@@ -43,6 +43,9 @@ TStartup::~TStartup()
 
 bool TStartup::CreateWindows(QString& error)
 {
+    // Armed before anything can raise a message box (the settings file is read below), so that a
+    // box left open can never hold off the timed end.
+    if (options_.QuitAfterMs >= 0) QTimer::singleShot(options_.QuitAfterMs, this, &TStartup::timedEnd);
     if (!options_.SettingsDir.isEmpty()) SetSettingsFolderOverride(options_.SettingsDir);
     if (options_.Demo) {
         demo_ = std::make_unique<TDemoCabinet>();
@@ -56,6 +59,7 @@ bool TStartup::CreateWindows(QString& error)
         // The operator chose a port: from now on it is the settings file's own.
         if (confirmed) overridePort_ = overrideBaud_ = overrideProtocol_ = false;
     };
+    connect(main_, &TFrmMain::closed, this, &TStartup::printCounters);
     connect(main_, &TFrmMain::closed, this, &TStartup::finished);
     connect(main_, &TFrmMain::viewRefreshed, this, &TStartup::onViewRefreshed);
     applyOverrides();
@@ -137,8 +141,10 @@ void TStartup::Start()
     if (const QScreen* screen = main_->screen()) // centred on the desktop
         main_->move(screen->availableGeometry().center() - main_->rect().center());
     main_->show();
-    // Armed first: a message about a port that cannot be opened must not hold off the end.
-    if (options_.QuitAfterMs >= 0) QTimer::singleShot(options_.QuitAfterMs, this, &TStartup::timedEnd);
+    if (endDue_) { // the time ran out while the windows were being made
+        timedEnd();
+        return;
+    }
     if (options_.Connect || options_.Demo) main_->spbComLinkClick();
     // From inside the message loop, so that a modal view leaves the timed end free to run.
     if (!options_.Window.isEmpty()) QTimer::singleShot(0, this, &TStartup::openView);
@@ -154,7 +160,12 @@ void TStartup::openView()
 
 void TStartup::timedEnd()
 {
-    if (!main_) return;
+    if (!main_ || !main_->isVisible()) {
+        // Still starting: a box shown meanwhile is closed, and the end follows the start.
+        endDue_ = true;
+        closeModals();
+        return;
+    }
     if (!options_.Screenshot.isEmpty()) {
         QWidget* shown = options_.Window.isEmpty() ? nullptr : FindShownWindow(options_.Window);
         if (!options_.Window.isEmpty() && !shown)
@@ -164,12 +175,26 @@ void TStartup::timedEnd()
         if (!picture.save(options_.Screenshot, "PNG"))
             std::fprintf(stderr, "zyrtool: cannot write the picture %s\n", qPrintable(options_.Screenshot));
     }
+    closeModals();
+    main_->close();
+}
+
+void TStartup::closeModals()
+{
     // A modal view runs its own loop; it ends before the main window closes.
     while (QWidget* modal = QApplication::activeModalWidget()) {
         modal->close();
         if (QApplication::activeModalWidget() == modal) break;
     }
-    main_->close();
+}
+
+void TStartup::printCounters()
+{
+    if (!options_.PrintCounters || !com_) return;
+    std::printf("counters: tx %d rx %d ack %d errrate %.1f%% lost %d reopen-attempts %d reopened %d\n",
+                CommDebug.TxCount, CommDebug.RxCount, CommDebug.AckCount, CommDebug.ErrRate,
+                com_->LossCount(), com_->ReopenAttempts(), com_->ReopenCount());
+    std::fflush(stdout);
 }
 
 void TStartup::onViewRefreshed()

@@ -43,8 +43,10 @@ private:
     void applyOverrides();
     void restoreFileValues();
     void timedEnd();
+    void closeModals();
     void openView();
     void onViewRefreshed();
+    void printCounters();
 
     TCmdLine options_;
     std::unique_ptr<TDemoCabinet> demo_;
@@ -57,6 +59,7 @@ private:
     QList<QObject*> created_;
     QElapsedTimer sinceStart_;
     bool firstValuesTimed_ = false;
+    bool endDue_ = false; // the timed end came before the main window was shown
 
     // The settings file's own port, kept while this run uses another one.
     bool overridePort_ = false;

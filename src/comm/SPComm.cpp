@@ -5,7 +5,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 
 #ifndef Q_OS_WIN
 #include <fcntl.h>
@@ -17,6 +19,12 @@
 namespace {
 // One read of the device hands over at most this many bytes, pause or not.
 constexpr int MaxChunk = 2048;
+
+QString speedRefused(uint32_t baud)
+{
+    return QStringLiteral("the port does not take the speed %1 bit/s")
+        .arg(static_cast<int64_t>(int32_t(baud)));
+}
 
 int clampInterval(uint64_t ms) { return static_cast<int>(std::min<uint64_t>(ms, INT_MAX)); }
 
@@ -81,7 +89,7 @@ TComm::TComm(QObject* parent) : QObject(parent)
     connect(port_, &QSerialPort::readyRead, this, &TComm::onReadyRead);
     connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) { onError(e); });
     connect(port_, &QSerialPort::bytesWritten, this, &TComm::onBytesWritten);
-    connect(silence_, &QTimer::timeout, this, &TComm::onSilence);
+    connect(silence_, &QTimer::timeout, this, &TComm::onQuiet);
     connect(total_, &QTimer::timeout, this, &TComm::onSilence);
 }
 
@@ -99,15 +107,20 @@ QString TComm::SystemLocation(const QString& name)
 
 void TComm::OpenComm()
 {
-    if (IsOpen()) throw ECommsError(MsgAlreadyOpen);
+    if (IsOpen()) throw ECommsError(MsgAlreadyOpen, SystemLocation(commName_), QString());
 
     const QString location = SystemLocation(commName_);
 #ifndef Q_OS_WIN
     const QByteArray path = QFile::encodeName(location);
     struct stat st {};
-    if (::stat(path.constData(), &st) != 0) throw ECommsError(MsgOpenFailed);
-    if (!S_ISCHR(st.st_mode)) throw ECommsError(MsgNotCommHandle);
+    if (::stat(path.constData(), &st) != 0) {
+        const int err = errno;
+        throw ECommsError(MsgOpenFailed, location, QString::fromLocal8Bit(std::strerror(err)), err == EACCES);
+    }
+    if (!S_ISCHR(st.st_mode))
+        throw ECommsError(MsgNotCommHandle, location, QStringLiteral("not a character device"));
 #endif
+    if (!AcceptsBaudRate(baudRate_)) throw ECommsError(MsgOpenFailed, location, speedRefused(baudRate_));
 
     port_->setPortName(location);
     port_->setBaudRate(static_cast<qint32>(std::min<uint32_t>(baudRate_, INT_MAX)));
@@ -117,11 +130,21 @@ void TComm::OpenComm()
     port_->setFlowControl(flowControlOf(outxXonXoffFlow_ || inxXonXoffFlow_,
                                         outxCtsFlow_ || rtsControl_ == TRtsControl::RtsHandshake));
     if (!port_->open(QIODevice::ReadWrite)) {
+        const bool permission = port_->error() == QSerialPort::PermissionError;
+        const QString reason = port_->errorString();
         port_->clearError();
 #ifndef Q_OS_WIN
-        if (isCharDeviceButNoTerminal(path)) throw ECommsError(MsgSetupBuffer);
+        if (isCharDeviceButNoTerminal(path))
+            throw ECommsError(MsgSetupBuffer, location, QStringLiteral("not a terminal device"));
 #endif
-        throw ECommsError(MsgOpenFailed);
+        throw ECommsError(MsgOpenFailed, location, reason, permission);
+    }
+    // A port that does not take its speed would stay open and send nothing.
+    if (!port_->setBaudRate(static_cast<qint32>(baudRate_)) || port_->baudRate() != qint32(baudRate_)) {
+        const QString reason = speedRefused(baudRate_) + QStringLiteral(" (") + port_->errorString() + ')';
+        port_->close();
+        port_->clearError();
+        throw ECommsError(MsgOpenFailed, location, reason);
     }
 
     ++generation_;
@@ -174,6 +197,7 @@ qintptr TComm::Handle() const { return port_->isOpen() ? port_->handle() : -1; }
 
 void TComm::onReadyRead()
 {
+    ++wakeups_;
     if (!port_->isOpen()) return;
     const QByteArray bytes = port_->readAll();
     if (bytes.isEmpty()) return;
@@ -189,14 +213,30 @@ void TComm::onReadyRead()
         total_->stop();
         return;
     }
-    if (readIntervalTimeout_ > 0) silence_->start(clampInterval(readIntervalTimeout_));
+    // The silence is measured from the last byte; the timer is not restarted for every byte
+    // (a paced line brings them one by one) but looks again when it runs out.
+    lastByte_.start();
+    if (readIntervalTimeout_ > 0 && !silence_->isActive())
+        silence_->start(clampInterval(readIntervalTimeout_));
     const uint64_t totalMs =
         uint64_t(readTotalTimeoutMultiplier_) * MaxChunk + uint64_t(readTotalTimeoutConstant_);
     if (totalMs > 0 && (chunkStarts || !total_->isActive())) total_->start(clampInterval(totalMs));
 }
 
+void TComm::onQuiet()
+{
+    const qint64 quietMs = lastByte_.isValid() ? lastByte_.elapsed() : qint64(readIntervalTimeout_);
+    if (!pending_.isEmpty() && readIntervalTimeout_ > 0 && quietMs < qint64(readIntervalTimeout_)) {
+        ++wakeups_;
+        silence_->start(clampInterval(readIntervalTimeout_ - uint64_t(quietMs)));
+        return;
+    }
+    onSilence();
+}
+
 void TComm::onSilence()
 {
+    ++wakeups_;
     silence_->stop();
     total_->stop();
     if (!pending_.isEmpty()) deliver(static_cast<int>(pending_.size()));
@@ -235,6 +275,7 @@ bool TComm::lineIsDead() const
 
 void TComm::onError(int error)
 {
+    ++wakeups_;
     if (!port_->isOpen() || lossPending_) return;
     switch (error) {
     case QSerialPort::ResourceError: break;
@@ -258,6 +299,7 @@ void TComm::onError(int error)
     // The device is gone. Reading stops at once; the port is closed from the event loop,
     // not from inside the notifier that reported the loss.
     lossPending_ = true;
+    lossReason_ = port_->errorString();
     writerAlive_ = false;
     silence_->stop();
     total_->stop();
@@ -270,7 +312,9 @@ void TComm::onError(int error)
 void TComm::closeAfterLoss(unsigned generation)
 {
     if (generation != generation_) return;
+    const QString reason = lossReason_;
     CloseComm();
+    if (OnDeviceLost) OnDeviceLost(this, reason);
 }
 
 void TComm::applyTimeouts()

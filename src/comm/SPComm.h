@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -14,10 +15,19 @@
 class QSerialPort;
 class QTimer;
 
-// The open failures, each with its fixed message.
+// The open failures, each with its fixed message. Beside it: the device the port name stood for
+// and the system's reason, for the line a window shows under the message.
 class ECommsError : public std::runtime_error {
 public:
     explicit ECommsError(const char* message) : std::runtime_error(message) {}
+    ECommsError(const char* message, QString port, QString reason, bool permissionDenied = false)
+        : std::runtime_error(message), Port(std::move(port)), Reason(std::move(reason)),
+          PermissionDenied(permissionDenied)
+    {
+    }
+    QString Port;
+    QString Reason;
+    bool PermissionDenied = false; // the system refused the user access to the device
 };
 
 enum class TDtrControl { DtrEnable, DtrDisable, DtrHandshake };
@@ -52,6 +62,15 @@ public:
     static constexpr const char* MsgCreateEvent = "Unable to create event";
     static constexpr const char* MsgReadThread = "Unable to create read thread";
     static constexpr const char* MsgWriteThread = "Unable to create write thread";
+
+    // Speeds a port takes: from 50 to 4 000 000 bit/s. Anything else fails to open.
+    static constexpr int64_t MinBaudRate = 50;
+    static constexpr int64_t MaxBaudRate = 4000000;
+    static bool AcceptsBaudRate(int64_t rate) { return rate >= MinBaudRate && rate <= MaxBaudRate; }
+
+    // Notifications the port has handled since it was made (bytes ready, errors, silences): a
+    // lost device must not keep them coming.
+    quint64 Wakeups() const { return wakeups_; }
 
     // Where a port name lives on this machine: a bare name such as ttyUSB0 is under /dev,
     // a path is taken as it is.
@@ -118,12 +137,16 @@ public:
     std::function<void(TComm* sender, uint32_t modemEvent)> OnModemStateChange;
     std::function<void(TComm* sender)> OnRequestHangup;
     std::function<void(TComm* sender)> OnSendDataEmpty;
+    // The device went away under the open port (an adapter pulled); the port is closed by
+    // then. The reason is the system's.
+    std::function<void(TComm* sender, const QString& reason)> OnDeviceLost;
 
 private:
     void applyLineState();
     void applyTimeouts();
     void onReadyRead();
     void onSilence();
+    void onQuiet();
     void onError(int error);
     void onBytesWritten();
     void deliver(int count);
@@ -161,8 +184,11 @@ private:
     QTimer* silence_ = nullptr; // ReadIntervalTimeout of quiet ends a chunk
     QTimer* total_ = nullptr;   // the total read time-outs, when set, cap a chunk's age
     QByteArray pending_;        // bytes received and not yet delivered
+    QElapsedTimer lastByte_;    // since the last byte of the chunk being gathered
     bool sendQueueEmpty_ = true;
     bool writerAlive_ = false; // a write error ends writing until the next open
     bool lossPending_ = false; // a lost device is being closed
     unsigned generation_ = 0;  // tells one open from the next for deferred work
+    quint64 wakeups_ = 0;
+    QString lossReason_;
 };

@@ -1,6 +1,7 @@
 #include "comm/uFrmCom.h"
 
 #include "model/UShareData.h"
+#include "model/uDataFunc.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,6 +29,7 @@ TFrmCom::TFrmCom(QObject* parent) : QObject(parent)
     Comm1.OnReceiveData = [this](TComm*, const uint8_t* buffer, uint16_t length) {
         Comm1ReceiveData(buffer, length);
     };
+    Comm1.OnDeviceLost = [this](TComm*, const QString& reason) { deviceLost(reason); };
     Timer1.setInterval(100);
     connect(&Timer1, &QTimer::timeout, this, &TFrmCom::Timer1Timer);
     FormCreate();
@@ -39,6 +41,7 @@ TFrmCom::~TFrmCom()
 {
     Timer1.stop();
     Comm1.OnReceiveData = nullptr;
+    Comm1.OnDeviceLost = nullptr;
     Comm1.CloseComm();
     if (FrmCom == this) FrmCom = nullptr;
 }
@@ -78,15 +81,46 @@ QString TFrmCom::DeviceName(const QString& comName)
 
 void TFrmCom::OpenPort()
 {
-    if (PortOpen()) ClosePort();
+    ClosePort();
     Comm1.SetCommName(DeviceName(LocalPara.ComName));
     Comm1.SetBaudRate(static_cast<uint32_t>(LocalPara.BaudRate));
     Comm1.OpenComm();
+    linkWanted_ = true;
+    lostName_ = LocalPara.ComName;
 }
 
 void TFrmCom::ClosePort()
 {
+    // The operator's close also ends the wait for a lost device.
+    linkWanted_ = false;
+    lost_ = false;
     if (Comm1.IsOpen()) Comm1.CloseComm();
+}
+
+void TFrmCom::deviceLost(const QString& reason)
+{
+    if (!linkWanted_) return;
+    lost_ = true;
+    ++lossCount_;
+    reopenCountdown_ = ReopenTicks;
+    const QString text = LangText("Port %1 lost", "端口 %1 已断开").arg(lostName_) +
+                         (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QLatin1Char(')'));
+    LinkTrace().TraceNote(text);
+    LinkMain().LinkLost(lostName_);
+}
+
+void TFrmCom::tryReopen()
+{
+    ++reopenAttempts_;
+    try {
+        Comm1.OpenComm(); // the same device at the same speed
+    } catch (const ECommsError&) {
+        return; // not back yet; the next attempt comes ReopenTicks later
+    }
+    lost_ = false;
+    ++reopenCount_;
+    LinkTrace().TraceNote(LangText("Port %1 reopened", "端口 %1 已重新打开").arg(lostName_));
+    LinkMain().LinkReopened(lostName_);
 }
 
 bool TFrmCom::PortOpen() const
@@ -148,6 +182,11 @@ void TFrmCom::LinkTick()
 
 void TFrmCom::Timer1Timer()
 {
+    // A lost device is looked for once every two seconds, never in a loop.
+    if (lost_ && !Comm1.IsOpen() && --reopenCountdown_ <= 0) {
+        reopenCountdown_ = ReopenTicks;
+        tryReopen();
+    }
     if (PortOpen() && !LinkState.CommPaused) LinkTick();
     if (CommDebug.TraceCountdown > 0) {
         CommDebug.TraceCountdown -= 1;

@@ -26,6 +26,15 @@ public:
     void OpenPort();
     void ClosePort();
     bool PortOpen() const;
+    // The device went away while the link button was on: the port is closed and the link
+    // checks every ReopenTicks ticks whether it is back, reopening it with the same settings.
+    bool PortLost() const { return lost_; }
+    // Ticks between two reopen attempts of a lost device: 2 s.
+    static constexpr int ReopenTicks = 20;
+    // Counters of the run: devices lost, reopen attempts, successful reopens.
+    int LossCount() const { return lossCount_; }
+    int ReopenAttempts() const { return reopenAttempts_; }
+    int ReopenCount() const { return reopenCount_; }
     void SetActiveProtocol(int protocol);
 
     void SendFrame(const uint8_t* bytes, int len);
@@ -52,7 +61,17 @@ public:
     std::unique_ptr<TYDT_V31> Ydt;
 
 private:
+    void deviceLost(const QString& reason);
+    void tryReopen();
+
     TLineSeam lineSeam_;
+    bool linkWanted_ = false; // opened by the operator and not closed since
+    bool lost_ = false;
+    QString lostName_; // the operator's name of the lost port
+    int reopenCountdown_ = 0;
+    int lossCount_ = 0;
+    int reopenAttempts_ = 0;
+    int reopenCount_ = 0;
 };
 
 // The one link form of the run, created at start-up.

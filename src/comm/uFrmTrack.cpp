@@ -5,6 +5,7 @@
 #include "model/uDataFunc.h"
 #include "ui/uNamed.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QEvent>
 #include <QFontDatabase>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QTextDocument>
 
 namespace {
 
@@ -84,6 +86,7 @@ TfrmTrack::TfrmTrack(QWidget* parent) : QWidget(parent, Qt::Window)
 
     resize(760, 480);
     FormResize();
+    setListsDrawn(false); // created hidden
     SetLinkTraceHooks(this);
 }
 
@@ -110,12 +113,16 @@ void TfrmTrack::addLine(QPlainTextEdit* memo, int& lines, const QString& text)
 {
     // Appended through a cursor rather than appendPlainText, which drops empty lines at the
     // top of an empty list; every frame and chunk is one line.
+    // The cursor moves and writes inside one edit block, so the line is laid out only when it
+    // is drawn: a cursor outside an edit block measures its line after every move, and that was
+    // most of what a hidden window cost.
     QScrollBar* bar = memo->verticalScrollBar();
     const bool following = bar->value() >= bar->maximum();
     QTextCursor cursor(memo->document());
+    cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::End);
-    if (lines > 0) cursor.insertBlock();
-    cursor.insertText(text);
+    cursor.insertText(lines > 0 ? QLatin1Char('\n') + text : text);
+    cursor.endEditBlock();
     if (following) bar->setValue(bar->maximum());
     ++lines;
     // Emptied whole rather than trimmed: trimming the top of a long list on every frame
@@ -150,6 +157,13 @@ void TfrmTrack::TraceTx(const uint8_t* bytes, int count)
 void TfrmTrack::TraceRx(const uint8_t* bytes, int count)
 {
     addLine(Memo2, memo2Lines_, HexText(bytes, count));
+}
+
+void TfrmTrack::TraceNote(const QString& text)
+{
+    const QString line = QStringLiteral("*** ") + text;
+    addLine(Memo1, memo1Lines_, line);
+    addLine(Memo2, memo2Lines_, line);
 }
 
 void TfrmTrack::ShowCounters()
@@ -247,8 +261,38 @@ void TfrmTrack::chkViewMdbClick()
     layoutRows();
 }
 
+// While the window is hidden its lists still take every line, but their views are not told:
+// laying out and measuring lines nobody sees was most of what the tool spent while polling.
+// Shown again, the views catch up with the lists in one go.
+void TfrmTrack::setListsDrawn(bool drawn)
+{
+    QPlainTextEdit* memos[3] = {Memo1, Memo2, mmoTrack};
+    for (int i = 0; i < 3; ++i) {
+        QAbstractTextDocumentLayout* layout = memos[i]->document()->documentLayout();
+        QScrollBar* bar = memos[i]->verticalScrollBar();
+        if (!drawn) {
+            if (!layout->signalsBlocked()) following_[i] = bar->value() >= bar->maximum();
+            layout->blockSignals(true);
+            continue;
+        }
+        if (!layout->signalsBlocked()) continue;
+        layout->blockSignals(false);
+        // The signals the view missed, as the layout would have sent them.
+        QMetaObject::invokeMethod(layout, "documentSizeChanged", Q_ARG(QSizeF, layout->documentSize()));
+        QMetaObject::invokeMethod(layout, "update", Q_ARG(QRectF, QRectF(0., 0., 1e9, 1e9)));
+        if (following_[i]) bar->setValue(bar->maximum());
+    }
+}
+
+void TfrmTrack::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    setListsDrawn(false); // hidden or minimised
+}
+
 void TfrmTrack::showEvent(QShowEvent* event)
 {
+    setListsDrawn(true);
     // Spontaneous shows (restoring from the task bar) are not the form being shown.
     if (!event->spontaneous()) FormShow();
     QWidget::showEvent(event);

@@ -33,6 +33,8 @@ public:
     void TraceTx(const uint8_t* bytes, int count) override;
     void TraceRx(const uint8_t* bytes, int count) override;
     void ShowCounters() override;
+    // Written into both lists, so the gap in the traffic reads the same in either.
+    void TraceNote(const QString& text) override;
 
     // Form handlers.
     void FormShow();
@@ -59,6 +61,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -66,6 +69,7 @@ private:
     void addLine(QPlainTextEdit* memo, int& lines, const QString& text);
     void clearMemo(QPlainTextEdit* memo, int& lines);
     void layoutRows();
+    void setListsDrawn(bool drawn);
 
     // The pause button's two captions, in the language of the last FormShow.
     QString runningCaption_;
@@ -73,4 +77,7 @@ private:
     int memo1Lines_ = 0;
     int memo2Lines_ = 0;
     int trackLines_ = 0;
+    // Which lists were scrolled to their end when the window was hidden: they show their last
+    // line again when it is shown.
+    bool following_[3] = {true, true, true};
 };

@@ -2,6 +2,8 @@
 // reaches the main window and the trace window without knowing them.
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
 
 struct TLinkState {
@@ -34,6 +36,11 @@ public:
     virtual void SetDataChanged() {}
     virtual void SetTxLedHold(int) {}
     virtual void SetRxLedHold(int) {}
+    // The device of the open port went away (port is the operator's name for it); the link
+    // tries to reopen it while the link button stays on.
+    virtual void LinkLost(const QString& /*port*/) {}
+    // The lost device came back and the port is open again.
+    virtual void LinkReopened(const QString& /*port*/) {}
 };
 
 // What the link tells the trace window.
@@ -43,6 +50,8 @@ public:
     virtual void TraceTx(const uint8_t*, int) {}
     virtual void TraceRx(const uint8_t*, int) {}
     virtual void ShowCounters() {}
+    // A line about the link itself (a lost or reopened device), between the frames.
+    virtual void TraceNote(const QString&) {}
 };
 
 // Install nullptr to return to the defaults.

@@ -1,15 +1,62 @@
 #include "ui/uUiSeam.h"
 
+#include <QApplication>
 #include <QDialog>
+
+#include <cstdio>
 
 namespace {
 MessageBoxHandler messageBoxHandler;
 ModalHandler modalHandler;
+bool headlessRun = false;
+
+// The button a box takes when it is left to itself: its own default, else the first of its
+// buttons that accepts, else the first it has.
+QMessageBox::StandardButton defaultAnswer(const TMessageBoxRequest& r)
+{
+    if (r.defaultButton != QMessageBox::NoButton && (r.buttons & r.defaultButton)) return r.defaultButton;
+    const QMessageBox::StandardButton accepting[] = {QMessageBox::Ok,       QMessageBox::Yes,
+                                                     QMessageBox::Save,     QMessageBox::Open,
+                                                     QMessageBox::YesToAll, QMessageBox::Retry};
+    for (QMessageBox::StandardButton b : accepting)
+        if (r.buttons & b) return b;
+    for (uint bit = QMessageBox::FirstButton; bit <= QMessageBox::LastButton; bit <<= 1)
+        if (r.buttons & bit) return static_cast<QMessageBox::StandardButton>(bit);
+    return QMessageBox::NoButton;
+}
+
+const char* iconWord(QMessageBox::Icon icon)
+{
+    switch (icon) {
+    case QMessageBox::Critical: return "error";
+    case QMessageBox::Warning: return "warning";
+    case QMessageBox::Question: return "question";
+    default: return "message";
+    }
+}
 } // namespace
+
+void SetNoOneToAnswer(bool headless) { headlessRun = headless; }
+
+bool NoOneCanAnswer()
+{
+    if (headlessRun) return true;
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return true;
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("offscreen") || platform.startsWith(QLatin1String("minimal"));
+}
 
 QMessageBox::StandardButton ShowMessageBox(const TMessageBoxRequest& r)
 {
     if (messageBoxHandler) return messageBoxHandler(r);
+    if (NoOneCanAnswer()) {
+        // A script must never hang on a box nobody sees: the text goes where the script looks.
+        const QString title = r.title.isEmpty() ? QCoreApplication::applicationName() : r.title;
+        std::fprintf(stderr, "%s: %s: %s\n", qPrintable(title), iconWord(r.icon),
+                     qPrintable(QString(r.text).replace(QLatin1Char('\n'), QStringLiteral("\n  "))));
+        std::fflush(stderr);
+        return defaultAnswer(r);
+    }
     QMessageBox box(r.icon, r.title, r.text, r.buttons, r.parent);
     if (r.defaultButton != QMessageBox::NoButton) box.setDefaultButton(r.defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());

@@ -24,7 +24,7 @@ QPixmap ledPixmap(const QColor& fill, int size)
 }
 
 // A plug and a socket; joined when the port is open, apart when it is closed.
-QIcon linkGlyph(bool on)
+QIcon linkGlyph(bool on, bool lost = false)
 {
     const int s = 32;
     QPixmap pm(s, s);
@@ -44,6 +44,16 @@ QIcon linkGlyph(bool on)
     // cables
     p.drawLine(QPointF(3, 16), QPointF(0, 16));
     p.drawLine(QPointF(26 + gap / 2.0, 16), QPointF(31, 16));
+    if (lost) { // the device is gone: a warning sign over the open plug
+        const QColor amber(230, 150, 0);
+        p.setPen(QPen(QColor(60, 40, 0), 1));
+        p.setBrush(amber);
+        const QPointF tri[3] = {QPointF(16, 1), QPointF(27, 20), QPointF(5, 20)};
+        p.drawPolygon(tri, 3);
+        p.setPen(QPen(QColor(40, 20, 0), 2.5, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(16, 7), QPointF(16, 13));
+        p.drawPoint(QPointF(16, 17));
+    }
     return QIcon(pm);
 }
 } // namespace
@@ -58,7 +68,11 @@ void TLed::setLit(bool lit)
 {
     if (lit == lit_) return;
     lit_ = lit;
-    setPixmap(ledPixmap(lit ? litColor_ : litColor_.darker(350), 16));
+    if (litPixmap_.isNull()) {
+        litPixmap_ = ledPixmap(litColor_, 16);
+        darkPixmap_ = ledPixmap(litColor_.darker(350), 16);
+    }
+    setPixmap(lit ? litPixmap_ : darkPixmap_);
 }
 
 void TLed::mouseDoubleClickEvent(QMouseEvent* event)
@@ -141,3 +155,4 @@ void TRadioGroup::SetItemIndex(int index)
 
 QIcon LinkGlyphOn() { return linkGlyph(true); }
 QIcon LinkGlyphOff() { return linkGlyph(false); }
+QIcon LinkGlyphLost() { return linkGlyph(false, true); }

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
+#include <QPixmap>
 #include <QStringList>
 
 class QRadioButton;
@@ -26,6 +27,10 @@ protected:
 
 private:
     QColor litColor_;
+    // Drawn once: the LEDs blink with every frame, and a picture per blink costs more than the
+    // rest of the tick.
+    QPixmap litPixmap_;
+    QPixmap darkPixmap_;
     bool lit_ = true; // so that the first setLit(false) draws
 };
 
@@ -70,3 +75,5 @@ private:
 // The link button's glyphs: a closed plug for a port that is open, an open one otherwise.
 QIcon LinkGlyphOn();
 QIcon LinkGlyphOff();
+// The port's device went away while the link was on.
+QIcon LinkGlyphLost();
