@@ -234,6 +234,9 @@ bool TRecordDb::openFile(QString* error)
         Close();
         return false;
     }
+    // The open statement would hold a read transaction, in which the journal mode of a copy
+    // made by VACUUM INTO (a rollback journal) cannot be changed.
+    q.finish();
     const QSqlRecord columns = db.record(QStringLiteral("UpsEvntRecord"));
     for (const char* c : Columns) {
         if (columns.indexOf(QLatin1String(c)) < 0) {
