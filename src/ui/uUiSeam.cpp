@@ -1,10 +1,24 @@
 #include "ui/uUiSeam.h"
 
 #include <QDialog>
+#include <QFileDialog>
 
 namespace {
 MessageBoxHandler messageBoxHandler;
 ModalHandler modalHandler;
+FileDialogHandler fileDialogHandler;
+
+QString RunFileDialog(TFileDialogRequest r)
+{
+    if (fileDialogHandler) return fileDialogHandler(r);
+    QFileDialog dialog(r.parent, r.title, r.folder, r.filter);
+    dialog.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(r.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (!r.fileName.isEmpty()) dialog.selectFile(r.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().first();
+}
 } // namespace
 
 QMessageBox::StandardButton ShowMessageBox(const TMessageBoxRequest& r)
@@ -24,3 +38,19 @@ int ExecModal(QDialog* dialog)
 void SetMessageBoxHandler(MessageBoxHandler handler) { messageBoxHandler = std::move(handler); }
 void SetModalHandler(ModalHandler handler) { modalHandler = std::move(handler); }
 ModalHandler CurrentModalHandler() { return modalHandler; }
+
+QString GetSaveFileName(const TFileDialogRequest& request)
+{
+    TFileDialogRequest r = request;
+    r.save = true;
+    return RunFileDialog(r);
+}
+
+QString GetOpenFileName(const TFileDialogRequest& request)
+{
+    TFileDialogRequest r = request;
+    r.save = false;
+    return RunFileDialog(r);
+}
+
+void SetFileDialogHandler(FileDialogHandler handler) { fileDialogHandler = std::move(handler); }
