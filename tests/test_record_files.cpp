@@ -392,3 +392,23 @@ TEST_F(RecordFilesTest, AGoodCopyReplacesTheClosedDatabase)
     EXPECT_EQ(db_->RowCount(), 7);
     EXPECT_TRUE(QFileInfo::exists(path("Rec01.mdb")));
 }
+
+TEST(RecordDates, TheStoredFormIsReadLikeAnyOther)
+{
+    struct Case {
+        const char* text;
+        const char* stored; // what StoredDateText makes of it
+    } cases[] = {
+        {"2010-05-23 15:07:09", "2010-05-23 15:07:09"}, {"2010-5-23 15:7:9", "2010-05-23 15:07:09"},
+        {"2010-13-01 00:00:00", "2000-01-01 00:00:00"}, {"0000-01-01 00:00:00", "2000-01-01 00:00:00"},
+        {"2010-02-30 00:00:00", "2000-01-01 00:00:00"}, {"2010-05-23 24:00:00", "2000-01-01 00:00:00"},
+        {"2010-05-23 23:60:00", "2000-01-01 00:00:00"}, {"2010-05-23T15:07:09", "2000-01-01 00:00:00"},
+        {"2010-05-2a 15:07:09", "2000-01-01 00:00:00"}, {"2012-02-29 00:00:00", "2012-02-29 00:00:00"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(StoredDateText(QLatin1String(c.text)), QLatin1String(c.stored)) << c.text;
+        EXPECT_EQ(IsValidDateTime(QLatin1String(c.text)),
+                  QLatin1String(c.stored) != QLatin1String("2000-01-01 00:00:00"))
+            << c.text;
+    }
+}

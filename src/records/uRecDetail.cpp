@@ -81,11 +81,14 @@ void TfrmRecDetail::createComponents()
     redtSysAlarm = MakeField(grpCode, "redtSysAlarm", codeAt(4, 1));
     grpCode->setEnabled(false);
 
-    // A title column of 122 pixels, then the A, B, C and frequency columns.
+    // A title column of 118 pixels, then the A, B, C and frequency columns; the frequency title
+    // is wider than its column.
     grpValue = MakeNamed<QGroupBox>(this, "grpValue", QRect(8, 144, 416, 266));
-    auto valueAt = [](int column, int row) { return QRect(134 + column * 70, 44 + row * 34, 64, 24); };
-    auto titleAt = [](int row) { return QRect(8, 44 + row * 34, 124, 24); };
-    auto headAt = [](int column) { return QRect(134 + column * 70, 20, 64 + (column == 3 ? 12 : 0), 20); };
+    auto valueAt = [](int column, int row) { return QRect(128 + column * 66, 44 + row * 34, 60, 24); };
+    auto titleAt = [](int row) { return QRect(8, 44 + row * 34, 118, 24); };
+    auto headAt = [](int column) {
+        return column == 3 ? QRect(306, 20, 106, 20) : QRect(128 + column * 66, 20, 60, 20);
+    };
     lblPhaseA = MakeNamed<QLabel>(grpValue, "lblPhaseA", headAt(0));
     lblPhaseB = MakeNamed<QLabel>(grpValue, "lblPhaseB", headAt(1));
     lblPhaseC = MakeNamed<QLabel>(grpValue, "lblPhaseC", headAt(2));

@@ -60,6 +60,23 @@ QString CodeItem(const QVariant& v, bool analysis, QString (*text)(int))
     return text(v.toInt()) + QLatin1Char('(') + code + QLatin1Char(')');
 }
 
+// The date item: "yyyy-MM-dd hh:mm:ss" as stored; another date form in a copy from elsewhere
+// is brought to it; a text that is no date is written as it is.
+QString DateItem(const QString& text)
+{
+    auto digits = [&](int from, int to) {
+        for (int i = from; i < to; ++i)
+            if (!text.at(i).isDigit()) return false;
+        return true;
+    };
+    if (text.size() == 19 && text.at(4) == QLatin1Char('-') && text.at(7) == QLatin1Char('-') &&
+        text.at(10) == QLatin1Char(' ') && text.at(13) == QLatin1Char(':') &&
+        text.at(16) == QLatin1Char(':') && digits(0, 4) && digits(5, 7) && digits(8, 10) && digits(11, 13) &&
+        digits(14, 16) && digits(17, 19))
+        return text;
+    return IsValidDateTime(text) ? StoredDateText(text) : text;
+}
+
 bool IsStatusWord(const QString& name)
 {
     for (const TRecordWordField& f : StatusWordFields)
@@ -221,13 +238,7 @@ bool ExportRecordsCsv(TRecordDb& db, const QString& path, bool analysis, QString
             const QVariant v = q.value(c);
             switch (kinds[c]) {
             case Word: items << HexWord(static_cast<uint32_t>(v.toLongLong())); break;
-            case Date: {
-                QDateTime when;
-                items << (IsValidDateTime(v.toString(), &when)
-                              ? when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
-                              : v.toString());
-                break;
-            }
+            case Date: items << DateItem(v.toString()); break;
             case State: items << CodeItem(v, analysis, StateText); break;
             case Event: items << CodeItem(v, analysis, EventText); break;
             case Alarm: items << CodeItem(v, analysis, AlarmText); break;
