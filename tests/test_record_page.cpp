@@ -9,6 +9,8 @@
 #include "records/uRecordFiles.h"
 #include "records/uUpsRec.h"
 #include "support/DialogScript.h"
+#include "support/FileDialogScript.h"
+#include "support/ProgramRun.h"
 #include "support/TestSupport.h"
 #include "ui/uUiSeam.h"
 #include "ui/uWidgets.h"
@@ -60,23 +62,6 @@ TRecordData Sample(int recNo)
     r.Temperature = 33;
     return r;
 }
-
-// Answers the file dialogs in order and records what they were asked with.
-struct FileDialogs {
-    FileDialogs()
-    {
-        SetFileDialogHandler([this](const TFileDialogRequest& r) {
-            asked.push_back(r);
-            if (answers.empty()) return QString();
-            const QString a = answers.front();
-            answers.pop_front();
-            return a;
-        });
-    }
-    ~FileDialogs() { SetFileDialogHandler(nullptr); }
-    std::deque<QString> answers; // an empty answer is Cancel
-    std::vector<TFileDialogRequest> asked;
-};
 
 QByteArray FileBytes(const QString& path)
 {
@@ -170,7 +155,7 @@ TEST_F(RecordPageTest, ExportAsksForTheFileAndBeforeOverwriting)
 {
     fill(1, 3);
     const QString csv = path("data/UpsRecord.csv");
-    FileDialogs files;
+    FileDialogScript files;
     DialogScript dialogs;
 
     // Cancelled dialog: nothing written.
@@ -209,7 +194,7 @@ TEST_F(RecordPageTest, ExportAsksForTheFileAndBeforeOverwriting)
 
 TEST_F(RecordPageTest, ExportOfAnEmptyListOrOntoTheDatabaseIsRefused)
 {
-    FileDialogs files;
+    FileDialogScript files;
     DialogScript dialogs;
     WriteFile(path("old.csv"), "old");
     files.answers = {path("old.csv")};
@@ -253,7 +238,7 @@ TEST_F(RecordPageTest, ExportThenLoadRestoresEveryColumnAndCountsTheTemperature)
         return out;
     };
     const auto before = snapshot();
-    FileDialogs files;
+    FileDialogScript files;
     DialogScript dialogs;
     files.answers = {path("r.csv"), path("r.csv")};
     w().btnSaveAsExcel->click();
@@ -293,7 +278,7 @@ TEST_F(RecordPageTest, AnInvalidHeaderAsksAndOkLoadsByPosition)
     QString header = CsvHeader();
     header.replace(0, 5, QStringLiteral("devid"));
     WriteFile(path("lower.csv"), (header + "\r\n" + CsvLine(7) + "\r\n" + CsvLine(8) + "\r\n").toUtf8());
-    FileDialogs files;
+    FileDialogScript files;
     DialogScript dialogs;
 
     files.answers = {path("lower.csv")};
@@ -339,7 +324,7 @@ TEST_F(RecordPageTest, AFileThatCannotBeUsedKeepsTheRecords)
         {"another extension", {QMessageBox::Ok}, {path("notes.txt")}, 1},
     };
     for (const Case& c : cases) {
-        FileDialogs files;
+        FileDialogScript files;
         DialogScript dialogs;
         files.answers = c.files;
         dialogs.buttons = c.buttons;
@@ -357,7 +342,7 @@ TEST_F(RecordPageTest, AShortLineStopsTheLoadAndNamesTheLine)
     WriteFile(path("cut.csv"), (CsvHeader() + "\r\n" + CsvLine(20) + "\r\n" + CsvLine(21) + "\r\n1,22,x\r\n" +
                                 CsvLine(23) + "\r\n")
                                    .toUtf8());
-    FileDialogs files;
+    FileDialogScript files;
     DialogScript dialogs;
     files.answers = {path("cut.csv")};
     dialogs.buttons = {QMessageBox::Ok};
@@ -374,7 +359,7 @@ TEST_F(RecordPageTest, SaveAsCopiesAndRefusesTheCurrentDatabaseByAnyName)
     fill(1, 5);
     const QString link = path("data/link.mdb");
     ASSERT_TRUE(QFile::link(w().DbFile, link));
-    FileDialogs files;
+    FileDialogScript files;
     DialogScript dialogs;
 
     // The same file by its own name and through a link: refused, the database untouched.
@@ -440,7 +425,7 @@ TEST_F(RecordPageTest, SaveAsCopiesAndRefusesTheCurrentDatabaseByAnyName)
 TEST_F(RecordPageTest, LoadingACopyReplacesTheRecordsOnlyWhenTheCopyIsGood)
 {
     fill(1, 5);
-    FileDialogs files;
+    FileDialogScript files;
     DialogScript dialogs;
     WriteFile(path("broken.mdb"), QByteArray("SQLite format 3\0", 16) + QByteArray(3000, '\x07'));
     const QString link = path("current-link.mdb");
@@ -487,7 +472,7 @@ TEST_F(RecordPageTest, ClearEmptiesTheDatabaseOnlyAfterOk)
 {
     fill(1, 5);
     w().intgrtptRec->setValue(4);
-    FileDialogs files;
+    FileDialogScript files;
     DialogScript dialogs;
     dialogs.buttons = {QMessageBox::Cancel};
     w().btnClear->click();
@@ -665,5 +650,17 @@ TEST_F(RecordPageTest, ScreenshotsOfTheSecondPageAndTheDetail)
         const QImage detail = detail_->grab().toImage();
         EXPECT_EQ(detail.size(), QSize(432, 420));
         EXPECT_TRUE(detail.save(QStringLiteral(ZYR_BINARY_DIR "/shots/record-detail-%1.png").arg(suffix)));
+    }
+}
+
+// The program itself opens the detail view by name, as a double click on the grid does.
+TEST(RecordDetailProgram, TheViewOpensByNameInBothLanguages)
+{
+    for (int language : {0, 1}) {
+        const TProgramRun run = RunViewScreenshot(QStringLiteral("frmRecDetail"), language, 3);
+        EXPECT_TRUE(run.ended) << language;
+        EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
+        EXPECT_FALSE(run.errors.contains(QStringLiteral("not shown"))) << run.errors.toStdString();
+        EXPECT_EQ(run.picture.size(), QSize(432, 420)) << language;
     }
 }
