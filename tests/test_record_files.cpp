@@ -306,8 +306,11 @@ TEST_F(RecordFilesTest, ACopyIsConsistentAndReplacesTheTargetWhole)
 {
     fill(*db_, 1, 20);
     WriteFile(path("Rec01.mdb"), "an older file");
+    WriteFile(path("Rec01.mdb-wal"), "the log of the older file");
     QString error;
     ASSERT_TRUE(CopyRecordDatabase(*db_, path("Rec01.mdb"), &error)) << error.toStdString();
+    // A log left by the older file would be replayed into the copy.
+    EXPECT_FALSE(QFileInfo::exists(path("Rec01.mdb-wal")));
     // The source stays open and usable.
     EXPECT_TRUE(db_->IsOpen());
     TRecordData r = Sample(21);

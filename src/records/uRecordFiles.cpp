@@ -277,7 +277,7 @@ bool CopyRecordDatabase(TRecordDb& source, const QString& target, QString* error
     }
     QString temp;
     if (!VacuumBeside(source.Database(), target, &temp, error)) return false;
-    if (!RenameOver(temp, target, error)) {
+    if (!ReplaceDatabaseFile(temp, target, error)) {
         QFile::remove(temp);
         return false;
     }

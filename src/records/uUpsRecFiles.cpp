@@ -84,7 +84,7 @@ void TfrmUpsRec::btnSaveAsExcelClick()
 bool TfrmUpsRec::ExportCsv(const QString& path)
 {
     if (!db_.IsOpen()) return false;
-    if (!list_->IsOpen() || list_->rowCount() == 0) {
+    if (db_.RowCount() <= 0) {
         ShowPlainMessage(this, QStringLiteral("No record"));
         return false;
     }
