@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsimpleini-dev libmodbus-dev mbpoll
   fonts-noto-cjk xvfb
+  sqlite3
 )
 
 missing=()

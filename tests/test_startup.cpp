@@ -7,6 +7,7 @@
 #include "comm/uFrmCom.h"
 #include "comm/uFrmTrack.h"
 #include "model/UShareData.h"
+#include "records/uRecDetail.h"
 #include "support/TestSupport.h"
 
 #include "ui/uUiSeam.h"
@@ -72,8 +73,8 @@ TEST_F(StartupTest, WindowsAreCreatedInTheirOrderAfterTheSettingsAreRead)
     QStringList order;
     for (QObject* o : s.Created()) order << QString::fromLatin1(o->metaObject()->className());
     EXPECT_EQ(order, (QStringList{"TFrmMain", "TFrmCommInterface", "TFrmAbout", "TfrmTrack", "TFrmCom",
-                                  "TfrmPassword", "TfrmViewMdbuff", "TfrmDict", "TfrmMdbCfg", "TfrmRunTime",
-                                  "TfrmEdtMdRegist"}));
+                                  "TfrmPassword", "TfrmViewMdbuff", "TfrmDict", "TfrmRecDetail", "TfrmMdbCfg",
+                                  "TfrmRunTime", "TfrmEdtMdRegist"}));
     // The OPTION-port view's creation marks both codes as not read yet.
     EXPECT_EQ(OptBaud, -1);
     EXPECT_EQ(OptProtocol, -1);
@@ -95,6 +96,15 @@ TEST_F(StartupTest, WindowsAreCreatedInTheirOrderAfterTheSettingsAreRead)
     EXPECT_EQ(ReqSlot[3].StartReg, 2);
     ASSERT_NE(createdWindow(s, "TfrmTrack"), nullptr);
     EXPECT_FALSE(createdWindow(s, "TfrmTrack")->isVisible()); // the trace window stays hidden
+    // The record detail view: hidden, on top, in its place, and the one the grid will show.
+    QWidget* detail = createdWindow(s, "TfrmRecDetail");
+    ASSERT_NE(detail, nullptr);
+    EXPECT_EQ(detail, RecDetailWindow());
+    EXPECT_FALSE(detail->isVisible());
+    EXPECT_TRUE(detail->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(detail->pos(), QPoint(470, 200));
+    EXPECT_EQ(detail->size(), QSize(432, 420));
+    EXPECT_EQ(detail->windowTitle(), QStringLiteral("Record Detail"));
 }
 
 TEST_F(StartupTest, FirstStartWritesTheLineKeysAndTheEndWritesAll)

@@ -133,6 +133,11 @@ void TFrmMain::registerViews()
 
     // frmUpsRec
     RegisterView(QStringLiteral("frmUpsRec"), [this] { mni3001Click(); });
+    // frmRecDetail: as a double click on the event-record grid shows it.
+    RegisterView(QStringLiteral("frmRecDetail"), [this] {
+        mni3001Click();
+        frmUpsRec->DBGrd1DblClick();
+    });
 
     // frmInCode, frmMdbView, frmViewMdbuff, FrmAbout, frmDict
     RegisterView(QStringLiteral("frmMdbView"), [this] { mni2005Click(); });

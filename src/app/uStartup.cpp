@@ -11,6 +11,7 @@
 #include "diag/uFrmDict.h"
 #include "diag/uViewMdBuff.h"
 #include "model/UShareData.h"
+#include "records/uRecDetail.h"
 #include "settings/uEdtMdRegist.h"
 #include "settings/uModbusConfig.h"
 #include "settings/uPassword.h"
@@ -90,6 +91,7 @@ bool TStartup::CreateWindows(QString& error)
     created_.append(new TfrmDict(main_)); // its menu item is always hidden
 
     // Record detail view.
+    created_.append(new TfrmRecDetail(main_)); // hidden until the grid is double-clicked
 
     // OPTION-port view. Its creation sets OptBaud and OptProtocol to -1 (nothing read yet);
     // its timer runs from now on and reads only while the view is shown.

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -11,6 +12,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <cstdio>
 
 const char* const TRecordDb::CreateTableSql =
     "Create Table UpsEvntRecord(ID INTEGER PRIMARY KEY AUTOINCREMENT,DevID   smallint,RecNo   Int,UPSDate "
@@ -63,7 +65,6 @@ const TRecordWordField MeasurementFields[15] = {
 namespace {
 
 const char* const InvalidDateText = "2000-01-01 00:00:00";
-const char* const StoredDateFormat = "yyyy-MM-dd hh:mm:ss";
 
 // The columns a record database must have, in table order.
 const char* const Columns[] = {"ID",         "DevID",     "RecNo",      "UPSDate",   "UpsState",  "ModuleID",
@@ -84,19 +85,71 @@ QString RecordDataFolder()
 
 QString RecordDbPath() { return RecordDataFolder() + QStringLiteral("record.mdb"); }
 
-bool IsValidDateTime(const QString& text, QDateTime* value)
+namespace {
+
+// ":" + name, made once per name.
+const QString& Placeholder(const char* name)
 {
+    static QHash<const char*, QString> made;
+    auto found = made.constFind(name);
+    if (found != made.constEnd()) return *found;
+    return *made.insert(name, QLatin1Char(':') + QLatin1String(name));
+}
+
+// The canonical "yyyy-MM-dd hh:mm:ss" without a pattern match: the form every stored date and
+// every exported date has.
+bool ParseCanonicalDateTime(const QString& text, QDate* date, QTime* time)
+{
+    if (text.size() != 19) return false;
+    const char16_t* c = reinterpret_cast<const char16_t*>(text.utf16());
+    auto num = [&](int from, int count, int* value) {
+        int v = 0;
+        for (int i = from; i < from + count; ++i) {
+            if (c[i] < u'0' || c[i] > u'9') return false;
+            v = v * 10 + (c[i] - u'0');
+        }
+        *value = v;
+        return true;
+    };
+    int y, mo, d, h, mi, se;
+    if (c[4] != u'-' || c[7] != u'-' || c[10] != u' ' || c[13] != u':' || c[16] != u':') return false;
+    if (!num(0, 4, &y) || !num(5, 2, &mo) || !num(8, 2, &d) || !num(11, 2, &h) || !num(14, 2, &mi) ||
+        !num(17, 2, &se))
+        return false;
+    *date = QDate(y, mo, d);
+    *time = QTime(h, mi, se);
+    return true;
+}
+
+// The date and time of a text in the tool's date form; false when it is not one. No time zone
+// is consulted (a local date-time looks the zone up on every call, which a load of thousands of
+// records would feel).
+bool ParseDateTime(const QString& text, QDate* date, QTime* time)
+{
+    if (ParseCanonicalDateTime(text, date, time))
+        return date->isValid() && date->year() >= 1 && time->isValid();
     static const QRegularExpression form(QStringLiteral(
         R"(^\s*(\d{1,4})-(\d{1,2})-(\d{1,2})(?:\s+(\d{1,2})(?::(\d{1,2})(?::(\d{1,2})(?:\.(\d{1,3}))?)?)?)?\s*$)"));
     const QRegularExpressionMatch m = form.match(text);
     if (!m.hasMatch()) return false;
     int year = m.captured(1).toInt();
     if (m.capturedLength(1) <= 2) year += 2000; // a two-digit year is of this century
-    const QDate date(year, m.captured(2).toInt(), m.captured(3).toInt());
-    if (year < 1 || !date.isValid()) return false;
-    const QTime time(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt(),
-                     m.captured(7).toInt());
-    if (!time.isValid()) return false;
+    const QDate d(year, m.captured(2).toInt(), m.captured(3).toInt());
+    if (year < 1 || !d.isValid()) return false;
+    const QTime t(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt(), m.captured(7).toInt());
+    if (!t.isValid()) return false;
+    *date = d;
+    *time = t;
+    return true;
+}
+
+} // namespace
+
+bool IsValidDateTime(const QString& text, QDateTime* value)
+{
+    QDate date;
+    QTime time;
+    if (!ParseDateTime(text, &date, &time)) return false;
     if (value) *value = QDateTime(date, time);
     return true;
 }
@@ -115,9 +168,13 @@ QString RecordDateText(const TRecordData& rec)
 
 QString StoredDateText(const QString& dateText)
 {
-    QDateTime when;
-    if (!IsValidDateTime(dateText, &when)) return QString::fromLatin1(InvalidDateText);
-    return when.toString(QLatin1String(StoredDateFormat));
+    QDate date;
+    QTime time;
+    if (!ParseDateTime(dateText, &date, &time)) return QString::fromLatin1(InvalidDateText);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", date.year(), date.month(), date.day(),
+                  time.hour(), time.minute(), time.second());
+    return QString::fromLatin1(text);
 }
 
 TRecordDb::TRecordDb() : path_(RecordDbPath())
@@ -234,6 +291,9 @@ bool TRecordDb::openFile(QString* error)
         Close();
         return false;
     }
+    // The open statement would hold a read transaction, in which the journal mode of a copy
+    // made by VACUUM INTO (a rollback journal) cannot be changed.
+    q.finish();
     const QSqlRecord columns = db.record(QStringLiteral("UpsEvntRecord"));
     for (const char* c : Columns) {
         if (columns.indexOf(QLatin1String(c)) < 0) {
@@ -311,9 +371,8 @@ TStoreOutcome TRecordDb::StoreRecord(TRecordData& rec)
     find_->finish();
 
     QSqlQuery& q = out.updated ? *update_ : *insert_;
-    auto bind = [&q](const char* name, const QVariant& v) {
-        q.bindValue(QLatin1Char(':') + QLatin1String(name), v);
-    };
+    // The placeholder texts are made once: a bulk load stores tens of thousands of records.
+    auto bind = [&q](const char* name, const QVariant& v) { q.bindValue(Placeholder(name), v); };
     auto tenths = [](uint16_t v) { return static_cast<uint32_t>(v / 10); };
     bind("DevID", rec.DevID);
     bind("RecNo", rec.RecNo);

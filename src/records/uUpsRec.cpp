@@ -1,5 +1,6 @@
 #include "records/uUpsRec.h"
 
+#include "records/uRecDetail.h"
 #include "records/uRecordGridDelegate.h"
 
 #include "model/UShareData.h"
@@ -19,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +32,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -161,6 +164,14 @@ void TfrmUpsRec::createComponents()
     connect(rgIDOrderby, &TRadioGroup::clicked, this, [this] { rgIDOrderbyClick(); });
     connect(lblCntErr, &TClickLabel::doubleClicked, this, [this] { lblCntErrDblClick(); });
     connect(tmr1, &QTimer::timeout, this, [this] { tmr1Timer(); });
+    connect(btnSaveAsExcel, &QPushButton::clicked, this, [this] { btnSaveAsExcelClick(); });
+    connect(btnSaveAs, &QPushButton::clicked, this, [this] { btnSaveAsClick(); });
+    connect(btnLoadFile, &QPushButton::clicked, this, [this] { btnLoadFileClick(); });
+    connect(btnClear, &QPushButton::clicked, this, [this] { btnClearClick(); });
+    connect(DBGrd1, &QTableView::clicked, this, [this] { DBGrd1CellClick(); });
+    connect(DBGrd1, &QTableView::doubleClicked, this, [this] { DBGrd1DblClick(); });
+    DBGrd1->installEventFilter(this);
+    DBGrd1->viewport()->installEventFilter(this);
 }
 
 void TfrmUpsRec::FormCreate()
@@ -254,6 +265,7 @@ void TfrmUpsRec::changeEvent(QEvent* event)
 void TfrmUpsRec::closeEvent(QCloseEvent* event)
 {
     // Closing only hides the window; a running download goes on.
+    if (TfrmRecDetail* detail = RecDetailWindow()) detail->hide();
     hide();
     event->ignore();
 }
@@ -263,6 +275,17 @@ bool TfrmUpsRec::eventFilter(QObject* watched, QEvent* event)
     if (watched == mmo2->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         mmo2DblClick();
         return true;
+    }
+    if ((watched == DBGrd1 || watched == DBGrd1->viewport()) && event->type() == QEvent::Wheel &&
+        DBGrd1->hasFocus() && static_cast<QWheelEvent*>(event)->angleDelta().y() != 0) {
+        GridWheel(static_cast<QWheelEvent*>(event)->angleDelta().y());
+        return true;
+    }
+    if (watched == DBGrd1 && event->type() == QEvent::FocusOut) {
+        // Leaving for another control of this window; not the window losing its activation
+        // (the detail window itself, a message box, another program).
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) DBGrd1Exit();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -451,11 +474,15 @@ void TfrmUpsRec::StoreRecord(TRecordData& rec)
         return;
     }
     reportedStoreError_.clear();
-    if (out.tempCorrected) {
-        TempFixCount += 1;
-        mmo2->appendPlainText(
-            QStringLiteral("Rec: %1; DT=%2; Temp=%3").arg(recNo).arg(out.dateText).arg(out.rawTemperature));
-    }
+    noteStored(recNo, out);
+}
+
+void TfrmUpsRec::noteStored(int32_t recNo, const TStoreOutcome& out)
+{
+    if (!out.tempCorrected) return;
+    TempFixCount += 1;
+    mmo2->appendPlainText(
+        QStringLiteral("Rec: %1; DT=%2; Temp=%3").arg(recNo).arg(out.dateText).arg(out.rawTemperature));
 }
 
 void TfrmUpsRec::reportDbProblem(const QString& cause, bool foreignFile)

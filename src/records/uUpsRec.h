@@ -67,6 +67,27 @@ public:
     void lblCntErrDblClick();
     void mmo2DblClick();
 
+    // Second page: the record files.
+    void btnSaveAsExcelClick();
+    // Writes the local records to path as a CSV file (the "No record" and "Failed to save file"
+    // messages included); true when the file was written.
+    bool ExportCsv(const QString& path);
+    void btnSaveAsClick();
+    void btnLoadFileClick();
+    void btnClearClick();
+    // Loads a CSV record file or a copy of a record database in place of the local records; the
+    // current records stay when the file cannot be used.
+    void LoadCsvFile(const QString& path);
+    void LoadDatabaseFile(const QString& path);
+
+    // The detail view.
+    void FillDetail();
+    void DBGrd1CellClick();
+    void DBGrd1DblClick();
+    void DBGrd1Exit();
+    // A wheel turn over the grid while it has the focus: the row moves by one.
+    void GridWheel(int delta);
+
     // The grid's current row as an ordinal number (1 = first row shown), 0 when none.
     int CurrentRowNo() const;
     // True when the last store of the download failed (the tick ended there).
@@ -122,6 +143,8 @@ private:
     bool windowActive() const;
     void showProgress();
     void reportDbProblem(const QString& cause, bool foreignFile);
+    void noteStored(int32_t recNo, const TStoreOutcome& out);
+    bool isCurrentDatabase(const QString& path) const;
     int64_t now() const;
 
     TRecordDb db_;

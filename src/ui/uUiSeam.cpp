@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 
 #include <cstdio>
 
@@ -33,6 +34,26 @@ const char* iconWord(QMessageBox::Icon icon)
     case QMessageBox::Question: return "question";
     default: return "message";
     }
+}
+
+FileDialogHandler fileDialogHandler;
+
+QString RunFileDialog(TFileDialogRequest r)
+{
+    if (fileDialogHandler) return fileDialogHandler(r);
+    if (NoOneCanAnswer()) {
+        // Nobody can choose a file: the dialog counts as cancelled.
+        std::fprintf(stderr, "zyrtool: %s: no file chosen (nobody can answer a file dialog here)\n",
+                     qPrintable(r.title.isEmpty() ? QStringLiteral("file dialog") : r.title));
+        return QString();
+    }
+    QFileDialog dialog(r.parent, r.title, r.folder, r.filter);
+    dialog.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(r.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (!r.fileName.isEmpty()) dialog.selectFile(r.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().first();
 }
 } // namespace
 
@@ -71,3 +92,19 @@ int ExecModal(QDialog* dialog)
 void SetMessageBoxHandler(MessageBoxHandler handler) { messageBoxHandler = std::move(handler); }
 void SetModalHandler(ModalHandler handler) { modalHandler = std::move(handler); }
 ModalHandler CurrentModalHandler() { return modalHandler; }
+
+QString GetSaveFileName(const TFileDialogRequest& request)
+{
+    TFileDialogRequest r = request;
+    r.save = true;
+    return RunFileDialog(r);
+}
+
+QString GetOpenFileName(const TFileDialogRequest& request)
+{
+    TFileDialogRequest r = request;
+    r.save = false;
+    return RunFileDialog(r);
+}
+
+void SetFileDialogHandler(FileDialogHandler handler) { fileDialogHandler = std::move(handler); }

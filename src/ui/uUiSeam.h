@@ -19,8 +19,20 @@ struct TMessageBoxRequest {
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
+// An open or save file dialog: where it starts, its filter ("*.csv"), the proposed name.
+struct TFileDialogRequest {
+    QWidget* parent = nullptr;
+    bool save = false;
+    QString title;
+    QString folder;
+    QString filter;
+    QString fileName;
+};
+
 using MessageBoxHandler = std::function<QMessageBox::StandardButton(const TMessageBoxRequest&)>;
 using ModalHandler = std::function<int(QDialog*)>;
+// Returns the chosen path, or the empty text for Cancel.
+using FileDialogHandler = std::function<QString(const TFileDialogRequest&)>;
 
 // Shows a message box (or hands it to the installed handler) and returns the button pressed.
 // Where no one can answer it, its text goes to standard error and its default button is taken.
@@ -33,9 +45,14 @@ int ExecModal(QDialog* dialog);
 bool NoOneCanAnswer();
 // Declares the run a headless command: its boxes go to standard error on any platform.
 void SetNoOneToAnswer(bool headless);
+// Shows a file dialog (or hands it to the installed handler) and returns the chosen path, empty
+// when cancelled. The save dialog does not ask about an existing file: the caller does.
+QString GetSaveFileName(const TFileDialogRequest& request);
+QString GetOpenFileName(const TFileDialogRequest& request);
 
 // Tests install handlers; nullptr restores the real dialogs.
 void SetMessageBoxHandler(MessageBoxHandler handler);
 void SetModalHandler(ModalHandler handler);
+void SetFileDialogHandler(FileDialogHandler handler);
 // The handler installed now (empty when the real dialogs run).
 ModalHandler CurrentModalHandler();

@@ -15,6 +15,7 @@ void ResetAll()
     SetModuleStoredHandler(nullptr, nullptr);
     SetMessageBoxHandler(nullptr);
     SetModalHandler(nullptr);
+    SetFileDialogHandler(nullptr);
     AcceptedPsw.clear();
 }
 
