@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <stdexcept>
 
 class QSerialPort;
+class QSocketNotifier;
 class QTimer;
 
 // The open failures, each with its fixed message. Beside it: the device the port name stood for
@@ -147,6 +149,9 @@ private:
     void onReadyRead();
     void onSilence();
     void onQuiet();
+    bool gatheringPays() const;
+    void holdReading();
+    void resumeReading();
     void onError(int error);
     void onBytesWritten();
     void deliver(int count);
@@ -181,10 +186,12 @@ private:
     uint32_t writeTotalTimeoutConstant_ = 0;
 
     QSerialPort* port_ = nullptr;
-    QTimer* silence_ = nullptr; // ReadIntervalTimeout of quiet ends a chunk
-    QTimer* total_ = nullptr;   // the total read time-outs, when set, cap a chunk's age
-    QByteArray pending_;        // bytes received and not yet delivered
-    QElapsedTimer lastByte_;    // since the last byte of the chunk being gathered
+    QTimer* silence_ = nullptr;              // ReadIntervalTimeout of quiet ends a chunk
+    QTimer* total_ = nullptr;                // the total read time-outs, when set, cap a chunk's age
+    QTimer* gather_ = nullptr;               // while a chunk trickles in, the device is read on this cadence
+    QPointer<QSocketNotifier> readNotifier_; // the port's own read notification, when it has one
+    QByteArray pending_;                     // bytes received and not yet delivered
+    QElapsedTimer lastByte_;                 // since the last byte of the chunk being gathered
     bool sendQueueEmpty_ = true;
     bool writerAlive_ = false; // a write error ends writing until the next open
     bool lossPending_ = false; // a lost device is being closed
