@@ -17,6 +17,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -185,6 +188,45 @@ TEST_F(CommPortTest, AStreamWithoutPauseArrivesIn2048ByteChunks)
     EXPECT_EQ(chunks[1].size(), 2048);
     EXPECT_EQ(chunks[2].size(), 5000 - 2 * 2048);
     EXPECT_EQ(chunks[0] + chunks[1] + chunks[2], stream);
+}
+
+// A reply that trickles in a few bytes at a time, as a cabinet paces it on a fast line, is
+// delivered whole after the silence, and the port is not woken for every byte of it.
+TEST_F(CommPortTest, AReplyTricklingInArrivesWholeWithoutAWakeUpPerByte)
+{
+    for (const uint32_t baud : {19200u, 115200u}) {
+        SCOPED_TRACE(baud);
+        chunks.clear();
+        comm.SetBaudRate(baud);
+        // A long silence keeps the shared machine's scheduling out of the result.
+        comm.SetReadIntervalTimeout(1000);
+        openOrFail();
+        const QByteArray reply = pattern(400);
+        const quint64 before = comm.Wakeups();
+        // Four bytes a millisecond from a thread of its own, as a paced line brings them.
+        constexpr int Step = 4;
+        std::atomic<int> writes{0};
+        std::thread writer([&] {
+            for (qsizetype sent = 0; sent < reply.size();) {
+                const ssize_t n = ::write(pty.masterFd(), reply.constData() + sent, Step);
+                if (n > 0) {
+                    sent += n;
+                    ++writes;
+                } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        const bool allCame = waitForBytes(reply.size());
+        writer.join();
+        ASSERT_TRUE(allCame);
+        QTest::qWait(300);
+        ASSERT_EQ(chunks.size(), 1u) << "the reply was split";
+        EXPECT_EQ(chunks[0], reply);
+        EXPECT_LT(comm.Wakeups() - before, quint64(writes)) << "woken for every write of the line";
+        comm.CloseComm();
+    }
 }
 
 TEST_F(CommPortTest, WrittenBytesReachTheLineAndAnEmptyWriteSendsNothing)

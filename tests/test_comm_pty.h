@@ -32,6 +32,8 @@ public:
 
     bool ok() const { return master_ >= 0; }
     QString slavePath() const { return slavePath_; }
+    // The cabinet's end, for a test that writes from a thread of its own.
+    int masterFd() const { return master_; }
     void closeMaster()
     {
         if (master_ >= 0) ::close(master_);
