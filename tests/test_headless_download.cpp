@@ -2,6 +2,7 @@
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "simharness/SimHarness.h"
+#include "support/ProgramRun.h"
 #include "support/SimRecordLog.h"
 
 #include <QFile>
@@ -18,30 +19,9 @@ namespace {
 
 using namespace simtest;
 
-struct ToolRun {
-    int exitCode = -1;
-    QString errors;
-};
+using ToolRun = TToolRun;
 
-ToolRun runTool(const QStringList& args)
-{
-    ToolRun r;
-    QProcess tool;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QT_QPA_PLATFORM")); // the command needs no display of its own
-    env.remove(QStringLiteral("DISPLAY"));
-    tool.setProcessEnvironment(env);
-    tool.start(QStringLiteral(ZYR_BINARY_DIR "/zyrtool"), args);
-    if (!tool.waitForStarted(10000)) return r;
-    if (!tool.waitForFinished(800000)) {
-        tool.kill();
-        tool.waitForFinished(5000);
-        return r;
-    }
-    r.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    r.errors = QString::fromLocal8Bit(tool.readAllStandardError());
-    return r;
-}
+ToolRun runTool(const QStringList& args) { return RunHeadlessTool(args, 800000); }
 
 // The rows of a CSV record file as records of named values; the status words, written in
 // hexadecimal, are turned back into numbers.
