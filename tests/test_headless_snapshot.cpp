@@ -1,5 +1,6 @@
 // zyrtool --snapshot through the built executable against the simulated cabinet.
 #include "simharness/SimHarness.h"
+#include "support/ProgramRun.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,32 +16,9 @@ namespace {
 
 using namespace simtest;
 
-struct ToolRun {
-    int exitCode = -1;
-    QByteArray out;
-    QString errors;
-};
+using ToolRun = TToolRun;
 
-ToolRun runTool(const QStringList& args)
-{
-    ToolRun r;
-    QProcess tool;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QT_QPA_PLATFORM")); // the command needs no display of its own
-    env.remove(QStringLiteral("DISPLAY"));
-    tool.setProcessEnvironment(env);
-    tool.start(QStringLiteral(ZYR_BINARY_DIR "/zyrtool"), args);
-    if (!tool.waitForStarted(10000)) return r;
-    if (!tool.waitForFinished(240000)) {
-        tool.kill();
-        tool.waitForFinished(5000);
-        return r;
-    }
-    r.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    r.out = tool.readAllStandardOutput();
-    r.errors = QString::fromLocal8Bit(tool.readAllStandardError());
-    return r;
-}
+ToolRun runTool(const QStringList& args) { return RunHeadlessTool(args, 240000); }
 
 QJsonObject parse(const QByteArray& json)
 {

@@ -210,7 +210,7 @@ TEST_F(UpsRecTest, SilentCabinetIsAskedThreeTimesThenTheDownloadGivesUp)
         SCOPED_TRACE(leftOver);
         ResetAll();
         RecInfo.AllRec = 10;
-        window().Attempts = leftOver;
+        window().Download.Attempts = leftOver;
         window().btnBegin->click();
         const DriveRun run = drive(window(), 400, [](int) { return std::nullopt; });
         ASSERT_EQ(run.requests.size(), 3u);
@@ -219,7 +219,7 @@ TEST_F(UpsRecTest, SilentCabinetIsAskedThreeTimesThenTheDownloadGivesUp)
         EXPECT_EQ(run.requests[2].tick, 103);
         for (const Request& r : run.requests) EXPECT_EQ(r.recNo, 1);
         EXPECT_EQ(run.idleTick, 154);
-        EXPECT_EQ(window().Attempts, 0);
+        EXPECT_EQ(window().Download.Attempts, 0);
         EXPECT_EQ(window().List().rowCount(), 0);
     }
 }

@@ -13,6 +13,10 @@ struct TCmdLine {
     QString Screenshot;           // --screenshot FILE: PNG of the main window just before the end
     QString Window;               // --window OBJECTNAME: open that view after start-up
     QString Snapshot;             // --snapshot FILE: write one cabinet's values as JSON and end
+    QString DownloadLog;          // --download-log FILE: download the event log to FILE and end
+    int From = 1;                 // --from N: the first record of --download-log
+    bool Analysis = false;        // --analysis: the CSV carries the texts of the codes
+    int Language = 0;             // --language en|zh: the language of those texts (1 Chinese)
     int Address = 1;              // --address N: the cabinet address of a headless command
     QString SettingsDir;          // --settings-dir DIR: where "UserParaIni.ini" lives
     bool TimeFirstValues = false; // --time-first-values: print when the first values show

@@ -1,5 +1,6 @@
 #include "app/uHeadless.h"
 
+#include "app/uDownloadCommand.h"
 #include "app/uLocalPara.h"
 #include "app/uSnapshotCommand.h"
 #include "comm/uFrmCom.h"
@@ -22,12 +23,16 @@ int lineSpeed(const TCmdLine& options)
 }
 } // namespace
 
-bool IsHeadlessCommand(const TCmdLine& options) { return !options.Snapshot.isEmpty(); }
+bool IsHeadlessCommand(const TCmdLine& options)
+{
+    return !options.Snapshot.isEmpty() || !options.DownloadLog.isEmpty();
+}
 
 int RunHeadless(const TCmdLine& options)
 {
     if (!options.SettingsDir.isEmpty()) SetSettingsFolderOverride(options.SettingsDir);
     if (!options.Snapshot.isEmpty()) return RunSnapshotCommand(options);
+    if (!options.DownloadLog.isEmpty()) return RunDownloadCommand(options);
     return 1;
 }
 
@@ -57,6 +62,13 @@ bool THeadlessLink::Open(QString& error)
         return false;
     }
     return true;
+}
+
+bool THeadlessLink::PortOpen() const { return com_ && com_->PortOpen(); }
+
+void THeadlessLink::Close()
+{
+    if (com_) com_->ClosePort();
 }
 
 void THeadlessLink::SetDataChanged()

@@ -28,6 +28,8 @@ public:
 
     // Opens the port; false with a one-line message when it cannot be opened.
     bool Open(QString& error);
+    bool PortOpen() const;
+    void Close();
     // Runs the message loop until done() holds or the link has begun maxCycles more poll
     // cycles than when called (a cycle restarts only when no slot is waiting). True when
     // done() held.

@@ -7,6 +7,7 @@
 #include "ui/uHexEdit.h"
 #include "ui/uNamed.h"
 #include "ui/uStringGrid.h"
+#include "ui/uWidgets.h"
 
 #include <QEvent>
 #include <QGroupBox>
@@ -221,6 +222,7 @@ void TfrmInCode::createFirstPage()
 
     grpCode = MakeNamed<QGroupBox>(p, "grpCode", QRect(12, 44, 450, 100));
     grpCode->setEnabled(false);
+    KeepLegibleWhenDisabled(grpCode);
     lbCmm = MakeNamed<QLabel>(grpCode, "lbCmm", QRect(86, 20, 136, 18));
     lbInv = MakeNamed<QLabel>(grpCode, "lbInv", QRect(246, 20, 136, 18));
     lbCmm->setAlignment(Qt::AlignCenter);
@@ -256,6 +258,7 @@ void TfrmInCode::createSecondPage()
     QWidget* p = ts2;
     grp8 = MakeNamed<QGroupBox>(p, "grp8", QRect(12, 10, 450, 76));
     grp8->setEnabled(false);
+    KeepLegibleWhenDisabled(grp8);
     lbMonitor = MakeNamed<QLabel>(grp8, "lbMonitor", QRect(10, 42, 72, 24));
     lbMStatus = MakeNamed<QLabel>(grp8, "lbMStatus", QRect(86, 20, 80, 18));
     lbMAlarm = MakeNamed<QLabel>(grp8, "lbMAlarm", QRect(176, 20, 80, 18));

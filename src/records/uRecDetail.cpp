@@ -3,6 +3,7 @@
 #include "model/uDataFunc.h"
 #include "ui/uCaptions.h"
 #include "ui/uNamed.h"
+#include "ui/uWidgets.h"
 #include "ui/uWindowFlags.h"
 
 #include <QEvent>
@@ -80,6 +81,7 @@ void TfrmRecDetail::createComponents()
     edtINVAlarmL = MakeField(grpCode, "edtINVAlarmL", codeAt(3, 1));
     redtSysAlarm = MakeField(grpCode, "redtSysAlarm", codeAt(4, 1));
     grpCode->setEnabled(false);
+    KeepLegibleWhenDisabled(grpCode);
 
     // A title column of 118 pixels, then the A, B, C and frequency columns; the frequency title
     // is wider than its column.

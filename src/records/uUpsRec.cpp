@@ -40,8 +40,6 @@ namespace {
 
 constexpr int FormWidth = 670;
 constexpr int FormHeight = 540;
-constexpr int ReplyWaitTicks = 50; // a reply is waited for 51 ticks
-constexpr int MaxAttempts = 3;
 
 // The grid's titled columns: field, English title, Chinese title, English and Chinese widths.
 struct GridColumn {
@@ -345,13 +343,9 @@ void TfrmUpsRec::btnBeginClick()
             return;
         }
     }
-    RecInfo.PollHold = FlagOn;
+    Download.Start(intgrtptRec->value());
     btnBegin->setChecked(true);
-    RecInfo.NextRecNo = intgrtptRec->value();
-    WaitTicks = ReplyWaitTicks;
     TempFixCount = 0;
-    // A new download gets its full three attempts, whatever the last one left behind.
-    Attempts = 0;
     reportedStoreError_.clear();
     lastStoreFailed_ = false;
     progress_.Start(RecInfo.NextRecNo, RecInfo.AllRec, now());
@@ -367,36 +361,19 @@ void TfrmUpsRec::tmr1Timer()
 
     btnBegin->setChecked(RecInfo.PollHold != 0);
     if (RecInfo.PollHold != 0) {
-        if (RecInfo.RecReplyRecvd != 0) {
-            RecInfo.RecReplyRecvd = 0;
-            if (RecInfo.Rec.RecNo == RecInfo.NextRecNo) {
-                StoreRecord(RecInfo.Rec);
-                // A record the database refused is asked for again after the reply timeout.
-                if (lastStoreFailed_) return;
-                RefreshList();
-                RecInfo.NextRecNo += 1;
-                progress_.Stored(now());
-            }
-            if (RecInfo.AllRec < RecInfo.NextRecNo) {
-                RecInfo.PollHold = 0;
-            } else {
-                RequestRecord();
-                Attempts = 0;
-                WaitTicks = 0;
-            }
-        } else {
-            WaitTicks += 1;
-            if (WaitTicks > ReplyWaitTicks) {
-                WaitTicks = 0;
-                Attempts += 1;
-                if (Attempts > MaxAttempts) {
-                    Attempts = 0;
-                    RecInfo.PollHold = 0;
-                } else {
-                    RequestRecord();
-                }
-            }
-        }
+        bool refused = false;
+        Download.Tick([this] { RequestRecord(); },
+                      [this, &refused](TRecordData& rec) {
+                          StoreRecord(rec);
+                          if (lastStoreFailed_) {
+                              refused = true;
+                              return false;
+                          }
+                          RefreshList();
+                          progress_.Stored(now());
+                          return true;
+                      });
+        if (refused) return;
         progress_.SetLast(RecInfo.AllRec);
         showProgress();
     }

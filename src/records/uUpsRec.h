@@ -5,6 +5,7 @@
 
 #include "records/uDownloadProgress.h"
 #include "records/uRecordDb.h"
+#include "records/uRecordDownload.h"
 #include "records/uRecordListModel.h"
 
 #include <QElapsedTimer>
@@ -33,9 +34,8 @@ public:
     explicit TfrmUpsRec(QWidget* parent = nullptr);
     ~TfrmUpsRec() override;
 
-    // Fields of the download.
-    int32_t WaitTicks = 0;
-    int32_t Attempts = 0;
+    // The download (its WaitTicks and Attempts) and the other fields of the window.
+    TRecordDownload Download;
     int32_t InfoCountdown = 0;
     int32_t TempFixCount = 0;
 

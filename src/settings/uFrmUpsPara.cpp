@@ -10,6 +10,7 @@
 #include "ui/uGuard.h"
 #include "ui/uNamed.h"
 #include "ui/uUiSeam.h"
+#include "ui/uWidgets.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -120,6 +121,8 @@ TfrmUpsPara::TfrmUpsPara(QWidget* parent)
     // Nothing in the view can be typed into.
     GroupBox1->setEnabled(false);
     GroupBox2->setEnabled(false);
+    KeepLegibleWhenDisabled(GroupBox1);
+    KeepLegibleWhenDisabled(GroupBox2);
 
     btnSet = MakeNamed<QPushButton>(this, "btnSet", QRect(WindowWidth - 116, GroupHeight + 12, 100, 30));
     connect(btnSet, &QPushButton::clicked, this, [this] { btnSetClick(); });

@@ -7,6 +7,7 @@
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
 #include "ui/uUiSeam.h"
+#include "ui/uWidgets.h"
 #include "ui/uWindowFlags.h"
 
 #include <QEvent>
@@ -55,6 +56,7 @@ TfrmMdbCfg::TfrmMdbCfg(QWidget* parent) : QWidget(parent, FixedWindowFlags)
     // The codes are shown, not edited: their panel is disabled.
     pnl1 = MakeNamed<QFrame>(this, "pnl1", QRect(120, 14, 184, 74));
     pnl1->setEnabled(false);
+    KeepLegibleWhenDisabled(pnl1);
     edtBaud = MakeNamed<QLineEdit>(pnl1, "edtBaud", QRect(4, 8, 176, 24));
     edtProtocol = MakeNamed<QLineEdit>(pnl1, "edtProtocol", QRect(4, 42, 176, 24));
     btnSet = MakeNamed<QPushButton>(this, "btnSet", QRect(204, 98, 100, 28));

@@ -8,6 +8,7 @@
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
 #include "ui/uUiSeam.h"
+#include "ui/uWidgets.h"
 #include "ui/uWindowFlags.h"
 
 #include <QGroupBox>
@@ -29,6 +30,7 @@ QGroupBox* makeCounter(QWidget* parent, int top, const char* group, const char* 
 {
     auto* g = MakeNamed<QGroupBox>(parent, group, QRect(12, top, 380, GroupHeight - 6));
     g->setEnabled(false);
+    KeepLegibleWhenDisabled(g);
     lblRun = MakeNamed<QLabel>(g, runLabel, QRect(12, 22, 200, 22));
     edtRun = MakeNamed<QLineEdit>(g, runEdit, QRect(220, 20, 148, 24));
     lblLimit = MakeNamed<QLabel>(g, limitLabel, QRect(12, 50, 200, 22));

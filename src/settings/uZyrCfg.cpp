@@ -34,15 +34,6 @@ QLineEdit* makeShowField(QWidget* parent, const char* name, const QRect& geometr
     return e;
 }
 
-// The groups are disabled so that nothing can be typed, but what they show stays legible.
-void keepLegible(QWidget* group)
-{
-    QPalette pal = group->palette();
-    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        pal.setColor(QPalette::Disabled, role, pal.color(QPalette::Active, role));
-    group->setPalette(pal);
-}
-
 void setText(QLineEdit* e, const QString& text)
 {
     if (e->text() != text) e->setText(text);
@@ -103,7 +94,7 @@ TfrmZyrCfg::TfrmZyrCfg(QWidget* parent)
     grp1->setEnabled(false);
     grpSnmpView->setEnabled(false);
     grpZYRInfo->setEnabled(false);
-    keepLegible(grp1);
+    KeepLegibleWhenDisabled(grp1);
 
     tmr1 = Named(new QTimer(this), "tmr1");
     tmr1->setInterval(1000);

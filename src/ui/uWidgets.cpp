@@ -153,6 +153,14 @@ void TRadioGroup::SetItemIndex(int index)
     }
 }
 
+void KeepLegibleWhenDisabled(QWidget* group)
+{
+    QPalette pal = group->palette();
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        pal.setColor(QPalette::Disabled, role, pal.color(QPalette::Active, role));
+    group->setPalette(pal);
+}
+
 QIcon LinkGlyphOn() { return linkGlyph(true); }
 QIcon LinkGlyphOff() { return linkGlyph(false); }
 QIcon LinkGlyphLost() { return linkGlyph(false, true); }

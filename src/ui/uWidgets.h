@@ -72,6 +72,10 @@ private:
     QList<QRadioButton*> buttons_;
 };
 
+// A group disabled so that nothing in it can be typed keeps its texts legible: its disabled
+// text colours are the active ones.
+void KeepLegibleWhenDisabled(QWidget* group);
+
 // The link button's glyphs: a closed plug for a port that is open, an open one otherwise.
 QIcon LinkGlyphOn();
 QIcon LinkGlyphOff();

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -54,4 +55,32 @@ inline TProgramRun RunViewScreenshot(const QString& windowName, int language, do
     run.errors = QString::fromLocal8Bit(tool.readAllStandardError());
     run.picture = QImage(png);
     return run;
+}
+
+// A headless command of the built program, run with no display named.
+struct TToolRun {
+    int exitCode = -1; // -1 when it did not end normally within the time
+    QByteArray out;
+    QString errors;
+};
+
+inline TToolRun RunHeadlessTool(const QStringList& args, int timeoutMs = 240000)
+{
+    TToolRun r;
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM")); // the command needs no display of its own
+    env.remove(QStringLiteral("DISPLAY"));
+    tool.setProcessEnvironment(env);
+    tool.start(QStringLiteral(ZYR_BINARY_DIR "/zyrtool"), args);
+    if (!tool.waitForStarted(10000)) return r;
+    if (!tool.waitForFinished(timeoutMs)) {
+        tool.kill();
+        tool.waitForFinished(5000);
+        return r;
+    }
+    r.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+    r.out = tool.readAllStandardOutput();
+    r.errors = QString::fromLocal8Bit(tool.readAllStandardError());
+    return r;
 }

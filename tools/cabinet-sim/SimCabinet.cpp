@@ -49,7 +49,15 @@ void Cabinet::stop()
 void Cabinet::onRequest(const std::vector<uint8_t>& frame)
 {
     const double arrived = line_.nowMs();
+    if (silent_) {
+        log_.write("RX", frame, QStringLiteral("silent"));
+        return;
+    }
     std::optional<std::vector<uint8_t>> reply = slave_.handle(frame);
+    // The cabinet goes silent once it has sent the record named by --silent-after-record.
+    if (reply && options_.silentAfterRecord > 0 && frame.size() >= 8 && frame[1] == 20 && (*reply)[1] == 20 &&
+        (frame[6] << 8 | frame[7]) == options_.silentAfterRecord)
+        silent_ = true;
     log_.write("RX", frame, reply ? QString() : QStringLiteral("no reply"));
     if (!reply) return;
 

@@ -36,6 +36,7 @@ private:
     FaultInjector faults_;
     FrameLog log_;
     QTimer driftTimer_;
+    bool silent_ = false;
     QTimer hourTimer_;
 };
 

@@ -78,6 +78,11 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
                                      QStringLiteral("N"), QStringLiteral("50"));
     const QCommandLineOption invalidDates(QStringLiteral("invalid-dates"),
                                           QStringLiteral("Records 7, 57, 107, ... carry month 13."));
+    const QCommandLineOption silentAfterRecord(
+        QStringLiteral("silent-after-record"),
+        QStringLiteral(
+            "Once the event record N has been sent, answer nothing more (a cabinet that goes silent)."),
+        QStringLiteral("N"));
     const QCommandLineOption dumpLog(QStringLiteral("dump-log"),
                                      QStringLiteral("Print the event log, one record a line, and end."));
     const QCommandLineOption noDrift(QStringLiteral("no-drift"),
@@ -114,9 +119,11 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
     const QCommandLineOption exception(QStringLiteral("exception"),
                                        QStringLiteral("Answer with exception 4 instead."),
                                        QStringLiteral("RATE"));
-    parser.addOptions({pty,     device,   baud,  noPacing,  turnaround, addresses, state,        modules,
-                       records, noDrift,  log,   seed,      drop,       badCrc,    wrongAddress, split,
-                       late,    lateRate, noise, exception, runHours,   hourMs, invalidDates, dumpLog});
+    parser.addOptions({pty,       device, baud,         noPacing, turnaround,
+                       addresses, state,  modules,      records,  noDrift,
+                       log,       seed,   drop,         badCrc,   wrongAddress,
+                       split,     late,   lateRate,     noise,    exception,
+                       runHours,  hourMs, invalidDates, dumpLog,  silentAfterRecord});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -136,6 +143,14 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
     options.device = parser.value(device);
     options.invalidDates = parser.isSet(invalidDates);
     options.dumpLog = parser.isSet(dumpLog);
+    if (parser.isSet(silentAfterRecord)) {
+        bool ok = false;
+        options.silentAfterRecord = parser.value(silentAfterRecord).toInt(&ok);
+        if (!ok || options.silentAfterRecord < 1) {
+            error = QStringLiteral("--silent-after-record needs a record number from 1");
+            return false;
+        }
+    }
     if (!options.dumpLog && options.ptyLink.isEmpty() == options.device.isEmpty()) {
         error = QStringLiteral("give exactly one of --pty PATH and --device PATH");
         return false;

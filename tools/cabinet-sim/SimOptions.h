@@ -30,6 +30,7 @@ struct Options {
     int records = 50;
     bool invalidDates = false; // a few records carry a month that does not exist
     bool dumpLog = false;      // print the event log and end
+    int silentAfterRecord = 0; // once record N has been sent, answer nothing more (0: never)
     bool drift = true;
     int hourMs = 0; // runtime counters advance one hour per hourMs; 0 keeps them still
     QString logFile;

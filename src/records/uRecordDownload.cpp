@@ -1,0 +1,47 @@
+#include "records/uRecordDownload.h"
+
+void TRecordDownload::Start(int32_t from)
+{
+    RecInfo.PollHold = FlagOn;
+    RecInfo.NextRecNo = from;
+    // The first tick asks at once.
+    WaitTicks = ReplyWaitTicks;
+    // A new download gets its full three attempts, whatever the last one left behind.
+    Attempts = 0;
+}
+
+void TRecordDownload::Stop() { RecInfo.PollHold = FlagOff; }
+
+TRecordDownload::TState TRecordDownload::Tick(const std::function<void()>& requestRecord,
+                                              const std::function<bool(TRecordData&)>& store)
+{
+    if (RecInfo.PollHold == 0) return TState::Idle;
+    if (RecInfo.RecReplyRecvd != 0) {
+        RecInfo.RecReplyRecvd = 0;
+        if (RecInfo.Rec.RecNo == RecInfo.NextRecNo) {
+            // A record the database refused is asked for again after the reply wait.
+            if (!store(RecInfo.Rec)) return TState::Running;
+            RecInfo.NextRecNo += 1;
+        }
+        if (RecInfo.AllRec < RecInfo.NextRecNo) {
+            RecInfo.PollHold = 0;
+            return TState::Finished;
+        }
+        requestRecord();
+        Attempts = 0;
+        WaitTicks = 0;
+        return TState::Running;
+    }
+    WaitTicks += 1;
+    if (WaitTicks > ReplyWaitTicks) {
+        WaitTicks = 0;
+        Attempts += 1;
+        if (Attempts > MaxAttempts) {
+            Attempts = 0;
+            RecInfo.PollHold = 0;
+            return TState::GaveUp;
+        }
+        requestRecord();
+    }
+    return TState::Running;
+}

@@ -1,0 +1,160 @@
+// zyrtool --download-log through the built executable against the simulated cabinet.
+#include "model/UShareData.h"
+#include "model/uDataFunc.h"
+#include "simharness/SimHarness.h"
+#include "support/ProgramRun.h"
+#include "support/SimRecordLog.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace simtest;
+
+using ToolRun = TToolRun;
+
+ToolRun runTool(const QStringList& args) { return RunHeadlessTool(args, 800000); }
+
+// The rows of a CSV record file as records of named values; the status words, written in
+// hexadecimal, are turned back into numbers.
+std::vector<QSqlRecord> csvRows(const QString& path, QStringList* header = nullptr)
+{
+    std::vector<QSqlRecord> rows;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return rows;
+    QString text = QString::fromUtf8(f.readAll());
+    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+    const QStringList lines = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    if (lines.isEmpty()) return rows;
+    const QStringList names = DelimitedItems(lines.first(), QLatin1Char(','));
+    if (header) *header = names;
+    static const QStringList words = {"CMMState",  "CMMAlarmH", "CMMAlarmL", "INVStateH", "INVStateL",
+                                      "INVAlarmH", "INVAlarmL", "MontState", "MontAlarm"};
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList items = DelimitedItems(lines[i], QLatin1Char(','));
+        QSqlRecord rec;
+        for (int c = 0; c < names.size() && c < items.size(); ++c) {
+            QSqlField field(names[c], QMetaType(QMetaType::QString));
+            field.setValue(words.contains(names[c]) ? QString::number(items[c].toUInt(nullptr, 16))
+                                                    : items[c]);
+            rec.append(field);
+        }
+        rows.push_back(rec);
+    }
+    return rows;
+}
+
+class DownloadTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    QStringList simArgs(const QStringList& extra) const
+    {
+        return QStringList{"--baud", "19200", "--no-pacing", "--no-drift"} + extra;
+    }
+    QStringList toolArgs(const QStringList& extra) const
+    {
+        return QStringList{"--port", sim.link(), "--baud", "19200", "--settings-dir", dir.path()} + extra;
+    }
+    QTemporaryDir dir;
+    SimProcess sim;
+};
+
+TEST_F(DownloadTest, ThreeHundredRecordsToCsvEqualTheCabinetsLog)
+{
+    const QStringList args = simArgs({"--records", "300", "--invalid-dates"});
+    const std::map<int, QStringList> log = simulatorLog(args);
+    ASSERT_EQ(log.size(), 300u);
+    ASSERT_TRUE(sim.start(args));
+    const QString file = dir.filePath("log.csv");
+    const ToolRun run = runTool(toolArgs({"--download-log", file}));
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains("300 records written")) << run.errors.toStdString();
+    QStringList header;
+    const std::vector<QSqlRecord> rows = csvRows(file, &header);
+    EXPECT_EQ(header.size(), 32);
+    ASSERT_EQ(rows.size(), 300u);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const int recNo = rows[i].value("RecNo").toInt();
+        EXPECT_EQ(recNo, int(i) + 1) << "ascending record numbers";
+        ASSERT_TRUE(log.count(recNo));
+        EXPECT_EQ(compareRow(rows[i], log.at(recNo), nullptr), QString()) << "record " << recNo;
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("data/record.mdb"))) << "the local records are not touched";
+}
+
+TEST_F(DownloadTest, ASilentCabinetEndsWithStatusTwoAndKeepsWhatCame)
+{
+    const QStringList args = simArgs({"--records", "150"});
+    const std::map<int, QStringList> log = simulatorLog(args);
+    ASSERT_TRUE(sim.start(args + QStringList{"--silent-after-record", "120"}));
+    const QString file = dir.filePath("log.mdb");
+    const ToolRun run = runTool(toolArgs({"--download-log", file}));
+    EXPECT_EQ(run.exitCode, 2) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains("records 121 to 150 are missing")) << run.errors.toStdString();
+
+    // The copy is a record database holding the 120 records that came.
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("copy"));
+        db.setDatabaseName(file);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec("select * from UpsEvntRecord order by RecNo"));
+        int n = 0;
+        while (q.next()) {
+            ++n;
+            EXPECT_EQ(q.value("RecNo").toInt(), n);
+            EXPECT_EQ(compareRow(q.record(), log.at(n), nullptr), QString()) << "record " << n;
+        }
+        EXPECT_EQ(n, 120);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("copy"));
+}
+
+TEST_F(DownloadTest, FromARecordWithChineseAnalysisTexts)
+{
+    const QStringList args = simArgs({"--records", "8"});
+    const std::map<int, QStringList> log = simulatorLog(args);
+    ASSERT_TRUE(sim.start(args));
+    const QString file = dir.filePath("log.csv");
+    const ToolRun run =
+        runTool(toolArgs({"--download-log", file, "--from", "5", "--analysis", "--language", "zh"}));
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    const std::vector<QSqlRecord> rows = csvRows(file);
+    ASSERT_EQ(rows.size(), 4u) << "exactly the records of this download";
+    LocalPara.Language = 1;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const QStringList& e = log.at(5 + int(i));
+        EXPECT_EQ(rows[i].value("RecNo").toInt(), 5 + int(i));
+        EXPECT_EQ(rows[i].value("UpsState").toString(), StateText(e[7].toInt()) + "(" + e[7] + ")");
+        EXPECT_EQ(rows[i].value("EventNo").toString(), EventText(e[9].toInt()) + "(" + e[9] + ")");
+        EXPECT_EQ(rows[i].value("AlarmNo").toString(), AlarmText(e[10].toInt()) + "(" + e[10] + ")");
+    }
+    LocalPara.Language = 0;
+}
+
+TEST_F(DownloadTest, PortThatCannotOpenEndsWithStatusOne)
+{
+    const QString missing = dir.filePath("no-such-tty");
+    const ToolRun run =
+        runTool({"--port", missing, "--download-log", dir.filePath("x.csv"), "--settings-dir", dir.path()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.errors.contains(missing)) << run.errors.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("x.csv")));
+}
+
+TEST_F(DownloadTest, FileThatCannotBeWrittenEndsWithStatusOne)
+{
+    ASSERT_TRUE(sim.start(simArgs({"--records", "2"})));
+    const ToolRun run = runTool(toolArgs({"--download-log", dir.filePath("no-such-folder/log.csv")}));
+    EXPECT_EQ(run.exitCode, 1) << run.errors.toStdString();
+}
+
+} // namespace
