@@ -105,9 +105,7 @@ void TFrmMain::showTrack()
         TrackWindow = new TfrmTrack;
         ownsTrackWindow_ = true;
     }
-    TrackWindow->show();
-    TrackWindow->raise();
-    TrackWindow->activateWindow();
+    bringToFront(TrackWindow);
 }
 
 void TFrmMain::lblCommNameClick() { openPortDialog(); }
@@ -123,15 +121,12 @@ void TFrmMain::registerViews()
 
     RegisterView(QStringLiteral("frmUpsPara"), [this] { mni2001Click(); });
 
-    // frmZyrCfg, frmMask
     RegisterView(QStringLiteral("frmZyrCfg"), [this] { mni2002Click(); });
     RegisterView(QStringLiteral("frmMask"), [this] { mni2003Click(); });
 
-    // frmMdbCfg, frmRunTime
     RegisterView(QStringLiteral("frmMdbCfg"), [this] { mni2004Click(); });
     RegisterView(QStringLiteral("frmRunTime"), [this] { mni2006Click(); });
 
-    // frmUpsRec
     RegisterView(QStringLiteral("frmUpsRec"), [this] { mni3001Click(); });
     // frmRecDetail: as a double click on the event-record grid shows it.
     RegisterView(QStringLiteral("frmRecDetail"), [this] {
@@ -139,7 +134,6 @@ void TFrmMain::registerViews()
         frmUpsRec->DBGrd1DblClick();
     });
 
-    // frmInCode, frmMdbView, frmViewMdbuff, FrmAbout, frmDict
     RegisterView(QStringLiteral("frmMdbView"), [this] { mni2005Click(); });
     RegisterView(QStringLiteral("frmViewMdbuff"), [this] { btnViewMDBuffClick(); });
     RegisterView(QStringLiteral("frmDict"), [this] { mni4003Click(); });
@@ -154,9 +148,7 @@ void TFrmMain::registerViews()
 void TFrmMain::mni2001Click()
 {
     if (!frmUpsPara) frmUpsPara = new TfrmUpsPara(this);
-    frmUpsPara->show();
-    frmUpsPara->raise();
-    frmUpsPara->activateWindow();
+    bringToFront(frmUpsPara);
 }
 
 // Cabinet configuration view: a new one shown modally, then freed.
@@ -180,9 +172,7 @@ void TFrmMain::mni2003Click()
 void TFrmMain::mni2004Click()
 {
     if (!MdbCfgWindow) MdbCfgWindow = new TfrmMdbCfg(this);
-    MdbCfgWindow->show();
-    MdbCfgWindow->raise();
-    MdbCfgWindow->activateWindow();
+    bringToFront(MdbCfgWindow);
 }
 
 // Runtime counters: the window shown last is closed and freed; a new one is shown modally
@@ -204,9 +194,7 @@ void TFrmMain::mni2006Click()
 void TFrmMain::mni3001Click()
 {
     if (!frmUpsRec) frmUpsRec = new TfrmUpsRec(this);
-    frmUpsRec->show();
-    frmUpsRec->raise();
-    frmUpsRec->activateWindow();
+    bringToFront(frmUpsRec);
 }
 
 // "IAP", "Correct" and "Test" do nothing.
