@@ -1,5 +1,8 @@
 #include "support/TestSupport.h"
 
+#include <QFile>
+#include <gtest/gtest.h>
+
 #include "comm/uKModbus.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
@@ -38,4 +41,17 @@ std::vector<uint8_t> WithCrc(std::vector<uint8_t> frame)
     frame.push_back(crc & 0xFF);
     frame.push_back(crc >> 8);
     return frame;
+}
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
 }
