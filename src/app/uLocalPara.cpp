@@ -53,9 +53,9 @@ void configure(CSimpleIniA& ini)
     ini.SetSpaces(false);
 }
 
-// Text the reader takes: no NUL byte, UTF-8 (or the system's 8-bit character set where that
-// is not UTF-8), and no control character but tab, line and page ends (and the old end-of-file
-// mark).
+// Text the reader takes: no NUL byte, no control character but tab, line and page ends (and
+// the old end-of-file mark), in UTF-8, the system's character set, or the code page of a
+// Chinese or a Western Windows (GB18030, windows-1252), where such files are often edited.
 bool isText(QByteArray bytes)
 {
     if (bytes.contains('\0')) return false;
@@ -70,7 +70,14 @@ bool isText(QByteArray bytes)
     if (!utf8.hasError()) return true;
     QStringDecoder local(QStringConverter::System, QStringConverter::Flag::Stateless);
     (void)local.decode(bytes);
-    return !local.hasError();
+    if (!local.hasError()) return true;
+    for (const char* codePage : {"GB18030", "windows-1252"}) {
+        QStringDecoder decoder(codePage, QStringConverter::Flag::Stateless);
+        if (!decoder.isValid()) continue;
+        (void)decoder.decode(bytes);
+        if (!decoder.hasError()) return true;
+    }
+    return false;
 }
 
 enum class TLoad {
