@@ -1,6 +1,6 @@
 #include "app/uDownloadCommand.h"
 
-#include "app/uHeadless.h"
+#include "app/uHeadlessLink.h"
 #include "app/uSignalWatch.h"
 #include "model/UShareData.h"
 #include "model/uFileWriter.h"
