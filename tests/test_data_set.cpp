@@ -157,7 +157,8 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"BoostLastEmpty", 14, "", 0, 3, false, 40025, 0, "[Boost Last Time] value is invalid", E,
                   "30"},
         CheckCase{"ParallelAmount3", 16, "3", 0, 3, true, 40007, 3, "", ""},
-        CheckCase{"ParallelAmountPastedText", 16, "abc", 0, 3, true, 40007, 0, "", ""},
+        CheckCase{"ParallelAmountPastedText", 16, "abc", 0, 3, false, 40007, 0,
+                  "[Parallel Amount] value is invalid", E},
         CheckCase{"ParallelAmountEmpty", 16, "", 0, 3, false, 40007, 0, "[Parallel Amount] value is invalid",
                   E},
         CheckCase{"ParallelAmountNotAByte", 16, "256", 0, 3, false, 40007, 0,
@@ -494,7 +495,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, WriteEnableTable,
                              return std::string(info.param.name);
                          });
 
-TEST_F(DataSetTest, AnOccupiedSlotIsSkippedAndTheOthersFilled)
+TEST_F(DataSetTest, AnOccupiedSlotRefusesTheWholeWriteAndKeepsTheEntry)
 {
     ReqSlot[2] = TReqSlot{FlagOn, 1, 3, 53000, 40, 0, 0}; // the main window's configuration read
     TFrmDataSet& w = window();
@@ -502,10 +503,18 @@ TEST_F(DataSetTest, AnOccupiedSlotIsSkippedAndTheOthersFilled)
     w.Edit1->setText("45");
     DialogScript script;
     w.btnSetToClick();
-    EXPECT_TRUE(script.messages.empty());
-    EXPECT_EQ(ReqSlot[1].StartReg, 50000);
+    EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});
+    EXPECT_EQ(ReqSlot[1].Pending, FlagOff) << "no write-enable without its write";
     EXPECT_EQ(ReqSlot[2].Func, 3) << "left as it was";
     EXPECT_EQ(ReqSlot[2].StartReg, 53000);
+    EXPECT_EQ(ReqSlot[3].Pending, FlagOff);
+    EXPECT_EQ(w.Edit1->text(), "45") << "pressing again works";
+
+    ReqSlot[2].Pending = FlagOff; // the link took the read
+    w.btnSetToClick();
+    EXPECT_EQ(ReqSlot[1].StartReg, 50000);
+    EXPECT_EQ(ReqSlot[2].StartReg, 40025);
+    EXPECT_EQ(ReqSlot[2].Value, 45);
     EXPECT_EQ(ReqSlot[3].StartReg, 40001);
 }
 
