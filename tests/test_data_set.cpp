@@ -318,7 +318,8 @@ TEST_F(DataSetTest, KeyFilterLetsThroughDigitsPointAndEditingKeysOnly)
     for (int code : {int('-'), int('+'), int('e'), int(','), int(' '), 1, 13, 26, 27})
         EXPECT_FALSE(w.Edit1KeyPress(QChar(code))) << code;
     // Only the ASCII digits are digits: full-width and Arabic-Indic digits are letters here.
-    for (char16_t code : {u'\uFF13', u'\u0663', u'\u096A'}) EXPECT_FALSE(w.Edit1KeyPress(QChar(code))) << int(code);
+    for (char16_t code : {u'\uFF13', u'\u0663', u'\u096A'})
+        EXPECT_FALSE(w.Edit1KeyPress(QChar(code))) << int(code);
 }
 
 // Text committed through an input method is checked like typed text.

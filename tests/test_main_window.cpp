@@ -1,7 +1,7 @@
 // The main window: start values, captions, the live view's formats, the module list, the
 // menu visibility strings and the language switch.
-#include "support/DialogScript.h"
 #include "comm/uFrmCom.h"
+#include "support/DialogScript.h"
 #include "test_main_fixture.h"
 
 #include "app/uViewFormat.h"
