@@ -4,9 +4,9 @@
 #include "support/DialogScript.h"
 #include "test_main_fixture.h"
 
-#include "app/uViewFormat.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "ui/uViewFormat.h"
 
 #include <QAction>
 #include <QCheckBox>
