@@ -288,6 +288,7 @@ TEST_P(CodecWriteFrames, SendsTheEditCopy)
     mb.ReqFunc = 16;
     mb.ReqStartReg = c.startReg;
     mb.ReqCount = c.count;
+    mb.LoadWriteWords();
     mb.BuildFrame();
     EXPECT_EQ(mb.FrameLen, 9 + 2 * c.count);
     EXPECT_EQ(HexLine(TxBuf, mb.FrameLen), QString::fromLatin1(c.expected));

@@ -10,6 +10,7 @@
 #include "simharness/SimHarness.h"
 #include "support/TestSupport.h"
 #include "test_comm_pty.h"
+#include "ui/uReqSlots.h"
 #include "ui/uStringGrid.h"
 #include "ui/uUiSeam.h"
 
@@ -161,6 +162,78 @@ TEST_F(LostDeviceTest, PulledCabinetShowsLostWaitsQuietlyAndResumesWhenItComesBa
     for (int i = 0; i < 2 * TFrmCom::ReopenTicks; ++i) tick();
     EXPECT_EQ(FrmCom->ReopenAttempts(), attemptsOff);
     EXPECT_FALSE(FrmCom->PortOpen()) << "the port stays closed until the operator turns the link on";
+    w->close();
+}
+
+// A write confirmed just before the cabinet is pulled never goes out later: the lost port
+// empties the pending write slots (the trace names each with its register), and after the
+// automatic reopen the cabinet's own frame log holds no write at all, while reads go on.
+TEST_F(LostDeviceTest, WritePendingWhenTheCabinetVanishesIsDroppedNotSentAfterTheReopen)
+{
+    ASSERT_TRUE(startSim());
+    TCmdLine options;
+    QString error;
+    ASSERT_TRUE(ParseCmdLine(
+        {"zyrtool", "--settings-dir", dir_.path(), "--port", sim_.link(), "--baud", "19200", "--connect"},
+        options, error));
+    TStartup startup(options);
+    ASSERT_TRUE(startup.CreateWindows(error)) << error.toStdString();
+    startup.Start();
+    ASSERT_TRUE(FrmCom->PortOpen()) << messages_.join('\n').toStdString();
+    TFrmMain* w = startup.Main();
+    TfrmTrack* track = w->TrackWindow;
+    ASSERT_NE(track, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return CommDebug.AckCount >= 2; }, 20000));
+
+    // The link's clock is held while the operator confirms a write: the write-enable, the
+    // parameter and its read-back wait in their slots for the link's next idle tick.
+    FrmCom->Timer1.stop();
+    // (The main window's own periodic reads may hold a slot; the operator's write finds the
+    // link free.)
+    for (int i = 1; i <= ReqSlotCount; ++i) ReqSlot[i].Pending = FlagOff;
+    ASSERT_EQ(QueueWrite(nullptr, {{1, 6, 50000, 0, 10}, {2, 6, 40030, 1, 77}, {3, 4, 40001, 34}}),
+              TWriteOutcome::Queued);
+    auto writesPending = [] {
+        int n = 0;
+        for (int i = 1; i <= ReqSlotCount; ++i) n += ReqSlot[i].Pending && IsWriteFunc(ReqSlot[i].Func);
+        return n;
+    };
+    ASSERT_EQ(writesPending(), 2);
+
+    pullSim();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return FrmCom->PortLost(); }, 10000)) << "the loss is noticed";
+    EXPECT_EQ(writesPending(), 0) << "the write-enable and the write are dropped";
+    EXPECT_TRUE(ReqSlot[3].Pending && ReqSlot[3].Func == 4) << "a read may still go out";
+    const QString trace = track->Memo1->toPlainText();
+    EXPECT_TRUE(trace.contains("Write to 50000 (function 6) dropped")) << trace.right(400).toStdString();
+    EXPECT_TRUE(trace.contains("Write to 40030 (function 6) dropped")) << trace.right(400).toStdString();
+
+    // A write refused while the port is lost is not queued either.
+    EXPECT_EQ(QueueWrite(nullptr, {{4, 6, 40030, 1, 78}}), TWriteOutcome::PortClosed);
+    EXPECT_EQ(writesPending(), 0);
+
+    // The cabinet comes back at the same path, with a fresh frame log.
+    QFile::remove(sim_.logPath());
+    ASSERT_TRUE(startSim());
+    const int acks = CommDebug.AckCount;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            tick();
+            return CommDebug.AckCount >= acks + 4;
+        },
+        20000))
+        << "the link reopened and polled";
+    EXPECT_EQ(FrmCom->ReopenCount(), 1);
+    int reads = 0;
+    for (const QString& line : sim_.logLines()) {
+        const QStringList words = line.section(" # ", 0, 0).split(' ', Qt::SkipEmptyParts);
+        if (words.size() < 4 || words[1] != "RX") continue;
+        const int func = words[3].toInt(nullptr, 16);
+        EXPECT_NE(func, 6) << "a stale write reached the cabinet: " << line.toStdString();
+        EXPECT_NE(func, 16) << line.toStdString();
+        if (func == 3 || func == 4) ++reads;
+    }
+    EXPECT_GE(reads, 4);
     w->close();
 }
 

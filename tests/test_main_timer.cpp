@@ -92,7 +92,7 @@ TEST_F(MainWindowTest, SecondCountWrapsFromSixtyToZero)
     EXPECT_EQ(w.SecCount, 1);
 }
 
-TEST_F(MainWindowTest, ModulePageRefreshOverridesSlotTwo)
+TEST_F(MainWindowTest, ModulePageRefreshWaitsForAPendingSlotTwo)
 {
     TFrmMain& w = window();
     w.PageControl1->setCurrentWidget(w.TabSheet2);
@@ -101,15 +101,16 @@ TEST_F(MainWindowTest, ModulePageRefreshOverridesSlotTwo)
     ReqSlot[2].Pending = 0;
     const auto queued = runOneMinute(*this, w, [this] { period(); });
     for (int s = 0; s <= 60; ++s) {
-        const bool module = s % 5 == 0;
-        const bool block53000 = s % 11 == 0 && !module;
+        // At 0 and 55 the 53000 request of the same period holds slot 2: the module page
+        // waits for its next turn rather than replace it.
+        const bool block53000 = s % 11 == 0;
+        const bool module = s % 5 == 0 && !block53000;
         auto it = queued.find(s);
         const bool slot2 = it != queued.end() && it->second.count(2);
         EXPECT_EQ(slot2, module || block53000) << "SecCount " << s;
         if (!slot2) continue;
         const Taken& r = it->second.at(2);
         if (module) {
-            // At 0 and 55 the 53000 request of the same period is replaced.
             EXPECT_EQ(r.func, 4) << "SecCount " << s;
             EXPECT_EQ(r.startReg, 30101 + 50 * 5) << "SecCount " << s;
             EXPECT_EQ(r.count, 30);
@@ -120,14 +121,24 @@ TEST_F(MainWindowTest, ModulePageRefreshOverridesSlotTwo)
     }
 }
 
-TEST_F(MainWindowTest, ModulePageRefreshFillsSlotTwoEvenWhenPending)
+// A mask or parameter write waits in slot 2 after its write-enable went out from slot 1: the
+// module page's refresh must not put a read in its place.
+TEST_F(MainWindowTest, ModulePageRefreshLeavesAPendingWriteAlone)
 {
     TFrmMain& w = window();
     w.PageControl1->setCurrentWidget(w.TabSheet2);
     w.SecCount = 4;
-    ReqSlot[2] = TReqSlot{FlagOn, 1, 16, 51000, 3, 0, 0};
+    ReqSlot[2] = TReqSlot{FlagOn, 1, 6, 40082, 0, 0x8001, 0};
     period();
-    EXPECT_EQ(ReqSlot[2].Func, 4);
+    EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
+    EXPECT_EQ(ReqSlot[2].Func, 6) << "the write is still there";
+    EXPECT_EQ(ReqSlot[2].StartReg, 40082);
+    EXPECT_EQ(ReqSlot[2].Value, 0x8001);
+
+    ReqSlot[2].Pending = 0; // the link took the write
+    w.SecCount = 9;
+    period();
+    EXPECT_EQ(ReqSlot[2].Func, 4) << "the refresh comes at its next turn";
     EXPECT_EQ(ReqSlot[2].StartReg, 30101);
 }
 

@@ -1,5 +1,6 @@
 // The OPTION port view and its set window: the code tables, the view's read period and its
 // activation rule, the set window's rows and lists, and what Send queues.
+#include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
 #include "settings/uMobusSet.h"
@@ -25,9 +26,19 @@ protected:
     void SetUp() override { ResetAll(); }
     void TearDown() override
     {
+        com.reset();
         SetPswGraceCounter(nullptr);
         ResetAll();
     }
+
+    // The set window writes only over an open port.
+    void openLink()
+    {
+        com = std::make_unique<TFrmCom>();
+        com->Timer1.stop();
+        com->SetLineSeam({[] { return true; }, [](const uint8_t*, int) { return true; }});
+    }
+    std::unique_ptr<TFrmCom> com;
 
     // A view whose timer the test drives tick by tick.
     std::unique_ptr<TfrmMdbCfg> view()
@@ -246,6 +257,8 @@ class OptionSend : public OptionPortTest, public ::testing::WithParamInterface<S
 TEST_P(OptionSend, WritesTheCodeOfTheRowChosenLastAndReadsBack)
 {
     const SendCase& c = GetParam();
+    openLink();
+    DialogScript script;
     TfrmMdbSet w;
     w.show();
     chooseRow(w, 1 - c.row); // the other row first
@@ -253,8 +266,17 @@ TEST_P(OptionSend, WritesTheCodeOfTheRowChosenLastAndReadsBack)
     chooseRow(w, c.row);
     w.cbbSelect->setCurrentIndex(c.item);
     w.btnSend->click();
-    EXPECT_TRUE(slotHolds(1, 6, c.reg, 0, c.code));
-    EXPECT_TRUE(slotHolds(2, 3, OptFirstReg, OptReadCount));
+    if (c.item < 0) {
+        // Nothing chosen: no code nobody chose is written.
+        EXPECT_EQ(ReqSlot[1].Pending, FlagOff);
+        EXPECT_EQ(ReqSlot[2].Pending, FlagOff);
+        EXPECT_EQ(script.messageTexts(),
+                  QStringList{c.row == 0 ? "[Baud] value is invalid" : "[Protocol] value is invalid"});
+    } else {
+        EXPECT_TRUE(slotHolds(1, 6, c.reg, 0, c.code));
+        EXPECT_TRUE(slotHolds(2, 3, OptFirstReg, OptReadCount));
+        EXPECT_TRUE(script.messages.empty());
+    }
     EXPECT_TRUE(w.isVisible()) << "the window stays open after Send";
 }
 
@@ -264,19 +286,23 @@ INSTANTIATE_TEST_SUITE_P(Rows, OptionSend,
                                            SendCase{1, 2, OptProtocolReg, 2}, SendCase{0, -1, OptBaudReg, 0},
                                            SendCase{1, -1, OptProtocolReg, 0}));
 
-TEST_F(OptionPortTest, NothingReadYetOpensUnselectedAndSendWritesZero)
+TEST_F(OptionPortTest, NothingReadYetOpensUnselectedAndSendWritesNothing)
 {
+    openLink();
     auto v = view(); // OptBaud and OptProtocol -1
+    DialogScript script;
     TfrmMdbSet w;
     w.show();
     chooseRow(w, 0);
     EXPECT_EQ(w.cbbSelect->currentIndex(), -1);
     w.btnSendClick();
-    EXPECT_TRUE(slotHolds(1, 6, OptBaudReg, 0, 0));
+    EXPECT_EQ(ReqSlot[1].Pending, FlagOff) << "code 0 is not written for nobody's choice";
+    EXPECT_EQ(script.messageTexts(), QStringList{"[Baud] value is invalid"});
 }
 
-TEST_F(OptionPortTest, SendWithSlotOneBusyQueuesNothingAndSaysNothing)
+TEST_F(OptionPortTest, SendWithSlotOneBusyQueuesNothingAndSaysSo)
 {
+    openLink();
     DialogScript script;
     TfrmMdbSet w;
     w.show();
@@ -287,19 +313,26 @@ TEST_F(OptionPortTest, SendWithSlotOneBusyQueuesNothingAndSaysNothing)
     w.btnSend->click();
     EXPECT_TRUE(slotHolds(1, 3, 40001, 35)) << "slot 1 untouched";
     EXPECT_EQ(ReqSlot[2].Pending, FlagOff) << "no read-back without the write";
-    EXPECT_TRUE(script.messages.empty());
+    EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});
 }
 
-TEST_F(OptionPortTest, SendWithSlotTwoBusyStillWrites)
+TEST_F(OptionPortTest, SendWithSlotTwoBusyWritesNothingUntilItIsFree)
 {
+    openLink();
+    DialogScript script;
     TfrmMdbSet w;
     w.show();
     chooseRow(w, 1);
     w.cbbSelect->setCurrentIndex(1);
     ReqSlot[2] = TReqSlot{FlagOn, 1, 3, 53000, 40, 0, 0};
     w.btnSend->click();
-    EXPECT_TRUE(slotHolds(1, 6, OptProtocolReg, 0, 1));
+    EXPECT_EQ(ReqSlot[1].Pending, FlagOff) << "no write without its read-back";
     EXPECT_TRUE(slotHolds(2, 3, 53000, 40)) << "the main window's read stays";
+    EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});
+    ReqSlot[2].Pending = FlagOff; // the link took the read
+    w.btnSend->click();
+    EXPECT_TRUE(slotHolds(1, 6, OptProtocolReg, 0, 1)) << "pressing again works";
+    EXPECT_TRUE(slotHolds(2, 3, OptFirstReg, OptReadCount));
 }
 
 TEST_F(OptionPortTest, SetButtonWithThePortClosedSaysSoAndOpensNothing)

@@ -1,5 +1,6 @@
 // The runtime counters window and the register editor: the values shown, the read period,
 // the service code behind the Set buttons, the editor's entries, key filter and Send.
+#include "comm/uFrmCom.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
 #include "model/uLocalPara.h"
@@ -257,7 +258,21 @@ INSTANTIATE_TEST_SUITE_P(
 // The register editor.
 class EditorTest : public RunTimeTest {
 protected:
+    // The editor writes only over an open port.
+    void SetUp() override
+    {
+        RunTimeTest::SetUp();
+        com_ = std::make_unique<TFrmCom>();
+        com_->Timer1.stop();
+        com_->SetLineSeam({[] { return true; }, [](const uint8_t*, int) { return true; }});
+    }
+    void TearDown() override
+    {
+        com_.reset();
+        RunTimeTest::TearDown();
+    }
     static void choose(TfrmEdtMdRegist& e, int row) { e.lstSelct->setCurrentRow(row); }
+    std::unique_ptr<TFrmCom> com_;
 };
 
 TEST_F(EditorTest, StartsWithItsDesignTitleAndNoEditor)
@@ -337,33 +352,41 @@ TEST_F(EditorTest, ChoosingAnEntryShowsItsValueAndNoneHidesTheEditor)
 
 struct ValueCase {
     const char* typed;
-    uint16_t sent;
+    int sent; // -1: refused with the range message, nothing queued
 };
 
 class EditorValues : public EditorTest, public ::testing::WithParamInterface<ValueCase> {};
 
-TEST_P(EditorValues, SendWritesTheTypedValueCutToSixteenBits)
+TEST_P(EditorValues, SendWritesTheTypedNumberOrRefusesIt)
 {
     const ValueCase& c = GetParam();
-    EXPECT_EQ(EditorValue(QString::fromLatin1(c.typed)), c.sent);
+    DialogScript script;
     cabinet_.addr = 4;
     TfrmEdtMdRegist e;
     e.AddEntry(51061, 26280);
     e.AddEntry(51062, 8760);
     e.show();
     choose(e, 0);
-    e.edtText->setText(QString::fromLatin1(c.typed)); // as typed or pasted
+    e.edtText->setText(QString::fromUtf8(c.typed)); // as typed or pasted
     e.btnSend->click();
-    EXPECT_TRUE(slotHolds(1, 4, 6, 51061, c.sent));
+    if (c.sent >= 0) {
+        EXPECT_TRUE(slotHolds(1, 4, 6, 51061, static_cast<uint16_t>(c.sent)));
+        EXPECT_TRUE(script.messages.empty());
+    } else {
+        EXPECT_EQ(ReqSlot[1].Pending, FlagOff) << "nothing nobody chose is written";
+        EXPECT_EQ(script.messageTexts(),
+                  QStringList{"[Battery Time limit(hour)] value is invalid: enter a number from 0 to 65535"});
+    }
     EXPECT_EQ(ReqSlot[2].Pending, FlagOff) << "no read-back";
     EXPECT_TRUE(e.isVisible()) << "the editor stays open";
 }
 
 INSTANTIATE_TEST_SUITE_P(Typed, EditorValues,
-                         ::testing::Values(ValueCase{"70000", 4464}, ValueCase{"", 0},
+                         ::testing::Values(ValueCase{"70000", -1}, ValueCase{"", -1},
                                            ValueCase{"20000", 20000}, ValueCase{"65535", 65535},
-                                           ValueCase{"65536", 0}, ValueCase{"000042", 42},
-                                           ValueCase{"12a", 0}, ValueCase{"999999999999999", 0}));
+                                           ValueCase{"65536", -1}, ValueCase{"000042", 42},
+                                           ValueCase{"12a", -1}, ValueCase{"１２", -1},
+                                           ValueCase{"999999999999999", -1}));
 
 TEST_F(EditorTest, SendWithSlotOneBusyQueuesNothing)
 {
@@ -375,7 +398,7 @@ TEST_F(EditorTest, SendWithSlotOneBusyQueuesNothing)
     ReqSlot[1] = TReqSlot{FlagOn, 1, 3, 51051, 16, 0, 0};
     e.btnSend->click();
     EXPECT_TRUE(slotHolds(1, 1, 3, 51051, 16));
-    EXPECT_TRUE(script.messages.empty());
+    EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});
 }
 
 struct KeyCase {

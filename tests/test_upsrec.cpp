@@ -8,10 +8,12 @@
 #include "records/uRecordDb.h"
 #include "records/uUpsRec.h"
 #include "support/DialogScript.h"
+#include "support/FileDialogScript.h"
 #include "support/TestSupport.h"
 #include "ui/uWidgets.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -586,15 +588,19 @@ TEST_F(UpsRecTest, EraseAsksTheQuestionThenThePasswordThenQueuesTwoWrites)
         bool slot1Busy;
         bool queued;
         bool refused;
+        bool portOpen = true;
+        const char* refusal = nullptr; // the second message of a write that cannot go out
     } cases[] = {
         {"right password", QMessageBox::Yes, "tulip", false, true, false},
         {"question declined", QMessageBox::No, "tulip", false, false, false},
         {"wrong password", QMessageBox::Yes, "tulipx", false, false, true},
-        {"slot 1 busy", QMessageBox::Yes, "tulip", true, false, false},
+        {"slot 1 busy", QMessageBox::Yes, "tulip", true, false, false, true, "Link busy, please try again"},
+        {"port closed", QMessageBox::Yes, "tulip", false, false, false, false, "COM Port is off !"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ResetAll();
+        portOpen_ = c.portOpen;
         DialogScript script;
         script.buttons = {c.answer};
         script.prompts = {{QString::fromLatin1(c.typed), TPromptAnswer::Ensure}};
@@ -605,8 +611,9 @@ TEST_F(UpsRecTest, EraseAsksTheQuestionThenThePasswordThenQueuesTwoWrites)
         EXPECT_EQ(script.messages[0].defaultButton, QMessageBox::No);
         EXPECT_EQ(script.promptsShown, c.answer == QMessageBox::Yes ? 1 : 0);
         if (script.promptsShown) EXPECT_EQ(script.promptPasswords[0], "tulip");
-        EXPECT_EQ(script.messages.size(), c.refused ? 2u : 1u);
+        EXPECT_EQ(script.messages.size(), c.refused || c.refusal ? 2u : 1u);
         if (c.refused) EXPECT_EQ(script.messages[1].text, "Password is incorrect ! ");
+        if (c.refusal && script.messages.size() > 1) EXPECT_EQ(script.messages[1].text, c.refusal);
         EXPECT_EQ(ReqSlot[2].Pending, c.queued ? FlagOn : 0);
         if (c.queued) {
             EXPECT_EQ(ReqSlot[1].Func, 6);
@@ -833,6 +840,51 @@ TEST(RecordDates, IsValidDateTimeAcceptsTheToolsDateForm)
         {"abc", false},
     };
     for (const Case& c : cases) EXPECT_EQ(IsValidDateTime(QString::fromLatin1(c.text)), c.valid) << c.text;
+}
+
+// A copy the record database would refuse (here one whose table lacks the ID column) is
+// opened by the database class before it replaces anything: it is refused with a message and
+// record.mdb stays exactly as it was.
+TEST_F(UpsRecTest, ACopyWithoutIdIsRefusedBeforeItReplacesTheLocalRecords)
+{
+    TfrmUpsRec& w = window();
+    fill(1, 4);
+    w.Db().Close();
+    const QByteArray before = FileBytes(w.DbFile);
+    ASSERT_FALSE(before.isEmpty());
+    ASSERT_TRUE(w.Db().OpenRecordDb());
+
+    const QString copy = dir_.filePath(QStringLiteral("NoId.mdb"));
+    {
+        // Every column but ID: the table check of the copy's source passes, the database
+        // class refuses it.
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("noid"));
+        other.setDatabaseName(copy);
+        ASSERT_TRUE(other.open());
+        QString sql = QString::fromLatin1(TRecordDb::CreateTableSql);
+        sql.replace(QStringLiteral("ID INTEGER PRIMARY KEY AUTOINCREMENT,"), QString());
+        QSqlQuery q(other);
+        ASSERT_TRUE(q.exec(sql)) << q.lastError().text().toStdString();
+        ASSERT_TRUE(q.exec(QStringLiteral("Insert into UpsEvntRecord(DevID,RecNo) values(1,77)")));
+        q.finish();
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("noid"));
+
+    DialogScript dialogs;
+    dialogs.buttons = {QMessageBox::Ok};
+    FileDialogScript files;
+    files.answers = {copy};
+    w.btnLoadFile->click();
+    ASSERT_EQ(dialogs.messages.size(), 2u) << dialogs.messageTexts().join('|').toStdString();
+    EXPECT_TRUE(dialogs.messages[1].text.contains(QStringLiteral("has no column ID")))
+        << dialogs.messages[1].text.toStdString();
+    EXPECT_TRUE(dialogs.messages[1].text.contains(QStringLiteral("The local records are kept.")));
+    EXPECT_EQ(w.Db().RowCount(), 4);
+    w.Db().Close();
+    EXPECT_EQ(FileBytes(w.DbFile), before) << "record.mdb unchanged byte for byte";
+    const QStringList left = QDir(w.DataFolder).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(left, QStringList{QStringLiteral("record.mdb")}) << "no temporary copy is left";
 }
 
 } // namespace

@@ -82,6 +82,10 @@ protected:
         SetSettingsFolderOverride(dir.path());
         SetPswGraceCounter(&grace);
         SetLinkMainHooks(&hooks);
+        // The editor writes only over an open port; a test that needs the real line opens one.
+        com = std::make_unique<TFrmCom>();
+        com->Timer1.stop();
+        com->SetLineSeam({[] { return true; }, [](const uint8_t*, int) { return true; }});
     }
     void TearDown() override
     {
@@ -337,6 +341,7 @@ TEST_F(ZyrCfgMenu, ItemShowsAFreshViewModallyAndFreesIt)
 
 TEST_F(ZyrCfgTest, EditWithThePortClosedSaysSo)
 {
+    com.reset(); // no link form: the port is closed
     TfrmZyrCfg& v = makeView();
     DialogScript script;
     int editors = 0;
@@ -499,7 +504,17 @@ TEST_P(EditorRow, OpensWithTheCabinetsValueAndSendsTheChoice)
         EXPECT_EQ(e.rgChoise->ItemIndex(), c.initial);
         if (c.choose != -2) e.rgChoise->item(c.choose)->click();
     }
+    DialogScript script;
     e.btnSendClick();
+    if (c.slot1.pending == 0) {
+        // Nothing chosen: nothing nobody chose is written.
+        EXPECT_EQ(ReqSlot[1].Pending, 0);
+        EXPECT_EQ(ReqSlot[2].Pending, 0);
+        EXPECT_EQ(script.messageTexts(),
+                  QStringList{QStringLiteral("[%1] value is invalid").arg(e.lstSelct->item(c.row)->text())});
+        return;
+    }
+    EXPECT_TRUE(script.messages.empty());
     EXPECT_EQ(slot(1), c.slot1);
     EXPECT_EQ(ReqSlot[1].Addr, 7);
     EXPECT_EQ(slot(2), (SlotSeen{255, 3, 51201, 10, 0})) << "read-back";
@@ -519,8 +534,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RowCase{"BroadCastType1ToType3", 2, 35, 27, "pnl2", Broad, 1, 3, {255, 6, 51201, 1, 29}},
         RowCase{"BroadCastNoneToType0", 2, 35, 0, "pnl2", Broad, 4, 0, {255, 6, 51201, 1, 25}},
-        RowCase{
-            "BroadCastUnknownUnchosenWritesZero", 2, 35, 26, "pnl2", Broad, -1, Keep, {255, 6, 51201, 1, 0}},
+        RowCase{"BroadCastUnknownUnchosenIsRefused", 2, 35, 26, "pnl2", Broad, -1, Keep, {0, 0, 0, 0, 0}},
         RowCase{"BroadCastType2Kept", 2, 35, 28, "pnl2", Broad, 2, Keep, {255, 6, 51201, 1, 28}},
         RowCase{"RemoteEnabledToDisable", 3, 36, 255, "rgChoise", Remote, 0, 1, {255, 6, 51202, 1, 0}},
         RowCase{"RemoteDisabledToEnable", 3, 36, 0, "rgChoise", Remote, 1, 0, {255, 6, 51202, 1, 1}},
@@ -529,13 +543,13 @@ INSTANTIATE_TEST_SUITE_P(
         RowCase{"RatingSettingToEffective", 4, 37, 0, "rgChoise", Rating, 0, 1, {255, 6, 51203, 1, 1}},
         RowCase{"ModuleTypeWenKept", 5, 38, 2, "pnl2", Types, 2, Keep, {255, 6, 51204, 1, 2}},
         RowCase{"ModuleTypeToQol", 5, 38, 0, "pnl2", Types, 0, 1, {255, 6, 51204, 1, 1}},
-        RowCase{"ModuleTypeUnknownUnchosen", 5, 38, 5, "pnl2", Types, -1, Keep, {255, 6, 51204, 1, 65535}},
+        RowCase{"ModuleTypeUnknownUnchosenIsRefused", 5, 38, 5, "pnl2", Types, -1, Keep, {0, 0, 0, 0, 0}},
         RowCase{"ConfirmOneToZero", 6, 39, 1, "pnl2", Confirm, 1, 0, {255, 6, 51207, 1, 0}},
         RowCase{"ConfirmZeroToOne", 6, 39, 0, "pnl2", Confirm, 0, 1, {255, 6, 51207, 1, 1}},
-        RowCase{"ConfirmUnchosenWritesOne", 6, 39, 7, "pnl2", Confirm, -1, Keep, {255, 6, 51207, 1, 1}},
+        RowCase{"ConfirmUnchosenIsRefused", 6, 39, 7, "pnl2", Confirm, -1, Keep, {0, 0, 0, 0, 0}},
         RowCase{"BatteryMonitorToModule", 7, 40, 1, "pnl2", BattBy, 1, 0, {255, 6, 51208, 1, 0}},
         RowCase{"BatteryModuleToMonitor", 7, 40, 0, "pnl2", BattBy, 0, 1, {255, 6, 51208, 1, 1}},
-        RowCase{"BatteryUnchosenWritesOne", 7, 40, 4, "pnl2", BattBy, -1, Keep, {255, 6, 51208, 1, 1}}),
+        RowCase{"BatteryUnchosenIsRefused", 7, 40, 4, "pnl2", BattBy, -1, Keep, {0, 0, 0, 0, 0}}),
     [](const ::testing::TestParamInfo<RowCase>& info) { return std::string(info.param.name); });
 
 struct MasterCase {
@@ -560,8 +574,12 @@ TEST_P(MasterCode, DecidesTheModuleTypesOffered)
     for (int i = 0; i < e.cbbSelect->count(); ++i) items << e.cbbSelect->itemText(i);
     EXPECT_EQ(items, c.items);
     EXPECT_EQ(e.cbbSelect->currentIndex(), c.initial);
+    DialogScript script;
     e.btnSendClick();
-    EXPECT_EQ(slot(1), (SlotSeen{255, 6, 51204, 1, c.sent}));
+    if (c.initial < 0)
+        EXPECT_EQ(ReqSlot[1].Pending, 0) << "no choice, no write";
+    else
+        EXPECT_EQ(slot(1), (SlotSeen{255, 6, 51204, 1, c.sent}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -642,7 +660,7 @@ struct BusyCase {
 
 class EditorBusy : public ZyrCfgTest, public ::testing::WithParamInterface<BusyCase> {};
 
-TEST_P(EditorBusy, QueuesOnlyIntoFreeSlotsAndNothingWithoutSlotOne)
+TEST_P(EditorBusy, QueuesNothingWhileEitherSlotIsBusy)
 {
     const BusyCase& c = GetParam();
     const TReqSlot other1{255, 3, 4, 30001, 44, 0, 0};
@@ -651,21 +669,22 @@ TEST_P(EditorBusy, QueuesOnlyIntoFreeSlotsAndNothingWithoutSlotOne)
     if (c.slot2Busy) ReqSlot[2] = other2;
     DialogScript script;
     TfrmEdtZyrCfg& e = openEditor();
+    uint8_t before[CfgSize];
+    std::memcpy(before, CfgEdit, CfgSize);
     chooseRow(c.row);
     if (c.row <= 1) e.edtText->setText(QStringLiteral("NEW"));
     e.btnSendClick();
-    EXPECT_TRUE(script.messages.empty()) << "nothing is shown";
-    if (c.slot1Busy) {
+    EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});
+    if (c.slot1Busy)
         EXPECT_EQ(slot(1), (SlotSeen{255, 4, 30001, 44, 0})) << "slot 1 untouched";
-        if (c.slot2Busy)
-            EXPECT_EQ(slot(2), (SlotSeen{255, 3, 53000, 40, 0}));
-        else
-            EXPECT_EQ(ReqSlot[2].Pending, 0) << "slot 2 is not filled without slot 1";
-    } else {
-        EXPECT_EQ(ReqSlot[1].Pending, 255);
-        EXPECT_EQ(ReqSlot[1].Func, c.row <= 1 ? 16 : 6);
-        EXPECT_EQ(slot(2), (SlotSeen{255, 3, 53000, 40, 0})) << "a busy slot 2 is left alone";
-    }
+    else
+        EXPECT_EQ(ReqSlot[1].Pending, 0) << "no first half without the second";
+    if (c.slot2Busy)
+        EXPECT_EQ(slot(2), (SlotSeen{255, 3, 53000, 40, 0})) << "slot 2 untouched";
+    else
+        EXPECT_EQ(ReqSlot[2].Pending, 0);
+    EXPECT_EQ(std::memcmp(CfgEdit, before, CfgSize), 0) << "the edit copy is kept as it was";
+    if (c.row <= 1) EXPECT_EQ(e.edtText->text(), "NEW") << "the entry stays for another try";
 }
 
 INSTANTIATE_TEST_SUITE_P(Slots, EditorBusy,

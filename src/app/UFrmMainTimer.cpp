@@ -5,6 +5,7 @@
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "ui/uGraceWindows.h"
+#include "ui/uReqSlots.h"
 #include "ui/uViewFormat.h"
 
 #include <QCheckBox>
@@ -104,7 +105,9 @@ void TFrmMain::periodWork()
 
     if (chkMdSta->isChecked())
         ScanNextModule();
-    else if (PageControl1->currentWidget() == TabSheet2 && SecCount % 5 == 0)
+    else if (PageControl1->currentWidget() == TabSheet2 && SecCount % 5 == 0 && !ReqSlot[2].Pending)
+        // A pending slot 2 may hold a write whose write-enable has already gone out: the page
+        // refresh waits for the next period rather than overwrite it.
         RequestModule(std::max(lstMd->currentRow(), 0) + 1);
 
     lblTest01->setText(QString::number(WheelHold));
@@ -196,7 +199,7 @@ void TFrmMain::chkMdStaClick() { ModListDirty = FlagOn; }
 
 void TFrmMain::btnReCntClick()
 {
-    if (!ReqSlot[2].Pending) fillSlot(2, 6, ModuleCounterReg + ModuleBlockSize * (CurModule - 1), 0, 0);
+    QueueWrite(this, {{2, 6, ModuleCounterReg + ModuleBlockSize * (CurModule - 1), 0, 0}});
 }
 
 void TFrmMain::btnReadClick()

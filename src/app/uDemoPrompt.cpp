@@ -15,6 +15,9 @@ TDemoPromptAnswer::TDemoPromptAnswer() : previous_(CurrentModalHandler())
             prompt->CheckPassword();
             return prompt->result();
         }
+        // Any other dialog is the view itself: from here on the prompts are the operator's,
+        // raised by an Edit or a Set inside the view, and are asked as usual.
+        if (!prompt) answered_ = true;
         return previous_ ? previous_(dialog) : dialog->exec();
     });
 }

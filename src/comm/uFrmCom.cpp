@@ -95,6 +95,29 @@ void TFrmCom::ClosePort()
     linkWanted_ = false;
     lost_ = false;
     if (Comm1.IsOpen()) Comm1.CloseComm();
+    DropPendingWrites();
+}
+
+void TFrmCom::DropPendingWrites()
+{
+    auto note = [](uint8_t func, int32_t reg) {
+        LinkTrace().TraceNote(LangText("Write to %1 (function %2) dropped: the port is closed",
+                                       "写 %1 (功能码 %2) 已取消: 端口已关闭")
+                                  .arg(reg)
+                                  .arg(func));
+    };
+    for (int i = 1; i <= ReqSlotCount; ++i) {
+        TReqSlot& s = ReqSlot[i];
+        if (s.Pending == 0 || !IsWriteFunc(s.Func)) continue;
+        s.Pending = 0;
+        note(s.Func, s.StartReg);
+    }
+    // A write already built or sent would be sent again once the port is back.
+    TLinkState& st = LinkState;
+    if (st.ReqOutstanding && !st.ReplyAccepted && Modbus && IsWriteFunc(Modbus->ReqFunc)) {
+        st.ReqOutstanding = false;
+        note(Modbus->ReqFunc, Modbus->ReqStartReg);
+    }
 }
 
 void TFrmCom::deviceLost(const QString& reason)
@@ -106,6 +129,7 @@ void TFrmCom::deviceLost(const QString& reason)
     const QString text = LangText("Port %1 lost", "端口 %1 已断开").arg(lostName_) +
                          (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QLatin1Char(')'));
     LinkTrace().TraceNote(text);
+    DropPendingWrites();
     LinkMain().LinkLost(lostName_);
 }
 

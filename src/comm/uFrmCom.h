@@ -60,6 +60,11 @@ public:
     std::unique_ptr<TMModbus> Modbus;
     std::unique_ptr<TYDT_V31> Ydt;
 
+    // Empties every pending slot that writes, and drops a write still waiting for its reply,
+    // each noted in the trace with its register: a write confirmed before the port closed or
+    // was lost never goes out later, perhaps to another cabinet. Reads stay pending.
+    void DropPendingWrites();
+
 private:
     void deviceLost(const QString& reason);
     void tryReopen();

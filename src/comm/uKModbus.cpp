@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 // Modbus words travel high byte first.
@@ -17,7 +18,7 @@ void putWord(uint8_t* at, uint16_t v)
 // address beyond 15 lands there rather than in the record of another cabinet.
 TUpsData& recordOf(uint16_t addr) { return UpsData[addr <= MaxDevAddr ? addr : 0]; }
 
-constexpr int MaxWriteRegisters = 127; // the byte count of function 16 is one byte
+constexpr int MaxWriteRegisters = TMModbus::MaxWriteWords;
 } // namespace
 
 TMModbus::TMModbus(uint8_t* txBuf) : CurRecord(&UpsData[1]), TxBuf(txBuf) {}
@@ -77,8 +78,7 @@ void TMModbus::BuildFrame()
         f[6] = static_cast<uint8_t>(2 * ReqCount);
         int pos = 7;
         for (int i = 0; i < ReqCount; ++i) {
-            const uint16_t v = WriteValue(ReqStartReg + i);
-            putWord(f + pos, v);
+            putWord(f + pos, ReqWords[i]);
             pos += 2;
         }
         FrameLen = appendCrc(pos);
@@ -158,6 +158,12 @@ bool TMModbus::CheckReply(const uint8_t* chunk, int len)
     return accepted;
 }
 
+void TMModbus::LoadWriteWords()
+{
+    const int n = std::clamp(ReqCount, 0, MaxWriteWords);
+    for (int i = 0; i < n; ++i) ReqWords[i] = WriteValue(ReqStartReg + i);
+}
+
 void TMModbus::BuildNextRequest()
 {
     SlotTaken = 0;
@@ -170,6 +176,8 @@ void TMModbus::BuildNextRequest()
         ReqStartReg = s.StartReg;
         ReqCount = s.Count;
         ReqValue = s.Value;
+        std::fill(std::begin(ReqWords), std::end(ReqWords), uint16_t(0));
+        std::copy(s.Words, s.Words + MaxSlotWords, ReqWords);
         LinkState.MaxAttempts = 3;
         SlotTaken = FlagOn;
         CurAddr = s.Addr;
@@ -177,6 +185,11 @@ void TMModbus::BuildNextRequest()
         break;
     }
     CurRecord = &recordOf(CurAddr);
+    if (!SlotTaken && RecInfo.PollHold != 0 && IsWriteFunc(ReqFunc)) {
+        // The held poll repeats the last request; a write is never sent twice that way.
+        FrameLen = 0;
+        return;
+    }
     if (!SlotTaken && RecInfo.PollHold == 0) {
         // The background poll cycle; a new address takes effect at the start of a cycle.
         LinkState.PollStep += 1;

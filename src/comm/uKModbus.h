@@ -39,7 +39,15 @@ public:
     int32_t ReqStartReg = 0;
     int32_t ReqCount = 0;
     uint16_t ReqValue = 0;
+    // Function 16: the words the frame carries, taken from the slot (captured when the
+    // operator confirmed the write).
+    static constexpr int MaxWriteWords = 127; // the byte count of function 16 is one byte
+    uint16_t ReqWords[MaxWriteWords] = {};
     uint8_t SlotTaken = 0;
+
+    // Takes the function-16 words from the edit copy as it is now (a frame built without a
+    // slot).
+    void LoadWriteWords();
 
 private:
     void storeIdentification(const uint8_t* chunk, int len);

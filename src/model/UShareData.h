@@ -9,6 +9,9 @@
 constexpr uint8_t FlagOn = 255;
 constexpr uint8_t FlagOff = 0;
 
+// Words a function-16 slot can carry (the most one Modbus write frame takes).
+constexpr int MaxSlotWords = 123;
+
 // One request slot. Windows fill a slot while Pending is 0 and then set it to 255;
 // the link clears Pending when it takes the slot.
 struct TReqSlot {
@@ -19,7 +22,12 @@ struct TReqSlot {
     int32_t Count = 0;
     uint16_t Value = 0;  // value to write (function 6) or record number (function 20)
     int32_t Counter = 0; // times the link took this slot; never reset
+    // Function 16: the register values captured when the operator confirmed the write.
+    uint16_t Words[MaxSlotWords] = {};
 };
+
+// True for the functions that change the cabinet (5, 6, 15, 16).
+constexpr bool IsWriteFunc(uint8_t func) { return func == 5 || func == 6 || func == 15 || func == 16; }
 
 constexpr int ReqSlotCount = 10;
 // Numbered 1 to 10; entry 0 is never used.

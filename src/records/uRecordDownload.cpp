@@ -4,6 +4,10 @@ void TRecordDownload::Start(int32_t from)
 {
     RecInfo.PollHold = FlagOn;
     RecInfo.NextRecNo = from;
+    // A reply flag or a record left from before the start (an identification reply sets the
+    // same flag) is never taken for the first record.
+    RecInfo.RecReplyRecvd = FlagOff;
+    RecInfo.Rec = TRecordData{};
     // The first tick asks at once.
     WaitTicks = ReplyWaitTicks;
     // A new download gets its full three attempts, whatever the last one left behind.
@@ -22,13 +26,24 @@ TRecordDownload::TState TRecordDownload::Tick(const std::function<void()>& reque
             // A record the database refused is asked for again after the reply wait.
             if (!store(RecInfo.Rec)) return TState::Running;
             RecInfo.NextRecNo += 1;
+            // Only a stored record gives the next one its attempts afresh.
+            Attempts = 0;
+        } else {
+            // Another record number (a repeated reply, a stuck log pointer) or an
+            // identification reply: asked for again at once, and that costs an attempt, so
+            // that a cabinet which keeps answering the wrong thing cannot hold the download.
+            Attempts += 1;
+            if (Attempts > MaxAttempts) {
+                Attempts = 0;
+                RecInfo.PollHold = 0;
+                return TState::GaveUp;
+            }
         }
         if (RecInfo.AllRec < RecInfo.NextRecNo) {
             RecInfo.PollHold = 0;
             return TState::Finished;
         }
         requestRecord();
-        Attempts = 0;
         WaitTicks = 0;
         return TState::Running;
     }

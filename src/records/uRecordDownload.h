@@ -1,7 +1,8 @@
 // The download of the cabinet's event log, one 100 ms tick at a time, with no window: while
 // the link's poll is held, each accepted function-20 reply for the awaited record is stored and
-// the next record asked for; a record not answered within 51 ticks is asked for again, and
-// after three more tries the download ends. The event-record window and the headless
+// the next record asked for; a record not answered within 51 ticks, or answered with another
+// record number, is asked for again, and after three such tries the download ends. Only a
+// stored record resets the tries. The event-record window and the headless
 // download command both run it.
 #pragma once
 

@@ -286,9 +286,19 @@ bool PrepareDatabaseCopy(const QString& sourceFile, const QString& beside, QStri
     }
     QSqlDatabase::removeDatabase(name);
     if (!ok) return false;
-    // The copy itself is checked too: it is what replaces the current database.
-    if (!HoldsRecordTable(temp, error)) {
-        QFile::remove(temp);
+    // The copy itself is opened as the record database would open it, by the same class with
+    // the same rules (every column, ID included): a copy the database would refuse never
+    // replaces the local records.
+    bool usable = false;
+    {
+        TRecordDb check;
+        check.SetFilePath(temp);
+        usable = check.OpenRecordDb(error);
+        check.Close();
+    }
+    if (!usable) {
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+            QFile::remove(temp + QLatin1String(suffix));
         return false;
     }
     *tempPath = temp;

@@ -180,10 +180,9 @@ void TfrmUpsRec::btnClrRecClick()
         ShowMessageBox(r);
         return;
     }
-    if (!ReqSlotFree(1) || !ReqSlotFree(2)) return;
-    // The write-enable command first, then 0 into the low half of the record count.
-    QueueRequest(1, 6, 50000, 0, 10);
-    QueueRequest(2, 6, 40054, 0, 0);
+    // The write-enable command first, then 0 into the low half of the record count: both or
+    // neither, and only while the port is open.
+    QueueWrite(this, {{1, 6, 50000, 0, 10}, {2, 6, 40054, 0, 0}});
 }
 
 // ---- Record database and list ----

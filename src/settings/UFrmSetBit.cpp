@@ -162,19 +162,20 @@ bool TFrmSetBit::eventFilter(QObject* watched, QEvent* event)
 }
 
 // The write-enable command in slot 1, the word in slot 2 and a read-back of all ten words in
-// slot 3, each only where its slot is free; nothing at all while slot 1 is busy.
-void TFrmSetBit::sendMask()
+// slot 3: all three or none.
+bool TFrmSetBit::sendMask()
 {
-    if (MaskChannel < 1 || MaskChannel > MaskChannelCount) return;
-    if (!QueueRequest(1, FuncWriteSingle, WriteEnableReg, 0, WriteEnableCode)) return;
-    QueueRequest(2, FuncWriteSingle, MaskRegister(MaskChannel), 0, MaskValue);
-    QueueRequest(3, FuncReadHolding, MaskFirstReg, MaskChannelCount);
+    if (MaskChannel < 1 || MaskChannel > MaskChannelCount) return false;
+    return QueueWrite(this, {{1, FuncWriteSingle, WriteEnableReg, 0, WriteEnableCode},
+                             {2, FuncWriteSingle, MaskRegister(MaskChannel), 0, MaskValue},
+                             {3, FuncReadHolding, MaskFirstReg, MaskChannelCount}}) == TWriteOutcome::Queued;
 }
 
 void TFrmSetBit::btnOKClick()
 {
-    sendMask();
-    accept();
+    // A refused write keeps the window open with the operator's bits, so OK can be pressed
+    // again.
+    if (sendMask()) accept();
 }
 
 void TFrmSetBit::btnCancelClick() { reject(); }

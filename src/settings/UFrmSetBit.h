@@ -45,5 +45,5 @@ protected:
 
 private:
     void placeComponents();
-    void sendMask();
+    bool sendMask();
 };

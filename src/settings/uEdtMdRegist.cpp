@@ -1,6 +1,8 @@
 #include "settings/uEdtMdRegist.h"
 
+#include "model/uDataFunc.h"
 #include "model/uUpsInfo.h"
+#include "ui/uGuard.h"
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
 #include "ui/uWidgets.h"
@@ -8,17 +10,11 @@
 
 #include <QComboBox>
 #include <QFrame>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-
-uint16_t EditorValue(const QString& text)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 10);
-    return ok ? static_cast<uint16_t>(value & 0xFFFF) : 0;
-}
 
 TfrmEdtMdRegist::TfrmEdtMdRegist(QWidget* parent) : QDialog(parent, FixedDialogFlags)
 {
@@ -104,6 +100,11 @@ bool TfrmEdtMdRegist::edtTextKeyPress(QChar key)
 
 bool TfrmEdtMdRegist::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == edtText && event->type() == QEvent::InputMethod) {
+        // Text committed through an input method is checked like typed text.
+        for (const QChar c : static_cast<QInputMethodEvent*>(event)->commitString())
+            if (!edtTextKeyPress(c)) return true;
+    }
     if (watched == edtText && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         // The character the key types: Ctrl with a letter gives its control code, Backspace 8.
@@ -128,5 +129,15 @@ void TfrmEdtMdRegist::btnSendClick()
     if (curEntry_ < 1 || curEntry_ > entryCount_) return;
     const TMdRegEntry& e = entries_[curEntry_];
     if (e.Kind != KindNumber) return;
-    QueueRequest(1, 6, e.Reg, 0, EditorValue(edtText->text()));
+    long value = 0;
+    if (!ParseAsciiNumber(edtText->text().trimmed(), 65535, &value)) {
+        // Nothing typed, a text that is no number, or more than a register holds: refused,
+        // never written as 0 or cut to 16 bits.
+        ShowPlainMessage(this, LangText("[%1] value is invalid: enter a number from 0 to 65535",
+                                        "[%1] 数值无效: 请输入 0 到 65535 之间的数")
+                                   .arg(RegisterCaption(e.Reg)));
+        edtText->setFocus();
+        return;
+    }
+    QueueWrite(this, {{1, 6, e.Reg, 0, static_cast<uint16_t>(value)}});
 }

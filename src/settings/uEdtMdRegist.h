@@ -67,7 +67,3 @@ private:
     int entryCount_ = 0;
     int curEntry_ = 0;
 };
-
-// The value the editor sends for a typed text: the text as a decimal integer (0 when it is
-// not one), cut to 16 bits.
-uint16_t EditorValue(const QString& text);

@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -365,11 +366,16 @@ void TFrmDataSet::prepareRow(int row)
 bool TFrmDataSet::Edit1KeyPress(QChar key)
 {
     const ushort c = key.unicode();
-    return key.isDigit() || c == '.' || c == 8 || c == 3 || c == 22 || c == 24;
+    return (c >= '0' && c <= '9') || c == '.' || c == 8 || c == 3 || c == 22 || c == 24;
 }
 
 bool TFrmDataSet::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == Edit1 && event->type() == QEvent::InputMethod) {
+        // Text committed through an input method is checked like typed text.
+        for (const QChar c : static_cast<QInputMethodEvent*>(event)->commitString())
+            if (!Edit1KeyPress(c)) return true;
+    }
     if (watched == Edit1 && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
@@ -420,8 +426,10 @@ bool TFrmDataSet::checkEntry()
     case TSetLayout::Edit: {
         const QString text = Edit1->text().trimmed();
         if (row == RowEodVolt) {
-            bool number = false;
-            double volts = text.toDouble(&number);
+            bool number = !text.isEmpty();
+            for (const QChar c : text)
+                if (!(c.unicode() >= u'0' && c.unicode() <= u'9') && c != QLatin1Char('.')) number = false;
+            double volts = number ? text.toDouble(&number) : 0;
             if (!number) volts = 0;
             if (text.isEmpty() || !(volts >= 1.2 && volts <= 1.9)) {
                 refuse(Edit1);
@@ -433,9 +441,15 @@ bool TFrmDataSet::checkEntry()
             Edit1->setText(QString::number(newValue_ / 100.0, 'f', 2));
             break;
         }
-        bool number = false;
-        long value = text.toLong(&number, 10);
-        if (!number) value = 0; // a pasted text that is no number counts as 0
+        // Only the ASCII digits make a number: a pasted text, full-width digits or an input
+        // method's text is refused with the row's message, never written as 0.
+        long value = 0;
+        if (!text.isEmpty() && !ParseAsciiNumber(text, 999999999L, &value)) {
+            ok = false;
+            message = RowRefusalText(QString::fromUtf8(r.refusal), QString::fromUtf8(r.zh));
+            focus = Edit1;
+            break;
+        }
         // The register takes 16 bits, a byte entry 8: a larger entry is refused rather than cut.
         long max = std::min(r.max, r.lowByte ? 255L : 65535L);
         if (row == RowMaxChgCurr) max = std::min(max, chargeLimit(rec));
@@ -463,10 +477,12 @@ bool TFrmDataSet::checkEntry()
 
 void TFrmDataSet::queueWrite()
 {
+    std::vector<TSlotRequest> write;
     if (AcceptedPsw == QLatin1String(MasterPsw) || chkForced->isChecked())
-        QueueRequest(1, 6, WriteEnableReg, 1, WriteEnableCode);
-    QueueRequest(2, 6, targetReg_, 1, newValue_);
-    QueueRequest(3, 4, ReadBackStart, ReadBackCount);
+        write.push_back({1, 6, WriteEnableReg, 1, WriteEnableCode});
+    write.push_back({2, 6, targetReg_, 1, newValue_});
+    write.push_back({3, 4, ReadBackStart, ReadBackCount});
+    QueueWrite(this, write);
 }
 
 void TFrmDataSet::btnSetToClick()

@@ -219,15 +219,31 @@ uint16_t TfrmEdtZyrCfg::RowValue(int row) const
     }
 }
 
+bool TfrmEdtZyrCfg::RowChosen(int row) const
+{
+    switch (row) {
+    case RowBroadCast:
+    case RowMdType:
+    case RowConfirm:
+    case RowBtCalcBy: return cbbSelect->currentIndex() >= 0;
+    case RowRemote:
+    case RowPwrRat: return rgChoise->ItemIndex() >= 0;
+    default: return true;
+    }
+}
+
 void TfrmEdtZyrCfg::btnSendClick()
 {
     const int row = SelRow;
     if (row < 0 || row >= RowCount) return;
-    if (row == RowCompany) PutFieldText(CfgEdit, CompanyBytes, edtText->text());
-    if (row == RowModel) PutFieldText(CfgEdit + ModelAt, ModelBytes, edtText->text());
-
-    // Both requests or none: with slot 1 busy nothing is queued.
-    if (!ReqSlotFree(1)) return;
+    // A list row with nothing chosen would write a value nobody chose.
+    if (!RowChosen(row)) {
+        ShowPlainMessage(
+            this, RowRefusalText(QStringLiteral("[%1] value is invalid").arg(QLatin1String(RowNames[row].en)),
+                                 QString::fromUtf8(RowNames[row].zh)));
+        cbbSelect->setFocus();
+        return;
+    }
     // Writing a text rewrites the whole text area; with texts not yet read it would write
     // blanks over the other one.
     if ((row == RowCompany || row == RowModel) && !TextsKnown) {
@@ -236,14 +252,24 @@ void TfrmEdtZyrCfg::btnSendClick()
                                  "Close this window, wait until the view shows them, then edit again."));
         return;
     }
+    // The texts are written again whole, with their words captured now; a register is read
+    // back. A refused write leaves the edit copy as it was.
+    uint8_t keep[CfgSize];
+    std::memcpy(keep, CfgEdit, sizeof keep);
+    if (row == RowCompany) PutFieldText(CfgEdit, CompanyBytes, edtText->text());
+    if (row == RowModel) PutFieldText(CfgEdit + ModelAt, ModelBytes, edtText->text());
+    TWriteOutcome out = TWriteOutcome::Queued;
     switch (row) {
-    case RowCompany: QueueRequest(1, 16, TextsReg, CompanyBytes); break;
-    case RowModel: QueueRequest(1, 16, ModelReg, ModelBytes); break;
-    default: QueueRequest(1, 6, rowRegister(row), 1, RowValue(row)); break;
+    case RowCompany:
+        out = QueueWrite(this, {{1, 16, TextsReg, CompanyBytes}, {2, 16, TextsReg, TextsCount}});
+        break;
+    case RowModel:
+        out = QueueWrite(this, {{1, 16, ModelReg, ModelBytes}, {2, 16, TextsReg, TextsCount}});
+        break;
+    default:
+        out = QueueWrite(this,
+                         {{1, 6, rowRegister(row), 1, RowValue(row)}, {2, 3, ReadBackReg, ReadBackCount}});
+        break;
     }
-    // The texts are written again whole; a register is read back.
-    if (row == RowCompany || row == RowModel)
-        QueueRequest(2, 16, TextsReg, TextsCount);
-    else
-        QueueRequest(2, 3, ReadBackReg, ReadBackCount);
+    if (out != TWriteOutcome::Queued) std::memcpy(CfgEdit, keep, sizeof keep);
 }

@@ -43,6 +43,8 @@ public:
     void btnSendClick();
     // The value a register row (2 to 7) sends, from its editor as it stands.
     uint16_t RowValue(int row) const;
+    // False for a list or switch row on which nothing is chosen.
+    bool RowChosen(int row) const;
 
     QListWidget* lstSelct = nullptr;
     QFrame* pnl1 = nullptr;

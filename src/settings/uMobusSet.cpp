@@ -3,6 +3,7 @@
 #include "model/uDataFunc.h"
 #include "model/uUpsInfo.h"
 #include "settings/uOptionCodes.h"
+#include "ui/uGuard.h"
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
 #include "ui/uWindowFlags.h"
@@ -72,7 +73,15 @@ void TfrmMdbSet::btnSendClick()
 {
     if (SelRow != 0 && SelRow != 1) return;
     const int item = cbbSelect->currentIndex();
-    const uint16_t code = item == 1 || item == 2 ? static_cast<uint16_t>(item) : 0;
-    if (!QueueRequest(1, 6, SelRow == 0 ? OptBaudReg : OptProtocolReg, 0, code)) return;
-    QueueRequest(2, 3, OptFirstReg, OptReadCount); // the read-back
+    if (item < 0 || item > 2) {
+        // Nothing chosen: code 0 would be written though nobody chose it.
+        ShowPlainMessage(this, SelRow == 0 ? RowRefusalText(QStringLiteral("[Baud] value is invalid"),
+                                                            QStringLiteral("波特率"))
+                                           : RowRefusalText(QStringLiteral("[Protocol] value is invalid"),
+                                                            QStringLiteral("协议")));
+        cbbSelect->setFocus();
+        return;
+    }
+    QueueWrite(this, {{1, 6, SelRow == 0 ? OptBaudReg : OptProtocolReg, 0, static_cast<uint16_t>(item)},
+                      {2, 3, OptFirstReg, OptReadCount}}); // the write and its read-back
 }

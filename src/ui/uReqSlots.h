@@ -2,7 +2,12 @@
 // the main window has selected. The link takes the slot on one of its next idle ticks.
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
+#include <vector>
+
+class QWidget;
 
 // True when the link's serial port is open.
 bool LinkPortOpen();
@@ -11,5 +16,35 @@ bool LinkPortOpen();
 bool ReqSlotFree(int slot);
 
 // Fills slot for the selected cabinet and marks it pending, when it is free. True when it was
-// filled; a busy slot is left as it is.
+// filled; a busy slot is left as it is. A function-16 request carries the words of its
+// registers as they are now.
 bool QueueRequest(int slot, uint8_t func, int32_t startReg, int32_t count, uint16_t value = 0);
+
+// One request of a write: the slot it goes in and what the link is to send from it.
+struct TSlotRequest {
+    int slot = 0;
+    uint8_t func = 0;
+    int32_t startReg = 0;
+    int32_t count = 0;
+    uint16_t value = 0;
+};
+
+enum class TWriteOutcome { Queued, PortClosed, LinkBusy };
+
+// The one way an editor queues a write the operator confirmed: every request or none. With
+// the port closed it queues nothing and shows "COM Port is off !"; with any slot it needs
+// still pending it queues nothing and shows "Link busy, please try again". A refused write
+// leaves the editor as it was, so pressing again works once the link is free.
+TWriteOutcome QueueWrite(QWidget* parent, const std::vector<TSlotRequest>& requests);
+
+// The message of a busy link, in the language of the moment.
+QString LinkBusyText();
+
+// Reads text as a whole decimal number made of the ASCII digits 0 to 9 only (no sign, no
+// blank, no full-width digit). False for anything else, an empty text included, and for a
+// number above max.
+bool ParseAsciiNumber(const QString& text, long max, long* value);
+
+// The refusal of an entry nobody chose or typed as a number: the row's message, in English
+// or, with the Chinese flag, "[row name] 数值无效".
+QString RowRefusalText(const QString& english, const QString& chineseRowName);
