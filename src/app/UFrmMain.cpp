@@ -298,11 +298,14 @@ void TFrmMain::createMenu()
     mni2004 = item(mni2000, "mni2004");
     mni2005 = item(mni2000, "mni2005");
     mni2006 = item(mni2000, "mni2006");
+    mni2007 = item(mni2000, "mni2007");
+    mni2008 = item(mni2000, "mni2008");
     mni3000 = menu("mni3000");
     mni3001 = item(mni3000, "mni3001");
     mni3002 = item(mni3000, "mni3002");
     mni3003 = item(mni3000, "mni3003");
     mni3004 = item(mni3000, "mni3004");
+    mni3006 = item(mni3000, "mni3006");
     mni4000 = menu("mni4000");
     mni4001 = item(mni4000, "mni4001");
     mni4002 = item(mni4000, "mni4002");
@@ -335,6 +338,8 @@ void TFrmMain::connectHandlers()
         {mni2001, &TFrmMain::mni2001Click}, {mni2002, &TFrmMain::mni2002Click},
         {mni2003, &TFrmMain::mni2003Click}, {mni2004, &TFrmMain::mni2004Click},
         {mni2005, &TFrmMain::mni2005Click}, {mni2006, &TFrmMain::mni2006Click},
+        {mni2007, &TFrmMain::mni2007Click}, {mni2008, &TFrmMain::mni2008Click},
+        {mni3006, &TFrmMain::mni3006Click},
         {mni3001, &TFrmMain::mni3001Click}, {mni3002, &TFrmMain::mni3002Click},
         {mni3003, &TFrmMain::mni3003Click}, {mni3004, &TFrmMain::mni3004Click},
         {mni4001, &TFrmMain::mni4001Click}, {mni4002, &TFrmMain::mni4002Click},

@@ -1,5 +1,6 @@
 #include "app/uHeadless.h"
 
+#include "app/uBackupCommand.h"
 #include "app/uDownloadCommand.h"
 #include "app/uLocalPara.h"
 #include "app/uSnapshotCommand.h"
@@ -25,7 +26,7 @@ int lineSpeed(const TCmdLine& options)
 
 bool IsHeadlessCommand(const TCmdLine& options)
 {
-    return !options.Snapshot.isEmpty() || !options.DownloadLog.isEmpty();
+    return !options.Snapshot.isEmpty() || !options.DownloadLog.isEmpty() || !options.Backup.isEmpty();
 }
 
 int RunHeadless(const TCmdLine& options)
@@ -33,6 +34,7 @@ int RunHeadless(const TCmdLine& options)
     if (!options.SettingsDir.isEmpty()) SetSettingsFolderOverride(options.SettingsDir);
     if (!options.Snapshot.isEmpty()) return RunSnapshotCommand(options);
     if (!options.DownloadLog.isEmpty()) return RunDownloadCommand(options);
+    if (!options.Backup.isEmpty()) return RunBackupCommand(options);
     return 1;
 }
 
@@ -91,6 +93,7 @@ void THeadlessLink::FillSlot(int slot, uint8_t func, int32_t startReg, int32_t c
     s.StartReg = startReg;
     s.Count = count;
     s.Value = value;
+    s.Source = QStringLiteral("headless");
     s.Pending = FlagOn;
 }
 

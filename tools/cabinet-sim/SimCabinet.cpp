@@ -16,6 +16,7 @@ Cabinet::Cabinet(const Options& options, QObject* parent)
       slave_(options.addresses, options.state, options.modules, options.records), faults_(options_, random_)
 {
     for (int a : options.addresses) slave_.log(a).setInvalidDates(options.invalidDates);
+    slave_.setRefusedWrites(options.refuseWrite);
     framer_.onFrame = [this](const std::vector<uint8_t>& frame) { onRequest(frame); };
     framer_.onGarbage = [this](const std::vector<uint8_t>& bytes) { log_.write("DISCARD", bytes); };
     line_.onBytes = [this](const uint8_t* bytes, size_t count) { framer_.feed(bytes, count); };

@@ -83,6 +83,10 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
         QStringLiteral(
             "Once the event record N has been sent, answer nothing more (a cabinet that goes silent)."),
         QStringLiteral("N"));
+    const QCommandLineOption refuseWrite(
+        QStringLiteral("refuse-write"),
+        QStringLiteral("Answer a write to register REG as done but keep its old value (repeatable)."),
+        QStringLiteral("REG"));
     const QCommandLineOption dumpLog(QStringLiteral("dump-log"),
                                      QStringLiteral("Print the event log, one record a line, and end."));
     const QCommandLineOption noDrift(QStringLiteral("no-drift"),
@@ -123,7 +127,7 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
                        addresses, state,  modules,      records,  noDrift,
                        log,       seed,   drop,         badCrc,   wrongAddress,
                        split,     late,   lateRate,     noise,    exception,
-                       runHours,  hourMs, invalidDates, dumpLog,  silentAfterRecord});
+                       runHours,  hourMs, invalidDates, dumpLog,  silentAfterRecord, refuseWrite});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -150,6 +154,15 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
             error = QStringLiteral("--silent-after-record needs a record number from 1");
             return false;
         }
+    }
+    for (const QString& text : parser.values(refuseWrite)) {
+        bool ok = false;
+        const uint32_t reg = text.toUInt(&ok);
+        if (!ok || reg < 1 || reg > 65535) {
+            error = QStringLiteral("--refuse-write needs a register number from 1 to 65535");
+            return false;
+        }
+        options.refuseWrite.push_back(reg);
     }
     if (!options.dumpLog && options.ptyLink.isEmpty() == options.device.isEmpty()) {
         error = QStringLiteral("give exactly one of --pty PATH and --device PATH");
