@@ -72,6 +72,7 @@ bool TServiceJournal::Open(const QString& path)
         return false;
     }
     const int found = version.value(0).toInt();
+    version.finish(); // an open statement holds a read transaction, and WAL cannot be set inside one
     if (found > SchemaVersion) {
         open_ = false;
         fail(QStringLiteral("%1 was made by a newer tool (schema %2)").arg(path).arg(found));

@@ -88,7 +88,9 @@ void paintReport(QPainter& p, const QRect& page, const TServiceReport& r)
         }
         y += m.height() + pt(1);
     };
-    row(head, heading);
+    QFont smallBold = small;
+    smallBold.setBold(true);
+    row(head, smallBold);
     const int rowHeight = QFontMetrics(small, p.device()).height() + pt(1);
     const int footer = 2 * rowHeight;
     if (r.writes.empty()) line(body, LangText("No write on this day.", "当天没有写操作。"), pt(8));

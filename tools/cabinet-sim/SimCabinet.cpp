@@ -54,6 +54,17 @@ void Cabinet::onRequest(const std::vector<uint8_t>& frame)
         log_.write("RX", frame, QStringLiteral("silent"));
         return;
     }
+    // A read that covers a register named by --silent-read gets no reply at all.
+    if (frame.size() == 8 && (frame[1] == 3 || frame[1] == 4)) {
+        const uint32_t first = uint32_t(frame[2] << 8 | frame[3]) + 1u;
+        const uint32_t count = uint32_t(frame[4] << 8 | frame[5]);
+        for (uint32_t reg : options_.silentRead) {
+            if (reg >= first && reg < first + count) {
+                log_.write("RX", frame, QStringLiteral("silent read"));
+                return;
+            }
+        }
+    }
     std::optional<std::vector<uint8_t>> reply = slave_.handle(frame);
     // The cabinet goes silent once it has sent the record named by --silent-after-record.
     if (reply && options_.silentAfterRecord > 0 && frame.size() >= 8 && frame[1] == 20 && (*reply)[1] == 20 &&
