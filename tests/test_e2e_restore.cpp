@@ -217,6 +217,15 @@ TEST_F(RestoreEndToEnd, ReadBackThatDiffersAndWhatIsNeverTicked)
             EXPECT_TRUE(e.reg == 50000 || e.reg == 51024) << "only the ticked registers are written: " << e.reg;
         }
     EXPECT_TRUE(different);
+
+    // Pictures of the window after the restore, in both languages, when asked for.
+    const QByteArray keep = qgetenv("ZYR_KEEP_REPORT");
+    if (!keep.isEmpty()) {
+        w.grab().save(QString::fromLocal8Bit(keep) + QStringLiteral("restore_en.png"));
+        LocalPara.Language = 1;
+        w.ApplyCaptions();
+        w.grab().save(QString::fromLocal8Bit(keep) + QStringLiteral("restore_zh.png"));
+    }
 }
 
 TEST_F(RestoreEndToEnd, JournalThatCannotBeWrittenIsToldOnceAndWritesGoOn)

@@ -360,6 +360,7 @@ void TfrmRestore::finishWriting(const QString& status)
     stepTimer_.stop();
     RemoveLinkWatcher(this);
     lblStatus->setText(status);
+    sgrdRestore->resizeColumnsToContents();
     btnCancel->setEnabled(false);
     btnClose->setEnabled(true);
     btnRestore->setEnabled(true);
