@@ -2,11 +2,11 @@
 #include "app/UFrmMain.h"
 #include "ui/uReqSlots.h"
 
-#include "app/uViewFormat.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "ui/uGraceWindows.h"
+#include "ui/uViewFormat.h"
 
 #include <QCheckBox>
 #include <QComboBox>

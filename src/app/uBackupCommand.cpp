@@ -1,6 +1,6 @@
 #include "app/uBackupCommand.h"
 
-#include "app/uHeadless.h"
+#include "app/uHeadlessLink.h"
 #include "comm/uBackupReader.h"
 #include "model/uSettingsBackup.h"
 
