@@ -47,6 +47,19 @@ QString csvField(const QString& text)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+// The save dialog of the window's exports, in the data folder.
+QString askSavePath(QWidget* parent, const QString& title, const char* filter, const char* name)
+{
+    TFileDialogRequest r;
+    r.parent = parent;
+    r.save = true;
+    r.title = title;
+    r.folder = RecordDataFolder();
+    r.filter = QString::fromLatin1(filter);
+    r.fileName = QString::fromLatin1(name);
+    return GetSaveFileName(r);
+}
+
 void showError(QWidget* parent, const QString& text)
 {
     TMessageBoxRequest r;
@@ -175,14 +188,7 @@ QByteArray TfrmJournal::CsvBytes() const
 
 void TfrmJournal::btnExportCsvClick()
 {
-    TFileDialogRequest r;
-    r.parent = this;
-    r.save = true;
-    r.title = LangText("Export CSV", "导出CSV");
-    r.folder = RecordDataFolder();
-    r.filter = QStringLiteral("*.csv");
-    r.fileName = QStringLiteral("Journal.csv");
-    const QString path = GetSaveFileName(r);
+    const QString path = askSavePath(this, LangText("Export CSV", "导出CSV"), "*.csv", "Journal.csv");
     if (path.isEmpty()) return;
     QString error;
     if (!WriteFileWhole(path, CsvBytes(), &error)) showError(this, error);
@@ -190,14 +196,8 @@ void TfrmJournal::btnExportCsvClick()
 
 void TfrmJournal::btnReportClick()
 {
-    TFileDialogRequest r;
-    r.parent = this;
-    r.save = true;
-    r.title = LangText("Service report (PDF)", "服务报告(PDF)");
-    r.folder = RecordDataFolder();
-    r.filter = QStringLiteral("*.pdf");
-    r.fileName = QStringLiteral("ServiceReport.pdf");
-    const QString path = GetSaveFileName(r);
+    const QString path =
+        askSavePath(this, LangText("Service report (PDF)", "服务报告(PDF)"), "*.pdf", "ServiceReport.pdf");
     if (path.isEmpty()) return;
     const int address = FilterAddress() > 0 ? FilterAddress() : LinkMain().GetDevAddr();
     QString error;

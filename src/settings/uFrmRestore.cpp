@@ -289,10 +289,7 @@ void TfrmRestore::writeStep()
     if (!writing_ || step_ != TStep::WaitSlots) return;
     if (!LinkPortOpen()) {
         // The kit would refuse the write; the rest is not sent and the table says so.
-        setVerdict(current_, WriteVerdictText(TWriteVerdict::NotSent));
-        for (int row : queue_) setVerdict(row, WriteVerdictText(TWriteVerdict::NotSent));
-        queue_.clear();
-        finishWriting(QStringLiteral("COM Port is off !"));
+        abandon(QStringLiteral("COM Port is off !"));
         return;
     }
     // The windows' own reads may hold a slot for a moment: the write waits for all three to
@@ -304,13 +301,19 @@ void TfrmRestore::writeStep()
     const TWriteOutcome outcome =
         QueueWrite(this, {{1, 6, WriteEnableReg, 1, WriteEnableCode}, {2, 6, r.number, 1, value}, {3, 3, r.number, 1, 0}});
     if (outcome != TWriteOutcome::Queued) {
-        setVerdict(current_, WriteVerdictText(TWriteVerdict::NotSent));
-        for (int row : queue_) setVerdict(row, WriteVerdictText(TWriteVerdict::NotSent));
-        queue_.clear();
-        finishWriting(LinkBusyText());
+        abandon(LinkBusyText());
         return;
     }
     step_ = TStep::InFlight;
+}
+
+void TfrmRestore::abandon(const QString& status)
+{
+    // The register in hand and those after it are not sent, and the table says so.
+    setVerdict(current_, WriteVerdictText(TWriteVerdict::NotSent));
+    for (int row : queue_) setVerdict(row, WriteVerdictText(TWriteVerdict::NotSent));
+    queue_.clear();
+    finishWriting(status);
 }
 
 void TfrmRestore::RequestBuilt(const TLinkRequest& q)

@@ -80,6 +80,7 @@ private:
     void setVerdict(int row, const QString& text);
     void nextRegister();
     void finishWriting(const QString& status);
+    void abandon(const QString& status);
 
     TSettingsBackup file_;
     QString filePath_;
