@@ -2,6 +2,7 @@
 
 #include "app/uBackupCommand.h"
 #include "app/uDownloadCommand.h"
+#include "app/uSignalWatch.h"
 #include "app/uSnapshotCommand.h"
 #include "model/uLocalPara.h"
 
@@ -13,6 +14,8 @@ bool IsHeadlessCommand(const TCmdLine& options)
 int RunHeadless(const TCmdLine& options)
 {
     if (!options.SettingsDir.isEmpty()) SetSettingsFolderOverride(options.SettingsDir);
+    // Ctrl-C or SIGTERM ends a command in order instead of killing it mid-way.
+    TSignalWatch watch;
     if (!options.Snapshot.isEmpty()) return RunSnapshotCommand(options);
     if (!options.DownloadLog.isEmpty()) return RunDownloadCommand(options);
     if (!options.Backup.isEmpty()) return RunBackupCommand(options);
