@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -300,7 +301,7 @@ TEST_F(DataSetTest, KeyFilterLetsThroughDigitsPointAndEditingKeysOnly)
     QTest::keyClick(w.Edit1, Qt::Key_Delete);
     EXPECT_EQ(w.Edit1->text(), "12") << "keys that type nothing are not filtered";
 
-    // Pasting is allowed; a pasted text that is no number is written as 0.
+    // Pasting is allowed; a pasted text that is no number is refused, never written as 0.
     QApplication::clipboard()->setText(QStringLiteral("xyz"));
     w.Edit1->clear();
     QTest::keyClick(w.Edit1, Qt::Key_V, Qt::ControlModifier);
@@ -309,14 +310,36 @@ TEST_F(DataSetTest, KeyFilterLetsThroughDigitsPointAndEditingKeysOnly)
     EXPECT_EQ(w.Edit1->text(), "xyz");
     DialogScript script;
     w.btnSetToClick();
-    EXPECT_TRUE(script.messages.empty());
-    EXPECT_EQ(ReqSlot[2].StartReg, 40007);
-    EXPECT_EQ(ReqSlot[2].Value, 0);
+    EXPECT_EQ(script.messageTexts(), QStringList{"[Parallel Amount] value is invalid"});
+    EXPECT_TRUE(slotsUntouched());
 
     for (QChar c : QStringLiteral("0123456789.")) EXPECT_TRUE(w.Edit1KeyPress(c)) << c.toLatin1();
     for (int code : {8, 3, 22, 24}) EXPECT_TRUE(w.Edit1KeyPress(QChar(code))) << code;
     for (int code : {int('-'), int('+'), int('e'), int(','), int(' '), 1, 13, 26, 27})
         EXPECT_FALSE(w.Edit1KeyPress(QChar(code))) << code;
+    // Only the ASCII digits are digits: full-width and Arabic-Indic digits are letters here.
+    for (char16_t code : {u'\uFF13', u'\u0663', u'\u096A'})
+        EXPECT_FALSE(w.Edit1KeyPress(QChar(code))) << int(code);
+}
+
+// Text committed through an input method is checked like typed text.
+TEST_F(DataSetTest, InputMethodTextIsFilteredLikeTypedText)
+{
+    TFrmDataSet& w = window();
+    choose(16);
+    w.Edit1->clear();
+    const struct {
+        const char* commit;
+        const char* after;
+    } cases[] = {{"１２", ""}, {"十二", ""}, {"12", "12"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.commit);
+        w.Edit1->clear();
+        QInputMethodEvent e;
+        e.setCommitString(QString::fromUtf8(c.commit));
+        QCoreApplication::sendEvent(w.Edit1, &e);
+        EXPECT_EQ(w.Edit1->text(), QString::fromUtf8(c.after));
+    }
 }
 
 // ---- Switches ----------------------------------------------------------------------------------

@@ -1,5 +1,7 @@
 // The main window: start values, captions, the live view's formats, the module list, the
 // menu visibility strings and the language switch.
+#include "comm/uFrmCom.h"
+#include "support/DialogScript.h"
 #include "test_main_fixture.h"
 
 #include "model/UShareData.h"
@@ -418,6 +420,16 @@ TEST_F(MainWindowTest, RecountAndReadQueueTheirRequests)
     TFrmMain& w = window();
     w.DevAddr = 2;
     w.CurModule = 3;
+    DialogScript script;
+    // The recount is a write: never queued while the port is closed.
+    w.btnReCntClick();
+    EXPECT_EQ(ReqSlot[2].Pending, FlagOff);
+    EXPECT_EQ(script.messageTexts(), QStringList{"COM Port is off !"});
+
+    bool portOpen = true;
+    TFrmCom com;
+    com.Timer1.stop();
+    com.SetLineSeam({[&] { return portOpen; }, [](const uint8_t*, int) { return true; }});
     w.btnReCntClick();
     EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
     EXPECT_EQ(ReqSlot[2].Addr, 2);
@@ -425,8 +437,9 @@ TEST_F(MainWindowTest, RecountAndReadQueueTheirRequests)
     EXPECT_EQ(ReqSlot[2].StartReg, 30122 + 100);
     EXPECT_EQ(ReqSlot[2].Value, 0);
     w.CurModule = 4;
-    w.btnReCntClick(); // slot still pending: skipped
+    w.btnReCntClick(); // slot still pending: refused, said
     EXPECT_EQ(ReqSlot[2].StartReg, 30222);
+    EXPECT_EQ(script.messageTexts().last(), "Link busy, please try again");
     w.btnReadClick();
     EXPECT_EQ(ReqSlot[4].Pending, FlagOn);
     EXPECT_EQ(ReqSlot[4].Func, 43);

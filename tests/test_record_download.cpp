@@ -105,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Record requests unanswered, identification replies every 198 ticks (the main window's
         // read every 18 periods): each reply costs an attempt instead of granting new ones.
-        DownloadCase{"IdentificationEvery198TicksGivesUp", 5, -1, same, 1, 150, false, S::GaveUp, {}, {1, 52, 103}},
+        DownloadCase{
+            "IdentificationEvery198TicksGivesUp", 5, -1, same, 1, 150, false, S::GaveUp, {}, {1, 52, 103}},
         // A stuck log pointer: every request answered at once with another record number.
         DownloadCase{"OnlyWrongRecordNumbersGiveUp", 5, 1, stuck, 1, -1, false, S::GaveUp, {}, {1, 2, 3}},
         // The reply flag and a matching record left from before the start store nothing; the

@@ -1,12 +1,12 @@
 // The runtime counters window and the register editor: the values shown, the read period,
 // the service code behind the Set buttons, the editor's entries, key filter and Send.
+#include "comm/uFrmCom.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
 #include "model/uLocalPara.h"
 #include "model/uUpsInfo.h"
 #include "settings/uEdtMdRegist.h"
 #include "settings/uRunTime.h"
-#include "comm/uFrmCom.h"
 #include "support/DialogScript.h"
 #include "support/TestSupport.h"
 #include "ui/uGuard.h"
@@ -382,10 +382,11 @@ TEST_P(EditorValues, SendWritesTheTypedNumberOrRefusesIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(Typed, EditorValues,
-                         ::testing::Values(ValueCase{"70000", -1}, ValueCase{"", -1}, ValueCase{"20000", 20000},
-                                           ValueCase{"65535", 65535}, ValueCase{"65536", -1},
-                                           ValueCase{"000042", 42}, ValueCase{"12a", -1},
-                                           ValueCase{"１２", -1}, ValueCase{"999999999999999", -1}));
+                         ::testing::Values(ValueCase{"70000", -1}, ValueCase{"", -1},
+                                           ValueCase{"20000", 20000}, ValueCase{"65535", 65535},
+                                           ValueCase{"65536", -1}, ValueCase{"000042", 42},
+                                           ValueCase{"12a", -1}, ValueCase{"１２", -1},
+                                           ValueCase{"999999999999999", -1}));
 
 TEST_F(EditorTest, SendWithSlotOneBusyQueuesNothing)
 {

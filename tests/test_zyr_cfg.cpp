@@ -510,7 +510,8 @@ TEST_P(EditorRow, OpensWithTheCabinetsValueAndSendsTheChoice)
         // Nothing chosen: nothing nobody chose is written.
         EXPECT_EQ(ReqSlot[1].Pending, 0);
         EXPECT_EQ(ReqSlot[2].Pending, 0);
-        EXPECT_EQ(script.messageTexts(), QStringList{QStringLiteral("[%1] value is invalid").arg(e.lstSelct->item(c.row)->text())});
+        EXPECT_EQ(script.messageTexts(),
+                  QStringList{QStringLiteral("[%1] value is invalid").arg(e.lstSelct->item(c.row)->text())});
         return;
     }
     EXPECT_TRUE(script.messages.empty());
@@ -533,8 +534,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RowCase{"BroadCastType1ToType3", 2, 35, 27, "pnl2", Broad, 1, 3, {255, 6, 51201, 1, 29}},
         RowCase{"BroadCastNoneToType0", 2, 35, 0, "pnl2", Broad, 4, 0, {255, 6, 51201, 1, 25}},
-        RowCase{
-            "BroadCastUnknownUnchosenIsRefused", 2, 35, 26, "pnl2", Broad, -1, Keep, {0, 0, 0, 0, 0}},
+        RowCase{"BroadCastUnknownUnchosenIsRefused", 2, 35, 26, "pnl2", Broad, -1, Keep, {0, 0, 0, 0, 0}},
         RowCase{"BroadCastType2Kept", 2, 35, 28, "pnl2", Broad, 2, Keep, {255, 6, 51201, 1, 28}},
         RowCase{"RemoteEnabledToDisable", 3, 36, 255, "rgChoise", Remote, 0, 1, {255, 6, 51202, 1, 0}},
         RowCase{"RemoteDisabledToEnable", 3, 36, 0, "rgChoise", Remote, 1, 0, {255, 6, 51202, 1, 1}},

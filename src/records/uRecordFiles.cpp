@@ -297,7 +297,8 @@ bool PrepareDatabaseCopy(const QString& sourceFile, const QString& beside, QStri
         check.Close();
     }
     if (!usable) {
-        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) QFile::remove(temp + QLatin1String(suffix));
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+            QFile::remove(temp + QLatin1String(suffix));
         return false;
     }
     *tempPath = temp;

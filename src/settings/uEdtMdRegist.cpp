@@ -1,7 +1,7 @@
 #include "settings/uEdtMdRegist.h"
 
-#include "model/uUpsInfo.h"
 #include "model/uDataFunc.h"
+#include "model/uUpsInfo.h"
 #include "ui/uGuard.h"
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"

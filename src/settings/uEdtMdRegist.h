@@ -67,4 +67,3 @@ private:
     int entryCount_ = 0;
     int curEntry_ = 0;
 };
-

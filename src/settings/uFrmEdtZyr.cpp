@@ -238,8 +238,9 @@ void TfrmEdtZyrCfg::btnSendClick()
     if (row < 0 || row >= RowCount) return;
     // A list row with nothing chosen would write a value nobody chose.
     if (!RowChosen(row)) {
-        ShowPlainMessage(this, RowRefusalText(QStringLiteral("[%1] value is invalid").arg(QLatin1String(RowNames[row].en)),
-                                              QString::fromUtf8(RowNames[row].zh)));
+        ShowPlainMessage(
+            this, RowRefusalText(QStringLiteral("[%1] value is invalid").arg(QLatin1String(RowNames[row].en)),
+                                 QString::fromUtf8(RowNames[row].zh)));
         cbbSelect->setFocus();
         return;
     }
@@ -262,9 +263,12 @@ void TfrmEdtZyrCfg::btnSendClick()
     case RowCompany:
         out = QueueWrite(this, {{1, 16, TextsReg, CompanyBytes}, {2, 16, TextsReg, TextsCount}});
         break;
-    case RowModel: out = QueueWrite(this, {{1, 16, ModelReg, ModelBytes}, {2, 16, TextsReg, TextsCount}}); break;
+    case RowModel:
+        out = QueueWrite(this, {{1, 16, ModelReg, ModelBytes}, {2, 16, TextsReg, TextsCount}});
+        break;
     default:
-        out = QueueWrite(this, {{1, 6, rowRegister(row), 1, RowValue(row)}, {2, 3, ReadBackReg, ReadBackCount}});
+        out = QueueWrite(this,
+                         {{1, 6, rowRegister(row), 1, RowValue(row)}, {2, 3, ReadBackReg, ReadBackCount}});
         break;
     }
     if (out != TWriteOutcome::Queued) std::memcpy(CfgEdit, keep, sizeof keep);

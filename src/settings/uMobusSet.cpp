@@ -3,8 +3,8 @@
 #include "model/uDataFunc.h"
 #include "model/uUpsInfo.h"
 #include "settings/uOptionCodes.h"
-#include "ui/uNamed.h"
 #include "ui/uGuard.h"
+#include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
 #include "ui/uWindowFlags.h"
 
