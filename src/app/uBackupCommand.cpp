@@ -2,6 +2,7 @@
 
 #include "app/uHeadlessLink.h"
 #include "comm/uBackupReader.h"
+#include "model/uFileWriter.h"
 #include "model/uSettingsBackup.h"
 
 #include <cstdio>
@@ -10,8 +11,13 @@ int RunBackupCommand(const TCmdLine& options)
 {
     // A line-speed run (--fast) is chosen by the link the headless link sets up; the backup
     // itself reads the same blocks either way.
-    THeadlessLink link(options);
     QString error;
+    // A file that cannot be written is refused before the first request.
+    if (!CheckOutputPath(options.Backup, &error)) {
+        std::fprintf(stderr, "zyrtool: %s\n", qPrintable(error));
+        return 1;
+    }
+    THeadlessLink link(options);
     if (!link.Open(error)) {
         std::fprintf(stderr, "zyrtool: %s\n", qPrintable(error));
         return 1;

@@ -2,13 +2,11 @@
 
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "model/uFileWriter.h"
 #include "model/uUpsInfo.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace {
 
@@ -191,23 +189,5 @@ bool ParseBackupJson(const QByteArray& json, TSettingsBackup& out, QString* erro
 
 bool WriteFileWhole(const QString& path, const QByteArray& bytes, QString* error)
 {
-    auto fail = [&](const QString& why) {
-        if (error) *error = QStringLiteral("cannot write %1: %2").arg(path, why);
-        return false;
-    };
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) return fail(out.errorString());
-    if (out.write(bytes) != bytes.size() || !out.flush()) {
-        const QString why = out.errorString();
-        out.cancelWriting(); // the temporary file goes, the old file stays
-        return fail(why);
-    }
-    if (out.size() != bytes.size()) {
-        out.cancelWriting();
-        return fail(QStringLiteral("%1 bytes of %2 reached the disk").arg(out.size()).arg(bytes.size()));
-    }
-    if (!out.commit()) return fail(out.errorString());
-    // What the rename left in place must be what was written.
-    if (QFileInfo(path).size() != bytes.size()) return fail(QStringLiteral("the file has the wrong size"));
-    return true;
+    return TFileWriter::WriteWhole(path, bytes, error);
 }

@@ -54,7 +54,6 @@ QByteArray BackupJson(const TSettingsBackup& backup);
 // is no register number, a value outside 0 to 65535).
 bool ParseBackupJson(const QByteArray& json, TSettingsBackup& backup, QString* error);
 
-// Writes bytes to path whole or not at all: a temporary file beside it is written, flushed,
-// its size checked and then renamed over path; on any failure the old file stays as it was,
-// no temporary file is left and error says why.
+// Writes bytes to path whole or not at all, through the tool's one file writer: on any failure
+// the old file stays as it was, no temporary file is left and error says why.
 bool WriteFileWhole(const QString& path, const QByteArray& bytes, QString* error);

@@ -3,6 +3,7 @@
 #include "model/UShareData.h"
 #include "model/uActiveAlarms.h"
 #include "model/uDataFunc.h"
+#include "model/uFileWriter.h"
 #include "model/uSettingsBackup.h"
 #include "model/uUpsInfo.h"
 
@@ -138,14 +139,9 @@ TServiceReport CollectServiceReport(int address, const QDate& day, const TServic
 
 bool WriteServiceReportPdf(const QString& path, const TServiceReport& report, QString* error)
 {
-    // The printer writes its own file; it is written in a folder of its own first and then
-    // put in place whole.
-    QTemporaryDir dir;
-    if (!dir.isValid()) {
-        if (error) *error = QStringLiteral("cannot write %1: no temporary folder").arg(path);
-        return false;
-    }
-    const QString draft = dir.filePath(QStringLiteral("report.pdf"));
+    // The printer writes a file of its own; it is put in place whole afterwards.
+    if (!CheckOutputPath(path, error)) return false;
+    const QString draft = TFileWriter::ScratchPathFor(path);
     {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -155,6 +151,7 @@ bool WriteServiceReportPdf(const QString& path, const TServiceReport& report, QS
         printer.setDocName(QStringLiteral("Service report"));
         QPainter painter;
         if (!painter.begin(&printer)) {
+            QFile::remove(draft);
             if (error) *error = QStringLiteral("cannot write %1: the PDF could not be started").arg(path);
             return false;
         }
@@ -163,10 +160,5 @@ bool WriteServiceReportPdf(const QString& path, const TServiceReport& report, QS
         paintReport(painter, area, report);
         painter.end();
     }
-    QFile f(draft);
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (error) *error = QStringLiteral("cannot write %1: %2").arg(path, f.errorString());
-        return false;
-    }
-    return WriteFileWhole(path, f.readAll(), error);
+    return TFileWriter::PlaceFinished(draft, path, error);
 }
