@@ -163,6 +163,8 @@ void TFrmMain::connectHandlers()
         {mni2001, &TFrmMain::mni2001Click}, {mni2002, &TFrmMain::mni2002Click},
         {mni2003, &TFrmMain::mni2003Click}, {mni2004, &TFrmMain::mni2004Click},
         {mni2005, &TFrmMain::mni2005Click}, {mni2006, &TFrmMain::mni2006Click},
+        {mni2007, &TFrmMain::mni2007Click}, {mni2008, &TFrmMain::mni2008Click},
+        {mni3006, &TFrmMain::mni3006Click},
         {mni3001, &TFrmMain::mni3001Click}, {mni3002, &TFrmMain::mni3002Click},
         {mni3003, &TFrmMain::mni3003Click}, {mni3004, &TFrmMain::mni3004Click},
         {mni4001, &TFrmMain::mni4001Click}, {mni4002, &TFrmMain::mni4002Click},

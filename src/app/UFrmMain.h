@@ -37,6 +37,8 @@ class TfrmUpsPara;
 class TfrmMdbCfg;
 class TfrmRunTime;
 class TfrmUpsRec;
+class TfrmJournal;
+class TBackupReader;
 
 // Counters the link sets after each frame sent (3) and each receive event (2); the LEDs stay
 // lit while they are above 0.
@@ -122,10 +124,13 @@ public:
     void mni2004Click();
     void mni2005Click();
     void mni2006Click();
+    void mni2007Click(); // "Save settings…"
+    void mni2008Click(); // "Restore settings…"
     void mni3001Click();
     void mni3002Click();
     void mni3003Click();
     void mni3004Click();
+    void mni3006Click(); // "Journal"
     void mni4001Click();
     void mni4002Click();
     void mni4003Click();
@@ -208,11 +213,14 @@ public:
     QAction* mni2004 = nullptr;
     QAction* mni2005 = nullptr;
     QAction* mni2006 = nullptr;
+    QAction* mni2007 = nullptr; // shown whatever the visibility strings say
+    QAction* mni2008 = nullptr; // likewise
     QMenu* mni3000 = nullptr;
     QAction* mni3001 = nullptr;
     QAction* mni3002 = nullptr;
     QAction* mni3003 = nullptr;
     QAction* mni3004 = nullptr;
+    QAction* mni3006 = nullptr; // shown whatever the visibility strings say
     QMenu* mni4000 = nullptr;
     QAction* mni4001 = nullptr;
     QAction* mni4002 = nullptr;
@@ -229,6 +237,8 @@ public:
     QPointer<TfrmMdbCfg> MdbCfgWindow;   // the OPTION-port view; made at start-up or on first use
     QPointer<TfrmRunTime> RunTimeWindow; // the runtime window shown last (one at start-up)
     QPointer<TfrmUpsRec> frmUpsRec;      // the event-record window, made on first use
+    QPointer<TfrmJournal> frmJournal;    // the service journal window, made on first use
+    QPointer<TBackupReader> BackupReader; // the "Save settings…" reading in progress
 
     // Run before the settings are written when the window closes (the start-up code uses it
     // to keep the settings file's own port when this run was pointed at another one).

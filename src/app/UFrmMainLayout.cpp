@@ -211,11 +211,14 @@ void TFrmMain::createMenu()
     mni2004 = item(mni2000, "mni2004");
     mni2005 = item(mni2000, "mni2005");
     mni2006 = item(mni2000, "mni2006");
+    mni2007 = item(mni2000, "mni2007");
+    mni2008 = item(mni2000, "mni2008");
     mni3000 = menu("mni3000");
     mni3001 = item(mni3000, "mni3001");
     mni3002 = item(mni3000, "mni3002");
     mni3003 = item(mni3000, "mni3003");
     mni3004 = item(mni3000, "mni3004");
+    mni3006 = item(mni3000, "mni3006");
     mni4000 = menu("mni4000");
     mni4001 = item(mni4000, "mni4001");
     mni4002 = item(mni4000, "mni4002");

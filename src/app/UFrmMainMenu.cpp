@@ -139,6 +139,7 @@ void TFrmMain::registerViews()
     RegisterView(QStringLiteral("frmDict"), [this] { mni4003Click(); });
     RegisterView(QStringLiteral("frmInCode"), [this] { btnZyrCodeClick(); });
     RegisterView(QStringLiteral("FrmAbout"), [this] { mni4001Click(); });
+    RegisterView(QStringLiteral("frmJournal"), [this] { mni3006Click(); });
 }
 
 // Each window's handlers stand in a block of their own below.

@@ -33,6 +33,7 @@ void TFrmMain::fillSlot(int slot, uint8_t func, int32_t startReg, int32_t count,
     s.StartReg = startReg;
     s.Count = count;
     s.Value = value;
+    s.Source = objectName();
     s.Pending = FlagOn;
 }
 

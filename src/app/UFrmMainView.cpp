@@ -155,11 +155,14 @@ void TFrmMain::ApplyCaptions()
     mni2004->setText(LangText("OPTION Port Config", "OPTION端口配置"));
     mni2005->setText(LangText("Modbus View", "Modbus View"));
     mni2006->setText(LangText("UPS Runtime", "UPS运行时间"));
+    mni2007->setText(LangText("Save settings…", "保存设置…"));
+    mni2008->setText(LangText("Restore settings…", "恢复设置…"));
     mni3000->setTitle(LangText("Tools", "工具"));
     mni3001->setText(LangText("Record", "历史记录"));
     mni3002->setText(LangText("IAP", "在线升级"));
     mni3003->setText(LangText("Correct", "校准"));
     mni3004->setText(LangText("Test", "测试"));
+    mni3006->setText(LangText("Journal", "服务日志"));
     mni4000->setTitle(LangText("Help", "帮助"));
     mni4001->setText(LangText("About", "关于"));
     mni4002->setText(LangText("Comm Track", "通讯跟踪"));

@@ -82,7 +82,14 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
     const QCommandLineOption language(QStringLiteral("language"),
                                       QStringLiteral("The language of those texts: en (default) or zh."),
                                       QStringLiteral("en|zh"));
-    p.addOptions({port, baud, connect, demo, quitAfter, screenshot, window, snapshot, downloadLog, from,
+    const QCommandLineOption backup(
+        QStringLiteral("backup"),
+        QStringLiteral("With --port: read the settings the windows can write (UPS parameters, cabinet "
+                       "configuration, alarm masks, OPTION port, runtime counters, identification) and "
+                       "write them as a JSON backup to FILE, with no window. Exit status 0, 1 for a port or "
+                       "a file that cannot be used, 2 when a block did not answer (no file is written)."),
+        QStringLiteral("FILE"));
+    p.addOptions({port, baud, connect, demo, quitAfter, screenshot, window, snapshot, downloadLog, backup, from,
                   analysis, language, address, settingsDir, timeFirst, printCounters});
 
     out = TCmdLine{};
@@ -157,6 +164,21 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
         }
         if (!out.Snapshot.isEmpty()) {
             error = QStringLiteral("--download-log and --snapshot are separate runs");
+            return false;
+        }
+    }
+    out.Backup = p.value(backup);
+    if (p.isSet(backup)) {
+        if (out.Backup.isEmpty()) {
+            error = QStringLiteral("--backup needs a file name");
+            return false;
+        }
+        if (out.Port.isEmpty()) {
+            error = QStringLiteral("--backup needs --port");
+            return false;
+        }
+        if (!out.Snapshot.isEmpty() || !out.DownloadLog.isEmpty()) {
+            error = QStringLiteral("--backup, --snapshot and --download-log are separate runs");
             return false;
         }
     }

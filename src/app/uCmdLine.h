@@ -14,6 +14,7 @@ struct TCmdLine {
     QString Window;               // --window OBJECTNAME: open that view after start-up
     QString Snapshot;             // --snapshot FILE: write one cabinet's values as JSON and end
     QString DownloadLog;          // --download-log FILE: download the event log to FILE and end
+    QString Backup;               // --backup FILE: write the cabinet's settings as a backup file and end
     int From = 1;                 // --from N: the first record of --download-log
     bool Analysis = false;        // --analysis: the CSV carries the texts of the codes
     int Language = 0;             // --language en|zh: the language of those texts (1 Chinese)

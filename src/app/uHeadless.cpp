@@ -1,5 +1,6 @@
 #include "app/uHeadless.h"
 
+#include "app/uBackupCommand.h"
 #include "app/uDownloadCommand.h"
 #include "app/uSignalWatch.h"
 #include "app/uSnapshotCommand.h"
@@ -7,7 +8,7 @@
 
 bool IsHeadlessCommand(const TCmdLine& options)
 {
-    return !options.Snapshot.isEmpty() || !options.DownloadLog.isEmpty();
+    return !options.Snapshot.isEmpty() || !options.DownloadLog.isEmpty() || !options.Backup.isEmpty();
 }
 
 int RunHeadless(const TCmdLine& options)
@@ -17,5 +18,6 @@ int RunHeadless(const TCmdLine& options)
     TSignalWatch watch;
     if (!options.Snapshot.isEmpty()) return RunSnapshotCommand(options);
     if (!options.DownloadLog.isEmpty()) return RunDownloadCommand(options);
+    if (!options.Backup.isEmpty()) return RunBackupCommand(options);
     return 1;
 }

@@ -82,6 +82,7 @@ void THeadlessLink::FillSlot(int slot, uint8_t func, int32_t startReg, int32_t c
     s.StartReg = startReg;
     s.Count = count;
     s.Value = value;
+    s.Source = QStringLiteral("headless");
     s.Pending = FlagOn;
 }
 

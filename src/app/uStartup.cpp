@@ -10,16 +10,21 @@
 #include "diag/uFrmTrack.h"
 #include "diag/uViewMdBuff.h"
 #include "model/UShareData.h"
+#include "model/uDataFunc.h"
 #include "model/uLocalPara.h"
 #include "records/uRecDetail.h"
+#include "records/uRecordDb.h"
+#include "records/uServiceJournal.h"
 #include "settings/uEdtMdRegist.h"
 #include "settings/uModbusConfig.h"
 #include "settings/uRunTime.h"
 #include "ui/uPassword.h"
 #include "ui/uStringGrid.h"
+#include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QPixmap>
 #include <QScreen>
 #include <QTableWidget>
@@ -37,6 +42,7 @@ TStartup::~TStartup()
     // The reverse of the creation order: the link form first, so that nothing reaches a
     // window that is gone.
     delete com_;
+    journal_.reset();
     delete track_.data();
     delete main_; // owns the port dialog instance
     if (demo_) demo_->Stop();
@@ -79,6 +85,7 @@ bool TStartup::CreateWindows(QString& error)
 
     com_ = new TFrmCom; // takes curProtocol as the link's active protocol
     created_.append(com_);
+    openJournal();
 
     // Every guarded action makes a prompt of its own; this one is never shown.
     password_ = new TfrmPassword(main_);
@@ -106,6 +113,33 @@ bool TStartup::CreateWindows(QString& error)
     created_.append(new TfrmEdtMdRegist(main_));
 
     return true;
+}
+
+// The service journal beside the record database: every write the link sends is noted. A
+// journal that cannot be written is told once; the writes go on without it.
+void TStartup::openJournal()
+{
+    journal_ = std::make_unique<TServiceJournal>();
+    QPointer<TFrmMain> main = main_;
+    journal_->SetFailureHandler([main](const QString& why) {
+        const QString text = LangText("The service journal cannot be written (%1). Writes go on without it.",
+                                      "服务日志无法写入 (%1)。写操作照常进行，但不再记录。")
+                                 .arg(why);
+        std::fprintf(stderr, "zyrtool: %s\n", qPrintable(text));
+        // Told after the link's tick has ended, never from inside it.
+        QTimer::singleShot(0, main, [main, text] {
+            if (!main) return;
+            TMessageBoxRequest r;
+            r.parent = main;
+            r.icon = QMessageBox::Warning;
+            r.title = main->windowTitle();
+            r.text = text;
+            ShowMessageBox(r);
+        });
+    });
+    QDir().mkpath(RecordDataFolder());
+    journal_->Open(RecordDataFolder() + QStringLiteral("journal.db"));
+    SetServiceJournal(journal_.get());
 }
 
 void TStartup::applyOverrides()

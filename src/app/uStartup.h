@@ -15,6 +15,7 @@
 class TDemoCabinet;
 class TFrmCom;
 class TFrmMain;
+class TServiceJournal;
 class QWidget;
 
 class TStartup : public QObject {
@@ -47,6 +48,7 @@ private:
     void openView();
     void onViewRefreshed();
     void printCounters();
+    void openJournal();
 
     TCmdLine options_;
     std::unique_ptr<TDemoCabinet> demo_;
@@ -56,6 +58,7 @@ private:
     QPointer<QWidget> track_;
     TFrmCom* com_ = nullptr;
     QWidget* password_ = nullptr;
+    std::unique_ptr<TServiceJournal> journal_;
     QList<QObject*> created_;
     QElapsedTimer sinceStart_;
     bool firstValuesTimed_ = false;

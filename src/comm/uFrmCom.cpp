@@ -1,5 +1,6 @@
 #include "comm/uFrmCom.h"
 
+#include "comm/uLinkWatch.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 
@@ -117,6 +118,7 @@ void TFrmCom::DropPendingWrites()
     if (st.ReqOutstanding && !st.ReplyAccepted && Modbus && IsWriteFunc(Modbus->ReqFunc)) {
         st.ReqOutstanding = false;
         note(Modbus->ReqFunc, Modbus->ReqStartReg);
+        NotifyRequestDropped(Modbus->CurrentRequest());
     }
 }
 
@@ -182,6 +184,7 @@ void TFrmCom::LinkTick()
         s.AttemptCount += 1;
         if (s.AttemptCount > s.MaxAttempts) {
             s.ReqOutstanding = false; // dropped silently; the error rate tells
+            if (s.ActiveProtocol == 0 && Modbus) NotifyRequestDropped(Modbus->CurrentRequest());
             return;
         }
         SendFrame(TxBuf, s.FrameLen);
@@ -242,5 +245,16 @@ void TFrmCom::Comm1ReceiveData(const uint8_t* chunk, int len)
         LinkState.ReplyAccepted = true;
         LinkMain().SetDataChanged();
         CommDebug.AckCount += 1;
+        // The values the reply carried, for the watchers (an accepted read carries exactly
+        // the count asked for).
+        const TLinkRequest request = Modbus->CurrentRequest();
+        uint16_t regs[MaxRxChunk / 2];
+        int count = 0;
+        if ((request.func == 3 || request.func == 4) && 3 + 2 * request.count <= n) {
+            count = request.count;
+            for (int i = 0; i < count; ++i)
+                regs[i] = static_cast<uint16_t>(RxBuf[3 + 2 * i] << 8 | RxBuf[4 + 2 * i]);
+        }
+        NotifyReplyAccepted(request, regs, count);
     }
 }

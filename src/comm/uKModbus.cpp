@@ -164,9 +164,25 @@ void TMModbus::LoadWriteWords()
     for (int i = 0; i < n; ++i) ReqWords[i] = WriteValue(ReqStartReg + i);
 }
 
+TLinkRequest TMModbus::CurrentRequest() const
+{
+    TLinkRequest r;
+    r.slot = TakenSlot;
+    r.addr = ReqAddr;
+    r.func = ReqFunc;
+    r.startReg = ReqStartReg;
+    r.count = ReqCount;
+    r.value = ReqValue;
+    r.words = ReqFunc == 16 ? ReqWords : nullptr;
+    r.source = ReqSource;
+    return r;
+}
+
 void TMModbus::BuildNextRequest()
 {
     SlotTaken = 0;
+    TakenSlot = 0;
+    ReqSource.clear();
     for (int i = 1; i <= ReqSlotCount; ++i) {
         TReqSlot& s = ReqSlot[i];
         if (s.Pending == 0) continue;
@@ -180,6 +196,8 @@ void TMModbus::BuildNextRequest()
         std::copy(s.Words, s.Words + MaxSlotWords, ReqWords);
         LinkState.MaxAttempts = 3;
         SlotTaken = FlagOn;
+        TakenSlot = i;
+        ReqSource = s.Source;
         CurAddr = s.Addr;
         s.Counter += 1;
         break;
@@ -230,4 +248,5 @@ void TMModbus::BuildNextRequest()
     }
     // While PollHold is set and no slot is pending, the last request is built and sent again.
     BuildFrame();
+    if (FrameLen > 0) NotifyRequestBuilt(CurrentRequest());
 }

@@ -3,6 +3,7 @@
 // what to build and when, and passes every received chunk in.
 #pragma once
 
+#include "comm/uLinkWatch.h"
 #include "model/uUpsInfo.h"
 
 #include <cstdint>
@@ -44,6 +45,11 @@ public:
     static constexpr int MaxWriteWords = 127; // the byte count of function 16 is one byte
     uint16_t ReqWords[MaxWriteWords] = {};
     uint8_t SlotTaken = 0;
+    int TakenSlot = 0;  // the slot of the request in progress, 0 for a poll request
+    QString ReqSource; // who filled that slot
+
+    // The request in progress, as the link's watchers are told of it.
+    TLinkRequest CurrentRequest() const;
 
     // Takes the function-16 words from the edit copy as it is now (a frame built without a
     // slot).

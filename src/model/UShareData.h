@@ -24,6 +24,9 @@ struct TReqSlot {
     int32_t Counter = 0; // times the link took this slot; never reset
     // Function 16: the register values captured when the operator confirmed the write.
     uint16_t Words[MaxSlotWords] = {};
+    // The window or command that filled the slot; the service journal names it with every
+    // write. Empty for a filler that gives no name.
+    QString Source;
 };
 
 // True for the functions that change the cabinet (5, 6, 15, 16).

@@ -7,7 +7,31 @@
 #include "model/uUpsInfo.h"
 #include "ui/uGuard.h"
 
+#include <QApplication>
+#include <QWidget>
+
 #include <algorithm>
+
+namespace {
+// The name QueueRequest gives the slots it fills while a write of a known window is queued.
+QString queueingSource;
+
+// Who fills a slot: the window that queues the write, else the window the operator is in.
+QString requestSource()
+{
+    if (!queueingSource.isEmpty()) return queueingSource;
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        if (QWidget* w = QApplication::activeModalWidget()) return w->objectName();
+        if (QWidget* w = QApplication::activeWindow()) return w->objectName();
+    }
+    return {};
+}
+} // namespace
+
+QString SlotSourceOf(const QWidget* widget)
+{
+    return widget ? widget->window()->objectName() : QString();
+}
 
 bool LinkPortOpen() { return FrmCom && FrmCom->PortOpen(); }
 
@@ -28,6 +52,7 @@ bool QueueRequest(int slot, uint8_t func, int32_t startReg, int32_t count, uint1
         const int n = std::clamp(count, 0, MaxSlotWords);
         for (int i = 0; i < n; ++i) s.Words[i] = WriteValue(startReg + i);
     }
+    s.Source = requestSource();
     s.Pending = FlagOn;
     return true;
 }
@@ -43,7 +68,9 @@ TWriteOutcome QueueWrite(QWidget* parent, const std::vector<TSlotRequest>& reque
             return TWriteOutcome::LinkBusy;
         }
     }
+    queueingSource = SlotSourceOf(parent);
     for (const TSlotRequest& r : requests) QueueRequest(r.slot, r.func, r.startReg, r.count, r.value);
+    queueingSource.clear();
     return TWriteOutcome::Queued;
 }
 

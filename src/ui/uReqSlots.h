@@ -20,6 +20,9 @@ bool ReqSlotFree(int slot);
 // registers as they are now.
 bool QueueRequest(int slot, uint8_t func, int32_t startReg, int32_t count, uint16_t value = 0);
 
+// The name a slot filled for widget carries: the object name of its window ("FrmDataSet").
+QString SlotSourceOf(const QWidget* widget);
+
 // One request of a write: the slot it goes in and what the link is to send from it.
 struct TSlotRequest {
     int slot = 0;

@@ -16,6 +16,7 @@ Cabinet::Cabinet(const Options& options, QObject* parent)
       slave_(options.addresses, options.state, options.modules, options.records), faults_(options_, random_)
 {
     for (int a : options.addresses) slave_.log(a).setInvalidDates(options.invalidDates);
+    slave_.setRefusedWrites(options.refuseWrite);
     framer_.onFrame = [this](const std::vector<uint8_t>& frame) { onRequest(frame); };
     framer_.onGarbage = [this](const std::vector<uint8_t>& bytes) { log_.write("DISCARD", bytes); };
     line_.onBytes = [this](const uint8_t* bytes, size_t count) { framer_.feed(bytes, count); };
@@ -52,6 +53,17 @@ void Cabinet::onRequest(const std::vector<uint8_t>& frame)
     if (silent_) {
         log_.write("RX", frame, QStringLiteral("silent"));
         return;
+    }
+    // A read that covers a register named by --silent-read gets no reply at all.
+    if (frame.size() == 8 && (frame[1] == 3 || frame[1] == 4)) {
+        const uint32_t first = uint32_t(frame[2] << 8 | frame[3]) + 1u;
+        const uint32_t count = uint32_t(frame[4] << 8 | frame[5]);
+        for (uint32_t reg : options_.silentRead) {
+            if (reg >= first && reg < first + count) {
+                log_.write("RX", frame, QStringLiteral("silent read"));
+                return;
+            }
+        }
     }
     std::optional<std::vector<uint8_t>> reply = slave_.handle(frame);
     // The cabinet goes silent once it has sent the record named by --silent-after-record.

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 
 #include <algorithm>
+#include <utility>
 
 namespace sim {
 
@@ -83,6 +84,14 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
         QStringLiteral(
             "Once the event record N has been sent, answer nothing more (a cabinet that goes silent)."),
         QStringLiteral("N"));
+    const QCommandLineOption refuseWrite(
+        QStringLiteral("refuse-write"),
+        QStringLiteral("Answer a write to register REG as done but keep its old value (repeatable)."),
+        QStringLiteral("REG"));
+    const QCommandLineOption silentRead(
+        QStringLiteral("silent-read"),
+        QStringLiteral("Send no reply to a read (function 3 or 4) that covers register REG (repeatable)."),
+        QStringLiteral("REG"));
     const QCommandLineOption dumpLog(QStringLiteral("dump-log"),
                                      QStringLiteral("Print the event log, one record a line, and end."));
     const QCommandLineOption noDrift(QStringLiteral("no-drift"),
@@ -123,7 +132,7 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
                        addresses, state,  modules,      records,  noDrift,
                        log,       seed,   drop,         badCrc,   wrongAddress,
                        split,     late,   lateRate,     noise,    exception,
-                       runHours,  hourMs, invalidDates, dumpLog,  silentAfterRecord});
+                       runHours,  hourMs, invalidDates, dumpLog,  silentAfterRecord, refuseWrite, silentRead});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -149,6 +158,19 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
         if (!ok || options.silentAfterRecord < 1) {
             error = QStringLiteral("--silent-after-record needs a record number from 1");
             return false;
+        }
+    }
+    const std::pair<const QCommandLineOption*, std::vector<uint32_t>*> registerLists[] = {
+        {&refuseWrite, &options.refuseWrite}, {&silentRead, &options.silentRead}};
+    for (const auto& [option, list] : registerLists) {
+        for (const QString& text : parser.values(*option)) {
+            bool ok = false;
+            const uint32_t reg = text.toUInt(&ok);
+            if (!ok || reg < 1 || reg > 65535) {
+                error = QStringLiteral("--%1 needs a register number from 1 to 65535").arg(option->names().first());
+                return false;
+            }
+            list->push_back(reg);
         }
     }
     if (!options.dumpLog && options.ptyLink.isEmpty() == options.device.isEmpty()) {

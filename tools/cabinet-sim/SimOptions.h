@@ -31,6 +31,8 @@ struct Options {
     bool invalidDates = false; // a few records carry a month that does not exist
     bool dumpLog = false;      // print the event log and end
     int silentAfterRecord = 0; // once record N has been sent, answer nothing more (0: never)
+    std::vector<uint32_t> refuseWrite; // writes to these registers are answered but not done
+    std::vector<uint32_t> silentRead;  // reads that cover these registers get no reply
     bool drift = true;
     int hourMs = 0; // runtime counters advance one hour per hourMs; 0 keeps them still
     QString logFile;

@@ -87,6 +87,8 @@ void Slave::store(int address, uint32_t reg, uint16_t value)
         return;
     }
     if (reg == ModuleBufferSelect) return SelectModuleBuffer(*images_[address], value);
+    // A cabinet that acknowledges a write and keeps its old value (--refuse-write).
+    if (std::find(refused_.begin(), refused_.end(), reg) != refused_.end()) return;
     images_[address]->write(reg, value);
     keepRunTimeTogether(*images_[address], reg, value);
 }

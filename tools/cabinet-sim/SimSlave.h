@@ -26,6 +26,8 @@ public:
     RegisterImage& image(int address) { return *images_.at(address); }
     EventLog& log(int address) { return *logs_.at(address); }
     void drift(std::mt19937& random);
+    // Registers whose writes are answered as done but not carried out: the old value stays.
+    void setRefusedWrites(const std::vector<uint32_t>& registers) { refused_ = registers; }
 
     static Bytes exceptionReply(int address, int function, int code);
     static void appendCrc(Bytes& frame);
@@ -42,6 +44,7 @@ private:
     std::map<int, std::unique_ptr<RegisterImage>> images_;
     std::map<int, std::unique_ptr<EventLog>> logs_;
     std::map<int, bool> writeEnabled_;
+    std::vector<uint32_t> refused_;
 };
 
 } // namespace sim
