@@ -3,6 +3,7 @@
 #include "app/uDownloadCommand.h"
 #include "app/uLocalPara.h"
 #include "app/uSnapshotCommand.h"
+#include "app/uValueLogCommand.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 
@@ -25,7 +26,7 @@ int lineSpeed(const TCmdLine& options)
 
 bool IsHeadlessCommand(const TCmdLine& options)
 {
-    return !options.Snapshot.isEmpty() || !options.DownloadLog.isEmpty();
+    return !options.Snapshot.isEmpty() || !options.DownloadLog.isEmpty() || !options.LogValues.isEmpty();
 }
 
 int RunHeadless(const TCmdLine& options)
@@ -33,6 +34,7 @@ int RunHeadless(const TCmdLine& options)
     if (!options.SettingsDir.isEmpty()) SetSettingsFolderOverride(options.SettingsDir);
     if (!options.Snapshot.isEmpty()) return RunSnapshotCommand(options);
     if (!options.DownloadLog.isEmpty()) return RunDownloadCommand(options);
+    if (!options.LogValues.isEmpty()) return RunValueLogCommand(options);
     return 1;
 }
 

@@ -1,5 +1,6 @@
 #include "comm/uFrmCom.h"
 
+#include "comm/uPollObserver.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 
@@ -94,7 +95,10 @@ void TFrmCom::ClosePort()
     // The operator's close also ends the wait for a lost device.
     linkWanted_ = false;
     lost_ = false;
-    if (Comm1.IsOpen()) Comm1.CloseComm();
+    if (Comm1.IsOpen()) {
+        Comm1.CloseComm();
+        NotifyLinkBroken();
+    }
 }
 
 void TFrmCom::deviceLost(const QString& reason)
@@ -107,6 +111,7 @@ void TFrmCom::deviceLost(const QString& reason)
                          (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QLatin1Char(')'));
     LinkTrace().TraceNote(text);
     LinkMain().LinkLost(lostName_);
+    NotifyLinkBroken();
 }
 
 void TFrmCom::tryReopen()
@@ -218,5 +223,6 @@ void TFrmCom::Comm1ReceiveData(const uint8_t* chunk, int len)
         LinkState.ReplyAccepted = true;
         LinkMain().SetDataChanged();
         CommDebug.AckCount += 1;
+        NotifyReplyAccepted(Modbus->ReqFunc, Modbus->ReqStartReg);
     }
 }

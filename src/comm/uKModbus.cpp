@@ -1,6 +1,7 @@
 #include "comm/uKModbus.h"
 
 #include "comm/uLinkState.h"
+#include "comm/uPollObserver.h"
 
 #include <algorithm>
 #include <cstring>
@@ -182,6 +183,7 @@ void TMModbus::BuildNextRequest()
         LinkState.PollStep += 1;
         if (LinkState.PollStep > LinkState.PollSteps) {
             LinkState.PollStep = 1;
+            NotifyPollCycleEnded(CurAddr);
             LinkMain().SyncDevAddr();
             SetCurrentAddress(static_cast<uint16_t>(LinkMain().GetDevAddr()));
         }
