@@ -303,6 +303,7 @@ void TFrmMain::createMenu()
     mni3002 = item(mni3000, "mni3002");
     mni3003 = item(mni3000, "mni3003");
     mni3004 = item(mni3000, "mni3004");
+    mni3005 = item(mni3000, "mni3005"); // the trend: shown whatever the visibility strings say
     mni4000 = menu("mni4000");
     mni4001 = item(mni4000, "mni4001");
     mni4002 = item(mni4000, "mni4002");
@@ -337,6 +338,7 @@ void TFrmMain::connectHandlers()
         {mni2005, &TFrmMain::mni2005Click}, {mni2006, &TFrmMain::mni2006Click},
         {mni3001, &TFrmMain::mni3001Click}, {mni3002, &TFrmMain::mni3002Click},
         {mni3003, &TFrmMain::mni3003Click}, {mni3004, &TFrmMain::mni3004Click},
+        {mni3005, &TFrmMain::mni3005Click},
         {mni4001, &TFrmMain::mni4001Click}, {mni4002, &TFrmMain::mni4002Click},
         {mni4003, &TFrmMain::mni4003Click}};
     for (const auto& [action, handler] : items)

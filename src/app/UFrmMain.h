@@ -37,6 +37,7 @@ class TfrmUpsPara;
 class TfrmMdbCfg;
 class TfrmRunTime;
 class TfrmUpsRec;
+class TfrmTrend;
 
 // Counters the link sets after each frame sent (3) and each receive event (2); the LEDs stay
 // lit while they are above 0.
@@ -129,6 +130,7 @@ public:
     void mni3002Click();
     void mni3003Click();
     void mni3004Click();
+    void mni3005Click();
     void mni4001Click();
     void mni4002Click();
     void mni4003Click();
@@ -216,6 +218,7 @@ public:
     QAction* mni3002 = nullptr;
     QAction* mni3003 = nullptr;
     QAction* mni3004 = nullptr;
+    QAction* mni3005 = nullptr;
     QMenu* mni4000 = nullptr;
     QAction* mni4001 = nullptr;
     QAction* mni4002 = nullptr;
@@ -232,6 +235,7 @@ public:
     QPointer<TfrmMdbCfg> MdbCfgWindow;   // the OPTION-port view; made at start-up or on first use
     QPointer<TfrmRunTime> RunTimeWindow; // the runtime window shown last (one at start-up)
     QPointer<TfrmUpsRec> frmUpsRec; // the event-record window, made on first use
+    QPointer<TfrmTrend> frmTrend;   // the trend window, made on first use
 
     // Run before the settings are written when the window closes (the start-up code uses it
     // to keep the settings file's own port when this run was pointed at another one).

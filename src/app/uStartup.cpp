@@ -6,6 +6,7 @@
 #include "app/uDemoPrompt.h"
 #include "app/uLocalPara.h"
 #include "comm/uFrmCom.h"
+#include "comm/uTrendRecorder.h"
 #include "comm/uFrmTrack.h"
 #include "diag/UFrmAbout.h"
 #include "diag/uFrmDict.h"
@@ -78,6 +79,7 @@ bool TStartup::CreateWindows(QString& error)
     main_->TrackWindow = track;
 
     com_ = new TFrmCom; // takes curProtocol as the link's active protocol
+    StartTrendRecording(); // the trend keeps every poll cycle from now on, its window open or not
     created_.append(com_);
 
     // Every guarded action makes a prompt of its own; this one is never shown.

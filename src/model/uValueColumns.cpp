@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+#include <cstdlib>
+
 const char ValueLogBom[3] = {'\xEF', '\xBB', '\xBF'};
 
 namespace {
@@ -81,8 +83,12 @@ QString ValueLogHeader(const std::vector<const TValueColumn*>& cols)
 
 QString ValueLogTime(const QDateTime& when)
 {
+    // The offset is always written out ("+00:00" rather than "Z"), so a reader sees local time.
     const QDateTime local = when.toLocalTime();
-    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
+    const int offset = local.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + QLatin1Char(offset < 0 ? '-' : '+') +
+           QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 QString ValueText(const TValueColumn& c, double v) { return QString::number(v, 'f', c.decimals); }

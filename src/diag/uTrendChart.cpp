@@ -1,0 +1,194 @@
+#include "diag/uTrendChart.h"
+
+#include <QChart>
+#include <QDateTime>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+// Each axis's range from what it shows, with a little room above and below.
+struct Range {
+    double lo = std::numeric_limits<double>::max();
+    double hi = std::numeric_limits<double>::lowest();
+    void add(double v)
+    {
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+    void applyTo(QValueAxis* axis, double emptyLo, double emptyHi) const
+    {
+        if (lo > hi) {
+            axis->setRange(emptyLo, emptyHi);
+            return;
+        }
+        const double pad = std::max((hi - lo) * 0.08, 1.0);
+        axis->setRange(lo - pad, hi + pad);
+        axis->applyNiceNumbers();
+    }
+};
+} // namespace
+
+TTrendChartView::TTrendChartView(QWidget* parent) : QChartView(parent)
+{
+    auto* c = new QChart;
+    c->legend()->hide();
+    c->setMargins(QMargins(4, 4, 4, 4));
+    setChart(c);
+    setRenderHint(QPainter::Antialiasing, false); // a day of samples draws fast without it
+    setMouseTracking(true);
+
+    axTime = new QDateTimeAxis;
+    axTime->setFormat(QStringLiteral("HH:mm:ss"));
+    axTime->setTickCount(7);
+    axLeft = new QValueAxis;
+    axRight = new QValueAxis;
+    axLeft->setLabelFormat(QStringLiteral("%.0f"));
+    axRight->setLabelFormat(QStringLiteral("%.0f"));
+    c->addAxis(axTime, Qt::AlignBottom);
+    c->addAxis(axLeft, Qt::AlignLeft);
+    c->addAxis(axRight, Qt::AlignRight);
+    anchor_ = new QLineSeries;
+    c->addSeries(anchor_);
+    anchor_->attachAxis(axTime);
+    anchor_->attachAxis(axLeft);
+    pool_.resize(size_t(TrendChannelCount));
+    axLeft->setRange(0, 250);
+    axRight->setRange(0, 100);
+}
+
+QColor TTrendChartView::ChannelColor(int channel)
+{
+    static const QColor colors[] = {
+        QColor(0xd6, 0x27, 0x28), QColor(0x1f, 0x77, 0xb4), QColor(0x2c, 0xa0, 0x2c), QColor(0xff, 0x7f, 0x0e),
+        QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b), QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f),
+        QColor(0xbc, 0xbd, 0x22), QColor(0x17, 0xbe, 0xcf), QColor(0x00, 0x00, 0x80), QColor(0x80, 0x00, 0x00),
+    };
+    const int n = int(sizeof colors / sizeof colors[0]);
+    QColor c = colors[channel % n];
+    return channel >= n ? c.darker(140) : c;
+}
+
+QLineSeries* TTrendChartView::seriesFor(int channel, size_t run)
+{
+    auto& list = pool_[size_t(channel)];
+    while (list.size() <= run) {
+        auto* s = new QLineSeries;
+        QPen pen(ChannelColor(channel));
+        pen.setWidth(1);
+        s->setPen(pen);
+        chart()->addSeries(s);
+        s->attachAxis(axTime);
+        s->attachAxis(TrendColumns()[size_t(channel)]->rightAxis ? axRight : axLeft);
+        list.push_back(s);
+    }
+    return list[run];
+}
+
+int TTrendChartView::PlotColumns() const
+{
+    const int w = int(chart()->plotArea().width());
+    return w > 10 ? w : std::max(100, width() - 120);
+}
+
+void TTrendChartView::Redraw(const TTrendRing& ring, const std::vector<int>& shown, int64_t from, int64_t to)
+{
+    from_ = from;
+    to_ = std::max(to, from + 1);
+    ReduceTrend(ring, shown, from_, to_, PlotColumns(), plot_);
+
+    std::vector<bool> used(size_t(TrendChannelCount), false);
+    Range left, right;
+    for (size_t k = 0; k < shown.size(); ++k) {
+        const int ch = shown[k];
+        used[size_t(ch)] = true;
+        Range& r = TrendColumns()[size_t(ch)]->rightAxis ? right : left;
+        const auto& runs = plot_.runs[k];
+        for (size_t i = 0; i < runs.size(); ++i) {
+            for (const QPointF& p : runs[i]) r.add(p.y());
+            QLineSeries* s = seriesFor(ch, i);
+            s->replace(QList<QPointF>(runs[i].begin(), runs[i].end()));
+            s->setVisible(true);
+        }
+        for (size_t i = runs.size(); i < pool_[size_t(ch)].size(); ++i) {
+            QLineSeries* s = pool_[size_t(ch)][i];
+            if (s->count() > 0) s->clear();
+        }
+    }
+    for (int ch = 0; ch < TrendChannelCount; ++ch) {
+        if (used[size_t(ch)]) continue;
+        for (QLineSeries* s : pool_[size_t(ch)])
+            if (s->count() > 0) s->clear();
+    }
+    axTime->setRange(QDateTime::fromMSecsSinceEpoch(from_), QDateTime::fromMSecsSinceEpoch(to_));
+    axTime->setFormat(to_ - from_ > 2 * 3600 * 1000 ? QStringLiteral("HH:mm") : QStringLiteral("HH:mm:ss"));
+    left.applyTo(axLeft, 0, 250);
+    right.applyTo(axRight, 0, 100);
+    viewport()->update();
+}
+
+void TTrendChartView::SetMarks(std::vector<TTrendMark> marks)
+{
+    marks_ = std::move(marks);
+    viewport()->update();
+}
+
+void TTrendChartView::SetAxisTitles(const QString& time, const QString& left, const QString& right)
+{
+    axTime->setTitleText(time);
+    axLeft->setTitleText(left);
+    axRight->setTitleText(right);
+}
+
+void TTrendChartView::SetCursorTime(int64_t time)
+{
+    cursor_ = time;
+    viewport()->update();
+}
+
+void TTrendChartView::mouseMoveEvent(QMouseEvent* event)
+{
+    QChartView::mouseMoveEvent(event);
+    const QRectF area = chart()->plotArea();
+    const QPointF at = chart()->mapFromScene(mapToScene(event->position().toPoint()));
+    if (!area.contains(at) || area.width() <= 0) return;
+    const double f = (at.x() - area.left()) / area.width();
+    Q_EMIT cursorMoved(qint64(double(from_) + f * double(to_ - from_)));
+}
+
+void TTrendChartView::drawForeground(QPainter* painter, const QRectF& rect)
+{
+    QChartView::drawForeground(painter, rect);
+    const QRectF area = chart()->mapToScene(chart()->plotArea()).boundingRect();
+    const auto x = [&](int64_t t) { return area.left() + area.width() * double(t - from_) / double(to_ - from_); };
+    painter->save();
+    // State changes: a dashed line and the new state's text along the time axis.
+    QPen markPen(QColor(0x60, 0x60, 0x60));
+    markPen.setStyle(Qt::DashLine);
+    QFont small = font();
+    small.setPointSizeF(std::max(6.0, small.pointSizeF() - 1));
+    painter->setFont(small);
+    const QFontMetrics fm(small);
+    double lastTextEnd = -1e9;
+    for (const TTrendMark& m : marks_) {
+        if (m.time < from_ || m.time > to_) continue;
+        const double mx = x(m.time);
+        painter->setPen(markPen);
+        painter->drawLine(QPointF(mx, area.top()), QPointF(mx, area.bottom()));
+        if (mx < lastTextEnd) continue; // texts do not overlap; the line still shows
+        const QRectF box(mx + 2, area.bottom() - fm.height() - 2, fm.horizontalAdvance(m.text) + 4, fm.height());
+        painter->fillRect(box, QColor(255, 255, 255, 200));
+        painter->setPen(QColor(0x30, 0x30, 0x30));
+        painter->drawText(box, Qt::AlignLeft | Qt::AlignVCenter, m.text);
+        lastTextEnd = box.right();
+    }
+    if (cursor_ >= from_ && cursor_ <= to_) {
+        painter->setPen(QPen(QColor(0, 0, 0), 1));
+        const double cx = x(cursor_);
+        painter->drawLine(QPointF(cx, area.top()), QPointF(cx, area.bottom()));
+    }
+    painter->restore();
+}

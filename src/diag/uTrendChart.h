@@ -1,0 +1,60 @@
+// The trend's picture: one Qt Charts line per run of each shown series (a gap in the ring ends a
+// run, so nothing is ever joined across a loss or drawn to zero), volts on the left axis,
+// amperes, %, °C and Hz on the right, local time below; the state changes and the cursor are
+// drawn over the plot.
+#pragma once
+
+#include "model/uTrendReduce.h"
+
+#include <QChartView>
+#include <QDateTimeAxis>
+#include <QLineSeries>
+#include <QValueAxis>
+
+#include <cstdint>
+#include <vector>
+
+struct TTrendMark {
+    int64_t time;
+    QString text;
+};
+
+class TTrendChartView : public QChartView {
+    Q_OBJECT
+public:
+    explicit TTrendChartView(QWidget* parent = nullptr);
+
+    // Draws the shown channels (indexes into TrendColumns()) of the window [from, to].
+    void Redraw(const TTrendRing& ring, const std::vector<int>& shown, int64_t from, int64_t to);
+    void SetMarks(std::vector<TTrendMark> marks);
+    void SetAxisTitles(const QString& time, const QString& left, const QString& right);
+    // The cursor's time (drawn as a line), or -1 for none.
+    void SetCursorTime(int64_t time);
+    int64_t CursorTime() const { return cursor_; }
+    // Plot width in pixels: the columns of the reduction.
+    int PlotColumns() const;
+    const TTrendPlot& LastPlot() const { return plot_; }
+    static QColor ChannelColor(int channel);
+
+    QDateTimeAxis* axTime = nullptr;
+    QValueAxis* axLeft = nullptr;
+    QValueAxis* axRight = nullptr;
+
+Q_SIGNALS:
+    // The mouse moved over the plot to that time.
+    void cursorMoved(qint64 time);
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void drawForeground(QPainter* painter, const QRectF& rect) override;
+
+private:
+    QLineSeries* seriesFor(int channel, size_t run);
+
+    std::vector<std::vector<QLineSeries*>> pool_; // per channel, one series per run
+    QLineSeries* anchor_ = nullptr; // empty, on both axes: maps between pixels and values
+    TTrendPlot plot_;
+    std::vector<TTrendMark> marks_;
+    int64_t cursor_ = -1;
+    int64_t from_ = 0, to_ = 1;
+};
