@@ -6,8 +6,9 @@
 namespace {
 std::vector<TPollObserver*>& observers()
 {
-    static std::vector<TPollObserver*> list;
-    return list;
+    // Never freed: an observer that lives to the end of the program may leave after it.
+    static auto* list = new std::vector<TPollObserver*>;
+    return *list;
 }
 } // namespace
 

@@ -48,6 +48,8 @@ TTrendChartView::TTrendChartView(QWidget* parent) : QChartView(parent)
     axRight = new QValueAxis;
     axLeft->setLabelFormat(QStringLiteral("%.0f"));
     axRight->setLabelFormat(QStringLiteral("%.0f"));
+    axRight->setGridLineVisible(false); // one grid, the volts'
+    axRight->setMinorGridLineVisible(false);
     c->addAxis(axTime, Qt::AlignBottom);
     c->addAxis(axLeft, Qt::AlignLeft);
     c->addAxis(axRight, Qt::AlignRight);

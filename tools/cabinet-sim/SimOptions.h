@@ -32,6 +32,7 @@ struct Options {
     bool dumpLog = false;      // print the event log and end
     int silentAfterRecord = 0; // once record N has been sent, answer nothing more (0: never)
     bool drift = true;
+    int mainsFailEvery = 0; // with drift: the mains fails for 30 s every this many seconds (0: never)
     int hourMs = 0; // runtime counters advance one hour per hourMs; 0 keeps them still
     QString logFile;
     uint32_t seed = 0;

@@ -26,6 +26,7 @@ public:
     RegisterImage& image(int address) { return *images_.at(address); }
     EventLog& log(int address) { return *logs_.at(address); }
     void drift(std::mt19937& random);
+    void setMainsFailures(int everySeconds);
 
     static Bytes exceptionReply(int address, int function, int code);
     static void appendCrc(Bytes& frame);
