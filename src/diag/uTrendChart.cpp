@@ -26,7 +26,8 @@ struct Range {
             return;
         }
         const double pad = std::max((hi - lo) * 0.08, 1.0);
-        axis->setRange(lo - pad, hi + pad);
+        // Values that are never negative keep the axis at zero or above.
+        axis->setRange(lo >= 0 ? std::max(0.0, lo - pad) : lo - pad, hi + pad);
         axis->applyNiceNumbers();
     }
 };
@@ -181,7 +182,9 @@ void TTrendChartView::drawForeground(QPainter* painter, const QRectF& rect)
         painter->setPen(markPen);
         painter->drawLine(QPointF(mx, area.top()), QPointF(mx, area.bottom()));
         if (mx < lastTextEnd) continue; // texts do not overlap; the line still shows
-        const QRectF box(mx + 2, area.bottom() - fm.height() - 2, fm.horizontalAdvance(m.text) + 4, fm.height());
+        QRectF box(mx + 2, area.bottom() - fm.height() - 2, fm.horizontalAdvance(m.text) + 4, fm.height());
+        if (box.right() > area.right()) box.moveRight(area.right()); // stays inside the plot
+        if (box.left() < lastTextEnd) continue;
         painter->fillRect(box, QColor(255, 255, 255, 200));
         painter->setPen(QColor(0x30, 0x30, 0x30));
         painter->drawText(box, Qt::AlignLeft | Qt::AlignVCenter, m.text);
