@@ -132,7 +132,7 @@ void TfrmTrend::ApplyCaptions()
     for (int i = 0; i < TrendChannelCount; ++i) {
         const TValueColumn& c = *columns[size_t(i)];
         QString text = LangText(c.en, c.zh);
-        if (*c.unit && !text.contains(QString::fromUtf8(c.unit))) text += QStringLiteral(" (%1)").arg(QString::fromUtf8(c.unit));
+        if (*c.unit) text += QStringLiteral(" (%1)").arg(QString::fromUtf8(c.unit));
         chkSeries[size_t(i)]->setText(text);
         chkSeries[size_t(i)]->setToolTip(ColumnHeading(c));
     }

@@ -19,7 +19,7 @@ struct TValueColumn {
     double (*get)(const TUpsData&);
     bool trend;          // the trend window draws it
     bool rightAxis;      // amperes, %, °C and Hz; volts go on the left
-    const char* en;      // the trend window's check box
+    const char* en;      // the trend window's check box, without the unit
     const char* zh;
 };
 
