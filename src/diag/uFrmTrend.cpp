@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -118,6 +119,7 @@ TfrmTrend::TfrmTrend(QWidget* parent, const TTrendRing* ring)
 
 void TfrmTrend::ApplyCaptions()
 {
+    captionsIn_ = LangText("en", "zh");
     ApplyCaptionTable({
         {this, "Trend", "趋势图"},
         {grpSeries, "Series", "曲线"},
@@ -317,6 +319,14 @@ void TfrmTrend::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     ApplyCaptions();
+}
+
+void TfrmTrend::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // Activated after the operator switched the language in the main window.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && captionsIn_ != LangText("en", "zh"))
+        ApplyCaptions();
 }
 
 void TfrmTrend::resizeEvent(QResizeEvent* event)

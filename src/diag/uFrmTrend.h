@@ -71,12 +71,14 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     std::vector<TTrendMark> stateMarks(int64_t from, int64_t to) const;
 
     const TTrendRing& ring_;
     std::function<int64_t()> now_;
+    QString captionsIn_; // the language of the captions shown
     bool paused_ = false;
     int64_t end_ = 0;         // the right edge of the shown window
     uint64_t drawnPushes_ = ~uint64_t(0);
