@@ -27,8 +27,17 @@ struct Range {
         }
         const double pad = std::max((hi - lo) * 0.08, 1.0);
         // Values that are never negative keep the axis at zero or above.
-        axis->setRange(lo >= 0 ? std::max(0.0, lo - pad) : lo - pad, hi + pad);
-        axis->applyNiceNumbers();
+        const double from = lo >= 0 ? std::max(0.0, lo - pad) : lo - pad;
+        const double to = hi + pad;
+        // About six ticks at a step of 1, 2 or 5 times a power of ten.
+        const double raw = (to - from) / 6.0;
+        const double power = std::pow(10.0, std::floor(std::log10(raw)));
+        const double step = raw / power <= 1 ? power : raw / power <= 2 ? 2 * power : raw / power <= 5 ? 5 * power : 10 * power;
+        const double a = std::floor(from / step) * step;
+        const double b = std::ceil(to / step) * step;
+        axis->setRange(a, b);
+        axis->setTickCount(int(std::lround((b - a) / step)) + 1);
+        axis->setLabelFormat(step < 1 ? QStringLiteral("%.1f") : QStringLiteral("%.0f"));
     }
 };
 } // namespace

@@ -231,11 +231,12 @@ void RegisterImage::drift(std::mt19937& random)
     const double load = 0.40 + 0.22 * wave(420, 0.0) + 0.05 * wave(67, 0.3); // share of the rating
     for (uint32_t p = 0; p < 3; ++p) {
         const double third = double(p) / 3.0;
-        int in = int(2300 + address_ + 55 * wave(300, third * 0.2) + noise(random));
-        // A one-second sag of phase A every 97 s; the record keeps it for one poll cycle or two.
-        if (p == 0 && driftSeconds_ % 97 == 0) in -= 420;
+        // The waves start near the values the image was filled with, so the first steps are small.
+        int in = int(2300 + address_ + 55 * wave(300, third * 0.05) + noise(random));
+        // A sag of phase A every 97 s, a few seconds long so that even a slow poll catches it.
+        if (p == 0 && driftSeconds_ % 97 >= 92) in -= 420;
         set(30001 + p, uint16_t(in));
-        set(30027 + p, uint16_t(2300 + 50 * wave(300, third * 0.2 + 0.05) + noise(random)));
+        set(30027 + p, uint16_t(2300 + 50 * wave(300, third * 0.05) + noise(random)));
         set(30011 + p, uint16_t(2200 + 3 * wave(45, third) + noise(random) / 2));
         const double lp = load * (1.0 + 0.06 * (double(p) - 1.0));
         set(30021 + p, uint16_t(std::lround(1000 * lp) + noise(random)));
