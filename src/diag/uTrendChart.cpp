@@ -63,11 +63,14 @@ TTrendChartView::TTrendChartView(QWidget* parent) : QChartView(parent)
     c->addAxis(axTime, Qt::AlignBottom);
     c->addAxis(axLeft, Qt::AlignLeft);
     c->addAxis(axRight, Qt::AlignRight);
-    anchor_ = new QLineSeries;
-    c->addSeries(anchor_);
-    anchor_->attachAxis(axTime);
-    anchor_->attachAxis(axLeft);
-    pool_.resize(size_t(TrendChannelCount));
+    anchorLeft_ = new QLineSeries;
+    anchorRight_ = new QLineSeries;
+    c->addSeries(anchorLeft_);
+    c->addSeries(anchorRight_);
+    anchorLeft_->attachAxis(axTime);
+    anchorLeft_->attachAxis(axLeft);
+    anchorRight_->attachAxis(axTime);
+    anchorRight_->attachAxis(axRight);
     axLeft->setRange(0, 250);
     axRight->setRange(0, 100);
 }
@@ -84,22 +87,6 @@ QColor TTrendChartView::ChannelColor(int channel)
     return channel >= n ? c.darker(140) : c;
 }
 
-QLineSeries* TTrendChartView::seriesFor(int channel, size_t run)
-{
-    auto& list = pool_[size_t(channel)];
-    while (list.size() <= run) {
-        auto* s = new QLineSeries;
-        QPen pen(ChannelColor(channel));
-        pen.setWidth(1);
-        s->setPen(pen);
-        chart()->addSeries(s);
-        s->attachAxis(axTime);
-        s->attachAxis(TrendColumns()[size_t(channel)]->rightAxis ? axRight : axLeft);
-        list.push_back(s);
-    }
-    return list[run];
-}
-
 int TTrendChartView::PlotColumns() const
 {
     const int w = int(chart()->plotArea().width());
@@ -112,28 +99,12 @@ void TTrendChartView::Redraw(const TTrendRing& ring, const std::vector<int>& sho
     to_ = std::max(to, from + 1);
     ReduceTrend(ring, shown, from_, to_, PlotColumns(), plot_);
 
-    std::vector<bool> used(size_t(TrendChannelCount), false);
+    shown_ = shown;
     Range left, right;
     for (size_t k = 0; k < shown.size(); ++k) {
-        const int ch = shown[k];
-        used[size_t(ch)] = true;
-        Range& r = TrendColumns()[size_t(ch)]->rightAxis ? right : left;
-        const auto& runs = plot_.runs[k];
-        for (size_t i = 0; i < runs.size(); ++i) {
-            for (const QPointF& p : runs[i]) r.add(p.y());
-            QLineSeries* s = seriesFor(ch, i);
-            s->replace(QList<QPointF>(runs[i].begin(), runs[i].end()));
-            s->setVisible(true);
-        }
-        for (size_t i = runs.size(); i < pool_[size_t(ch)].size(); ++i) {
-            QLineSeries* s = pool_[size_t(ch)][i];
-            if (s->count() > 0) s->clear();
-        }
-    }
-    for (int ch = 0; ch < TrendChannelCount; ++ch) {
-        if (used[size_t(ch)]) continue;
-        for (QLineSeries* s : pool_[size_t(ch)])
-            if (s->count() > 0) s->clear();
+        Range& r = TrendColumns()[size_t(shown[k])]->rightAxis ? right : left;
+        for (const auto& run : plot_.runs[k])
+            for (const QPointF& p : run) r.add(p.y());
     }
     axTime->setRange(QDateTime::fromMSecsSinceEpoch(from_), QDateTime::fromMSecsSinceEpoch(to_));
     axTime->setFormat(to_ - from_ > 2 * 3600 * 1000 ? QStringLiteral("HH:mm") : QStringLiteral("HH:mm:ss"));
@@ -161,6 +132,36 @@ void TTrendChartView::SetCursorTime(int64_t time)
     viewport()->update();
 }
 
+void TTrendChartView::paintRuns(QPainter* painter, const QRectF& area) const
+{
+    if (area.width() <= 0 || area.height() <= 0) return;
+    painter->setClipRect(area);
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    const double span = double(to_ - from_);
+    std::vector<QPointF> line;
+    for (size_t k = 0; k < shown_.size() && k < plot_.runs.size(); ++k) {
+        const int ch = shown_[k];
+        const QValueAxis* axis = TrendColumns()[size_t(ch)]->rightAxis ? axRight : axLeft;
+        const double lo = axis->min();
+        const double range = std::max(1e-9, axis->max() - lo);
+        QPen pen(ChannelColor(ch));
+        pen.setCosmetic(true);
+        pen.setWidth(1);
+        painter->setPen(pen);
+        for (const auto& run : plot_.runs[k]) {
+            line.resize(run.size());
+            for (size_t i = 0; i < run.size(); ++i)
+                line[i] = QPointF(area.left() + area.width() * (run[i].x() - double(from_)) / span,
+                                  area.bottom() - area.height() * (run[i].y() - lo) / range);
+            if (line.size() == 1)
+                painter->drawPoint(line[0]); // a lone sample between two gaps still shows
+            else
+                painter->drawPolyline(line.data(), int(line.size()));
+        }
+    }
+    painter->setClipping(false);
+}
+
 void TTrendChartView::mouseMoveEvent(QMouseEvent* event)
 {
     QChartView::mouseMoveEvent(event);
@@ -177,6 +178,7 @@ void TTrendChartView::drawForeground(QPainter* painter, const QRectF& rect)
     const QRectF area = chart()->mapToScene(chart()->plotArea()).boundingRect();
     const auto x = [&](int64_t t) { return area.left() + area.width() * double(t - from_) / double(to_ - from_); };
     painter->save();
+    paintRuns(painter, area);
     // State changes: a dashed line and the new state's text along the time axis.
     QPen markPen(QColor(0x60, 0x60, 0x60));
     markPen.setStyle(Qt::DashLine);

@@ -1,7 +1,9 @@
-// The trend's picture: one Qt Charts line per run of each shown series (a gap in the ring ends a
-// run, so nothing is ever joined across a loss or drawn to zero), volts on the left axis,
-// amperes, %, °C and Hz on the right, local time below; the state changes and the cursor are
-// drawn over the plot.
+// The trend's picture: a Qt Charts chart with volts on the left axis, amperes, %, °C and Hz on
+// the right and local time below; over its plot area each run of each shown series (a gap in
+// the ring ends a run, so nothing is ever joined across a loss or drawn to zero) is painted as
+// one polyline, then the state changes and the cursor. The lines are painted here rather than
+// as QLineSeries: a line series strokes a hit-test outline of every point whenever its points
+// are replaced, which took most of a 24-hour redraw.
 #pragma once
 
 #include "model/uTrendReduce.h"
@@ -49,10 +51,11 @@ protected:
     void drawForeground(QPainter* painter, const QRectF& rect) override;
 
 private:
-    QLineSeries* seriesFor(int channel, size_t run);
+    void paintRuns(QPainter* painter, const QRectF& area) const;
 
-    std::vector<std::vector<QLineSeries*>> pool_; // per channel, one series per run
-    QLineSeries* anchor_ = nullptr; // empty, on both axes: maps between pixels and values
+    std::vector<int> shown_;         // the channels of plot_.runs
+    QLineSeries* anchorLeft_ = nullptr;  // empty series that keep the axes in the chart
+    QLineSeries* anchorRight_ = nullptr;
     TTrendPlot plot_;
     std::vector<TTrendMark> marks_;
     int64_t cursor_ = -1;
