@@ -1,6 +1,6 @@
 #include "app/uValueLogCommand.h"
 
-#include "app/uHeadless.h"
+#include "app/uHeadlessLink.h"
 #include "app/uSignalWatch.h"
 #include "comm/uPollObserver.h"
 #include "model/UShareData.h"
