@@ -121,7 +121,7 @@ TEST_F(MainWindowTest, EveryNamedComponentExists)
     for (const char* n : names) EXPECT_NE(w.findChild<QObject*>(QString::fromLatin1(n)), nullptr) << n;
     const char* items[] = {"mni1001", "mni1002", "mni2001", "mni2002", "mni2003",
                            "mni2004", "mni2005", "mni2006", "mni3001", "mni3002",
-                           "mni3003", "mni3004", "mni4001", "mni4002", "mni4003"};
+                           "mni3003", "mni3004", "mni3005", "mni4001", "mni4002", "mni4003"};
     for (const char* n : items) EXPECT_NE(w.findChild<QAction*>(QString::fromLatin1(n)), nullptr) << n;
     EXPECT_FALSE(find<QWidget>(w, "grp1")->isEnabled());
 }
@@ -541,7 +541,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // the defaults
         MenuCase{"1111100", "1110000", "11",
-                 "mni2000 mni2001 mni2002 mni2003 mni2004 mni2006 mni3000 mni3001 mni3002 "
+                 "mni2000 mni2001 mni2002 mni2003 mni2004 mni2006 mni3000 mni3001 mni3002 mni3005 "
                  "TabSheet1 TabSheet2 mni1000 mni4000",
                  "mni2005 mni3003 mni3004 mni4003"},
         MenuCase{"1111111", "1110000", "11", "mni2005", "mni4003"},
@@ -553,7 +553,9 @@ INSTANTIATE_TEST_SUITE_P(
         MenuCase{"1111100", "1110000", "01", "TabSheet2", ""},
         MenuCase{"", "", "", "mni2006 mni1000 mni4000 TabSheet1",
                  "mni2000 mni2001 mni3000 mni3001 TabSheet2"},
-        MenuCase{"1x11100", "11100", "1x", "mni2000 mni3002", "mni2001 mni3003 TabSheet2"}));
+        MenuCase{"1x11100", "11100", "1x", "mni2000 mni3002", "mni2001 mni3003 TabSheet2"},
+        // the trend item has no character of its own: shown with every item of its menu hidden
+        MenuCase{"1111100", "1000000", "11", "mni3000 mni3005", "mni3001 mni3002 mni3003 mni3004"}));
 
 TEST_F(MainWindowTest, HiddenModulePageComesBack)
 {

@@ -167,6 +167,7 @@ void TFrmMain::connectHandlers()
         {mni3006, &TFrmMain::mni3006Click},
         {mni3001, &TFrmMain::mni3001Click}, {mni3002, &TFrmMain::mni3002Click},
         {mni3003, &TFrmMain::mni3003Click}, {mni3004, &TFrmMain::mni3004Click},
+        {mni3005, &TFrmMain::mni3005Click},
         {mni4001, &TFrmMain::mni4001Click}, {mni4002, &TFrmMain::mni4002Click},
         {mni4003, &TFrmMain::mni4003Click}};
     for (const auto& [action, handler] : items)

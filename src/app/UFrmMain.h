@@ -39,6 +39,7 @@ class TfrmRunTime;
 class TfrmUpsRec;
 class TfrmJournal;
 class TBackupReader;
+class TfrmTrend;
 
 // Counters the link sets after each frame sent (3) and each receive event (2); the LEDs stay
 // lit while they are above 0.
@@ -131,6 +132,7 @@ public:
     void mni3003Click();
     void mni3004Click();
     void mni3006Click(); // "Journal"
+    void mni3005Click();
     void mni4001Click();
     void mni4002Click();
     void mni4003Click();
@@ -221,6 +223,7 @@ public:
     QAction* mni3003 = nullptr;
     QAction* mni3004 = nullptr;
     QAction* mni3006 = nullptr; // shown whatever the visibility strings say
+    QAction* mni3005 = nullptr;
     QMenu* mni4000 = nullptr;
     QAction* mni4001 = nullptr;
     QAction* mni4002 = nullptr;
@@ -239,6 +242,7 @@ public:
     QPointer<TfrmUpsRec> frmUpsRec;      // the event-record window, made on first use
     QPointer<TfrmJournal> frmJournal;    // the service journal window, made on first use
     QPointer<TBackupReader> BackupReader; // the "Save settings…" reading in progress
+    QPointer<TfrmTrend> frmTrend;        // the trend window, made on first use
 
     // Run before the settings are written when the window closes (the start-up code uses it
     // to keep the settings file's own port when this run was pointed at another one).

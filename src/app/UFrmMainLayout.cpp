@@ -218,6 +218,7 @@ void TFrmMain::createMenu()
     mni3002 = item(mni3000, "mni3002");
     mni3003 = item(mni3000, "mni3003");
     mni3004 = item(mni3000, "mni3004");
+    mni3005 = item(mni3000, "mni3005"); // the trend: shown whatever the visibility strings say
     mni3006 = item(mni3000, "mni3006");
     mni4000 = menu("mni4000");
     mni4001 = item(mni4000, "mni4001");

@@ -7,6 +7,7 @@
 #include "diag/UFrmAbout.h"
 #include "diag/uFrmDict.h"
 #include "diag/uFrmTrack.h"
+#include "diag/uFrmTrend.h"
 #include "diag/uInCode.h"
 #include "diag/uViewMdBuff.h"
 #include "diag/uViewMdb.h"
@@ -129,6 +130,7 @@ void TFrmMain::registerViews()
 
     RegisterView(QStringLiteral("frmUpsRec"), [this] { mni3001Click(); });
     // frmRecDetail: as a double click on the event-record grid shows it.
+    RegisterView(QStringLiteral("frmTrend"), [this] { mni3005Click(); });
     RegisterView(QStringLiteral("frmRecDetail"), [this] {
         mni3001Click();
         frmUpsRec->DBGrd1DblClick();
@@ -202,6 +204,14 @@ void TFrmMain::mni3001Click()
 void TFrmMain::mni3002Click() {}
 void TFrmMain::mni3003Click() {}
 void TFrmMain::mni3004Click() {}
+
+// Trend window: made on first use, then shown and brought to the front; the ring behind it
+// records from start-up either way.
+void TFrmMain::mni3005Click()
+{
+    if (!frmTrend) frmTrend = new TfrmTrend(this);
+    bringToFront(frmTrend);
+}
 
 // Status code viewer of the cabinet's and of the module's status block.
 namespace {

@@ -162,6 +162,7 @@ void TFrmMain::ApplyCaptions()
     mni3002->setText(LangText("IAP", "在线升级"));
     mni3003->setText(LangText("Correct", "校准"));
     mni3004->setText(LangText("Test", "测试"));
+    mni3005->setText(LangText("Trend", "趋势图"));
     mni3006->setText(LangText("Journal", "服务日志"));
     mni4000->setTitle(LangText("Help", "帮助"));
     mni4001->setText(LangText("About", "关于"));

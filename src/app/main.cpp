@@ -46,7 +46,8 @@ bool needsNoDisplay(int argc, char** argv)
         const char* a = argv[i];
         if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h") || !std::strcmp(a, "--help-all") ||
             !std::strcmp(a, "--version") || !std::strcmp(a, "-v") || !std::strncmp(a, "--snapshot", 10) ||
-            !std::strncmp(a, "--download-log", 14) || !std::strncmp(a, "--backup", 8))
+            !std::strncmp(a, "--download-log", 14) || !std::strncmp(a, "--backup", 8) ||
+            !std::strncmp(a, "--log-values", 12))
             return true;
     }
     return false;

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 
 #include <cmath>
+#include <utility>
 
 bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
 {
@@ -89,8 +90,25 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
                        "write them as a JSON backup to FILE, with no window. Exit status 0, 1 for a port or "
                        "a file that cannot be used, 2 when a block did not answer (no file is written)."),
         QStringLiteral("FILE"));
+    const QCommandLineOption logValues(
+        QStringLiteral("log-values"),
+        QStringLiteral("With --port: write the cabinet's values, as the background poll reads them, to the "
+                       "CSV file FILE, one line per --interval, until --duration has passed or Ctrl-C/SIGTERM "
+                       "(exit status 0 after the last line). A file with the same header is appended to; "
+                       "one with another header is refused with status 1 and left alone. Status 2 when "
+                       "nothing answered within the first three poll cycles."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption interval(
+        QStringLiteral("interval"),
+        QStringLiteral("With --log-values: seconds between two lines, 0.5 at least; default 1. An interval "
+                       "shorter than a poll cycle is raised to the cycle."),
+        QStringLiteral("SECONDS"));
+    const QCommandLineOption duration(QStringLiteral("duration"),
+                                      QStringLiteral("With --log-values: end after SECONDS."),
+                                      QStringLiteral("SECONDS"));
     p.addOptions({port, baud, connect, demo, quitAfter, screenshot, window, snapshot, downloadLog, backup, from,
-                  analysis, language, address, settingsDir, timeFirst, printCounters});
+                  analysis, language, address, settingsDir, timeFirst, printCounters, logValues, interval,
+                  duration});
 
     out = TCmdLine{};
     out.HelpText = p.helpText();
@@ -181,6 +199,40 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
             error = QStringLiteral("--backup, --snapshot and --download-log are separate runs");
             return false;
         }
+    }
+    out.LogValues = p.value(logValues);
+    if (p.isSet(logValues)) {
+        if (out.LogValues.isEmpty()) {
+            error = QStringLiteral("--log-values needs a file name");
+            return false;
+        }
+        if (out.Port.isEmpty()) {
+            error = QStringLiteral("--log-values needs --port");
+            return false;
+        }
+        if (!out.Snapshot.isEmpty() || !out.DownloadLog.isEmpty() || !out.Backup.isEmpty()) {
+            error = QStringLiteral("--log-values, --snapshot, --download-log and --backup are separate runs");
+            return false;
+        }
+    }
+    const std::pair<const QCommandLineOption*, int*> times[] = {{&interval, &out.LogIntervalMs},
+                                                                {&duration, &out.LogDurationMs}};
+    for (const auto& [option, target] : times) {
+        if (!p.isSet(*option)) continue;
+        const QString name = option->names().constFirst();
+        if (out.LogValues.isEmpty()) {
+            error = QStringLiteral("--%1 goes with --log-values").arg(name);
+            return false;
+        }
+        bool ok = false;
+        const double s = p.value(*option).toDouble(&ok);
+        const double least = option == &interval ? 0.5 : 0.0;
+        if (!ok || !std::isfinite(s) || s < least || s > 2.0e6) {
+            error = QStringLiteral("--%1 needs a number of seconds%2, not \"%3\"")
+                        .arg(name, least > 0 ? QStringLiteral(" from 0.5 on") : QString(), p.value(*option));
+            return false;
+        }
+        *target = static_cast<int>(std::lround(s * 1000));
     }
     if (p.isSet(from)) {
         bool ok = false;

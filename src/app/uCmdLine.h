@@ -18,6 +18,9 @@ struct TCmdLine {
     int From = 1;                 // --from N: the first record of --download-log
     bool Analysis = false;        // --analysis: the CSV carries the texts of the codes
     int Language = 0;             // --language en|zh: the language of those texts (1 Chinese)
+    QString LogValues;            // --log-values FILE: log the cabinet's values as CSV lines
+    int LogIntervalMs = 1000;     // --interval SECONDS: between two lines (0.5 s at least)
+    int LogDurationMs = -1;       // --duration SECONDS: end after that time; else at Ctrl-C/SIGTERM
     int Address = 1;              // --address N: the cabinet address of a headless command
     QString SettingsDir;          // --settings-dir DIR: where "UserParaIni.ini" lives
     bool TimeFirstValues = false; // --time-first-values: print when the first values show

@@ -30,7 +30,8 @@ bool TDemoCabinet::Start(QString& error, const QString& simulator)
     process_->setStandardOutputFile(QProcess::nullDevice());
     // The runtime counters advance one hour a minute, so the demonstration shows them move.
     process_->start(sim, {QStringLiteral("--pty"), portPath_, QStringLiteral("--baud"),
-                          QString::number(DemoBaud), QStringLiteral("--run-hours")});
+                          QString::number(DemoBaud), QStringLiteral("--run-hours"),
+                          QStringLiteral("--mains-failures"), QStringLiteral("150")});
     if (!process_->waitForStarted(5000)) {
         error = QStringLiteral("The simulated cabinet did not start: %1").arg(process_->errorString());
         Stop();

@@ -4,11 +4,13 @@
 #include "app/uDownloadCommand.h"
 #include "app/uSignalWatch.h"
 #include "app/uSnapshotCommand.h"
+#include "app/uValueLogCommand.h"
 #include "model/uLocalPara.h"
 
 bool IsHeadlessCommand(const TCmdLine& options)
 {
-    return !options.Snapshot.isEmpty() || !options.DownloadLog.isEmpty() || !options.Backup.isEmpty();
+    return !options.Snapshot.isEmpty() || !options.DownloadLog.isEmpty()
+           || !options.Backup.isEmpty() || !options.LogValues.isEmpty();
 }
 
 int RunHeadless(const TCmdLine& options)
@@ -19,5 +21,6 @@ int RunHeadless(const TCmdLine& options)
     if (!options.Snapshot.isEmpty()) return RunSnapshotCommand(options);
     if (!options.DownloadLog.isEmpty()) return RunDownloadCommand(options);
     if (!options.Backup.isEmpty()) return RunBackupCommand(options);
+    if (!options.LogValues.isEmpty()) return RunValueLogCommand(options);
     return 1;
 }

@@ -88,6 +88,8 @@ int TSignalWatch::Signal() const { return caughtSignal; }
 
 int TSignalWatch::Caught() { return active ? int(caughtSignal) : 0; }
 
+TSignalWatch* TSignalWatch::Active() { return active; }
+
 QString TSignalWatch::Name(int signal)
 {
     return signal == SIGINT ? QStringLiteral("interrupted") : QStringLiteral("terminated");

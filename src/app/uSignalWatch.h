@@ -19,6 +19,8 @@ public:
     int Signal() const;
     // The signal caught by the watch in force, 0 when none came or no watch is in force.
     static int Caught();
+    // The watch in force, nullptr when there is none.
+    static TSignalWatch* Active();
     // The exit status a shell expects after the signal: 130 for SIGINT, 143 for SIGTERM.
     static int ExitStatus(int signal) { return 128 + signal; }
     // "interrupted" or "terminated", for the message that ends the run.

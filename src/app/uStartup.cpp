@@ -5,6 +5,7 @@
 #include "app/uDemoCabinet.h"
 #include "app/uDemoPrompt.h"
 #include "comm/uFrmCom.h"
+#include "comm/uTrendRecorder.h"
 #include "diag/UFrmAbout.h"
 #include "diag/uFrmDict.h"
 #include "diag/uFrmTrack.h"
@@ -84,6 +85,7 @@ bool TStartup::CreateWindows(QString& error)
     main_->TrackWindow = track;
 
     com_ = new TFrmCom; // takes curProtocol as the link's active protocol
+    StartTrendRecording(); // the trend keeps every poll cycle from now on, its window open or not
     created_.append(com_);
     openJournal();
 

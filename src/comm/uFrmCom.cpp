@@ -95,7 +95,10 @@ void TFrmCom::ClosePort()
     // The operator's close also ends the wait for a lost device.
     linkWanted_ = false;
     lost_ = false;
-    if (Comm1.IsOpen()) Comm1.CloseComm();
+    if (Comm1.IsOpen()) {
+        Comm1.CloseComm();
+        NotifyLinkBroken();
+    }
     DropPendingWrites();
 }
 
@@ -133,6 +136,7 @@ void TFrmCom::deviceLost(const QString& reason)
     LinkTrace().TraceNote(text);
     DropPendingWrites();
     LinkMain().LinkLost(lostName_);
+    NotifyLinkBroken();
 }
 
 void TFrmCom::tryReopen()

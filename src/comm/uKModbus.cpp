@@ -1,6 +1,7 @@
 #include "comm/uKModbus.h"
 
 #include "comm/uLinkState.h"
+#include "comm/uLinkWatch.h"
 
 #include <algorithm>
 #include <cstring>
@@ -213,6 +214,7 @@ void TMModbus::BuildNextRequest()
         LinkState.PollStep += 1;
         if (LinkState.PollStep > LinkState.PollSteps) {
             LinkState.PollStep = 1;
+            NotifyPollCycleEnded(CurAddr);
             LinkMain().SyncDevAddr();
             SetCurrentAddress(static_cast<uint16_t>(LinkMain().GetDevAddr()));
         }

@@ -6,8 +6,9 @@
 namespace {
 std::vector<TLinkWatcher*>& watchers()
 {
-    static std::vector<TLinkWatcher*> list;
-    return list;
+    // Never freed: a watcher that lives to the end of the program may leave after it.
+    static auto* list = new std::vector<TLinkWatcher*>;
+    return *list;
 }
 
 // A watcher may remove itself (or another) while it is told: each call works on a copy and
@@ -45,4 +46,14 @@ void NotifyReplyAccepted(const TLinkRequest& request, const uint16_t* regs, int 
 void NotifyRequestDropped(const TLinkRequest& request)
 {
     tell([&](TLinkWatcher& w) { w.RequestDropped(request); });
+}
+
+void NotifyPollCycleEnded(int address)
+{
+    tell([&](TLinkWatcher& w) { w.PollCycleEnded(address); });
+}
+
+void NotifyLinkBroken()
+{
+    tell([&](TLinkWatcher& w) { w.LinkBroken(); });
 }

@@ -1,5 +1,6 @@
 // Watchers of the link: whatever must follow the requests the link sends and what became of
-// them (the service journal, a backup reading its blocks) registers here. The link knows no
+// them (the service journal, a backup reading its blocks), or follow the background poll
+// without sending anything (the trend recorder, the value logger), registers here. The link knows no
 // window; it only reports the request it built, the reply it accepted and the request it
 // dropped, all on the user-interface thread, one at a time.
 #pragma once
@@ -30,6 +31,10 @@ public:
     virtual void ReplyAccepted(const TLinkRequest&, const uint16_t* /*regs*/, int /*count*/) {}
     // The request was dropped after its attempts without an accepted reply.
     virtual void RequestDropped(const TLinkRequest&) {}
+    // The background poll of address has finished its last step and starts again.
+    virtual void PollCycleEnded(int /*address*/) {}
+    // The port's device went away, or the operator closed the port.
+    virtual void LinkBroken() {}
 };
 
 // A watcher stays registered until it is removed (its destructor should remove it).
@@ -40,3 +45,5 @@ void RemoveLinkWatcher(TLinkWatcher* watcher);
 void NotifyRequestBuilt(const TLinkRequest& request);
 void NotifyReplyAccepted(const TLinkRequest& request, const uint16_t* regs, int count);
 void NotifyRequestDropped(const TLinkRequest& request);
+void NotifyPollCycleEnded(int address);
+void NotifyLinkBroken();

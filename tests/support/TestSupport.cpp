@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include "model/uTrendRing.h"
+
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -20,6 +22,7 @@ void ResetAll()
     SetModalHandler(nullptr);
     SetFileDialogHandler(nullptr);
     AcceptedPsw.clear();
+    TrendRing.Clear();
 }
 
 std::vector<uint8_t> HexBytes(const char* text)

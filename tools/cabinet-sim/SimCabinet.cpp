@@ -21,6 +21,7 @@ Cabinet::Cabinet(const Options& options, QObject* parent)
     framer_.onGarbage = [this](const std::vector<uint8_t>& bytes) { log_.write("DISCARD", bytes); };
     line_.onBytes = [this](const uint8_t* bytes, size_t count) { framer_.feed(bytes, count); };
     line_.onSilence = [this] { framer_.silence(); };
+    slave_.setMainsFailures(options.mainsFailEvery);
     driftTimer_.setInterval(1000);
     connect(&driftTimer_, &QTimer::timeout, this, [this] { slave_.drift(random_); });
     hourTimer_.setInterval(options.hourMs);

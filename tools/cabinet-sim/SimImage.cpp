@@ -3,6 +3,7 @@
 #include "SimModuleBuffer.h"
 #include "SimRunTime.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace sim {
@@ -96,6 +97,12 @@ void RegisterImage::fillSystem(int state)
     set(30040, 305);                 // inside temperature
     set(30043, uint16_t(12345 + a)); // hours run
 
+    state_ = state;
+    applyState(state);
+}
+
+void RegisterImage::applyState(int state)
+{
     const StatusWords w = statusFor(state);
     set(30082, w.cmmStaH);
     set(30083, w.cmmStaL);
@@ -217,18 +224,59 @@ void RegisterImage::walk(std::mt19937& random, uint32_t reg, int nominal, int sp
 
 void RegisterImage::drift(std::mt19937& random)
 {
+    const double t = double(++driftSeconds_);
+    const double twoPi = 6.283185307179586;
+    auto wave = [&](double period, double phase) { return std::sin(twoPi * (t / period + phase)); };
+    std::uniform_int_distribution<int> noise(-2, 2);
+    const double load = 0.40 + 0.22 * wave(420, 0.0) + 0.05 * wave(67, 0.3); // share of the rating
     for (uint32_t p = 0; p < 3; ++p) {
-        walk(random, 30001 + p, 2300 + address_, 40, 2);
-        walk(random, 30005 + p, 415, 30, 3);
-        walk(random, 30011 + p, 2200, 4, 1);
-        walk(random, 30015 + p, 385 + address_, 30, 3);
-        walk(random, 30021 + p, 410, 30, 3);
-        walk(random, 30027 + p, 2300, 40, 2);
+        const double third = double(p) / 3.0;
+        // The waves start near the values the image was filled with, so the first steps are small.
+        int in = int(2300 + address_ + 55 * wave(300, third * 0.05) + noise(random));
+        // A sag of phase A every 97 s, a few seconds long so that even a slow poll catches it.
+        if (p == 0 && driftSeconds_ % 97 >= 92) in -= 420;
+        set(30001 + p, uint16_t(in));
+        set(30027 + p, uint16_t(2300 + 50 * wave(300, third * 0.05) + noise(random)));
+        set(30011 + p, uint16_t(2200 + 3 * wave(45, third) + noise(random) / 2));
+        const double lp = load * (1.0 + 0.06 * (double(p) - 1.0));
+        set(30021 + p, uint16_t(std::lround(1000 * lp) + noise(random)));
+        set(30015 + p, uint16_t(std::lround(940 * lp) + address_ + noise(random)));
+        set(30005 + p, uint16_t(std::lround(1010 * lp) + 10 + noise(random)));
+        set(30018 + p, uint16_t(std::lround(200 * lp)));
     }
     walk(random, 30004, 500, 2, 1);
     walk(random, 30030, 500, 2, 1);
-    walk(random, 30039, 251, 10, 1);
-    walk(random, 30040, 305, 15, 1);
+    // The charger tapers off and starts again on a slow cycle.
+    const double charge = 0.5 + 0.5 * wave(600, 0.0);
+    set(30035, uint16_t(std::lround(5 + 30 * charge)));
+    set(30036, uint16_t(std::lround(4 + 30 * charge)));
+    set(30031, uint16_t(std::lround(2700 + 25 * charge)));
+    set(30032, uint16_t(std::lround(2696 + 25 * charge)));
+    if (mainsFailEvery_ > 0) {
+        // A mains failure: the input goes to 0 V and the battery carries the load for 30 s.
+        const int into = driftSeconds_ % mainsFailEvery_;
+        const bool failed = driftSeconds_ >= mainsFailEvery_ && into < 30;
+        if (failed) {
+            for (uint32_t p = 0; p < 3; ++p) {
+                set(30001 + p, 0);
+                set(30005 + p, 0);
+            }
+            set(30004, 0);
+            const uint16_t dis = uint16_t(std::lround(read(30021) * 0.9) + 20);
+            set(30033, dis);
+            set(30034, uint16_t(dis - 3));
+            set(30035, 0);
+            set(30036, 0);
+            set(30031, uint16_t(2640 - 3 * into));
+            set(30032, uint16_t(2636 - 3 * into));
+        } else {
+            set(30033, 0);
+            set(30034, 0);
+        }
+        if (into == 0 || into == 30) applyState(failed ? 5 : state_);
+    }
+    set(30039, uint16_t(251 + 15 * wave(900, 0.1)));
+    set(30040, uint16_t(305 + 40 * wave(900, 0.0) + noise(random) / 2));
     for (int m = 1; m <= modulesPresent_; ++m) {
         for (int place = 22; place <= 24; ++place)
             set(moduleRegister(m, place), static_cast<uint16_t>(read(moduleRegister(m, place)) + 10));

@@ -25,8 +25,11 @@ public:
     uint16_t read(uint32_t reg) const { return reg < regs_.size() ? regs_[reg] : 0; }
     void write(uint32_t reg, uint16_t value);
 
-    // One slow step of the measured values around their nominal level.
+    // One step (a second) of the measured values: slow waves around their nominal level with a
+    // little noise, and now and then a one-second sag of the input, so a trend shows something.
     void drift(std::mt19937& random);
+    // Every everySeconds drift steps the mains fails for 30 (0: never).
+    void setMainsFailures(int everySeconds) { mainsFailEvery_ = everySeconds; }
 
     static constexpr uint32_t ModuleBase = 30101;
     static constexpr uint32_t ModuleBlock = 50;
@@ -39,6 +42,7 @@ private:
     void set(uint32_t reg, uint16_t value) { regs_[reg] = value; }
     void setText(uint32_t first, const char* text, int width);
     void fillSystem(int state);
+    void applyState(int state); // the status words of the running state
     void fillModule(int module, int state);
     void fillParameters(int modulesPresent);
     void fillConfiguration();
@@ -46,6 +50,9 @@ private:
 
     int address_;
     int modulesPresent_;
+    int driftSeconds_ = 0; // drift steps so far: the phase of the slow waves
+    int mainsFailEvery_ = 0;
+    int state_ = 4;
     std::vector<uint16_t> regs_;
 };
 

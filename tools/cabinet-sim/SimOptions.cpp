@@ -101,6 +101,11 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
     const QCommandLineOption hourMs(QStringLiteral("hour-ms"),
                                     QStringLiteral("With --run-hours: one hour every MS ms (default 60000)."),
                                     QStringLiteral("MS"), QStringLiteral("60000"));
+    const QCommandLineOption mainsFailures(
+        QStringLiteral("mains-failures"),
+        QStringLiteral("With drift: every SECONDS the mains fails for 30 s (input at 0 V, battery state, "
+                       "discharge current), then comes back."),
+        QStringLiteral("SECONDS"));
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Write one line per frame received and sent."),
                                  QStringLiteral("FILE"));
@@ -132,7 +137,8 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
                        addresses, state,  modules,      records,  noDrift,
                        log,       seed,   drop,         badCrc,   wrongAddress,
                        split,     late,   lateRate,     noise,    exception,
-                       runHours,  hourMs, invalidDates, dumpLog,  silentAfterRecord, refuseWrite, silentRead});
+                       runHours,  hourMs, invalidDates, dumpLog,  silentAfterRecord, refuseWrite, silentRead,
+                       mainsFailures});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -219,6 +225,7 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
     options.pacing = !parser.isSet(noPacing);
     options.drift = !parser.isSet(noDrift);
     if (parser.isSet(runHours) && !number(hourMs, 10, 3600000, options.hourMs)) return false;
+    if (parser.isSet(mainsFailures) && !number(mainsFailures, 60, 86400, options.mainsFailEvery)) return false;
     options.logFile = parser.value(log);
     if (parser.isSet(seed)) {
         bool ok = false;

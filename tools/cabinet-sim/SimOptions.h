@@ -34,6 +34,7 @@ struct Options {
     std::vector<uint32_t> refuseWrite; // writes to these registers are answered but not done
     std::vector<uint32_t> silentRead;  // reads that cover these registers get no reply
     bool drift = true;
+    int mainsFailEvery = 0; // with drift: the mains fails for 30 s every this many seconds (0: never)
     int hourMs = 0; // runtime counters advance one hour per hourMs; 0 keeps them still
     QString logFile;
     uint32_t seed = 0;

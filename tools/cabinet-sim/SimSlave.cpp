@@ -52,6 +52,11 @@ Slave::Bytes Slave::exceptionReply(int address, int function, int code)
     return reply;
 }
 
+void Slave::setMainsFailures(int everySeconds)
+{
+    for (auto& entry : images_) entry.second->setMainsFailures(everySeconds);
+}
+
 void Slave::drift(std::mt19937& random)
 {
     for (auto& entry : images_) entry.second->drift(random);

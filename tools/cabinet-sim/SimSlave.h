@@ -28,6 +28,7 @@ public:
     void drift(std::mt19937& random);
     // Registers whose writes are answered as done but not carried out: the old value stays.
     void setRefusedWrites(const std::vector<uint32_t>& registers) { refused_ = registers; }
+    void setMainsFailures(int everySeconds);
 
     static Bytes exceptionReply(int address, int function, int code);
     static void appendCrc(Bytes& frame);

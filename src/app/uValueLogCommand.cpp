@@ -1,0 +1,216 @@
+#include "app/uValueLogCommand.h"
+
+#include "app/uHeadlessLink.h"
+#include "app/uSignalWatch.h"
+#include "comm/uLinkWatch.h"
+#include "model/UShareData.h"
+#include "model/uDataFunc.h"
+#include "model/uUpsInfo.h"
+#include "model/uValueColumns.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <unistd.h>
+#include <memory>
+
+namespace {
+
+constexpr int ValueBlockFunc = 4;
+constexpr int32_t ValueBlockStart = 30001;
+constexpr int StartCycles = 3; // cycles the cabinet has to answer anything in
+
+int fail(int status, const QString& message)
+{
+    std::fprintf(stderr, "zyrtool: %s\n", qPrintable(message));
+    return status;
+}
+
+// What the logger learns from the link: when the value block last came, how long a cycle takes.
+class TLogWatch : public TLinkWatcher {
+public:
+    TLogWatch() { clock_.start(); }
+    void PollCycleEnded(int) override
+    {
+        const qint64 now = clock_.elapsed();
+        // The first cycle in which the values came tells what the line can keep up with.
+        if (cycleMs_ < 0 && valuesInCycle_) cycleMs_ = now - cycleStart_;
+        cycleStart_ = now;
+        valuesInCycle_ = false;
+    }
+    void ReplyAccepted(const TLinkRequest& request, const uint16_t*, int) override
+    {
+        anyReply_ = true;
+        if (request.func == ValueBlockFunc && request.startReg == ValueBlockStart) {
+            valuesAt_ = clock_.elapsed();
+            valuesInCycle_ = true;
+        }
+    }
+    bool AnyReply() const { return anyReply_; }
+    qint64 CycleMs() const { return cycleMs_; }
+    qint64 Now() const { return clock_.elapsed(); }
+    // The values of the record are no older than limitMs.
+    bool Fresh(qint64 limitMs) const { return valuesAt_ >= 0 && clock_.elapsed() - valuesAt_ <= limitMs; }
+
+private:
+    QElapsedTimer clock_;
+    qint64 cycleStart_ = 0;
+    qint64 cycleMs_ = -1;
+    qint64 valuesAt_ = -1;
+    bool valuesInCycle_ = false;
+    bool anyReply_ = false;
+};
+
+// The log file, opened for appending; every line is written whole and pushed to the disk.
+class TLogFile {
+public:
+    explicit TLogFile(const QString& path) : file_(path) {}
+    bool Open(bool writeHeader, bool endPartialLine, const QString& header)
+    {
+        if (!file_.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
+        QByteArray start;
+        if (writeHeader) start = QByteArray(ValueLogBom, 3) + header.toUtf8() + ValueLogEol;
+        else if (endPartialLine) start = ValueLogEol; // the line a power cut left unfinished ends here
+        return start.isEmpty() || Write(start);
+    }
+    bool WriteLine(const QString& line) { return Write(line.toUtf8() + ValueLogEol); }
+    QString Error() const { return file_.errorString(); }
+
+private:
+    bool Write(const QByteArray& bytes)
+    {
+        if (file_.write(bytes) != bytes.size() || !file_.flush()) return false;
+        return ::fsync(file_.handle()) == 0;
+    }
+    QFile file_;
+};
+
+QString lineNow(const TLogWatch& watch, qint64 staleMs, int address)
+{
+    const auto& columns = ValueColumns();
+    QStringList values;
+    const QString time = ValueLogTime(QDateTime::currentDateTime());
+    if (!watch.Fresh(staleMs)) {
+        for (size_t i = 0; i < columns.size(); ++i) values << QString();
+        return ValueLogLine(time, values, LangText("No reply", "无应答"));
+    }
+    const TUpsData& u = UpsData[address];
+    for (const TValueColumn& c : columns) values << ValueText(c, c.get(u));
+    return ValueLogLine(time, values, StateText(u.SysState));
+}
+
+} // namespace
+
+int RunValueLogCommand(const TCmdLine& options)
+{
+    const QString path = options.LogValues;
+    const QString header = ValueLogHeader(AllValueColumns());
+    bool unterminated = false;
+    QString found;
+    const THeaderMatch match = MatchValueLogHeader(path, header, &unterminated, &found);
+    if (match == THeaderMatch::Other)
+        return fail(1, QStringLiteral("%1 is not a value log with these columns; it is left as it is "
+                                      "(its first line: \"%2\")")
+                           .arg(path, found.left(80)));
+    LocalPara.Language = static_cast<uint8_t>(options.Language);
+
+    // Ctrl-C and SIGTERM end the run after its last line; the headless run watches them from
+    // its start, and a logger started on its own watches them itself.
+    std::unique_ptr<TSignalWatch> ownWatch;
+    TSignalWatch* stopWatch = TSignalWatch::Active();
+    if (!stopWatch) {
+        ownWatch = std::make_unique<TSignalWatch>();
+        stopWatch = ownWatch.get();
+    }
+    bool stopAsked = TSignalWatch::Caught() != 0;
+
+    THeadlessLink link(options);
+    TLogWatch watch;
+    AddLinkWatcher(&watch);
+    struct Unwatch {
+        TLogWatch* w;
+        ~Unwatch() { RemoveLinkWatcher(w); }
+    } unwatch{&watch};
+    QObject::connect(stopWatch, &TSignalWatch::Interrupted, [&](int) { stopAsked = true; });
+
+    QString error;
+    if (!link.Open(error)) return fail(1, error);
+    std::fprintf(stderr, "zyrtool: logging cabinet %d on %s to %s\n", link.Address(),
+                 qPrintable(link.PortName()), qPrintable(path));
+    // The link is set for Modbus RTU at --baud; the line-speed mode of --fast belongs here.
+
+    link.RunUntil([&] { return watch.AnyReply() || stopAsked; }, StartCycles);
+    if (!watch.AnyReply()) {
+        if (stopAsked) return 0;
+        return fail(2, QStringLiteral("the cabinet at address %1 on %2 did not answer within three poll cycles")
+                           .arg(link.Address())
+                           .arg(link.PortName()));
+    }
+    // The first cycle with values tells the shortest interval the line can keep.
+    link.RunUntil([&] { return watch.CycleMs() >= 0 || stopAsked; }, 2);
+
+    qint64 intervalMs = options.LogIntervalMs;
+    if (watch.CycleMs() > intervalMs) {
+        intervalMs = (watch.CycleMs() + 99) / 100 * 100;
+        std::fprintf(stderr, "zyrtool: a poll cycle takes %.1f s; the interval is raised to %.1f s\n",
+                     double(watch.CycleMs()) / 1000.0, double(intervalMs) / 1000.0);
+    }
+    // A line has values while the record was refreshed within two intervals (or cycles).
+    const qint64 staleMs = 2 * std::max<qint64>(intervalMs, std::max<qint64>(watch.CycleMs(), 0));
+
+    TLogFile file(path);
+    if (!file.Open(match == THeaderMatch::Absent, unterminated, header))
+        return fail(1, QStringLiteral("cannot write %1: %2").arg(path, file.Error()));
+
+    QEventLoop loop;
+    QTimer tick;
+    tick.setSingleShot(true);
+    tick.setTimerType(Qt::PreciseTimer);
+    const qint64 start = watch.Now();
+    qint64 lines = 0;
+    int status = 0;
+    auto writeLine = [&] {
+        if (!file.WriteLine(lineNow(watch, staleMs, link.Address()))) {
+            status = fail(1, QStringLiteral("cannot write %1: %2").arg(path, file.Error()));
+            return false;
+        }
+        ++lines;
+        return true;
+    };
+    auto schedule = [&] {
+        // Deadlines from the start, so the intervals do not creep.
+        const qint64 next = start + lines * intervalMs;
+        tick.start(int(std::max<qint64>(0, next - watch.Now())));
+    };
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (options.LogDurationMs >= 0 && watch.Now() - start > options.LogDurationMs) {
+            loop.quit();
+            return;
+        }
+        if (!writeLine()) {
+            loop.quit();
+            return;
+        }
+        schedule();
+    });
+    QObject::connect(stopWatch, &TSignalWatch::Interrupted, &loop, [&](int) {
+        tick.stop();
+        writeLine(); // the last line, at the moment of the stop
+        loop.quit();
+    });
+    if (stopAsked) {
+        writeLine();
+        return status;
+    }
+    tick.start(0);
+    loop.exec();
+    link.Close();
+    std::fprintf(stderr, "zyrtool: %lld lines written to %s\n", static_cast<long long>(lines), qPrintable(path));
+    return status;
+}

@@ -1,0 +1,75 @@
+#include "comm/uTrendRecorder.h"
+
+#include "model/UShareData.h"
+#include "model/uUpsInfo.h"
+
+#include <QDateTime>
+
+namespace {
+constexpr int ValueBlockFunc = 4;
+constexpr int32_t ValueBlockStart = 30001; // poll step 1: the cabinet's measured values
+} // namespace
+
+TTrendRecorder::TTrendRecorder(TTrendRing& ring, Clock clock) : ring_(ring), clock_(std::move(clock))
+{
+    if (!clock_) clock_ = [] { return QDateTime::currentMSecsSinceEpoch(); };
+}
+
+TTrendRecorder::~TTrendRecorder() { Stop(); }
+
+void TTrendRecorder::Start()
+{
+    if (started_) return;
+    AddLinkWatcher(this);
+    started_ = true;
+}
+
+void TTrendRecorder::Stop()
+{
+    if (!started_) return;
+    RemoveLinkWatcher(this);
+    started_ = false;
+}
+
+void TTrendRecorder::ReplyAccepted(const TLinkRequest& request, const uint16_t*, int)
+{
+    if (request.func == ValueBlockFunc && request.startReg == ValueBlockStart) valuesCame_ = true;
+}
+
+void TTrendRecorder::PollCycleEnded(int address)
+{
+    if (!valuesCame_ || address < 0 || address > MaxDevAddr) {
+        gap();
+        return;
+    }
+    valuesCame_ = false;
+    const TUpsData& u = UpsData[address];
+    TTrendSample s;
+    s.time = clock_();
+    const auto& columns = TrendColumns();
+    for (int i = 0; i < TrendChannelCount; ++i) s.value[i] = float(columns[size_t(i)]->get(u));
+    s.state = static_cast<uint8_t>(u.SysState);
+    s.valid = 1;
+    ring_.Push(s);
+    gapLast_ = false;
+}
+
+void TTrendRecorder::LinkBroken()
+{
+    valuesCame_ = false;
+    gap();
+}
+
+void TTrendRecorder::gap()
+{
+    valuesCame_ = false;
+    if (gapLast_) return; // one gap marks a silence of any length
+    ring_.PushGap(clock_());
+    gapLast_ = true;
+}
+
+void StartTrendRecording()
+{
+    static TTrendRecorder recorder(TrendRing);
+    recorder.Start();
+}
