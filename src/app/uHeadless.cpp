@@ -2,6 +2,7 @@
 
 #include "app/uDownloadCommand.h"
 #include "app/uLocalPara.h"
+#include "app/uScanCommand.h"
 #include "app/uSnapshotCommand.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
@@ -25,7 +26,7 @@ int lineSpeed(const TCmdLine& options)
 
 bool IsHeadlessCommand(const TCmdLine& options)
 {
-    return !options.Snapshot.isEmpty() || !options.DownloadLog.isEmpty();
+    return !options.Snapshot.isEmpty() || !options.DownloadLog.isEmpty() || options.Scan;
 }
 
 int RunHeadless(const TCmdLine& options)
@@ -33,6 +34,7 @@ int RunHeadless(const TCmdLine& options)
     if (!options.SettingsDir.isEmpty()) SetSettingsFolderOverride(options.SettingsDir);
     if (!options.Snapshot.isEmpty()) return RunSnapshotCommand(options);
     if (!options.DownloadLog.isEmpty()) return RunDownloadCommand(options);
+    if (options.Scan) return RunScanCommand(options);
     return 1;
 }
 

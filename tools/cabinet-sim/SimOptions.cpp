@@ -60,6 +60,10 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
     const QCommandLineOption noPacing(
         QStringLiteral("no-pacing"),
         QStringLiteral("Send replies at once instead of byte by byte at the line speed."));
+    const QCommandLineOption strictSpeed(
+        QStringLiteral("strict-speed"),
+        QStringLiteral("Answer only while the line is set to --baud, as a real cabinet hears only noise at "
+                       "another speed (on a pseudo-terminal the speed the other end set is read)."));
     const QCommandLineOption turnaround(QStringLiteral("turnaround"),
                                         QStringLiteral("Delay before each reply in ms (default 5)."),
                                         QStringLiteral("MS"), QStringLiteral("5"));
@@ -123,7 +127,8 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
                        addresses, state,  modules,      records,  noDrift,
                        log,       seed,   drop,         badCrc,   wrongAddress,
                        split,     late,   lateRate,     noise,    exception,
-                       runHours,  hourMs, invalidDates, dumpLog,  silentAfterRecord});
+                       runHours,  hourMs, invalidDates, dumpLog,  silentAfterRecord,
+                       strictSpeed});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -195,6 +200,7 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
     }
 
     options.pacing = !parser.isSet(noPacing);
+    options.strictSpeed = parser.isSet(strictSpeed);
     options.drift = !parser.isSet(noDrift);
     if (parser.isSet(runHours) && !number(hourMs, 10, 3600000, options.hourMs)) return false;
     options.logFile = parser.value(log);
