@@ -43,7 +43,8 @@ class PortDialogFind : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ResetAll();
+        ResetAll(); // before the script installs its answers
+        script = std::make_unique<DialogScript>();
         ASSERT_TRUE(dir.isValid());
         // The cabinet is at 9600 bit/s, address 7; the tool starts at 2400 and hears nothing.
         ASSERT_TRUE(sim.start({"--strict-speed", "--baud", "9600", "--addresses", "7", "--no-drift"}));
@@ -61,13 +62,14 @@ protected:
     void TearDown() override
     {
         startup.reset();
+        script.reset();
         SetSettingsFolderOverride(QString());
     }
     QString settingsText() const { return QString::fromUtf8(FileBytes(dir.filePath("UserParaIni.ini"))); }
     // Opens the port dialog from the menu; the script runs while it is shown.
     void openDialog(const std::function<int(TFrmCommInterface*)>& run)
     {
-        script.otherModal = [&](QDialog* d) {
+        script->otherModal = [&](QDialog* d) {
             auto* dlg = qobject_cast<TFrmCommInterface*>(d);
             if (!dlg) return int(QDialog::Rejected);
             dlg->show();
@@ -76,7 +78,7 @@ protected:
             return r;
         };
         startup->Main()->mni1001Click();
-        script.otherModal = nullptr;
+        script->otherModal = nullptr;
     }
     static bool waitForScanEnd(TFrmCommInterface* dlg)
     {
@@ -85,7 +87,7 @@ protected:
 
     QTemporaryDir dir;
     SimProcess sim;
-    DialogScript script;
+    std::unique_ptr<DialogScript> script;
     std::unique_ptr<TStartup> startup;
 };
 
@@ -112,11 +114,14 @@ TEST_F(PortDialogFind, FindThenChooseConfirmsTheSpeedAndSelectsTheAddress)
         if (!item) return int(QDialog::Rejected);
         EXPECT_EQ(rowTexts(item), (QStringList{"7", "9600", "ZYR 50", "V3.10.0025"}));
         EXPECT_FALSE(FrmCom->PortOpen()) << "the port stays closed until a choice";
-        const QRect cell = dlg->lstFound->visualItemRect(item);
-        QTest::mouseDClick(dlg->lstFound->viewport(), Qt::LeftButton, {}, cell.center());
+        // A double click as the platform delivers it: press, release, double click, release.
+        const QPoint at = dlg->lstFound->visualItemRect(item).center();
+        QTest::mouseClick(dlg->lstFound->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseDClick(dlg->lstFound->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseRelease(dlg->lstFound->viewport(), Qt::LeftButton, Qt::NoModifier, at);
         return dlg->result();
     });
-    EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join('\n').toStdString();
+    EXPECT_TRUE(script->messages.empty()) << script->messageTexts().join('\n').toStdString();
 
     // As Confirm does: the port reopened at the cabinet's speed, everything saved; and the
     // main window asks address 7.
@@ -145,8 +150,8 @@ TEST_F(PortDialogFind, APortHeldByAnotherProgramIsToldWithItsReason)
         EXPECT_EQ(dlg->lstFound->topLevelItemCount(), 0);
         return int(QDialog::Rejected);
     });
-    ASSERT_EQ(script.messages.size(), 1u);
-    const QString text = script.messages[0].text;
+    ASSERT_EQ(script->messages.size(), 1u);
+    const QString text = script->messages[0].text;
     EXPECT_EQ(text.section('\n', 0, 0), QString::fromLatin1(TComm::MsgOpenFailed));
     EXPECT_TRUE(text.section('\n', 1, 1).startsWith("Port " + sim.link() + ": in use by another program"))
         << text.toStdString();
@@ -170,7 +175,7 @@ TEST_F(PortDialogFind, CancelStopsTheScanAndTheDialogsCancelGivesTheLinkItsPortB
     });
     EXPECT_TRUE(FrmCom->PortOpen()) << "the link goes on as before the Find";
     EXPECT_EQ(FrmCom->Comm1.BaudRate(), 2400u);
-    EXPECT_TRUE(script.messages.empty());
+    EXPECT_TRUE(script->messages.empty());
 }
 
 TEST(PortDialogFindCaptions, BothLanguages)

@@ -95,6 +95,7 @@ TFrmCommInterface::TFrmCommInterface(QWidget* parent)
     lstFound->setColumnWidth(1, 46);
     lstFound->setColumnWidth(2, 50);
     lstFound->header()->setStretchLastSection(true);
+    lstFound->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // a long text is elided
     lstFound->setSelectionMode(QAbstractItemView::SingleSelection);
     for (QWidget* w : {static_cast<QWidget*>(lblFind), static_cast<QWidget*>(pbFind),
                        static_cast<QWidget*>(btnFindCancel), static_cast<QWidget*>(lstFound)})
@@ -251,8 +252,9 @@ void TFrmCommInterface::showFindPanel()
 void TFrmCommInterface::btnFindClick()
 {
     if (Scanning()) return;
-    // One master on the line: the link lets go of its port while the scan runs.
-    if (FrmCom && FrmCom->PortOpen()) {
+    // One master on the line: the link lets go of its port while the scan runs (and stops
+    // waiting to reopen a lost one).
+    if (FrmCom && (FrmCom->PortOpen() || FrmCom->PortLost())) {
         linkWasOpen_ = true;
         FrmCom->ClosePort();
     }
