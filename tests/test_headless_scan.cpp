@@ -7,8 +7,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -27,26 +25,7 @@ QJsonArray parseArray(const QByteArray& json)
 }
 
 // The tool where a window system is named but cannot start: no display at all.
-TToolRun runWithoutDisplay(const QStringList& args)
-{
-    TToolRun r;
-    QProcess tool;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    tool.setProcessEnvironment(env);
-    tool.start(QStringLiteral(ZYR_BINARY_DIR "/zyrtool"), args);
-    if (!tool.waitForStarted(10000) || !tool.waitForFinished(120000)) {
-        tool.kill();
-        tool.waitForFinished(5000);
-        return r;
-    }
-    r.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    r.out = tool.readAllStandardOutput();
-    r.errors = QString::fromLocal8Bit(tool.readAllStandardError());
-    return r;
-}
+TToolRun runWithoutDisplay(const QStringList& args) { return RunHeadlessTool(args, 120000, QStringLiteral("xcb")); }
 
 TEST(ScanCommand, FindsTheCabinetsAtTheirSpeedAndAddresses)
 {

@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSerialPortInfo>
 #include <QShowEvent>
 #include <QTreeWidget>
 
@@ -49,15 +48,8 @@ QStringList portNames()
         names << QStringLiteral("COM%1").arg(n);
         devices << TFrmCom::DeviceName(names.last());
     }
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-#ifdef Q_OS_WIN
-        const QString name = info.portName();
-#else
-        const QString name = info.systemLocation();
-#endif
-        if (name.isEmpty() || devices.contains(info.systemLocation()) ||
-            names.contains(name, Qt::CaseInsensitive))
-            continue;
+    for (const QString& name : SystemSerialPorts()) {
+        if (devices.contains(name) || names.contains(name, Qt::CaseInsensitive)) continue;
         names << name;
     }
     return names;

@@ -8,7 +8,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QSerialPortInfo>
 
 #include <cstdio>
 
@@ -35,16 +34,7 @@ QJsonObject cabinetObject(const TScanFound& f)
 QStringList portsToScan(const TCmdLine& options)
 {
     if (!options.Port.isEmpty()) return {options.Port};
-    QStringList names;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-#ifdef Q_OS_WIN
-        const QString name = info.portName();
-#else
-        const QString name = info.systemLocation();
-#endif
-        if (!name.isEmpty() && !names.contains(name)) names << name;
-    }
-    return names;
+    return SystemSerialPorts();
 }
 
 // Scans one port; false when it cannot be opened.

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QSerialPort>
+#include <QSerialPortInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -73,6 +74,20 @@ QString fieldText(const QByteArray& bytes)
 }
 
 } // namespace
+
+QStringList SystemSerialPorts()
+{
+    QStringList names;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+#ifdef Q_OS_WIN
+        const QString name = info.portName();
+#else
+        const QString name = info.systemLocation();
+#endif
+        if (!name.isEmpty() && !names.contains(name)) names << name;
+    }
+    return names;
+}
 
 const QList<int>& TCabinetScan::DefaultSpeeds()
 {

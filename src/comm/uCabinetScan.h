@@ -13,9 +13,14 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QSerialPort;
 class QTimer;
+
+// The serial ports the system lists, named as the operator gives them: the port name on Windows
+// (COM3), the device path elsewhere (/dev/ttyUSB0).
+QStringList SystemSerialPorts();
 
 struct TScanFound {
     QString Port;     // the port name the scan was given
