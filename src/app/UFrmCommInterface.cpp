@@ -1,11 +1,11 @@
 #include "app/UFrmCommInterface.h"
 
 #include "app/UFrmMain.h"
-#include "app/uLocalPara.h"
 #include "comm/SPComm.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "model/uLocalPara.h"
 #include "ui/uNamed.h"
 #include "ui/uOpenFailure.h"
 #include "ui/uUiSeam.h"
