@@ -27,37 +27,24 @@ constexpr uint8_t ReadBasic = 0x01;
 constexpr int VersionObject = 2;
 constexpr int TypeObject = 1;
 
-// The value of object `id` in a complete function 43 reply, or false when the reply does not
-// hold it. The objects are walked by their length bytes, never past the frame.
-bool objectValue(const QByteArray& frame, int id, QByteArray& value)
+// The length of the function 43 reply that the bytes begin with, by its header and the length
+// bytes of its objects, CRC included; 0 when the bytes do not hold that much.
+int identReplyLength(const QByteArray& bytes)
 {
-    const int end = int(frame.size()) - 2; // the CRC
+    if (bytes.size() < 10 || uint8_t(bytes[1]) != FuncIdent || uint8_t(bytes[2]) != MeiDeviceId) return 0;
     int pos = 8;
-    const int count = uint8_t(frame[7]);
-    for (int i = 0; i < count && pos + 2 <= end; ++i) {
-        const int len = uint8_t(frame[pos + 1]);
-        if (pos + 2 + len > end) return false;
-        if (uint8_t(frame[pos]) == id) {
-            value = frame.mid(pos + 2, len);
-            return true;
-        }
-        pos += 2 + len;
+    const int count = uint8_t(bytes[7]);
+    for (int i = 0; i < count; ++i) {
+        if (pos + 2 > bytes.size()) return 0;
+        pos += 2 + uint8_t(bytes[pos + 1]);
     }
-    return false;
+    return pos + 2 <= bytes.size() ? pos + 2 : 0;
 }
 
 // True when the bytes are exactly one function 43 reply: its objects fill it to the CRC.
-bool wholeIdentReply(const QByteArray& frame)
+bool wholeIdentReply(const QByteArray& bytes)
 {
-    if (frame.size() < 10 + 2 || uint8_t(frame[1]) != FuncIdent || uint8_t(frame[2]) != MeiDeviceId) return false;
-    const int end = int(frame.size()) - 2;
-    int pos = 8;
-    const int count = uint8_t(frame[7]);
-    for (int i = 0; i < count; ++i) {
-        if (pos + 2 > end) return false;
-        pos += 2 + uint8_t(frame[pos + 1]);
-    }
-    return pos == end;
+    return bytes.size() >= 12 && identReplyLength(bytes) == bytes.size();
 }
 
 bool crcGood(const QByteArray& frame)
@@ -89,17 +76,44 @@ QStringList SystemSerialPorts()
     return names;
 }
 
+bool TCabinetScan::ObjectValue(const QByteArray& reply, int id, QByteArray& value)
+{
+    // The objects are walked by their length bytes, never past the CRC.
+    if (reply.size() < 10) return false;
+    const int end = int(reply.size()) - 2;
+    int pos = 8;
+    const int count = uint8_t(reply[7]);
+    for (int i = 0; i < count && pos + 2 <= end; ++i) {
+        const int len = uint8_t(reply[pos + 1]);
+        if (pos + 2 + len > end) return false;
+        if (uint8_t(reply[pos]) == id) {
+            value = reply.mid(pos + 2, len);
+            return true;
+        }
+        pos += 2 + len;
+    }
+    return false;
+}
+
+TCabinetScan::TAnswer TCabinetScan::JudgeAnswer(const QByteArray& bytes, int address)
+{
+    if (bytes.isEmpty() || uint8_t(bytes[0]) != address) return TAnswer::None;
+    if (bytes.size() == 5 && uint8_t(bytes[1]) == (FuncIdent | 0x80) && crcGood(bytes)) return TAnswer::Refused;
+    if (wholeIdentReply(bytes) && crcGood(bytes)) return TAnswer::Answer;
+    return TAnswer::None;
+}
+
 const QList<int>& TCabinetScan::DefaultSpeeds()
 {
     static const QList<int> speeds{19200, 9600, 4800, 2400, 1200};
     return speeds;
 }
 
-double TCabinetScan::TryWindowMs(int baud, int replyBytes)
+double TCabinetScan::TryWindowMs(int baud, int replyBytes, int marginMs)
 {
     // The request and the reply on the wire, the silence of 3.5 characters that ends a frame,
     // and the margin.
-    return CharMs(baud) * (RequestBytes + replyBytes + 3.5) + MarginMs;
+    return CharMs(baud) * (RequestBytes + replyBytes + 3.5) + marginMs;
 }
 
 TCabinetScan::TCabinetScan(QObject* parent) : QObject(parent), speeds_(DefaultSpeeds())
@@ -122,6 +136,11 @@ void TCabinetScan::SetAddresses(int first, int last)
     if (running_ || first < FirstAddress || last > LastAddress || first > last) return;
     first_ = first;
     last_ = last;
+}
+
+void TCabinetScan::SetMarginMs(int ms)
+{
+    if (!running_ && ms >= 0) marginMs_ = ms;
 }
 
 void TCabinetScan::Start(const QString& portName)
@@ -171,6 +190,7 @@ void TCabinetScan::Start(const QString& portName)
     connect(port_, &QSerialPort::readyRead, this, &TCabinetScan::onReadyRead);
 
     running_ = true;
+    lateAddress_ = 0;
     speedIndex_ = 0;
     address_ = first_;
     phase_ = TPhase::Version;
@@ -225,7 +245,7 @@ void TCabinetScan::sendTry()
     if (phase_ == TPhase::Version && attempt_ == 1) Q_EMIT Progress(done_, Total(), baud, address_);
     sinceSend_.start();
     port_->write(reinterpret_cast<const char*>(frame), RequestBytes);
-    window_->start(int(std::ceil(TryWindowMs(baud, replyBytes))));
+    window_->start(int(std::ceil(TryWindowMs(baud, replyBytes, marginMs_))));
 }
 
 void TCabinetScan::onReadyRead()
@@ -263,9 +283,11 @@ void TCabinetScan::onWindowEnd()
 TCabinetScan::TOutcome TCabinetScan::judge(bool complete) const
 {
     if (rx_.isEmpty()) return TOutcome::Silent;
-    const bool ours = uint8_t(rx_[0]) == address_;
-    if (ours && rx_.size() == 5 && uint8_t(rx_[1]) == (FuncIdent | 0x80) && crcGood(rx_)) return TOutcome::Refused;
-    if (ours && wholeIdentReply(rx_) && crcGood(rx_)) return TOutcome::Answer;
+    switch (JudgeAnswer(rx_, address_)) {
+    case TAnswer::Refused: return TOutcome::Refused;
+    case TAnswer::Answer: return TOutcome::Answer;
+    case TAnswer::None: break;
+    }
     // Anything else heard is something at this speed: noise, a bad CRC, another address, a
     // piece of a frame. Until the time is up it may still become an answer.
     return complete ? TOutcome::Garbled : TOutcome::Silent;
@@ -274,6 +296,22 @@ TCabinetScan::TOutcome TCabinetScan::judge(bool complete) const
 void TCabinetScan::tryEnded(TOutcome outcome)
 {
     const int baud = speeds_.at(speedIndex_);
+    if (phase_ == TPhase::Version && outcome == TOutcome::Garbled && lateAddress_ != 0) {
+        const int n = identReplyLength(rx_);
+        if (n > 0 && JudgeAnswer(rx_.left(n), lateAddress_) == TAnswer::Answer) {
+            // The cabinet asked just before answered late, into this try: it is there. It is
+            // asked its type, and this address is asked again after it.
+            rx_.truncate(n);
+            address_ = lateAddress_;
+            lateAddress_ = 0;
+            --done_;
+            attempt_ = 1;
+            tryEnded(TOutcome::Answer);
+            return;
+        }
+    }
+    if (phase_ == TPhase::Version && (outcome != TOutcome::Garbled || attempt_ == 2))
+        lateAddress_ = outcome == TOutcome::Silent ? address_ : 0;
     if (outcome == TOutcome::Garbled && attempt_ == 1) {
         // Something answered at this speed: a second read tells a cabinet from noise.
         attempt_ = 2;
@@ -291,7 +329,7 @@ void TCabinetScan::tryEnded(TOutcome outcome)
             current_.Baud = baud;
             current_.Address = address_;
             QByteArray value;
-            if (outcome == TOutcome::Answer && objectValue(rx_, VersionObject, value))
+            if (outcome == TOutcome::Answer && ObjectValue(rx_, VersionObject, value))
                 current_.Version = fieldText(value);
             if (outcome == TOutcome::Answer) {
                 // The cabinet's type and rating, at the same speed.
@@ -308,7 +346,7 @@ void TCabinetScan::tryEnded(TOutcome outcome)
     }
     // Object 1: the cabinet is found whether or not it tells its type.
     QByteArray value;
-    if (outcome == TOutcome::Answer && objectValue(rx_, TypeObject, value)) {
+    if (outcome == TOutcome::Answer && ObjectValue(rx_, TypeObject, value)) {
         current_.Identified = true;
         current_.Type = fieldText(value.left(3));
         current_.Rating = value.size() >= 6 ? 256 * uint8_t(value[4]) + uint8_t(value[5]) : 0;
@@ -325,6 +363,7 @@ void TCabinetScan::nextAddress()
     attempt_ = 1;
     if (++address_ > last_) {
         address_ = first_;
+        lateAddress_ = 0;
         if (++speedIndex_ >= speeds_.size()) {
             finish(false);
             return;

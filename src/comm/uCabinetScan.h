@@ -64,6 +64,9 @@ public:
     // For tests and measurements: fewer speeds or addresses. Before Start only.
     void SetSpeeds(const QList<int>& speeds);
     void SetAddresses(int first, int last);
+    // For tests of what the scan makes of an answer, on a machine too busy to keep time: a
+    // longer margin per try.
+    void SetMarginMs(int ms);
 
     // Opens the port (COMn, a device path, ttyUSB0 ...) at the first speed and begins. Raises
     // ECommsError with the system's reason when the port cannot be opened; nothing runs then.
@@ -84,10 +87,17 @@ public:
     double WaitedWireMs() const { return waitedWireMs_; }
     int Tries() const { return tries_; }
 
+    // How received bytes answer a function 43 request to an address: one whole reply whose
+    // objects fill it to a good CRC, an exception reply, or neither. Never reads past them.
+    enum class TAnswer { None, Answer, Refused };
+    static TAnswer JudgeAnswer(const QByteArray& bytes, int address);
+    // The value of object id in a whole function 43 reply; false when it does not hold it.
+    static bool ObjectValue(const QByteArray& reply, int id, QByteArray& value);
+
     // Time of one character at a speed: start bit, 8 data bits, 2 stop bits.
     static double CharMs(int baud) { return 11000.0 / baud; }
     // The time a try waits for its reply when nothing arrives.
-    static double TryWindowMs(int baud, int replyBytes);
+    static double TryWindowMs(int baud, int replyBytes, int marginMs = MarginMs);
 
 Q_SIGNALS:
     // A new try at (baud, address) is under way; done of total version reads finished.
@@ -112,6 +122,8 @@ private:
     QList<int> speeds_;
     int first_ = FirstAddress;
     int last_ = LastAddress;
+    int marginMs_ = MarginMs;
+    int lateAddress_ = 0; // the address asked just before at this speed, when it stayed silent
     QString portName_;
     QString location_;
     QSerialPort* port_ = nullptr;
