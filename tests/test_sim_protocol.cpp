@@ -128,7 +128,7 @@ TEST_F(SimProtocol, HelpListsTheOptions)
     const QString text = QString::fromLatin1(p.readAllStandardOutput());
     for (const char* option : {"--pty", "--device", "--baud", "--no-pacing", "--addresses", "--state",
                                "--modules", "--records", "--drop", "--bad-crc", "--wrong-address", "--split",
-                               "--late", "--noise", "--exception", "--seed", "--log"})
+                               "--late", "--noise", "--exception", "--seed", "--log", "--strict-speed"})
         EXPECT_TRUE(text.contains(QLatin1String(option))) << option;
 }
 
@@ -290,6 +290,27 @@ TEST_F(SimProtocol, IdentificationObjects)
     EXPECT_EQ(two[8], 2);
     EXPECT_EQ(two[9], 10);
     for (int i = 10; i < 20; ++i) EXPECT_TRUE(two[i] >= 0x20 && two[i] < 0x7F);
+}
+
+TEST_F(SimProtocol, StrictSpeedAnswersOnlyWhileTheLineIsAtItsOwnSpeed)
+{
+    ASSERT_TRUE(sim.start({"--strict-speed", "--baud", "9600", "--no-pacing", "--no-drift"}));
+    // The same request at three speeds, the line set by this end as the tool would set it.
+    for (const int baud : {2400, 9600, 19200}) {
+        SCOPED_TRACE(baud);
+        RawPort line;
+        ASSERT_TRUE(line.open(sim.link(), baud));
+        const Bytes reply = line.transact(identificationRequest(1, 2), 22, baud == 9600 ? 5000 : 600);
+        if (baud == 9600) {
+            EXPECT_EQ(reply.size(), 22u);
+            EXPECT_TRUE(RefCrc::valid(reply));
+        } else {
+            EXPECT_TRUE(reply.empty());
+        }
+    }
+    const QStringList log = sim.logLines();
+    EXPECT_GE(log.filter(QStringLiteral("NOISE")).size(), 2) << log.join('\n').toStdString();
+    EXPECT_EQ(log.filter(QStringLiteral("RX")).size(), 1);
 }
 
 TEST_F(SimProtocol, EachAddressHasItsOwnImage)

@@ -222,7 +222,21 @@ INSTANTIATE_TEST_SUITE_P(
                       CmdCase{{"--quit-after", "-1"}, false}, CmdCase{{"--screenshot", "a.png"}, false},
                       CmdCase{{"--port"}, false}, CmdCase{{"--port", " "}, false},
                       CmdCase{{"--demo", "--port", "COM2"}, false}, CmdCase{{"--bogus"}, false},
-                      CmdCase{{"stray"}, false}));
+                      CmdCase{{"stray"}, false}, CmdCase{{"--scan"}, true},
+                      CmdCase{{"--scan", "--port", "/dev/ttyUSB0"}, true},
+                      CmdCase{{"--scan", "--baud", "9600"}, false}, CmdCase{{"--scan", "--address", "2"}, false},
+                      CmdCase{{"--scan", "--demo"}, false},
+                      CmdCase{{"--scan", "--port", "COM1", "--snapshot", "-"}, false}));
+
+TEST(CmdLine, ToolkitOptionsAreLeftOutAsTheApplicationWouldTakeThem)
+{
+    EXPECT_EQ(WithoutToolkitOptions({"zyrtool", "-platform", "offscreen", "--scan", "-reverse", "--style", "fusion",
+                                     "--port", "COM1", "-qwindowtitle", "x"}),
+              (QStringList{"zyrtool", "--scan", "--port", "COM1"}));
+    // Only options: a value that looks like one stays with its own option.
+    EXPECT_EQ(WithoutToolkitOptions({"zyrtool", "--port", "style"}), (QStringList{"zyrtool", "--port", "style"}));
+    EXPECT_EQ(UsageErrorLine("Unknown option 'bogus'."), "zyrtool: Unknown option 'bogus'; see --help");
+}
 
 TEST(CmdLine, NoOptionChangesNothing)
 {

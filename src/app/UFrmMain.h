@@ -104,6 +104,8 @@ public:
     // Event handlers.
     void tmr1Timer();
     void cbbSelectZYRChange();
+    // Selects cabinet address addr (1..15) as the operator would in cbbSelectZYR.
+    void SelectDevAddr(int addr);
     void lstMdClick();
     void chkMdStaClick();
     void btnReCntClick();

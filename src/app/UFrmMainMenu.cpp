@@ -119,6 +119,7 @@ void TFrmMain::mni4002Click() { showTrack(); }
 void TFrmMain::registerViews()
 {
     RegisterView(QStringLiteral("frmTrack"), [this] { mni4002Click(); });
+    RegisterView(QStringLiteral("FrmCommInterface"), [this] { mni1001Click(); });
 
     RegisterView(QStringLiteral("frmUpsPara"), [this] { mni2001Click(); });
 

@@ -196,6 +196,13 @@ void TFrmMain::cbbSelectZYRChange()
     LinkState.PollStep = 100;
 }
 
+void TFrmMain::SelectDevAddr(int addr)
+{
+    if (addr < 1 || addr > cbbSelectZYR->count()) return;
+    cbbSelectZYR->setCurrentIndex(addr - 1);
+    cbbSelectZYRChange();
+}
+
 void TFrmMain::chkMdStaClick() { ModListDirty = FlagOn; }
 
 void TFrmMain::btnReCntClick()

@@ -2,6 +2,7 @@
 // order, the message loop; the program ends when the main window closes.
 #include "app/uCmdLine.h"
 #include "app/uHeadless.h"
+#include "app/uScanCommand.h"
 #include "app/uStartup.h"
 #include "ui/uUiSeam.h"
 
@@ -20,12 +21,12 @@ void nameApplication()
 
 // Parses the options; returns the exit code when the run ends here (help, version, a bad
 // option), or -1 when the tool is to start.
-int parseOptions(TCmdLine& options)
+int parseOptions(TCmdLine& options, const QStringList& arguments)
 {
     QString error;
-    if (!ParseCmdLine(QCoreApplication::arguments(), options, error)) {
-        std::fprintf(stderr, "zyrtool: %s\n\n%s", qPrintable(error), qPrintable(options.HelpText));
-        return 2;
+    if (!ParseCmdLine(arguments, options, error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(UsageErrorLine(error)));
+        return 1;
     }
     if (options.Help) {
         std::printf("%s", qPrintable(options.HelpText));
@@ -52,10 +53,44 @@ bool needsNoDisplay(int argc, char** argv)
     }
     return false;
 }
+
+// The options are checked before any window system starts, so that a mistyped command line is
+// told in one line on any machine, with or without a display. Exit status 1 for a usage error.
+bool usageIsSound(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    TCmdLine options;
+    QString error;
+    if (ParseCmdLine(WithoutToolkitOptions(arguments), options, error)) return true;
+    std::fprintf(stderr, "%s\n", qPrintable(UsageErrorLine(error)));
+    return false;
+}
+
+bool asksForScan(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (!std::strcmp(argv[i], "--scan")) return true;
+    return false;
+}
+
+// zyrtool --scan needs no window system at all.
+int runScan(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    nameApplication();
+    TCmdLine options;
+    // The core application leaves the toolkit's options in place; they mean nothing here.
+    if (const int code = parseOptions(options, WithoutToolkitOptions(QCoreApplication::arguments())); code >= 0)
+        return code;
+    return RunScanCommand(options);
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (!usageIsSound(argc, argv)) return 1;
+    if (asksForScan(argc, argv)) return runScan(argc, argv);
     if (needsNoDisplay(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
@@ -65,7 +100,7 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     TCmdLine options;
-    if (const int code = parseOptions(options); code >= 0) return code;
+    if (const int code = parseOptions(options, QCoreApplication::arguments()); code >= 0) return code;
     if (IsHeadlessCommand(options)) {
         SetNoOneToAnswer(true);
         return RunHeadless(options);

@@ -40,7 +40,8 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
     const QCommandLineOption window(
         QStringLiteral("window"),
         QStringLiteral("Open the view OBJECTNAME after start-up, as its menu item "
-                       "or button does (frmTrack, frmUpsPara, ...)."),
+                       "or button does (frmTrack, frmUpsPara, ...); OBJECTNAME:BUTTON also presses "
+                       "that button of the view (FrmCommInterface:btnFind)."),
         QStringLiteral("OBJECTNAME"));
     const QCommandLineOption settingsDir(
         QStringLiteral("settings-dir"),
@@ -106,8 +107,15 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
     const QCommandLineOption duration(QStringLiteral("duration"),
                                       QStringLiteral("With --log-values: end after SECONDS."),
                                       QStringLiteral("SECONDS"));
+    const QCommandLineOption scan(
+        QStringLiteral("scan"),
+        QStringLiteral("Find the cabinets on --port, or on every serial port the system lists: every "
+                       "address from 1 to 15 at 19200, 9600, 4800, 2400 and 1200 bit/s. Writes a JSON array "
+                       "(address, baud, port, type, rating, version) to standard output and progress to "
+                       "standard error, with no window. Exit status 0 when a cabinet was found, 2 when "
+                       "none answered, 1 when the port cannot be opened."));
     p.addOptions({port, baud, connect, demo, quitAfter, screenshot, window, snapshot, downloadLog, backup, from,
-                  analysis, language, address, settingsDir, timeFirst, printCounters, logValues, interval,
+                  analysis, language, address, scan, settingsDir, timeFirst, printCounters, logValues, interval,
                   duration});
 
     out = TCmdLine{};
@@ -261,6 +269,23 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
             return false;
         }
     }
+    out.Scan = p.isSet(scan);
+    if (out.Scan) {
+        if (!out.Snapshot.isEmpty() || !out.DownloadLog.isEmpty() || !out.Backup.isEmpty() ||
+            !out.LogValues.isEmpty()) {
+            error = QStringLiteral("--scan is a run of its own; leave out --snapshot, --download-log, --backup "
+                                   "and --log-values");
+            return false;
+        }
+        if (p.isSet(baud) || p.isSet(address)) {
+            error = QStringLiteral("--scan tries every speed and address; leave out --baud and --address");
+            return false;
+        }
+        if (out.Demo) {
+            error = QStringLiteral("--scan needs a real port (or none, for every port); leave out --demo");
+            return false;
+        }
+    }
     out.SettingsDir = p.value(settingsDir);
     out.TimeFirstValues = p.isSet(timeFirst);
     out.PrintCounters = p.isSet(printCounters);
@@ -269,4 +294,36 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
         return false;
     }
     return true;
+}
+
+QStringList WithoutToolkitOptions(const QStringList& arguments)
+{
+    // The options the application object takes out of the arguments, with and without a value;
+    // it takes them with one dash or two.
+    static const QStringList withValue{"platform", "platformpluginpath", "platformtheme", "plugin",
+                                       "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
+                                       "style", "stylesheet", "display", "geometry", "title", "name",
+                                       "icon", "fontengine"};
+    static const QStringList flags{"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"};
+    QStringList out;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments.at(i);
+        if (i > 0 && a.startsWith(QLatin1Char('-')) && a != QLatin1String("--")) {
+            const QString name = a.mid(a.startsWith(QLatin1String("--")) ? 2 : 1);
+            if (withValue.contains(name)) {
+                ++i; // its value goes with it
+                continue;
+            }
+            if (flags.contains(name)) continue;
+        }
+        out << a;
+    }
+    return out;
+}
+
+QString UsageErrorLine(const QString& error)
+{
+    QString text = error.simplified();
+    while (text.endsWith(QLatin1Char('.'))) text.chop(1);
+    return QStringLiteral("zyrtool: %1; see --help").arg(text);
 }

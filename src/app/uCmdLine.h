@@ -22,6 +22,7 @@ struct TCmdLine {
     int LogIntervalMs = 1000;     // --interval SECONDS: between two lines (0.5 s at least)
     int LogDurationMs = -1;       // --duration SECONDS: end after that time; else at Ctrl-C/SIGTERM
     int Address = 1;              // --address N: the cabinet address of a headless command
+    bool Scan = false;            // --scan: find the cabinets on --port (or every port) and end
     QString SettingsDir;          // --settings-dir DIR: where "UserParaIni.ini" lives
     bool TimeFirstValues = false; // --time-first-values: print when the first values show
     bool PrintCounters = false;   // --print-counters: print the link's counters at the end
@@ -33,3 +34,10 @@ struct TCmdLine {
 // Parses the arguments (program name first; the toolkit's own options such as -platform are
 // taken out by the application object before). Returns false with a message for a bad value.
 bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error);
+
+// The arguments without the toolkit's own options (-platform NAME, -style NAME, -reverse ...),
+// as the application object would leave them; for checking the options before it exists.
+QStringList WithoutToolkitOptions(const QStringList& arguments);
+
+// The one line that reports a usage error: the error and where to look.
+QString UsageErrorLine(const QString& error);

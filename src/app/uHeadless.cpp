@@ -3,6 +3,7 @@
 #include "app/uBackupCommand.h"
 #include "app/uDownloadCommand.h"
 #include "app/uSignalWatch.h"
+#include "app/uScanCommand.h"
 #include "app/uSnapshotCommand.h"
 #include "app/uValueLogCommand.h"
 #include "model/uLocalPara.h"
@@ -10,7 +11,7 @@
 bool IsHeadlessCommand(const TCmdLine& options)
 {
     return !options.Snapshot.isEmpty() || !options.DownloadLog.isEmpty()
-           || !options.Backup.isEmpty() || !options.LogValues.isEmpty();
+           || !options.Backup.isEmpty() || !options.LogValues.isEmpty() || options.Scan;
 }
 
 int RunHeadless(const TCmdLine& options)
@@ -22,5 +23,6 @@ int RunHeadless(const TCmdLine& options)
     if (!options.DownloadLog.isEmpty()) return RunDownloadCommand(options);
     if (!options.Backup.isEmpty()) return RunBackupCommand(options);
     if (!options.LogValues.isEmpty()) return RunValueLogCommand(options);
+    if (options.Scan) return RunScanCommand(options);
     return 1;
 }

@@ -24,6 +24,7 @@
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -188,11 +189,26 @@ void TStartup::Start()
     if (!options_.Window.isEmpty()) QTimer::singleShot(0, this, &TStartup::openView);
 }
 
+QString TStartup::viewName() const { return options_.Window.section(QLatin1Char(':'), 0, 0); }
+
 void TStartup::openView()
 {
     const std::unique_ptr<TDemoPromptAnswer> answer(demo_ ? new TDemoPromptAnswer : nullptr);
-    if (!OpenRegisteredView(options_.Window))
-        std::fprintf(stderr, "zyrtool: no view is named %s (views: %s)\n", qPrintable(options_.Window),
+    // VIEW:BUTTON presses that button of the view once it shows (a modal view runs its own loop
+    // inside the opening call, so the press is armed first).
+    const QString button = options_.Window.section(QLatin1Char(':'), 1);
+    if (!button.isEmpty())
+        QTimer::singleShot(ViewButtonDelayMs, this, [this, button] {
+            QWidget* shown = FindShownWindow(viewName());
+            auto* b = shown ? shown->findChild<QAbstractButton*>(button) : nullptr;
+            if (b)
+                b->click();
+            else
+                std::fprintf(stderr, "zyrtool: the view %s has no button %s\n", qPrintable(viewName()),
+                             qPrintable(button));
+        });
+    if (!OpenRegisteredView(viewName()))
+        std::fprintf(stderr, "zyrtool: no view is named %s (views: %s)\n", qPrintable(viewName()),
                      qPrintable(RegisteredViews().join(QStringLiteral(", "))));
 }
 
@@ -205,10 +221,10 @@ void TStartup::timedEnd()
         return;
     }
     if (!options_.Screenshot.isEmpty()) {
-        QWidget* shown = options_.Window.isEmpty() ? nullptr : FindShownWindow(options_.Window);
+        QWidget* shown = options_.Window.isEmpty() ? nullptr : FindShownWindow(viewName());
         if (!options_.Window.isEmpty() && !shown)
             std::fprintf(stderr, "zyrtool: the view %s is not shown; the picture is of the main window\n",
-                         qPrintable(options_.Window));
+                         qPrintable(viewName()));
         const QPixmap picture = (shown ? shown : static_cast<QWidget*>(main_))->grab();
         if (!picture.save(options_.Screenshot, "PNG"))
             std::fprintf(stderr, "zyrtool: cannot write the picture %s\n", qPrintable(options_.Screenshot));

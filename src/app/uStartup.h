@@ -46,6 +46,10 @@ private:
     void timedEnd();
     void closeModals();
     void openView();
+    // The view of --window VIEW or VIEW:BUTTON.
+    QString viewName() const;
+    // VIEW:BUTTON presses the button this long after the view was asked for.
+    static constexpr int ViewButtonDelayMs = 300;
     void onViewRefreshed();
     void printCounters();
     void openJournal();

@@ -64,13 +64,17 @@ struct TToolRun {
     QString errors;
 };
 
-inline TToolRun RunHeadlessTool(const QStringList& args, int timeoutMs = 240000)
+// With a platform named (xcb), the run has that window system and no display for it: one
+// that needed a window system would end there.
+inline TToolRun RunHeadlessTool(const QStringList& args, int timeoutMs = 240000, const QString& platform = {})
 {
     TToolRun r;
     QProcess tool;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM")); // the command needs no display of its own
+    if (!platform.isEmpty()) env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     tool.setProcessEnvironment(env);
     tool.start(QStringLiteral(ZYR_BINARY_DIR "/zyrtool"), args);
     if (!tool.waitForStarted(10000)) return r;

@@ -19,7 +19,15 @@ Cabinet::Cabinet(const Options& options, QObject* parent)
     slave_.setRefusedWrites(options.refuseWrite);
     framer_.onFrame = [this](const std::vector<uint8_t>& frame) { onRequest(frame); };
     framer_.onGarbage = [this](const std::vector<uint8_t>& bytes) { log_.write("DISCARD", bytes); };
-    line_.onBytes = [this](const uint8_t* bytes, size_t count) { framer_.feed(bytes, count); };
+    line_.onBytes = [this](const uint8_t* bytes, size_t count) {
+        // Sent at another speed, the bytes reach a real cabinet as noise: nothing it answers.
+        if (options_.strictSpeed && line_.lineSpeed() != options_.baud) {
+            log_.write("NOISE", std::vector<uint8_t>(bytes, bytes + count),
+                       QStringLiteral("line at %1 bit/s").arg(line_.lineSpeed()));
+            return;
+        }
+        framer_.feed(bytes, count);
+    };
     line_.onSilence = [this] { framer_.silence(); };
     slave_.setMainsFailures(options.mainsFailEvery);
     driftTimer_.setInterval(1000);

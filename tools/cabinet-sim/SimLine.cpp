@@ -31,6 +31,31 @@ speed_t speedCode(int baud)
     }
 }
 
+int speedOf(speed_t code)
+{
+    switch (code) {
+    case B50: return 50;
+    case B75: return 75;
+    case B110: return 110;
+    case B134: return 134;
+    case B150: return 150;
+    case B200: return 200;
+    case B300: return 300;
+    case B600: return 600;
+    case B1200: return 1200;
+    case B1800: return 1800;
+    case B2400: return 2400;
+    case B4800: return 4800;
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    case B230400: return 230400;
+    default: return 0;
+    }
+}
+
 QString systemError(const char* what)
 {
     return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
@@ -56,6 +81,15 @@ double Line::silenceMs() const
 {
     // 3.5 characters, but never below the 1.75 ms the protocol fixes for fast lines.
     return std::max(3.5 * charTimeMs(), 1.75);
+}
+
+int Line::lineSpeed() const
+{
+    // The slave side of a pseudo-terminal carries the settings its user made.
+    const int fd = slaveFd_ >= 0 ? slaveFd_ : fd_;
+    termios tio{};
+    if (fd < 0 || tcgetattr(fd, &tio) != 0) return 0;
+    return speedOf(cfgetospeed(&tio));
 }
 
 bool Line::configure(int fd, QString& error)

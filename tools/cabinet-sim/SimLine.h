@@ -28,6 +28,10 @@ public:
     bool openDevice(const QString& path, QString& error);
     void close();
 
+    // The speed the line is set to now, in bit/s; on a pseudo-terminal the other end sets it.
+    // 0 when it cannot be read.
+    int lineSpeed() const;
+
     // Time of one character on the line: start bit, 8 data bits, 2 stop bits.
     double charTimeMs() const { return 11000.0 / baud_; }
     // The line is quiet for this long after the last byte of a frame.

@@ -61,6 +61,10 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
     const QCommandLineOption noPacing(
         QStringLiteral("no-pacing"),
         QStringLiteral("Send replies at once instead of byte by byte at the line speed."));
+    const QCommandLineOption strictSpeed(
+        QStringLiteral("strict-speed"),
+        QStringLiteral("Answer only while the line is set to --baud, as a real cabinet hears only noise at "
+                       "another speed (on a pseudo-terminal the speed the other end set is read)."));
     const QCommandLineOption turnaround(QStringLiteral("turnaround"),
                                         QStringLiteral("Delay before each reply in ms (default 5)."),
                                         QStringLiteral("MS"), QStringLiteral("5"));
@@ -138,7 +142,7 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
                        log,       seed,   drop,         badCrc,   wrongAddress,
                        split,     late,   lateRate,     noise,    exception,
                        runHours,  hourMs, invalidDates, dumpLog,  silentAfterRecord, refuseWrite, silentRead,
-                       mainsFailures});
+                       mainsFailures, strictSpeed});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -223,6 +227,7 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
     }
 
     options.pacing = !parser.isSet(noPacing);
+    options.strictSpeed = parser.isSet(strictSpeed);
     options.drift = !parser.isSet(noDrift);
     if (parser.isSet(runHours) && !number(hourMs, 10, 3600000, options.hourMs)) return false;
     if (parser.isSet(mainsFailures) && !number(mainsFailures, 60, 86400, options.mainsFailEvery)) return false;

@@ -23,6 +23,7 @@ struct Options {
     QString device;
     int baud = 2400;
     bool pacing = true;
+    bool strictSpeed = false; // answer only while the line is set to baud
     int turnaroundMs = 5;
     std::vector<int> addresses{1};
     int state = 4;
