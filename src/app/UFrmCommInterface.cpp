@@ -9,6 +9,7 @@
 #include "ui/uOpenFailure.h"
 #include "ui/uUiSeam.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -69,6 +70,8 @@ TFrmCommInterface::TFrmCommInterface(QWidget* parent)
     ComboBox1 = makeList(this, "ComboBox1", 20, portNames());
     ComboBox2 = makeList(this, "ComboBox2", 56, {"1200", "2400", "4800", "9600", "19200"});
     ComboBox3 = makeList(this, "ComboBox3", 92, {"ModBus", "YDT V3.1", "DSP Comm", "TCP+ModBus"});
+    // Line-speed mode, kept in the settings file as FastLine.
+    chkFastLine = MakeNamed<QCheckBox>(this, "chkFastLine", QRect(96, 117, 130, 18));
     Button1 = MakeNamed<QPushButton>(this, "Button1", QRect(24, 136, 80, 26));
     Button2 = MakeNamed<QPushButton>(this, "Button2", QRect(129, 136, 80, 26));
     Button1->setDefault(true);
@@ -91,12 +94,14 @@ void TFrmCommInterface::FormShow()
     ComboBox3->setCurrentIndex(LocalPara.curProtocol >= 0 && LocalPara.curProtocol < ComboBox3->count()
                                    ? LocalPara.curProtocol
                                    : -1);
+    chkFastLine->setChecked(LocalPara.FastLine);
 
     Label1->setText(LangText("Port", "串口"));
     Label2->setText(LangText("Bound Rate", "波特率"));
     Label3->setText(LangText("Protocol", "通讯协议"));
     Button1->setText(LangText("Confirm", "确定"));
     Button2->setText(LangText("Cancel", "取消"));
+    chkFastLine->setText(LangText("Fast line", "快速通讯"));
     setWindowTitle(LangText("Set Port", "通讯端口设置"));
 }
 
@@ -128,6 +133,7 @@ void TFrmCommInterface::Button1Click()
     if (protocol < 0 || ComboBox3->itemText(protocol) != ComboBox3->currentText())
         protocol = ComboBox3->findText(ComboBox3->currentText(), Qt::MatchFixedString);
     LocalPara.curProtocol = protocol;
+    LocalPara.FastLine = chkFastLine->isChecked();
 
     if (FrmCom) {
         try {

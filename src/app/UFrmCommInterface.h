@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -27,6 +28,7 @@ public:
     QComboBox* ComboBox1;
     QComboBox* ComboBox2;
     QComboBox* ComboBox3;
+    QCheckBox* chkFastLine;
     QPushButton* Button1;
     QPushButton* Button2;
 

@@ -1,6 +1,7 @@
 #include "app/uDownloadCommand.h"
 
 #include "app/uHeadless.h"
+#include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "records/uDownloadProgress.h"
 #include "records/uRecordDb.h"
@@ -117,25 +118,33 @@ int RunDownloadCommand(const TCmdLine& options)
         QEventLoop loop;
         QTimer tick;
         tick.setInterval(100);
-        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-            state = download.Tick(
-                [&] {
-                    if (ReqSlot[1].Pending == 0)
-                        link.FillSlot(1, 20, 0, 0, static_cast<uint16_t>(RecInfo.NextRecNo));
-                },
-                [&](TRecordData& rec) {
-                    const TStoreOutcome out = db.StoreRecord(rec);
-                    if (!out.stored) {
-                        storeError = out.error;
-                        return false;
-                    }
-                    progress.Stored(clock.elapsed());
-                    return true;
-                });
+        const auto requestRecord = [&] {
+            if (ReqSlot[1].Pending == 0) link.FillSlot(1, 20, 0, 0, static_cast<uint16_t>(RecInfo.NextRecNo));
+        };
+        const auto store = [&](TRecordData& rec) {
+            const TStoreOutcome out = db.StoreRecord(rec);
+            if (!out.stored) {
+                storeError = out.error;
+                return false;
+            }
+            progress.Stored(clock.elapsed());
+            return true;
+        };
+        const auto after = [&] {
             progress.SetLast(RecInfo.AllRec);
             line.Show(progress);
             if (!storeError.isEmpty() || state != TRecordDownload::TState::Running || !link.PortOpen())
                 loop.quit();
+        };
+        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+            state = download.Tick(requestRecord, store);
+            after();
+        });
+        // On a line-speed link the next record is asked for the moment a reply is accepted.
+        QObject::connect(link.Com(), &TFrmCom::ReplyArrived, &loop, [&] {
+            if (state != TRecordDownload::TState::Running) return;
+            state = download.ReplyNow(requestRecord, store);
+            after();
         });
         tick.start();
         loop.exec();

@@ -31,6 +31,7 @@ bool IsHeadlessCommand(const TCmdLine& options)
 int RunHeadless(const TCmdLine& options)
 {
     if (!options.SettingsDir.isEmpty()) SetSettingsFolderOverride(options.SettingsDir);
+    FastLineForRun = options.Fast;
     if (!options.Snapshot.isEmpty()) return RunSnapshotCommand(options);
     if (!options.DownloadLog.isEmpty()) return RunDownloadCommand(options);
     return 1;

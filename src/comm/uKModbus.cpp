@@ -177,6 +177,10 @@ void TMModbus::BuildNextRequest()
         break;
     }
     CurRecord = &recordOf(CurAddr);
+    if (!SlotTaken && RecInfo.PollHold != 0 && !RepeatHeldFrame) {
+        FrameLen = 0;
+        return;
+    }
     if (!SlotTaken && RecInfo.PollHold == 0) {
         // The background poll cycle; a new address takes effect at the start of a cycle.
         LinkState.PollStep += 1;

@@ -40,6 +40,9 @@ public:
     int32_t ReqCount = 0;
     uint16_t ReqValue = 0;
     uint8_t SlotTaken = 0;
+    // While a download holds the poll and no slot is pending, the last frame is built again
+    // (the defined pace); a line-speed link builds nothing and waits for the next slot.
+    bool RepeatHeldFrame = true;
 
 private:
     void storeIdentification(const uint8_t* chunk, int len);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 TLinkState LinkState;
+bool FastLineForRun = false;
 uint8_t TxBuf[CommBufSize];
 uint8_t RxBuf[CommBufSize];
 

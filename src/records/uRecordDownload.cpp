@@ -16,22 +16,7 @@ TRecordDownload::TState TRecordDownload::Tick(const std::function<void()>& reque
                                               const std::function<bool(TRecordData&)>& store)
 {
     if (RecInfo.PollHold == 0) return TState::Idle;
-    if (RecInfo.RecReplyRecvd != 0) {
-        RecInfo.RecReplyRecvd = 0;
-        if (RecInfo.Rec.RecNo == RecInfo.NextRecNo) {
-            // A record the database refused is asked for again after the reply wait.
-            if (!store(RecInfo.Rec)) return TState::Running;
-            RecInfo.NextRecNo += 1;
-        }
-        if (RecInfo.AllRec < RecInfo.NextRecNo) {
-            RecInfo.PollHold = 0;
-            return TState::Finished;
-        }
-        requestRecord();
-        Attempts = 0;
-        WaitTicks = 0;
-        return TState::Running;
-    }
+    if (RecInfo.RecReplyRecvd != 0) return takeReply(requestRecord, store);
     WaitTicks += 1;
     if (WaitTicks > ReplyWaitTicks) {
         WaitTicks = 0;
@@ -43,5 +28,32 @@ TRecordDownload::TState TRecordDownload::Tick(const std::function<void()>& reque
         }
         requestRecord();
     }
+    return TState::Running;
+}
+
+TRecordDownload::TState TRecordDownload::ReplyNow(const std::function<void()>& requestRecord,
+                                                  const std::function<bool(TRecordData&)>& store)
+{
+    if (RecInfo.PollHold == 0) return TState::Idle;
+    if (RecInfo.RecReplyRecvd == 0) return TState::Running;
+    return takeReply(requestRecord, store);
+}
+
+TRecordDownload::TState TRecordDownload::takeReply(const std::function<void()>& requestRecord,
+                                               const std::function<bool(TRecordData&)>& store)
+{
+    RecInfo.RecReplyRecvd = 0;
+    if (RecInfo.Rec.RecNo == RecInfo.NextRecNo) {
+        // A record the database refused is asked for again after the reply wait.
+        if (!store(RecInfo.Rec)) return TState::Running;
+        RecInfo.NextRecNo += 1;
+    }
+    if (RecInfo.AllRec < RecInfo.NextRecNo) {
+        RecInfo.PollHold = 0;
+        return TState::Finished;
+    }
+    requestRecord();
+    Attempts = 0;
+    WaitTicks = 0;
     return TState::Running;
 }

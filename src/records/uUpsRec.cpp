@@ -3,6 +3,7 @@
 #include "records/uRecDetail.h"
 #include "records/uRecordGridDelegate.h"
 
+#include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "settings/uPassword.h"
@@ -162,6 +163,7 @@ void TfrmUpsRec::createComponents()
     connect(rgIDOrderby, &TRadioGroup::clicked, this, [this] { rgIDOrderbyClick(); });
     connect(lblCntErr, &TClickLabel::doubleClicked, this, [this] { lblCntErrDblClick(); });
     connect(tmr1, &QTimer::timeout, this, [this] { tmr1Timer(); });
+    if (FrmCom) connect(FrmCom, &TFrmCom::ReplyArrived, this, [this] { replyArrived(); });
     connect(btnSaveAsExcel, &QPushButton::clicked, this, [this] { btnSaveAsExcelClick(); });
     connect(btnSaveAs, &QPushButton::clicked, this, [this] { btnSaveAsClick(); });
     connect(btnLoadFile, &QPushButton::clicked, this, [this] { btnLoadFileClick(); });
@@ -360,23 +362,7 @@ void TfrmUpsRec::tmr1Timer()
     TickGuard guard(inTick_);
 
     btnBegin->setChecked(RecInfo.PollHold != 0);
-    if (RecInfo.PollHold != 0) {
-        bool refused = false;
-        Download.Tick([this] { RequestRecord(); },
-                      [this, &refused](TRecordData& rec) {
-                          StoreRecord(rec);
-                          if (lastStoreFailed_) {
-                              refused = true;
-                              return false;
-                          }
-                          RefreshList();
-                          progress_.Stored(now());
-                          return true;
-                      });
-        if (refused) return;
-        progress_.SetLast(RecInfo.AllRec);
-        showProgress();
-    }
+    if (RecInfo.PollHold != 0 && !downloadStep(false)) return;
 
     if (InfoCountdown <= 0) {
         if (windowActive() && RecInfo.PollHold == 0) {
@@ -392,6 +378,39 @@ void TfrmUpsRec::tmr1Timer()
         InfoCountdown = 100;
         ShowRecordInfo();
     }
+}
+
+bool TfrmUpsRec::downloadStep(bool replyOnly)
+{
+    bool refused = false;
+    const auto request = [this] { RequestRecord(); };
+    const auto store = [this, &refused](TRecordData& rec) {
+        StoreRecord(rec);
+        if (lastStoreFailed_) {
+            refused = true;
+            return false;
+        }
+        RefreshList();
+        progress_.Stored(now());
+        return true;
+    };
+    if (replyOnly)
+        Download.ReplyNow(request, store);
+    else
+        Download.Tick(request, store);
+    if (refused) return false;
+    progress_.SetLast(RecInfo.AllRec);
+    showProgress();
+    return true;
+}
+
+void TfrmUpsRec::replyArrived()
+{
+    // Line-speed link: the record is stored and the next one asked for at once.
+    if (inTick_ || RecInfo.PollHold == 0 || RecInfo.RecReplyRecvd == 0) return;
+    TickGuard guard(inTick_);
+    downloadStep(true);
+    btnBegin->setChecked(RecInfo.PollHold != 0);
 }
 
 void TfrmUpsRec::showProgress()
