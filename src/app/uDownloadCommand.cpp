@@ -151,6 +151,9 @@ int RunDownloadCommand(const TCmdLine& options)
         download.Stop();
         line.Show(progress, true);
         line.End();
+        const double seconds = double(clock.elapsed()) / 1000.0;
+        std::fprintf(stderr, "zyrtool: %d records downloaded in %.2f s (%.2f records/s)\n", progress.Done(),
+                     seconds, seconds > 0 ? progress.Done() / seconds : 0.0);
     }
     link.Close();
 

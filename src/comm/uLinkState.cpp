@@ -22,6 +22,7 @@ TLinkTraceHooks& LinkTrace() { return *traceHooks; }
 void ResetLinkState()
 {
     LinkState = TLinkState{};
+    FastLineForRun = false;
     std::memset(TxBuf, 0, sizeof TxBuf);
     std::memset(RxBuf, 0, sizeof RxBuf);
 }
