@@ -64,7 +64,7 @@ TEST_F(FastLink, EachAcceptedReplyBringsTheNextPollStepWithoutATick)
     reply(readReply(4, 44));
     EXPECT_EQ(arrived.count(), 1);
     ASSERT_TRUE(waitForFrames(2));
-    EXPECT_EQ(sent[1], WithCrc(HexBytes("01 04 77 7C 00 1F"))); // step 2: 30061, 31 registers
+    EXPECT_EQ(sent[1], WithCrc(HexBytes("01 04 75 6C 00 1F"))); // step 2: 30061, 31 registers
     reply(readReply(4, 31));
     ASSERT_TRUE(waitForFrames(3));
     EXPECT_EQ(sent[2], WithCrc(HexBytes("01 03 9C 40 00 23"))); // step 3: 40001, 35 registers
