@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include <QCheckBox>
+#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -243,6 +244,9 @@ TEST_F(PortDialog, FastLineBoxChoosesTheLineSpeedMode)
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->text(), language ? QString::fromUtf8("快速通讯") : QString("Fast line"));
         EXPECT_EQ(box->isChecked(), language == 1);
+        EXPECT_TRUE(fresh.rect().contains(box->geometry())) << "the box lies inside the dialog";
+        QDir().mkpath(QStringLiteral(ZYR_BINARY_DIR "/shots"));
+        fresh.grab().save(QStringLiteral(ZYR_BINARY_DIR "/shots/portdialog-%1.png").arg(language ? "zh" : "en"));
     }
     LocalPara.Language = 0;
     LocalPara.FastLine = false;
