@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -113,6 +114,7 @@ int RunDownloadCommand(const TCmdLine& options)
     TRecordDownload download;
     TRecordDownload::TState state = TRecordDownload::TState::Running;
     QString storeError;
+    int32_t failedRecNo = 0;
     if (last >= from) {
         download.Start(from);
         QEventLoop loop;
@@ -130,6 +132,25 @@ int RunDownloadCommand(const TCmdLine& options)
             progress.Stored(clock.elapsed());
             return true;
         };
+        // On a line-speed link a record is stored once the next request is on its way, so the
+        // database's write overlaps the line's round trip instead of adding to it.
+        std::vector<TRecordData> toStore;
+        const auto storeWaiting = [&] {
+            for (TRecordData& rec : toStore) {
+                if (!storeError.isEmpty()) break;
+                if (!store(rec)) failedRecNo = rec.RecNo;
+            }
+            toStore.clear();
+        };
+        const auto storeLater = [&](TRecordData& rec) {
+            toStore.push_back(rec);
+            if (toStore.size() == 1)
+                QTimer::singleShot(0, &loop, [&] {
+                    storeWaiting();
+                    if (!storeError.isEmpty()) loop.quit();
+                });
+            return true;
+        };
         const auto after = [&] {
             progress.SetLast(RecInfo.AllRec);
             line.Show(progress);
@@ -143,11 +164,12 @@ int RunDownloadCommand(const TCmdLine& options)
         // On a line-speed link the next record is asked for the moment a reply is accepted.
         QObject::connect(link.Com(), &TFrmCom::ReplyArrived, &loop, [&] {
             if (state != TRecordDownload::TState::Running) return;
-            state = download.ReplyNow(requestRecord, store);
+            state = download.ReplyNow(requestRecord, storeLater);
             after();
         });
         tick.start();
         loop.exec();
+        storeWaiting();
         download.Stop();
         line.Show(progress, true);
         line.End();
@@ -159,8 +181,8 @@ int RunDownloadCommand(const TCmdLine& options)
 
     int status = 0;
     if (!storeError.isEmpty()) {
-        std::fprintf(stderr, "zyrtool: record %d could not be stored: %s\n", RecInfo.NextRecNo,
-                     qPrintable(storeError));
+        std::fprintf(stderr, "zyrtool: record %d could not be stored: %s\n",
+                     failedRecNo ? failedRecNo : RecInfo.NextRecNo, qPrintable(storeError));
         status = 1;
     } else if (last >= from && state != TRecordDownload::TState::Finished) {
         std::fprintf(stderr, "zyrtool: the cabinet stopped answering; records %d to %d are missing\n",

@@ -50,6 +50,7 @@ TCommReader::TOpenResult TCommReader::Open(const TLineSettings& line, const TChu
     baud_ = static_cast<int>(std::min<uint32_t>(line.baudRate, INT_MAX));
     charBits_ = line.CharBits();
     charMicros_ = static_cast<int>(ReplyFrame::WireMicros(1, baud_, charBits_));
+    gapUs_ = ReplyFrame::InterFrameGapMicros(baud_, charBits_);
 #ifndef Q_OS_WIN
     if (::pipe(wakeFds_) != 0) {
         TOpenResult r;
@@ -119,6 +120,7 @@ void TCommReader::Apply(const TLineSettings& line)
     baud_ = static_cast<int>(std::min<uint32_t>(line.baudRate, INT_MAX));
     charBits_ = line.CharBits();
     charMicros_ = static_cast<int>(ReplyFrame::WireMicros(1, baud_, charBits_));
+    gapUs_ = ReplyFrame::InterFrameGapMicros(baud_, charBits_);
     submit(
         [line](QSerialPort* port) {
             if (port) ApplyLineSettings(*port, line);
@@ -236,7 +238,7 @@ void TCommReader::loop(QSerialPort* port)
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     QByteArray pending; // the chunk being gathered
     Clock::time_point chunkStart{};
-    Clock::time_point lastByte{};
+    Clock::time_point lastByte{}; // of the last byte received, chunk or not
 
     const auto deliver = [&](int count) {
         const QByteArray chunk = pending.left(count);
@@ -298,6 +300,11 @@ void TCommReader::loop(QSerialPort* port)
         const Clock::time_point now = Clock::now();
         int timeout = -1;
         if (!pending.isEmpty()) timeout = msUntil(chunkDeadline(), now);
+        if (!out_.isEmpty() && !wroteOnce_ && fastLine_.load()) {
+            // A request waiting for the end of the gap.
+            const int gap = msUntil(lastByte + std::chrono::microseconds(gapUs_.load()), now);
+            timeout = timeout < 0 ? gap : std::min(timeout, gap);
+        }
         pollfd fds[2] = {{wakeFds_[0], POLLIN, 0}, {fd, short(POLLIN | (out_.isEmpty() ? 0 : POLLOUT)), 0}};
         const int ready = ::poll(fds, 2, timeout);
         wakeups_.fetch_add(1, std::memory_order_relaxed);
@@ -344,7 +351,12 @@ void TCommReader::loop(QSerialPort* port)
             if (sinks_.lost) sinks_.lost(goneReason.isEmpty() ? QStringLiteral("the device hung up") : goneReason);
             return;
         }
-        if (!out_.isEmpty() && (!hadOutput || (fds[1].revents & POLLOUT))) {
+        // On a line-speed link a request leaves the line silent for the inter-frame gap after
+        // the last byte received.
+        const Clock::time_point gapEnd = lastByte + std::chrono::microseconds(gapUs_.load());
+        const bool gapOver = !fastLine_.load() || Clock::now() >= gapEnd;
+        if (!out_.isEmpty() && gapOver && (!hadOutput || !wroteOnce_ || (fds[1].revents & POLLOUT))) {
+            wroteOnce_ = true;
             while (!out_.isEmpty()) {
                 const ssize_t n = ::write(fd, out_.constData(), size_t(out_.size()));
                 if (n > 0) {
@@ -365,6 +377,7 @@ void TCommReader::loop(QSerialPort* port)
                 lastSeq_ = outSeq_;
                 break;
             }
+            if (out_.isEmpty()) wroteOnce_ = false;
             if (out_.isEmpty() && lastSeq_ != outSeq_) {
                 lastSeq_ = outSeq_;
                 if (sinks_.written) sinks_.written(outSeq_);

@@ -86,6 +86,7 @@ private:
     std::atomic<uint32_t> totalConstantMs_{0};
     std::atomic<bool> fastLine_{false};
     std::atomic<int> charMicros_{0}; // one character on the line
+    std::atomic<int> gapUs_{0};      // the inter-frame gap of a line-speed link
     std::atomic<int> baud_{0};
     std::atomic<int> charBits_{11};
     std::atomic<uint64_t> wakeups_{0};
@@ -97,4 +98,5 @@ private:
     uint64_t lastSeq_ = 0;
     QByteArray request_;
     bool newRequest_ = false;
+    bool wroteOnce_ = false; // the block in out_ has begun to go out
 };

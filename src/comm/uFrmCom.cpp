@@ -323,7 +323,12 @@ void TFrmCom::Comm1ReceiveData(const uint8_t* chunk, int len)
             LinkState.ReqOutstanding = false;
             LinkState.ReplyAccepted = false;
             Q_EMIT ReplyArrived();
-            GapTimer.start(ReplyFrame::InterFrameGapMs(static_cast<int>(Comm1.BaudRate()), charBits()));
+            // The port holds the request back for the inter-frame gap after the reply's last
+            // byte; through a seam (no port) the link waits for the gap itself.
+            if (lineSeam_.write)
+                GapTimer.start(ReplyFrame::InterFrameGapMs(static_cast<int>(Comm1.BaudRate()), charBits()));
+            else if (linkRuns() && !LinkState.ReqOutstanding)
+                fastNext();
         }
     }
 }

@@ -79,6 +79,11 @@ int InterFrameGapMs(int baud, int charBits)
     return static_cast<int>(std::max<int64_t>(chars35, GapFloorMs));
 }
 
+int InterFrameGapMicros(int baud, int charBits)
+{
+    return static_cast<int>(std::max<int64_t>(WireMicros(7, baud, charBits) / 2, 1750));
+}
+
 int NominalReplyLength(const uint8_t* request, int requestLen)
 {
     if (request == nullptr || requestLen < 4) return 0;

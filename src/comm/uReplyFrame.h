@@ -33,6 +33,8 @@ int ShortSilenceMs(int baud, int charBits);
 // The pause a master leaves between a reply and its next request: 3.5 characters, at least
 // 2 ms.
 int InterFrameGapMs(int baud, int charBits);
+// The same gap in microseconds: 3.5 characters, at least 1750 (the rule above 19200 bit/s).
+int InterFrameGapMicros(int baud, int charBits);
 // The length of the reply a request expects when all goes well (for timing the wait), 0
 // when unknown.
 int NominalReplyLength(const uint8_t* request, int requestLen);
