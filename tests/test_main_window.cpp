@@ -2,10 +2,10 @@
 // menu visibility strings and the language switch.
 #include "test_main_fixture.h"
 
-#include "app/uViewFormat.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "ui/uViewFormat.h"
 
 #include <QAction>
 #include <QCheckBox>

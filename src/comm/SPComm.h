@@ -6,6 +6,7 @@
 #pragma once
 
 #include "comm/SPCommLine.h"
+#include "model/uBaudRate.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -60,10 +61,10 @@ public:
     static constexpr const char* MsgReadThread = "Unable to create read thread";
     static constexpr const char* MsgWriteThread = "Unable to create write thread";
 
-    // Speeds a port takes: from 50 to 4 000 000 bit/s. Anything else fails to open.
-    static constexpr int64_t MinBaudRate = 50;
-    static constexpr int64_t MaxBaudRate = 4000000;
-    static bool AcceptsBaudRate(int64_t rate) { return rate >= MinBaudRate && rate <= MaxBaudRate; }
+    // Speeds a port takes (see model/uBaudRate.h). Anything else fails to open.
+    static constexpr int64_t MinBaudRate = ::MinBaudRate;
+    static constexpr int64_t MaxBaudRate = ::MaxBaudRate;
+    static bool AcceptsBaudRate(int64_t rate) { return ::AcceptsBaudRate(rate); }
 
     // Wake-ups the port has had since it was made (bytes ready, writes, silences, chunks handed
     // over): a lost device must not keep them coming.

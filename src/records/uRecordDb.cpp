@@ -1,6 +1,6 @@
 #include "records/uRecordDb.h"
 
-#include "app/uLocalPara.h"
+#include "model/uLocalPara.h"
 
 #include <QDir>
 #include <QFileInfo>
