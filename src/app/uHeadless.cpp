@@ -2,6 +2,7 @@
 
 #include "app/uDownloadCommand.h"
 #include "app/uSnapshotCommand.h"
+#include "comm/uLinkState.h"
 #include "model/uLocalPara.h"
 
 bool IsHeadlessCommand(const TCmdLine& options)
