@@ -158,6 +158,7 @@ int RunDownloadCommand(const TCmdLine& options)
                 loop.quit();
         };
         QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+            if (state != TRecordDownload::TState::Running) return; // ended by a reply just now
             state = download.Tick(requestRecord, store);
             after();
         });
