@@ -58,22 +58,25 @@ QStringList framesLogged(const QStringList& lines, const QString& direction)
     return frames;
 }
 
-TEST_F(EndToEndWrite, BoostLastTimeSetTo45ReachesTheCabinetAndComesBack)
+// The same write at the defined pace and on a line-speed link (--fast).
+class EndToEndWriteModes : public EndToEndWrite, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EndToEndWriteModes, BoostLastTimeSetTo45ReachesTheCabinetAndComesBack)
 {
     simtest::SimProcess sim;
     ASSERT_TRUE(sim.start({"--baud", "19200", "--no-drift"}));
 
     TCmdLine options;
     QString error;
-    ASSERT_TRUE(ParseCmdLine(
-        {"zyrtool", "--settings-dir", dir.path(), "--port", sim.link(), "--baud", "19200", "--connect"},
-        options, error))
-        << error.toStdString();
+    QStringList args{"zyrtool", "--settings-dir", dir.path(), "--port", sim.link(), "--baud", "19200", "--connect"};
+    if (GetParam()) args << "--fast";
+    ASSERT_TRUE(ParseCmdLine(args, options, error)) << error.toStdString();
     DialogScript script;
     TStartup startup(options);
     ASSERT_TRUE(startup.CreateWindows(error)) << error.toStdString();
     startup.Start();
     ASSERT_TRUE(FrmCom->PortOpen()) << script.messageTexts().join('|').toStdString();
+    EXPECT_EQ(FrmCom->FastLine(), GetParam());
     TFrmMain* m = startup.Main();
 
     // The parameters window, from the menu, shows the cabinet's boost time once polled.
@@ -154,10 +157,17 @@ TEST_F(EndToEndWrite, BoostLastTimeSetTo45ReachesTheCabinetAndComesBack)
     ASSERT_FALSE(FrmCom->PortOpen());
     simtest::RawPort port;
     ASSERT_TRUE(port.open(sim.link(), 19200));
+    // The cabinet may still be answering the request the tool sent just before it let go.
+    port.read(512, 300, 100);
     const simtest::Bytes reply = port.transact(simtest::readRequest(1, 3, 40025, 1), 7);
     ASSERT_EQ(reply.size(), 7u);
     ASSERT_TRUE(simtest::RefCrc::valid(reply));
     EXPECT_EQ(simtest::wordAt(reply, 3), 45);
 }
+
+INSTANTIATE_TEST_SUITE_P(Pace, EndToEndWriteModes, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "LineSpeed" : "Defined");
+                         });
 
 } // namespace

@@ -67,6 +67,8 @@ protected:
     {
         return QStringList{"--port", sim.link(), "--baud", "19200", "--settings-dir", dir.path()} + extra;
     }
+    // What a download stores does not depend on the pace: these run on a line-speed link.
+    QStringList fastToolArgs(const QStringList& extra) const { return toolArgs(QStringList{"--fast"} + extra); }
     QTemporaryDir dir;
     SimProcess sim;
 };
@@ -78,7 +80,7 @@ TEST_F(DownloadTest, ThreeHundredRecordsToCsvEqualTheCabinetsLog)
     ASSERT_EQ(log.size(), 300u);
     ASSERT_TRUE(sim.start(args));
     const QString file = dir.filePath("log.csv");
-    const ToolRun run = runTool(toolArgs({"--download-log", file}));
+    const ToolRun run = runTool(fastToolArgs({"--download-log", file}));
     ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
     EXPECT_TRUE(run.errors.contains("300 records written")) << run.errors.toStdString();
     QStringList header;
@@ -96,15 +98,15 @@ TEST_F(DownloadTest, ThreeHundredRecordsToCsvEqualTheCabinetsLog)
 
 TEST_F(DownloadTest, ASilentCabinetEndsWithStatusTwoAndKeepsWhatCame)
 {
-    const QStringList args = simArgs({"--records", "150"});
+    const QStringList args = simArgs({"--records", "40"});
     const std::map<int, QStringList> log = simulatorLog(args);
-    ASSERT_TRUE(sim.start(args + QStringList{"--silent-after-record", "120"}));
+    ASSERT_TRUE(sim.start(args + QStringList{"--silent-after-record", "30"}));
     const QString file = dir.filePath("log.mdb");
-    const ToolRun run = runTool(toolArgs({"--download-log", file}));
+    const ToolRun run = runTool(fastToolArgs({"--download-log", file}));
     EXPECT_EQ(run.exitCode, 2) << run.errors.toStdString();
-    EXPECT_TRUE(run.errors.contains("records 121 to 150 are missing")) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains("records 31 to 40 are missing")) << run.errors.toStdString();
 
-    // The copy is a record database holding the 120 records that came.
+    // The copy is a record database holding the 30 records that came.
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("copy"));
         db.setDatabaseName(file);
@@ -117,11 +119,34 @@ TEST_F(DownloadTest, ASilentCabinetEndsWithStatusTwoAndKeepsWhatCame)
             EXPECT_EQ(q.value("RecNo").toInt(), n);
             EXPECT_EQ(compareRow(q.record(), log.at(n), nullptr), QString()) << "record " << n;
         }
-        EXPECT_EQ(n, 120);
+        EXPECT_EQ(n, 30);
     }
     QSqlDatabase::removeDatabase(QStringLiteral("copy"));
 }
 
+// A line-speed download against a cabinet that paces its replies at the line speed, as a real
+// line does: every record arrives whole and equals the cabinet's own account of it.
+TEST_F(DownloadTest, FastDownloadOfAPacedLineEqualsTheCabinetsLog)
+{
+    const QStringList args{"--baud", "19200", "--no-drift", "--records", "150", "--invalid-dates"};
+    const std::map<int, QStringList> log = simulatorLog(args);
+    ASSERT_EQ(log.size(), 150u);
+    ASSERT_TRUE(sim.start(args));
+    const QString file = dir.filePath("log.csv");
+    const ToolRun run = runTool(fastToolArgs({"--download-log", file}));
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains("150 records written")) << run.errors.toStdString();
+    const std::vector<QSqlRecord> rows = csvRows(file);
+    ASSERT_EQ(rows.size(), 150u);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const int recNo = rows[i].value("RecNo").toInt();
+        EXPECT_EQ(recNo, int(i) + 1);
+        ASSERT_TRUE(log.count(recNo));
+        EXPECT_EQ(compareRow(rows[i], log.at(recNo), nullptr), QString()) << "record " << recNo;
+    }
+}
+
+// At the defined pace, as the cabinet's download was always run.
 TEST_F(DownloadTest, FromARecordWithChineseAnalysisTexts)
 {
     const QStringList args = simArgs({"--records", "8"});

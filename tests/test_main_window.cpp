@@ -4,6 +4,7 @@
 #include "support/DialogScript.h"
 #include "test_main_fixture.h"
 
+#include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "ui/uViewFormat.h"
@@ -488,6 +489,27 @@ TEST_F(MainWindowTest, PortLabelAndLinkButtonFollowTheLine)
     auto* btn = find<QToolButton>(w, "spbComLink");
     EXPECT_EQ(btn->toolTip(), "Trun On"); // no link form: the port counts as closed
     EXPECT_EQ(btn->icon().cacheKey(), w.Img_Off.cacheKey());
+}
+
+// The line-speed mode shows beside the speed, in the window's language.
+TEST_F(MainWindowTest, PortLabelShowsTheLineSpeedMode)
+{
+    TFrmMain& w = window();
+    LocalPara.ComName = "COM4";
+    LocalPara.BaudRate = 19200;
+    LocalPara.curProtocol = 0;
+    TFrmCom com;
+    com.Timer1.stop();
+    com.SetFastLine(true);
+    w.tmr1Timer();
+    EXPECT_EQ(find<QLabel>(w, "lblCommName")->text(), "COM4\n19200 bps fast\nProtocol:0");
+    LocalPara.Language = 1;
+    w.tmr1Timer();
+    EXPECT_EQ(find<QLabel>(w, "lblCommName")->text(), QString::fromUtf8("COM4\n19200 bps 快速\nProtocol:0"));
+    LocalPara.Language = 0;
+    com.SetFastLine(false);
+    w.tmr1Timer();
+    EXPECT_EQ(find<QLabel>(w, "lblCommName")->text(), "COM4\n19200 bps\nProtocol:0");
 }
 
 TEST_F(MainWindowTest, MouseOverThePortPanelHighlightsTheName)

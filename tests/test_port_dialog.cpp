@@ -17,6 +17,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QCheckBox>
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -226,6 +229,50 @@ TEST_F(PortDialog, ConfirmStoresAndReopensThePort)
     com->Timer1Timer();
     EXPECT_EQ(pty.read(3000).toHex(' ').toUpper(),
               QByteArray(HexLine(WithCrc(HexBytes("01 04 75 30 00 2C")).data(), 8).toLatin1()));
+}
+
+// The line-speed box: its captions, its state from the settings, and on Confirm the mode of the
+// link, the port and the settings file.
+TEST_F(PortDialog, FastLineBoxChoosesTheLineSpeedMode)
+{
+    for (const uint8_t language : {uint8_t(0), uint8_t(1)}) {
+        LocalPara.Language = language;
+        LocalPara.FastLine = language == 1;
+        TFrmCommInterface fresh;
+        fresh.show();
+        auto* box = fresh.findChild<QCheckBox*>("chkFastLine");
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->text(), language ? QString::fromUtf8("快速通讯") : QString("Fast line"));
+        EXPECT_EQ(box->isChecked(), language == 1);
+        EXPECT_TRUE(fresh.rect().contains(box->geometry())) << "the box lies inside the dialog";
+        QDir().mkpath(QStringLiteral(ZYR_BINARY_DIR "/shots"));
+        fresh.grab().save(QStringLiteral(ZYR_BINARY_DIR "/shots/portdialog-%1.png").arg(language ? "zh" : "en"));
+    }
+    LocalPara.Language = 0;
+    LocalPara.FastLine = false;
+
+    Pty pty;
+    ASSERT_TRUE(pty.valid());
+    showWith(pty.slavePath(), "19200", "ModBus");
+    dialog->chkFastLine->setChecked(true);
+    confirm();
+    ASSERT_TRUE(messages.isEmpty()) << qPrintable(messages.join('\n'));
+    EXPECT_TRUE(LocalPara.FastLine);
+    EXPECT_TRUE(com->FastLine());
+    EXPECT_TRUE(com->Comm1.FastLine());
+    EXPECT_TRUE(settingsText().contains("FastLine=1\n")) << qPrintable(settingsText());
+    // On a line-speed link the first tick builds and sends at once.
+    com->Timer1Timer();
+    EXPECT_EQ(pty.read(3000).toHex(' ').toUpper(),
+              QByteArray(HexLine(WithCrc(HexBytes("01 04 75 30 00 2C")).data(), 8).toLatin1()));
+
+    showWith(pty.slavePath(), "19200", "ModBus");
+    EXPECT_TRUE(dialog->chkFastLine->isChecked());
+    dialog->chkFastLine->setChecked(false);
+    confirm();
+    EXPECT_FALSE(com->FastLine());
+    EXPECT_FALSE(com->Comm1.FastLine());
+    EXPECT_TRUE(settingsText().contains("FastLine=0\n")) << qPrintable(settingsText());
 }
 
 TEST_F(PortDialog, Com12IsStoredAsTyped)

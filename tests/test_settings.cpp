@@ -138,6 +138,30 @@ TEST_F(SettingsFile, SaveWithoutFileWritesElevenKeysInOrder)
                            "Menu01", "Menu02", "Menu03", "Menu04", "PageSheet"}));
 }
 
+// The line-speed mode: read as FastLine, written only once it was chosen, so a file that never
+// had it keeps its eleven keys.
+TEST_F(SettingsFile, FastLineIsKeptOnceChosen)
+{
+    LoadLocalPara();
+    EXPECT_FALSE(LocalPara.FastLine);
+    SaveLocalPara();
+    EXPECT_EQ(value("FastLine"), "<missing>");
+
+    LocalPara.FastLine = true;
+    SaveLocalPara();
+    EXPECT_EQ(value("FastLine"), "1");
+    EXPECT_EQ(localParaKeys().last(), "FastLine");
+    LocalPara.FastLine = false;
+    LoadLocalPara();
+    EXPECT_TRUE(LocalPara.FastLine);
+
+    LocalPara.FastLine = false;
+    SaveLocalPara();
+    EXPECT_EQ(value("FastLine"), "0");
+    LoadLocalPara();
+    EXPECT_FALSE(LocalPara.FastLine);
+}
+
 TEST_F(SettingsFile, NamesMatchWithoutRegardToCase)
 {
     writeFile("[localpara]\ncomname=COM7\nBAUDRATE=9600\nCurProtocol=2\nmoduleNUM=4\nselectedaddr=3\n"

@@ -10,6 +10,7 @@
 #include "ui/uOpenFailure.h"
 #include "ui/uUiSeam.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -73,6 +74,8 @@ TFrmCommInterface::TFrmCommInterface(QWidget* parent)
     btnFind = MakeNamed<QPushButton>(this, "btnFind", QRect(10, 136, 68, 26));
     Button1 = MakeNamed<QPushButton>(this, "Button1", QRect(83, 136, 68, 26));
     Button2 = MakeNamed<QPushButton>(this, "Button2", QRect(156, 136, 68, 26));
+    // Line-speed mode, kept in the settings file as FastLine.
+    chkFastLine = MakeNamed<QCheckBox>(this, "chkFastLine", QRect(96, 117, 130, 18));
     Button1->setDefault(true);
 
     // The scan's panel, below the dialog's own area until Find shows it.
@@ -122,12 +125,14 @@ void TFrmCommInterface::FormShow()
     ComboBox3->setCurrentIndex(LocalPara.curProtocol >= 0 && LocalPara.curProtocol < ComboBox3->count()
                                    ? LocalPara.curProtocol
                                    : -1);
+    chkFastLine->setChecked(LocalPara.FastLine);
 
     Label1->setText(LangText("Port", "串口"));
     Label2->setText(LangText("Bound Rate", "波特率"));
     Label3->setText(LangText("Protocol", "通讯协议"));
     Button1->setText(LangText("Confirm", "确定"));
     Button2->setText(LangText("Cancel", "取消"));
+    chkFastLine->setText(LangText("Fast line", "快速通讯"));
     setWindowTitle(LangText("Set Port", "通讯端口设置"));
     findCaptions();
 }
@@ -189,6 +194,7 @@ bool TFrmCommInterface::confirm()
     if (protocol < 0 || ComboBox3->itemText(protocol) != ComboBox3->currentText())
         protocol = ComboBox3->findText(ComboBox3->currentText(), Qt::MatchFixedString);
     LocalPara.curProtocol = protocol;
+    LocalPara.FastLine = chkFastLine->isChecked();
 
     if (FrmCom) {
         try {

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QList>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -41,6 +42,7 @@ public:
     QComboBox* ComboBox1;
     QComboBox* ComboBox2;
     QComboBox* ComboBox3;
+    QCheckBox* chkFastLine;
     QPushButton* Button1;
     QPushButton* Button2;
     QPushButton* btnFind;

@@ -69,9 +69,11 @@ void TFrmMain::showLinkState()
 {
     const bool lost = FrmCom && FrmCom->PortLost();
     const QString lostText = lost ? LangText("%1 lost", "%1 已断开").arg(LocalPara.ComName) : QString();
+    // The line-speed mode shows beside the speed.
+    const QString fast = FrmCom && FrmCom->FastLine() ? LangText(" fast", " 快速") : QString();
     const QString text = (lost ? lostText : LocalPara.ComName) + QLatin1Char('\n') +
-                         QString::number(LocalPara.BaudRate) + QStringLiteral(" bps\nProtocol:") +
-                         QString::number(LocalPara.curProtocol);
+                         QString::number(LocalPara.BaudRate) + QStringLiteral(" bps") + fast +
+                         QStringLiteral("\nProtocol:") + QString::number(LocalPara.curProtocol);
     if (lblCommName->text() != text) {
         lblCommName->setText(text);
         lblCommName->setToolTip(lblCommName->isElided() ? text : QString());

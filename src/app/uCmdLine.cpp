@@ -22,6 +22,10 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
         QStringLiteral("baud"),
         QStringLiteral("Use N bit/s for this run instead of the settings file's speed."),
         QStringLiteral("N"));
+    const QCommandLineOption fast(
+        QStringLiteral("fast"),
+        QStringLiteral("Line-speed mode for this run (windows and headless commands): a reply ends as soon "
+                       "as it is whole, the next request follows at once. The settings file keeps its own."));
     const QCommandLineOption connect(QStringLiteral("connect"),
                                      QStringLiteral("Open the port at start, as the link button does."));
     const QCommandLineOption demo(
@@ -116,7 +120,7 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
                        "none answered, 1 when the port cannot be opened."));
     p.addOptions({port, baud, connect, demo, quitAfter, screenshot, window, snapshot, downloadLog, backup, from,
                   analysis, language, address, scan, settingsDir, timeFirst, printCounters, logValues, interval,
-                  duration});
+                  duration, fast});
 
     out = TCmdLine{};
     out.HelpText = p.helpText();
@@ -125,6 +129,7 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
         return false;
     }
     out.Help = p.isSet(help);
+    out.Fast = p.isSet(fast);
     out.Version = p.isSet(version);
     if (!p.positionalArguments().isEmpty()) {
         error = QStringLiteral("Unexpected argument: %1").arg(p.positionalArguments().constFirst());

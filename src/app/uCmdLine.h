@@ -8,6 +8,7 @@ struct TCmdLine {
     QString Port;                 // --port NAME: this port instead of the settings file's, for this run
     int Baud = 0;                 // --baud N: this speed instead of the settings file's, for this run
     bool Connect = false;         // --connect: press the link button at start
+    bool Fast = false;            // --fast: line-speed mode for this run
     bool Demo = false;            // --demo: run against the simulated cabinet on a private pty
     int QuitAfterMs = -1;         // --quit-after SECONDS: end normally after that time
     QString Screenshot;           // --screenshot FILE: PNG of the main window just before the end

@@ -2,6 +2,7 @@
 
 #include "app/uHeadlessLink.h"
 #include "app/uSignalWatch.h"
+#include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uFileWriter.h"
 #include "records/uDownloadProgress.h"
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -116,37 +118,70 @@ int RunDownloadCommand(const TCmdLine& options)
     TRecordDownload download;
     TRecordDownload::TState state = TRecordDownload::TState::Running;
     QString storeError;
+    int32_t failedRecNo = 0;
     if (last >= from) {
         download.Start(from);
         QEventLoop loop;
         QTimer tick;
         tick.setInterval(100);
-        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-            state = download.Tick(
-                [&] {
-                    if (ReqSlot[1].Pending == 0)
-                        link.FillSlot(1, 20, 0, 0, static_cast<uint16_t>(RecInfo.NextRecNo));
-                },
-                [&](TRecordData& rec) {
-                    const TStoreOutcome out = db.StoreRecord(rec);
-                    if (!out.stored) {
-                        storeError = out.error;
-                        return false;
-                    }
-                    progress.Stored(clock.elapsed());
-                    return true;
+        const auto requestRecord = [&] {
+            if (ReqSlot[1].Pending == 0) link.FillSlot(1, 20, 0, 0, static_cast<uint16_t>(RecInfo.NextRecNo));
+        };
+        const auto store = [&](TRecordData& rec) {
+            const TStoreOutcome out = db.StoreRecord(rec);
+            if (!out.stored) {
+                storeError = out.error;
+                return false;
+            }
+            progress.Stored(clock.elapsed());
+            return true;
+        };
+        // On a line-speed link a record is stored once the next request is on its way, so the
+        // database's write overlaps the line's round trip instead of adding to it.
+        std::vector<TRecordData> toStore;
+        const auto storeWaiting = [&] {
+            for (TRecordData& rec : toStore) {
+                if (!storeError.isEmpty()) break;
+                if (!store(rec)) failedRecNo = rec.RecNo;
+            }
+            toStore.clear();
+        };
+        const auto storeLater = [&](TRecordData& rec) {
+            toStore.push_back(rec);
+            if (toStore.size() == 1)
+                QTimer::singleShot(0, &loop, [&] {
+                    storeWaiting();
+                    if (!storeError.isEmpty()) loop.quit();
                 });
+            return true;
+        };
+        const auto after = [&] {
             progress.SetLast(RecInfo.AllRec);
             line.Show(progress);
             if (!storeError.isEmpty() || state != TRecordDownload::TState::Running || !link.PortOpen() ||
                 TSignalWatch::Caught() != 0)
                 loop.quit();
+        };
+        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+            if (state != TRecordDownload::TState::Running) return; // ended by a reply just now
+            state = download.Tick(requestRecord, store);
+            after();
+        });
+        // On a line-speed link the next record is asked for the moment a reply is accepted.
+        QObject::connect(link.Com(), &TFrmCom::ReplyArrived, &loop, [&] {
+            if (state != TRecordDownload::TState::Running) return;
+            state = download.ReplyNow(requestRecord, storeLater);
+            after();
         });
         tick.start();
         loop.exec();
+        storeWaiting();
         download.Stop();
         line.Show(progress, true);
         line.End();
+        const double seconds = double(clock.elapsed()) / 1000.0;
+        std::fprintf(stderr, "zyrtool: %d records downloaded in %.2f s (%.2f records/s)\n", progress.Done(),
+                     seconds, seconds > 0 ? progress.Done() / seconds : 0.0);
     }
     link.Close();
 
@@ -159,8 +194,8 @@ int RunDownloadCommand(const TCmdLine& options)
             std::fprintf(stderr, "zyrtool: %s; records %d to %d are missing\n",
                          qPrintable(TSignalWatch::Name(signal)), RecInfo.NextRecNo, last);
     } else if (!storeError.isEmpty()) {
-        std::fprintf(stderr, "zyrtool: record %d could not be stored: %s\n", RecInfo.NextRecNo,
-                     qPrintable(storeError));
+        std::fprintf(stderr, "zyrtool: record %d could not be stored: %s\n",
+                     failedRecNo ? failedRecNo : RecInfo.NextRecNo, qPrintable(storeError));
         status = 1;
     } else if (last >= from && state != TRecordDownload::TState::Finished) {
         std::fprintf(stderr, "zyrtool: the cabinet stopped answering; records %d to %d are missing\n",

@@ -6,6 +6,7 @@
 #include "app/uScanCommand.h"
 #include "app/uSnapshotCommand.h"
 #include "app/uValueLogCommand.h"
+#include "comm/uLinkState.h"
 #include "model/uLocalPara.h"
 
 bool IsHeadlessCommand(const TCmdLine& options)
@@ -19,6 +20,7 @@ int RunHeadless(const TCmdLine& options)
     if (!options.SettingsDir.isEmpty()) SetSettingsFolderOverride(options.SettingsDir);
     // Ctrl-C or SIGTERM ends a command in order instead of killing it mid-way.
     TSignalWatch watch;
+    FastLineForRun = options.Fast;
     if (!options.Snapshot.isEmpty()) return RunSnapshotCommand(options);
     if (!options.DownloadLog.isEmpty()) return RunDownloadCommand(options);
     if (!options.Backup.isEmpty()) return RunBackupCommand(options);

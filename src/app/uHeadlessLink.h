@@ -37,6 +37,7 @@ public:
     bool SlotRequestActive() const;
     int CyclesBegun() const { return cycles_; }
     int Address() const { return address_; }
+    TFrmCom* Com() const { return com_.get(); }
     QString PortName() const { return port_; }
 
     // TLinkMainHooks

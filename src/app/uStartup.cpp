@@ -56,6 +56,7 @@ bool TStartup::CreateWindows(QString& error)
     // box left open can never hold off the timed end.
     if (options_.QuitAfterMs >= 0) QTimer::singleShot(options_.QuitAfterMs, this, &TStartup::timedEnd);
     if (!options_.SettingsDir.isEmpty()) SetSettingsFolderOverride(options_.SettingsDir);
+    FastLineForRun = options_.Fast;
     if (options_.Demo) {
         demo_ = std::make_unique<TDemoCabinet>();
         if (!demo_->Start(error)) return false;

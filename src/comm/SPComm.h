@@ -1,23 +1,23 @@
-// The serial-port component: a QSerialPort on the user-interface thread that delivers received
-// bytes as one chunk after 200 ms of silence (ReadIntervalTimeout) or every 2048 bytes, and
-// queues writes without blocking.
+// The serial-port component: a reader thread owns the device and blocks on it; received bytes
+// reach the user-interface thread as one chunk after 200 ms of silence (ReadIntervalTimeout)
+// or every 2048 bytes, and writes are handed to the thread without blocking. On a line-speed
+// link a reply also ends as soon as its expected length has arrived with a good CRC, or after
+// a short silence.
 #pragma once
 
+#include "comm/SPCommLine.h"
 #include "model/uBaudRate.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 
-class QSerialPort;
-class QSocketNotifier;
-class QTimer;
+class TCommReader;
 
 // The open failures, each with its fixed message. Beside it: the device the port name stood for
 // and the system's reason, for the line a window shows under the message.
@@ -35,12 +35,6 @@ public:
     bool PermissionDenied = false; // the system refused the user access to the device
     bool InUse = false;            // another program holds the port (its lock, or exclusive use)
 };
-
-enum class TDtrControl { DtrEnable, DtrDisable, DtrHandshake };
-enum class TRtsControl { RtsEnable, RtsDisable, RtsHandshake, RtsTransmissionAvailable };
-enum class TByteSize { _5, _6, _7, _8 };
-enum class TParity { None, Odd, Even, Mark, Space };
-enum class TStopBits { _1, _1_5, _2 };
 
 class TComm : public QObject {
     Q_OBJECT
@@ -74,9 +68,16 @@ public:
     static constexpr int64_t MaxBaudRate = ::MaxBaudRate;
     static bool AcceptsBaudRate(int64_t rate) { return ::AcceptsBaudRate(rate); }
 
-    // Notifications the port has handled since it was made (bytes ready, errors, silences): a
-    // lost device must not keep them coming.
-    quint64 Wakeups() const { return wakeups_; }
+    // Wake-ups the port has had since it was made (bytes ready, writes, silences, chunks handed
+    // over): a lost device must not keep them coming.
+    quint64 Wakeups() const;
+
+    // Line-speed mode: a reply ends as soon as the expected length for the request last written
+    // has arrived with a good CRC, or after 3.5 characters or 20 ms of silence (whichever is
+    // longer); the defined silence stays the outer limit. Bytes after a complete frame start a
+    // new chunk. Off by default; may change while open.
+    bool FastLine() const { return fastLine_; }
+    void SetFastLine(bool on);
 
     // Where a port name lives on this machine: a bare name such as ttyUSB0 is under /dev,
     // a path is taken as it is.
@@ -148,19 +149,14 @@ public:
     std::function<void(TComm* sender, const QString& reason)> OnDeviceLost;
 
 private:
+    TLineSettings lineSettings() const;
     void applyLineState();
     void applyTimeouts();
-    void onReadyRead();
-    void onSilence();
-    void onQuiet();
-    bool gatheringPays() const;
-    void holdReading();
-    void resumeReading();
-    void onError(int error);
-    void onBytesWritten();
-    void deliver(int count);
+    void chunkArrived(unsigned generation, const QByteArray& chunk);
+    void written(unsigned generation, uint64_t seq);
+    void writeFailed(unsigned generation);
+    void lineLost(unsigned generation, const QString& reason);
     void closeAfterLoss(unsigned generation);
-    bool lineIsDead() const;
 
     QString commName_ = QStringLiteral("COM2");
     uint32_t baudRate_ = 9600;
@@ -189,17 +185,16 @@ private:
     uint32_t writeTotalTimeoutMultiplier_ = 0;
     uint32_t writeTotalTimeoutConstant_ = 0;
 
-    QSerialPort* port_ = nullptr;
-    QTimer* silence_ = nullptr;              // ReadIntervalTimeout of quiet ends a chunk
-    QTimer* total_ = nullptr;                // the total read time-outs, when set, cap a chunk's age
-    QTimer* gather_ = nullptr;               // while a chunk trickles in, the device is read on this cadence
-    QPointer<QSocketNotifier> readNotifier_; // the port's own read notification, when it has one
-    QByteArray pending_;                     // bytes received and not yet delivered
-    QElapsedTimer lastByte_;                 // since the last byte of the chunk being gathered
+    bool fastLine_ = false;
+
+    std::unique_ptr<TCommReader> reader_; // while open
+    bool open_ = false;
+    qintptr handle_ = -1;
+    uint64_t writeSeq_ = 0;
     bool sendQueueEmpty_ = true;
     bool writerAlive_ = false; // a write error ends writing until the next open
     bool lossPending_ = false; // a lost device is being closed
-    unsigned generation_ = 0;  // tells one open from the next for deferred work
+    unsigned generation_ = 0;  // tells one open from the next for what the thread posted
     quint64 wakeups_ = 0;
     QString lossReason_;
 };

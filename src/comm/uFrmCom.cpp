@@ -1,6 +1,7 @@
 #include "comm/uFrmCom.h"
 
 #include "comm/uLinkWatch.h"
+#include "comm/uReplyFrame.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 
@@ -33,6 +34,18 @@ TFrmCom::TFrmCom(QObject* parent) : QObject(parent)
     Comm1.OnDeviceLost = [this](TComm*, const QString& reason) { deviceLost(reason); };
     Timer1.setInterval(100);
     connect(&Timer1, &QTimer::timeout, this, &TFrmCom::Timer1Timer);
+    ReplyTimer.setObjectName(QStringLiteral("ReplyTimer"));
+    ReplyTimer.setSingleShot(true);
+    ReplyTimer.setTimerType(Qt::PreciseTimer);
+    connect(&ReplyTimer, &QTimer::timeout, this, [this] {
+        if (linkRuns() && LinkState.ReqOutstanding) fastSend();
+    });
+    GapTimer.setObjectName(QStringLiteral("GapTimer"));
+    GapTimer.setSingleShot(true);
+    GapTimer.setTimerType(Qt::PreciseTimer);
+    connect(&GapTimer, &QTimer::timeout, this, [this] {
+        if (linkRuns() && !LinkState.ReqOutstanding) fastNext();
+    });
     FormCreate();
     Timer1.start();
     FrmCom = this;
@@ -59,6 +72,80 @@ void TFrmCom::FormCreate()
         Comm1.SetStopBits(TStopBits::_2);
     }
     LinkState.CommPaused = false;
+    SetFastLine(LocalPara.FastLine || FastLineForRun);
+}
+
+void TFrmCom::SetFastLine(bool on)
+{
+    fast_ = on;
+    Comm1.SetFastLine(on);
+    // The defined pace sends the held frame again on every idle tick of a download.
+    if (Modbus) Modbus->RepeatHeldFrame = !on;
+    if (!on) {
+        ReplyTimer.stop();
+        GapTimer.stop();
+    }
+}
+
+int TFrmCom::charBits() const
+{
+    return ReplyFrame::CharBits(5 + static_cast<int>(Comm1.ByteSize()), Comm1.Parity() != TParity::None,
+                                Comm1.StopBits() == TStopBits::_1 ? 1 : 2);
+}
+
+int TFrmCom::FastReplyTimeoutMs(const uint8_t* frame, int frameLen) const
+{
+    const int reply = ReplyFrame::NominalReplyLength(frame, frameLen);
+    const int64_t wireUs = ReplyFrame::WireMicros(frameLen + (reply > 0 ? reply : ReplyFrame::MaxFrame),
+                                                  static_cast<int>(Comm1.BaudRate()), charBits());
+    return static_cast<int>((wireUs + 999) / 1000) + FastMarginMs;
+}
+
+bool TFrmCom::linkRuns() const { return fast_ && PortOpen() && !LinkState.CommPaused; }
+
+void TFrmCom::fastNext()
+{
+    TLinkState& s = LinkState;
+    s.ReplyAccepted = false;
+    s.MaxAttempts = 1;
+    s.AttemptCount = 0;
+    s.RetryCountdown = 0;
+    s.FrameLen = 0;
+    if (s.ActiveProtocol == 0) {
+        Modbus->BuildNextRequest();
+        s.FrameLen = Modbus->FrameLen;
+    } else if (s.ActiveProtocol == 1) {
+        Ydt->BuildNextRequest();
+        s.FrameLen = Ydt->FrameLen;
+    }
+    if (s.FrameLen <= 0) return; // nothing to ask: the next tick looks again
+    s.ReqOutstanding = true;
+    fastSend();
+}
+
+void TFrmCom::fastSend()
+{
+    TLinkState& s = LinkState;
+    s.AttemptCount += 1;
+    if (s.AttemptCount > s.MaxAttempts) {
+        s.ReqOutstanding = false; // dropped silently; the error rate tells
+        if (s.ActiveProtocol == 0 && Modbus) NotifyRequestDropped(Modbus->CurrentRequest());
+        GapTimer.start(ReplyFrame::InterFrameGapMs(static_cast<int>(Comm1.BaudRate()), charBits()));
+        return;
+    }
+    SendFrame(TxBuf, s.FrameLen);
+    ReplyTimer.start(FastReplyTimeoutMs(TxBuf, s.FrameLen));
+}
+
+void TFrmCom::fastTick()
+{
+    // The tick only starts the link when it stands still: after a pause, a closed port, or a
+    // round with nothing to ask.
+    if (LinkState.ReqOutstanding) {
+        if (!ReplyTimer.isActive()) fastSend();
+    } else if (!GapTimer.isActive()) {
+        fastNext();
+    }
 }
 
 QString TFrmCom::DeviceName(const QString& comName)
@@ -85,6 +172,7 @@ void TFrmCom::OpenPort()
     ClosePort();
     Comm1.SetCommName(DeviceName(LocalPara.ComName));
     Comm1.SetBaudRate(static_cast<uint32_t>(LocalPara.BaudRate));
+    SetFastLine(LocalPara.FastLine || FastLineForRun);
     Comm1.OpenComm();
     linkWanted_ = true;
     lostName_ = LocalPara.ComName;
@@ -218,7 +306,12 @@ void TFrmCom::Timer1Timer()
         reopenCountdown_ = ReopenTicks;
         tryReopen();
     }
-    if (PortOpen() && !LinkState.CommPaused) LinkTick();
+    if (PortOpen() && !LinkState.CommPaused) {
+        if (fast_)
+            fastTick();
+        else
+            LinkTick();
+    }
     if (CommDebug.TraceCountdown > 0) {
         CommDebug.TraceCountdown -= 1;
         return;
@@ -244,7 +337,14 @@ void TFrmCom::Comm1ReceiveData(const uint8_t* chunk, int len)
     if (n > 0) std::memcpy(RxBuf, chunk, static_cast<size_t>(n));
     CommDebug.RxCount += 1;
     LinkTrace().TraceRx(RxBuf, n);
-    const bool accepted = LinkState.ActiveProtocol == 0 && Modbus->CheckReply(RxBuf, n);
+    bool accepted = false;
+    if (LinkState.ActiveProtocol == 0) {
+        // A line-speed link moves on after a short wait, so a late reply to an earlier request
+        // may come in: only a whole frame of the length the outstanding request expects is
+        // judged, anything else is not decoded at all.
+        const bool judged = !fast_ || ReplyFrame::CompleteLength(TxBuf, LinkState.FrameLen, RxBuf, n) == n;
+        accepted = judged && Modbus->CheckReply(RxBuf, n);
+    }
     if (accepted) {
         LinkState.ReplyAccepted = true;
         LinkMain().SetDataChanged();
@@ -260,5 +360,18 @@ void TFrmCom::Comm1ReceiveData(const uint8_t* chunk, int len)
                 regs[i] = static_cast<uint16_t>(RxBuf[3 + 2 * i] << 8 | RxBuf[4 + 2 * i]);
         }
         NotifyReplyAccepted(request, regs, count);
+        if (fast_) {
+            // The wait ends now; the next request follows after the inter-frame gap.
+            ReplyTimer.stop();
+            LinkState.ReqOutstanding = false;
+            LinkState.ReplyAccepted = false;
+            Q_EMIT ReplyArrived();
+            // The port holds the request back for the inter-frame gap after the reply's last
+            // byte; through a seam (no port) the link waits for the gap itself.
+            if (lineSeam_.write)
+                GapTimer.start(ReplyFrame::InterFrameGapMs(static_cast<int>(Comm1.BaudRate()), charBits()));
+            else if (linkRuns() && !LinkState.ReqOutstanding)
+                fastNext();
+        }
     }
 }

@@ -37,6 +37,17 @@ public:
     int ReopenCount() const { return reopenCount_; }
     void SetActiveProtocol(int protocol);
 
+    // Line-speed mode: replies end at their expected length (the port), the next request goes
+    // out as soon as a reply is accepted or has timed out, after the inter-frame gap, and a
+    // request times out after its wire time plus a margin. During a download the held frame
+    // is not sent again. Off, the link keeps the defined 100 ms pace exactly.
+    bool FastLine() const { return fast_; }
+    void SetFastLine(bool on);
+    // The wait for the reply to a frame of frameLen bytes at the port's speed, in line-speed
+    // mode: the request's and the reply's wire time plus the margin.
+    int FastReplyTimeoutMs(const uint8_t* frame, int frameLen) const;
+    static constexpr int FastMarginMs = 100;
+
     void SendFrame(const uint8_t* bytes, int len);
     void LinkTick();
     void Timer1Timer();
@@ -57,6 +68,8 @@ public:
 
     TComm Comm1;
     QTimer Timer1;
+    QTimer ReplyTimer; // line-speed mode: the wait for the outstanding reply
+    QTimer GapTimer;   // line-speed mode: the pause before the next request
     std::unique_ptr<TMModbus> Modbus;
     std::unique_ptr<TYDT_V31> Ydt;
 
@@ -65,11 +78,22 @@ public:
     // was lost never goes out later, perhaps to another cabinet. Reads stay pending.
     void DropPendingWrites();
 
+Q_SIGNALS:
+    // Line-speed mode: a reply was accepted just now, before the next request is built, so a
+    // window that asks again at once (the event-log download) is served without a tick.
+    void ReplyArrived();
+
 private:
+    void fastNext();
+    void fastSend();
+    void fastTick();
+    bool linkRuns() const;
+    int charBits() const;
     void deviceLost(const QString& reason);
     void tryReopen();
 
     TLineSeam lineSeam_;
+    bool fast_ = false;
     bool linkWanted_ = false; // opened by the operator and not closed since
     bool lost_ = false;
     QString lostName_; // the operator's name of the lost port

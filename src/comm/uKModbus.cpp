@@ -204,8 +204,9 @@ void TMModbus::BuildNextRequest()
         break;
     }
     CurRecord = &recordOf(CurAddr);
-    if (!SlotTaken && RecInfo.PollHold != 0 && IsWriteFunc(ReqFunc)) {
-        // The held poll repeats the last request; a write is never sent twice that way.
+    // A line-speed link builds nothing while a download holds the poll and no slot is pending;
+    // at the defined pace the last frame is built again, but a write is never sent twice so.
+    if (!SlotTaken && RecInfo.PollHold != 0 && (!RepeatHeldFrame || IsWriteFunc(ReqFunc))) {
         FrameLen = 0;
         return;
     }

@@ -55,6 +55,10 @@ public:
     // slot).
     void LoadWriteWords();
 
+    // While a download holds the poll and no slot is pending, the last frame is built again
+    // (the defined pace); a line-speed link builds nothing and waits for the next slot.
+    bool RepeatHeldFrame = true;
+
 private:
     void storeIdentification(const uint8_t* chunk, int len);
     int appendCrc(int len);

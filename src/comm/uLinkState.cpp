@@ -3,6 +3,7 @@
 #include <cstring>
 
 TLinkState LinkState;
+bool FastLineForRun = false;
 uint8_t TxBuf[CommBufSize];
 uint8_t RxBuf[CommBufSize];
 
@@ -21,6 +22,7 @@ TLinkTraceHooks& LinkTrace() { return *traceHooks; }
 void ResetLinkState()
 {
     LinkState = TLinkState{};
+    FastLineForRun = false;
     std::memset(TxBuf, 0, sizeof TxBuf);
     std::memset(RxBuf, 0, sizeof RxBuf);
 }

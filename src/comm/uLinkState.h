@@ -20,6 +20,9 @@ struct TLinkState {
 };
 extern TLinkState LinkState;
 
+// --fast: line-speed mode for this run, whatever the settings file says.
+extern bool FastLineForRun;
+
 constexpr int CommBufSize = 404;
 constexpr int MaxRxChunk = 399;
 extern uint8_t TxBuf[CommBufSize];

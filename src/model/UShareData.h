@@ -96,6 +96,7 @@ struct TLocalPara {
     QString Menu03 = QStringLiteral("1110000");
     QString Menu04 = QStringLiteral("1111000");
     QString PageSheet = QStringLiteral("11");
+    bool FastLine = false; // line-speed mode of the link (key "FastLine")
 };
 extern TLocalPara LocalPara;
 

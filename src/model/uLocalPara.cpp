@@ -291,6 +291,8 @@ void LoadLocalPara()
     LocalPara.Menu03 = readString(ini, "Menu03", QStringLiteral("1110000"));
     LocalPara.Menu04 = readString(ini, "Menu04", QStringLiteral("1111000"));
     LocalPara.PageSheet = readString(ini, "PageSheet", QStringLiteral("11"));
+    // Line-speed mode; nothing is written when the key is missing.
+    LocalPara.FastLine = readInt(ini, "FastLine", 0) != 0;
 }
 
 void SaveLocalPara()
@@ -317,5 +319,9 @@ void SaveLocalPara()
     setString(ini, "Menu03", LocalPara.Menu03);
     setString(ini, "Menu04", LocalPara.Menu04);
     setString(ini, "PageSheet", LocalPara.PageSheet);
+    // The line-speed key appears once the mode is chosen; a file that never had it keeps its
+    // eleven keys.
+    if (LocalPara.FastLine || ini.GetValue(Section, "FastLine", nullptr))
+        setInt(ini, "FastLine", LocalPara.FastLine ? 1 : 0);
     writeFile(ini, path);
 }

@@ -11,7 +11,8 @@
 // Fills LocalPara from the settings file, writing the defaults of the first six keys that
 // are missing.
 void LoadLocalPara();
-// Writes the eleven keys of section "LocalPara"; every other section and key is kept.
+// Writes the eleven keys of section "LocalPara" (and "FastLine" once the line-speed mode was
+// chosen); every other section and key is kept.
 void SaveLocalPara();
 
 // The folder the settings file lives in; empty means the executable's folder. Tests point it

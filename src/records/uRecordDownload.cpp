@@ -20,33 +20,7 @@ TRecordDownload::TState TRecordDownload::Tick(const std::function<void()>& reque
                                               const std::function<bool(TRecordData&)>& store)
 {
     if (RecInfo.PollHold == 0) return TState::Idle;
-    if (RecInfo.RecReplyRecvd != 0) {
-        RecInfo.RecReplyRecvd = 0;
-        if (RecInfo.Rec.RecNo == RecInfo.NextRecNo) {
-            // A record the database refused is asked for again after the reply wait.
-            if (!store(RecInfo.Rec)) return TState::Running;
-            RecInfo.NextRecNo += 1;
-            // Only a stored record gives the next one its attempts afresh.
-            Attempts = 0;
-        } else {
-            // Another record number (a repeated reply, a stuck log pointer) or an
-            // identification reply: asked for again at once, and that costs an attempt, so
-            // that a cabinet which keeps answering the wrong thing cannot hold the download.
-            Attempts += 1;
-            if (Attempts > MaxAttempts) {
-                Attempts = 0;
-                RecInfo.PollHold = 0;
-                return TState::GaveUp;
-            }
-        }
-        if (RecInfo.AllRec < RecInfo.NextRecNo) {
-            RecInfo.PollHold = 0;
-            return TState::Finished;
-        }
-        requestRecord();
-        WaitTicks = 0;
-        return TState::Running;
-    }
+    if (RecInfo.RecReplyRecvd != 0) return takeReply(requestRecord, store);
     WaitTicks += 1;
     if (WaitTicks > ReplyWaitTicks) {
         WaitTicks = 0;
@@ -58,5 +32,43 @@ TRecordDownload::TState TRecordDownload::Tick(const std::function<void()>& reque
         }
         requestRecord();
     }
+    return TState::Running;
+}
+
+TRecordDownload::TState TRecordDownload::ReplyNow(const std::function<void()>& requestRecord,
+                                                  const std::function<bool(TRecordData&)>& store)
+{
+    if (RecInfo.PollHold == 0) return TState::Idle;
+    if (RecInfo.RecReplyRecvd == 0) return TState::Running;
+    return takeReply(requestRecord, store);
+}
+
+TRecordDownload::TState TRecordDownload::takeReply(const std::function<void()>& requestRecord,
+                                               const std::function<bool(TRecordData&)>& store)
+{
+    RecInfo.RecReplyRecvd = 0;
+    if (RecInfo.Rec.RecNo == RecInfo.NextRecNo) {
+        // A record the database refused is asked for again after the reply wait.
+        if (!store(RecInfo.Rec)) return TState::Running;
+        RecInfo.NextRecNo += 1;
+        // Only a stored record gives the next one its attempts afresh.
+        Attempts = 0;
+    } else {
+        // Another record number (a repeated reply, a stuck log pointer) or an identification
+        // reply: asked for again at once, and that costs an attempt, so that a cabinet which
+        // keeps answering the wrong thing cannot hold the download.
+        Attempts += 1;
+        if (Attempts > MaxAttempts) {
+            Attempts = 0;
+            RecInfo.PollHold = 0;
+            return TState::GaveUp;
+        }
+    }
+    if (RecInfo.AllRec < RecInfo.NextRecNo) {
+        RecInfo.PollHold = 0;
+        return TState::Finished;
+    }
+    requestRecord();
+    WaitTicks = 0;
     return TState::Running;
 }

@@ -32,4 +32,11 @@ public:
     // the reply wait). Returns the state after the tick; Finished or GaveUp only on the tick
     // the download ends.
     TState Tick(const std::function<void()>& requestRecord, const std::function<bool(TRecordData&)>& store);
+    // On a line-speed link, the moment a reply was accepted: the reply part of the tick alone
+    // (store, ask for the next record), so that a record costs one round trip and no tick.
+    // Does nothing when no record reply is waiting.
+    TState ReplyNow(const std::function<void()>& requestRecord, const std::function<bool(TRecordData&)>& store);
+
+private:
+    TState takeReply(const std::function<void()>& requestRecord, const std::function<bool(TRecordData&)>& store);
 };

@@ -3,6 +3,7 @@
 #include "records/uRecDetail.h"
 #include "records/uRecordGridDelegate.h"
 
+#include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "ui/uCaptions.h"
@@ -140,6 +141,7 @@ void TfrmUpsRec::createComponents()
     connect(rgIDOrderby, &TRadioGroup::clicked, this, [this] { rgIDOrderbyClick(); });
     connect(lblCntErr, &TClickLabel::doubleClicked, this, [this] { lblCntErrDblClick(); });
     connect(tmr1, &QTimer::timeout, this, [this] { tmr1Timer(); });
+    if (FrmCom) connect(FrmCom, &TFrmCom::ReplyArrived, this, [this] { replyArrived(); });
     connect(btnSaveAsExcel, &QPushButton::clicked, this, [this] { btnSaveAsExcelClick(); });
     connect(btnSaveAs, &QPushButton::clicked, this, [this] { btnSaveAsClick(); });
     connect(btnLoadFile, &QPushButton::clicked, this, [this] { btnLoadFileClick(); });

@@ -152,6 +152,10 @@ private:
     TDownloadProgress progress_;
     QElapsedTimer clock_;
     bool inTick_ = false;
+    // The download's part of a tick; replyOnly on a line-speed link when a reply was accepted.
+    // False when the database refused the record.
+    bool downloadStep(bool replyOnly);
+    void replyArrived();
     bool lastStoreFailed_ = false;
     QString reportedStoreError_;
     QString reportedOpenError_;

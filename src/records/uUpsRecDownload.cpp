@@ -111,6 +111,39 @@ void TfrmUpsRec::btnBeginClick()
     showProgress();
 }
 
+bool TfrmUpsRec::downloadStep(bool replyOnly)
+{
+    bool refused = false;
+    const auto request = [this] { RequestRecord(); };
+    const auto store = [this, &refused](TRecordData& rec) {
+        StoreRecord(rec);
+        if (lastStoreFailed_) {
+            refused = true;
+            return false;
+        }
+        RefreshList();
+        progress_.Stored(now());
+        return true;
+    };
+    if (replyOnly)
+        Download.ReplyNow(request, store);
+    else
+        Download.Tick(request, store);
+    if (refused) return false;
+    progress_.SetLast(RecInfo.AllRec);
+    showProgress();
+    return true;
+}
+
+void TfrmUpsRec::replyArrived()
+{
+    // Line-speed link: the record is stored and the next one asked for at once.
+    if (inTick_ || RecInfo.PollHold == 0 || RecInfo.RecReplyRecvd == 0) return;
+    TickGuard guard(inTick_);
+    downloadStep(true);
+    btnBegin->setChecked(RecInfo.PollHold != 0);
+}
+
 void TfrmUpsRec::tmr1Timer()
 {
     // A message box opened from inside a tick runs its own event loop, in which this timer
@@ -119,23 +152,7 @@ void TfrmUpsRec::tmr1Timer()
     TickGuard guard(inTick_);
 
     btnBegin->setChecked(RecInfo.PollHold != 0);
-    if (RecInfo.PollHold != 0) {
-        bool refused = false;
-        Download.Tick([this] { RequestRecord(); },
-                      [this, &refused](TRecordData& rec) {
-                          StoreRecord(rec);
-                          if (lastStoreFailed_) {
-                              refused = true;
-                              return false;
-                          }
-                          RefreshList();
-                          progress_.Stored(now());
-                          return true;
-                      });
-        if (refused) return;
-        progress_.SetLast(RecInfo.AllRec);
-        showProgress();
-    }
+    if (RecInfo.PollHold != 0 && !downloadStep(false)) return;
 
     if (InfoCountdown <= 0) {
         if (windowActive() && RecInfo.PollHold == 0) {

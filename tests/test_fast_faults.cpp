@@ -1,0 +1,75 @@
+// The fault matrix of the simulated cabinet (no reply, bad CRC, wrong address, split reply,
+// noise, exception, late reply) against the link in line-speed mode: the link keeps polling,
+// and no spoiled reply is ever accepted. The cabinet's values do not drift, so every reply it
+// sends to one request carries the same bytes: an accepted chunk that differs from the first
+// clean answer to the same request would be a spoiled one. ZYR_FAULT_SECONDS sets how long
+// the line runs (default 15 s).
+#include "comm/uFrmCom.h"
+#include "comm/uReplyFrame.h"
+#include "model/UShareData.h"
+#include "simharness/SimHarness.h"
+#include "support/TestSupport.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+using simtest::Bytes;
+
+TEST(FastLineFaults, NoSpoiledReplyIsAcceptedAndThePollGoesOn)
+{
+    ResetAll();
+    const int seconds = qEnvironmentVariableIsSet("ZYR_FAULT_SECONDS")
+                            ? qEnvironmentVariableIntValue("ZYR_FAULT_SECONDS")
+                            : 15;
+    // A clean run first teaches the true reply to each request; then the faults.
+    std::map<Bytes, Bytes> truth;
+    int spoiled = 0;
+    int accepted = 0;
+    for (const bool faults : {false, true}) {
+        SCOPED_TRACE(faults ? "with faults" : "clean");
+        simtest::SimProcess sim;
+        QStringList args{"--baud", "19200", "--no-drift", "--seed", "21"};
+        if (faults)
+            args << "--drop" << "0.05" << "--bad-crc" << "0.05" << "--wrong-address" << "0.05" << "--split" << "0.05"
+                 << "--noise" << "0.05" << "--exception" << "0.05" << "--late" << "300" << "--late-rate" << "0.05";
+        ASSERT_TRUE(sim.start(args));
+        LocalPara.ComName = sim.link();
+        LocalPara.BaudRate = 19200;
+        FastLineForRun = true;
+        TFrmCom form;
+        form.Comm1.OnReceiveData = [&](TComm*, const uint8_t* buffer, uint16_t length) {
+            const int before = CommDebug.AckCount;
+            const Bytes request(TxBuf, TxBuf + LinkState.FrameLen);
+            form.Comm1ReceiveData(buffer, length);
+            if (CommDebug.AckCount == before) return;
+            ++accepted;
+            const Bytes reply(buffer, buffer + length);
+            auto [at, fresh] = truth.emplace(request, reply);
+            if (!fresh && at->second != reply) {
+                ++spoiled;
+                ADD_FAILURE() << "accepted a spoiled reply to " << HexLine(request.data(), int(request.size())).toStdString()
+                              << ": " << HexLine(reply.data(), int(reply.size())).toStdString();
+            }
+        };
+        ASSERT_NO_THROW(form.OpenPort());
+        ASSERT_TRUE(form.FastLine());
+        const int sentBefore = CommDebug.TxCount;
+        QTest::qWait((faults ? seconds : 3) * 1000);
+        form.ClosePort();
+        EXPECT_GT(CommDebug.TxCount - sentBefore, 3 * (faults ? seconds : 3)) << "the poll went on";
+        std::printf("%s: %d frames sent, %d replies accepted (%.1f %% lost)\n", faults ? "faults" : "clean",
+                    CommDebug.TxCount, CommDebug.AckCount,
+                    CommDebug.TxCount ? 100.0 * (CommDebug.TxCount - CommDebug.AckCount) / CommDebug.TxCount : 0.0);
+        // Only the request the close cut short may go unanswered on a clean line.
+        if (!faults) EXPECT_LE(CommDebug.TxCount - CommDebug.AckCount, 1) << "a clean line loses nothing";
+        CommDebug = TCommDebug{};
+    }
+    EXPECT_GT(accepted, 0);
+    EXPECT_EQ(spoiled, 0);
+}
+
+} // namespace
