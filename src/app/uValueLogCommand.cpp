@@ -143,7 +143,7 @@ int RunValueLogCommand(const TCmdLine& options)
     if (!link.Open(error)) return fail(1, error);
     std::fprintf(stderr, "zyrtool: logging cabinet %d on %s to %s\n", link.Address(),
                  qPrintable(link.PortName()), qPrintable(path));
-    // The link is set for Modbus RTU at --baud; the line-speed mode of --fast belongs here.
+    // The link is set for Modbus RTU at --baud, at the line speed when --fast asked for it.
 
     link.RunUntil([&] { return watch.AnyReply() || stopAsked; }, StartCycles);
     if (!watch.AnyReply()) {
