@@ -25,7 +25,8 @@ int parseOptions(TCmdLine& options)
     QString error;
     if (!ParseCmdLine(QCoreApplication::arguments(), options, error)) {
         std::fprintf(stderr, "zyrtool: %s\n\n%s", qPrintable(error), qPrintable(options.HelpText));
-        return 2;
+        // 2 tells a script that the cabinet did not answer; a command line it cannot run is 1.
+        return 1;
     }
     if (options.Help) {
         std::printf("%s", qPrintable(options.HelpText));

@@ -2,11 +2,12 @@
 
 #include "comm/SPComm.h"
 #include "model/UShareData.h"
+#include "model/uFilePlaces.h"
 #include "ui/uUiSeam.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 // The narrow, ASCII case-insensitive class is all the tool needs, and it keeps the file's bytes
@@ -22,19 +23,16 @@
 namespace {
 
 const char* const Section = "LocalPara";
-const char* const FileName = "UserParaIni.ini";
 
 // A settings file bigger than this is not a settings file; only its beginning is read, so a
 // runaway file cannot exhaust the memory at start-up.
 constexpr qint64 MaxFileBytes = 4 * 1024 * 1024;
 
-QString folderOverride;
 bool writeFailureShown = false;
 
 QString settingsFolder()
 {
-    const QString dir = folderOverride.isEmpty() ? QCoreApplication::applicationDirPath() : folderOverride;
-    QString path = QDir(dir).absolutePath();
+    QString path = QFileInfo(SettingsFilePath()).absolutePath();
     if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
     return path;
 }
@@ -96,6 +94,8 @@ void writeFile(const CSimpleIniA& ini, const QString& path)
         showWriteFailure(path, QStringLiteral("out of memory"));
         return;
     }
+    // The user's configuration folder of an installed tool may not exist yet.
+    QDir().mkpath(QFileInfo(path).absolutePath());
     // Written beside the old file and renamed over it, so a failed write never leaves half a
     // file; where no new file may be created beside it, the file is written in place.
     QSaveFile file(path);
@@ -137,7 +137,7 @@ void setInt(CSimpleIniA& ini, const char* key, int32_t value)
 
 void SetSettingsFolderOverride(const QString& folder)
 {
-    folderOverride = folder;
+    SetFolderOverride(folder);
     writeFailureShown = false;
 }
 
@@ -150,7 +150,7 @@ QString ReadProfileString(const char* section, const char* key, const QString& f
     return value ? QString::fromUtf8(value) : fallback;
 }
 
-QString SettingsFilePath() { return settingsFolder() + QLatin1String(FileName); }
+QString SettingsFilePath() { return FilePlaces().SettingsFile; }
 
 bool ParseProfileInt(const QString& text, int32_t& value)
 {
