@@ -38,7 +38,8 @@ TFilePlaces FilePlaces(TFileLayout layout)
         dictFolder = layout == TFileLayout::PerUser ? dataFolder : withSeparator(QDir::currentPath());
     } else if (layout == TFileLayout::PerUser) {
         configFolder = withSeparator(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
-        dataFolder = dictFolder = withSeparator(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+        dataFolder = dictFolder =
+            withSeparator(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
     } else {
         configFolder = dataFolder = withSeparator(QCoreApplication::applicationDirPath());
         // The dictionary is opened by its bare name, so it is looked for in the current folder.
