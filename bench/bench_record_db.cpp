@@ -3,8 +3,8 @@
 // 65,535 rows in UpsEvntRecord. Reported per scenario: median and worst milliseconds of one
 // tick's database work, beside the 100 ms tick, and the same refresh done by a list that loads
 // every row (a plain query model read to its end), measured in the same run, as the model.
-#include "app/uLocalPara.h"
 #include "model/UShareData.h"
+#include "model/uLocalPara.h"
 #include "records/uRecordDb.h"
 #include "records/uUpsRec.h"
 #include "ui/uWidgets.h"

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the settings-file reader as "UserParaIni.ini", then saves and reads
 // it back, so the writer also meets whatever the reader made of the input.
-#include "app/uLocalPara.h"
 #include "model/UShareData.h"
+#include "model/uLocalPara.h"
 #include "ui/uUiSeam.h"
 
 #include <QFile>

@@ -1,8 +1,8 @@
 // The data set window: the rows' value controls, the check of every row with its refusal,
 // and the requests a Set queues.
 #include "settings/uParaRegisters.h"
-#include "settings/uPassword.h"
 #include "test_data_set_fixture.h"
+#include "ui/uPassword.h"
 #include "ui/uWidgets.h"
 
 #include <QCheckBox>

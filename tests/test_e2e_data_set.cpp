@@ -4,10 +4,10 @@
 // read-back of 40001.. arrives and the parameters window shows 45.
 #include "app/UFrmMain.h"
 #include "app/uCmdLine.h"
-#include "app/uLocalPara.h"
 #include "app/uStartup.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
+#include "model/uLocalPara.h"
 #include "settings/uFrmDataSet.h"
 #include "settings/uFrmUpsPara.h"
 #include "simharness/SimHarness.h"

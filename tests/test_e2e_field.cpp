@@ -2,11 +2,11 @@
 // same path, and the built program over damaged, oversized and unwritable settings files.
 #include "app/UFrmMain.h"
 #include "app/uCmdLine.h"
-#include "app/uLocalPara.h"
 #include "app/uStartup.h"
 #include "comm/uFrmCom.h"
-#include "comm/uFrmTrack.h"
+#include "diag/uFrmTrack.h"
 #include "model/UShareData.h"
+#include "model/uLocalPara.h"
 #include "simharness/SimHarness.h"
 #include "support/TestSupport.h"
 #include "test_comm_pty.h"

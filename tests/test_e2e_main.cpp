@@ -3,11 +3,11 @@
 // run and its pictures in both languages.
 #include "app/UFrmMain.h"
 #include "app/uCmdLine.h"
-#include "app/uLocalPara.h"
 #include "app/uStartup.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "model/uLocalPara.h"
 #include "support/ProgramRun.h"
 #include "support/TestSupport.h"
 #include "ui/uStringGrid.h"

@@ -4,11 +4,11 @@
 // cleared, loads them back; the detail window made at start-up shows a downloaded row.
 #include "app/UFrmMain.h"
 #include "app/uCmdLine.h"
-#include "app/uLocalPara.h"
 #include "app/uStartup.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "model/uLocalPara.h"
 #include "records/uRecDetail.h"
 #include "records/uRecordDb.h"
 #include "records/uRecordFiles.h"

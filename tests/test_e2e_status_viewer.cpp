@@ -3,11 +3,11 @@
 // its module sent.
 #include "app/UFrmMain.h"
 #include "app/uCmdLine.h"
-#include "app/uLocalPara.h"
 #include "app/uStartup.h"
 #include "comm/uFrmCom.h"
 #include "diag/uInCode.h"
 #include "model/uDataFunc.h"
+#include "model/uLocalPara.h"
 #include "simharness/SimHarness.h"
 #include "support/DialogScript.h"
 #include "support/TestSupport.h"

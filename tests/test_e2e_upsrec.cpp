@@ -4,10 +4,10 @@
 // killed in the middle of a download leaves a sound database with every record stored so far.
 #include "app/UFrmMain.h"
 #include "app/uCmdLine.h"
-#include "app/uLocalPara.h"
 #include "app/uStartup.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
+#include "model/uLocalPara.h"
 #include "records/uRecordDb.h"
 #include "records/uUpsRec.h"
 #include "simharness/SimHarness.h"

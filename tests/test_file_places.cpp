@@ -1,7 +1,7 @@
 // Where the tool keeps its files in each layout: beside the executable (a build or unpacked
 // folder) and per user (the installed package), with and without --settings-dir; and that the
 // settings file, the record database and the dictionary window take their places from that rule.
-#include "app/uLocalPara.h"
+#include "model/uLocalPara.h"
 #include "diag/uFrmDict.h"
 #include "model/UShareData.h"
 #include "model/uFilePlaces.h"

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "app/UFrmMain.h"
-#include "app/uLocalPara.h"
+#include "model/uLocalPara.h"
 #include "support/TestSupport.h"
 #include "ui/uGraceWindows.h"
 #include "ui/uStringGrid.h"

@@ -2,9 +2,9 @@
 // menu visibility strings and the language switch.
 #include "test_main_fixture.h"
 
-#include "app/uViewFormat.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "ui/uViewFormat.h"
 
 #include <QAction>
 #include <QCheckBox>

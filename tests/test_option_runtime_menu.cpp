@@ -2,9 +2,9 @@
 // --window, over the windows the start-up code creates.
 #include "app/UFrmMain.h"
 #include "app/uCmdLine.h"
-#include "app/uLocalPara.h"
 #include "app/uStartup.h"
 #include "model/UShareData.h"
+#include "model/uLocalPara.h"
 #include "settings/uEdtMdRegist.h"
 #include "settings/uModbusConfig.h"
 #include "settings/uRunTime.h"

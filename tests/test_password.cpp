@@ -1,11 +1,11 @@
 // The password prompt and the guard rules every guarded action goes through.
-#include "app/uLocalPara.h"
 #include "comm/uFrmCom.h"
-#include "settings/uPassword.h"
+#include "model/uLocalPara.h"
 #include "support/DialogScript.h"
 #include "support/TestSupport.h"
 #include "test_comm_pty.h"
 #include "ui/uGuard.h"
+#include "ui/uPassword.h"
 
 #include <QFile>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
 // The port dialog against the real link form, with a pseudo-terminal standing in for the
 // cabinet's line.
 #include "app/UFrmCommInterface.h"
-#include "app/uLocalPara.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
+#include "model/uLocalPara.h"
 #include "support/TestSupport.h"
 #include "ui/uUiSeam.h"
 

@@ -1,8 +1,8 @@
 // The record files without a window: CSV export and load, the comma-text rule, the header check,
 // consistent database copies, the same-file check and the reading of a text file.
-#include "app/uLocalPara.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "model/uLocalPara.h"
 #include "records/uRecordDb.h"
 #include "records/uRecordFiles.h"
 #include "support/TestSupport.h"

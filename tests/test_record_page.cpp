@@ -1,9 +1,9 @@
 // The event-record window's second page headless (export, copies, loading and emptying the
 // local records through the file dialogs and message boxes a test answers) and the record
 // detail window with the grid events that drive it.
-#include "app/uLocalPara.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "model/uLocalPara.h"
 #include "records/uRecDetail.h"
 #include "records/uRecordDb.h"
 #include "records/uRecordFiles.h"

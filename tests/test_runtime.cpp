@@ -1,8 +1,8 @@
 // The runtime counters window and the register editor: the values shown, the read period,
 // the service code behind the Set buttons, the editor's entries, key filter and Send.
-#include "app/uLocalPara.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
+#include "model/uLocalPara.h"
 #include "model/uUpsInfo.h"
 #include "settings/uEdtMdRegist.h"
 #include "settings/uRunTime.h"

@@ -1,7 +1,7 @@
 // The settings file: first start, profile-file reading rules, keeping foreign sections, and
 // files that cannot be written or are damaged.
-#include "app/uLocalPara.h"
 #include "model/UShareData.h"
+#include "model/uLocalPara.h"
 #include "support/TestSupport.h"
 #include "ui/uUiSeam.h"
 

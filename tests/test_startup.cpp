@@ -2,11 +2,11 @@
 // start, the settings saved at the end, and the run's own port kept out of the file.
 #include "app/UFrmMain.h"
 #include "app/uCmdLine.h"
-#include "app/uLocalPara.h"
 #include "app/uStartup.h"
 #include "comm/uFrmCom.h"
-#include "comm/uFrmTrack.h"
+#include "diag/uFrmTrack.h"
 #include "model/UShareData.h"
+#include "model/uLocalPara.h"
 #include "records/uRecDetail.h"
 #include "support/TestSupport.h"
 

@@ -1,6 +1,6 @@
 // The communication trace window, fed by the real link form over a stand-in line.
 #include "comm/uFrmCom.h"
-#include "comm/uFrmTrack.h"
+#include "diag/uFrmTrack.h"
 #include "model/UShareData.h"
 #include "support/TestSupport.h"
 

@@ -1,6 +1,6 @@
 // The UPS parameters window: display rules of every row, blanking with the port closed, the
 // timer's life, the Set button behind the password guard, and its place in the main window.
-#include "app/uLocalPara.h"
+#include "model/uLocalPara.h"
 #include "settings/uFrmUpsPara.h"
 #include "test_data_set_fixture.h"
 #include "test_main_fixture.h"

@@ -1,10 +1,10 @@
 // The event-record window headless: the download state machine tick by tick (the test plays
 // the link: it takes slot 1 and answers with records), the record database and its rules, the
 // list's order and position, the grid's columns, the erase, the counters read and the progress.
-#include "app/uLocalPara.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "model/uLocalPara.h"
 #include "records/uRecordDb.h"
 #include "records/uUpsRec.h"
 #include "support/DialogScript.h"

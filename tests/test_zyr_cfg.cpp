@@ -1,13 +1,12 @@
 // The cabinet configuration view and its editor: what the view shows of the configuration
 // area, its six-tick read cycle, the guarded Edit button, each editor row's initial value and
 // the requests its Send queues, and the whole round trip against the simulated cabinet.
-#include "app/uLocalPara.h"
 #include "comm/uFrmCom.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
+#include "model/uLocalPara.h"
 #include "model/uUpsInfo.h"
 #include "settings/uFrmEdtZyr.h"
-#include "settings/uPassword.h"
 #include "settings/uZyrCfg.h"
 #include "simharness/LinkDriver.h"
 #include "simharness/SimHarness.h"
@@ -18,6 +17,7 @@
 #include "test_main_fixture.h"
 #include "ui/uGraceWindows.h"
 #include "ui/uGuard.h"
+#include "ui/uPassword.h"
 #include "ui/uViewRegistry.h"
 #include "ui/uWidgets.h"
 

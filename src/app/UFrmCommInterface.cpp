@@ -1,10 +1,10 @@
 #include "app/UFrmCommInterface.h"
 
-#include "app/uLocalPara.h"
 #include "comm/SPComm.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "model/uLocalPara.h"
 #include "ui/uNamed.h"
 #include "ui/uOpenFailure.h"
 #include "ui/uUiSeam.h"

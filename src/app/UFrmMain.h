@@ -42,9 +42,6 @@ class TfrmUpsRec;
 // lit while they are above 0.
 extern int32_t TxLedHold;
 extern int32_t RxLedHold;
-// What the status code viewer decodes: a cabinet's or a module's status block.
-extern const TStatusBlock* CodeSource;
-extern uint8_t CodeIsSystem;
 
 // The one main window of the run.
 extern TFrmMain* FrmMain;
@@ -231,7 +228,7 @@ public:
     QPointer<TfrmUpsPara> frmUpsPara;
     QPointer<TfrmMdbCfg> MdbCfgWindow;   // the OPTION-port view; made at start-up or on first use
     QPointer<TfrmRunTime> RunTimeWindow; // the runtime window shown last (one at start-up)
-    QPointer<TfrmUpsRec> frmUpsRec; // the event-record window, made on first use
+    QPointer<TfrmUpsRec> frmUpsRec;      // the event-record window, made on first use
 
     // Run before the settings are written when the window closes (the start-up code uses it
     // to keep the settings file's own port when this run was pointed at another one).
@@ -267,6 +264,8 @@ private:
 
     class LinkHooks;
     std::unique_ptr<LinkHooks> linkHooks_;
+    class ViewHooks;
+    std::unique_ptr<ViewHooks> viewHooks_;
     bool buildingModuleList_ = false;
     double shownErrRate_ = -1; // the rate lblErrRate shows
     bool ownsTrackWindow_ = false;

@@ -4,9 +4,9 @@
 
 #include "app/UFrmCommInterface.h"
 #include "comm/uFrmCom.h"
-#include "comm/uFrmTrack.h"
 #include "diag/UFrmAbout.h"
 #include "diag/uFrmDict.h"
+#include "diag/uFrmTrack.h"
 #include "diag/uInCode.h"
 #include "diag/uViewMdBuff.h"
 #include "diag/uViewMdb.h"

@@ -1,11 +1,11 @@
 // The main window's 100 ms tick, its period work and the requests it queues.
 #include "app/UFrmMain.h"
 
-#include "app/uViewFormat.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "ui/uGraceWindows.h"
+#include "ui/uViewFormat.h"
 
 #include <QCheckBox>
 #include <QComboBox>

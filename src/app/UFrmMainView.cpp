@@ -1,10 +1,10 @@
 // The main window's captions and the copy of the device and module records into the view.
 #include "app/UFrmMain.h"
 
-#include "app/uViewFormat.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "ui/uStringGrid.h"
+#include "ui/uViewFormat.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "app/uDemoPrompt.h"
 
-#include "settings/uPassword.h"
+#include "ui/uPassword.h"
 
 #include <QDialog>
 #include <QLineEdit>

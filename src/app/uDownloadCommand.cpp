@@ -1,6 +1,6 @@
 #include "app/uDownloadCommand.h"
 
-#include "app/uHeadless.h"
+#include "app/uHeadlessLink.h"
 #include "model/UShareData.h"
 #include "records/uDownloadProgress.h"
 #include "records/uRecordDb.h"

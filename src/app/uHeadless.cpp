@@ -1,27 +1,8 @@
 #include "app/uHeadless.h"
 
 #include "app/uDownloadCommand.h"
-#include "app/uLocalPara.h"
 #include "app/uSnapshotCommand.h"
-#include "comm/uFrmCom.h"
-#include "model/UShareData.h"
-
-#include <QEventLoop>
-#include <QTimer>
-
-namespace {
-QString key(int func, int32_t startReg) { return QStringLiteral("%1:%2").arg(func).arg(startReg); }
-
-// The speed of a headless run: --baud, else the settings file's, else the line's default.
-int lineSpeed(const TCmdLine& options)
-{
-    if (options.Baud > 0) return options.Baud;
-    int32_t fileBaud = 0;
-    if (ParseProfileInt(ReadProfileString("LocalPara", "BaudRate", QString()), fileBaud) && fileBaud > 0)
-        return fileBaud;
-    return 2400;
-}
-} // namespace
+#include "model/uLocalPara.h"
 
 bool IsHeadlessCommand(const TCmdLine& options)
 {
@@ -34,83 +15,4 @@ int RunHeadless(const TCmdLine& options)
     if (!options.Snapshot.isEmpty()) return RunSnapshotCommand(options);
     if (!options.DownloadLog.isEmpty()) return RunDownloadCommand(options);
     return 1;
-}
-
-THeadlessLink::THeadlessLink(const TCmdLine& options) : address_(options.Address), port_(options.Port)
-{
-    LocalPara.ComName = options.Port;
-    LocalPara.BaudRate = lineSpeed(options);
-    LocalPara.curProtocol = 0; // the cabinets speak Modbus
-    SetLinkMainHooks(this);
-    com_ = std::make_unique<TFrmCom>();
-    // The first poll cycle asks the chosen address, not the default one.
-    com_->Modbus->SetCurrentAddress(static_cast<uint16_t>(address_));
-}
-
-THeadlessLink::~THeadlessLink()
-{
-    com_.reset();
-    SetLinkMainHooks(nullptr);
-}
-
-bool THeadlessLink::Open(QString& error)
-{
-    try {
-        com_->OpenPort();
-    } catch (const ECommsError& e) {
-        error = QStringLiteral("cannot open %1: %2").arg(port_, QString::fromLocal8Bit(e.what()));
-        return false;
-    }
-    return true;
-}
-
-bool THeadlessLink::PortOpen() const { return com_ && com_->PortOpen(); }
-
-void THeadlessLink::Close()
-{
-    if (com_) com_->ClosePort();
-}
-
-void THeadlessLink::SetDataChanged()
-{
-    if (com_ && com_->Modbus) answered_.insert(key(com_->Modbus->ReqFunc, com_->Modbus->ReqStartReg));
-}
-
-bool THeadlessLink::Answered(int func, int32_t startReg) const
-{
-    return answered_.contains(key(func, startReg));
-}
-
-bool THeadlessLink::SlotRequestActive() const { return com_ && com_->Modbus && com_->Modbus->SlotTaken; }
-
-void THeadlessLink::FillSlot(int slot, uint8_t func, int32_t startReg, int32_t count, uint16_t value)
-{
-    TReqSlot& s = ReqSlot[slot];
-    s.Addr = static_cast<uint8_t>(address_);
-    s.Func = func;
-    s.StartReg = startReg;
-    s.Count = count;
-    s.Value = value;
-    s.Pending = FlagOn;
-}
-
-bool THeadlessLink::RunUntil(const std::function<bool()>& done, int maxCycles)
-{
-    const int limit = cycles_ + maxCycles;
-    QEventLoop loop;
-    QTimer check;
-    check.setInterval(20);
-    bool met = false;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done()) {
-            met = true;
-            loop.quit();
-        } else if (cycles_ > limit || !com_->PortOpen()) {
-            loop.quit();
-        }
-    });
-    check.start();
-    if (done()) return true;
-    loop.exec();
-    return met;
 }

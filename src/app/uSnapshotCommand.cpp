@@ -1,6 +1,6 @@
 #include "app/uSnapshotCommand.h"
 
-#include "app/uHeadless.h"
+#include "app/uHeadlessLink.h"
 #include "model/UShareData.h"
 #include "model/uSnapshotJson.h"
 #include "model/uUpsInfo.h"

@@ -3,6 +3,8 @@
 // queues writes without blocking.
 #pragma once
 
+#include "model/uBaudRate.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -65,10 +67,10 @@ public:
     static constexpr const char* MsgReadThread = "Unable to create read thread";
     static constexpr const char* MsgWriteThread = "Unable to create write thread";
 
-    // Speeds a port takes: from 50 to 4 000 000 bit/s. Anything else fails to open.
-    static constexpr int64_t MinBaudRate = 50;
-    static constexpr int64_t MaxBaudRate = 4000000;
-    static bool AcceptsBaudRate(int64_t rate) { return rate >= MinBaudRate && rate <= MaxBaudRate; }
+    // Speeds a port takes (see model/uBaudRate.h). Anything else fails to open.
+    static constexpr int64_t MinBaudRate = ::MinBaudRate;
+    static constexpr int64_t MaxBaudRate = ::MaxBaudRate;
+    static bool AcceptsBaudRate(int64_t rate) { return ::AcceptsBaudRate(rate); }
 
     // Notifications the port has handled since it was made (bytes ready, errors, silences): a
     // lost device must not keep them coming.

@@ -1,9 +1,9 @@
 #include "diag/UFrmAbout.h"
 
-#include "app/UFrmMain.h"
 #include "model/UShareData.h"
 #include "ui/uMenuFlags.h"
 #include "ui/uNamed.h"
+#include "ui/uViewMainHooks.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -170,7 +170,7 @@ void TFrmAbout::FormClose()
     if (!grpSelect->isHidden())
         for (const TFlagBox& f : flagBoxes()) SetFlagChar(*f.flags, f.character, f.box->isChecked());
     grpSelect->hide();
-    if (FrmMain) FrmMain->ApplyMenuVisibility();
+    ViewMain().ApplyMenuVisibility();
 }
 
 // Every way of closing the box (Escape, the system menu, close()) ends here.

@@ -1,6 +1,5 @@
 #include "diag/uInCode.h"
 
-#include "app/UFrmMain.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "ui/uCaptions.h"

@@ -1,10 +1,10 @@
 #include "diag/uViewMdBuff.h"
 
-#include "app/uViewFormat.h"
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
+#include "ui/uViewFormat.h"
 #include "ui/uWidgets.h"
 
 #include <QApplication>

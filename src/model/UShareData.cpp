@@ -1,7 +1,5 @@
 #include "model/UShareData.h"
 
-#include "model/uUpsInfo.h"
-
 TReqSlot ReqSlot[ReqSlotCount + 1];
 TCommDebug CommDebug;
 TRecInfo RecInfo;
@@ -13,13 +11,4 @@ void ResetCommCounters()
     CommDebug.RxCount = 0;
     CommDebug.AckCount = 0;
     CommDebug.ErrRate = 0;
-}
-
-void ResetSharedData()
-{
-    for (auto& s : ReqSlot) s = TReqSlot{};
-    CommDebug = TCommDebug{};
-    RecInfo = TRecInfo{};
-    LocalPara = TLocalPara{};
-    ResetRegisterMap();
 }

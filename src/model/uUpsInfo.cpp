@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+const TStatusBlock* CodeSource = nullptr;
+uint8_t CodeIsSystem = 0;
+
 TUpsData UpsData[MaxDevAddr + 1];
 TModuleData ModuleData[ModuleCount + 1];
 uint16_t RegMirror[65536];

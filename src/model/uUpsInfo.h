@@ -29,6 +29,11 @@ struct TStatusBlock {
     uint16_t Word(int i) const { return const_cast<TStatusBlock*>(this)->Word(i); }
 };
 
+// What the status code viewer decodes: a cabinet's or a module's status block, as the main
+// window chose it (CodeIsSystem 1 for the cabinet's, 0 for a module's).
+extern const TStatusBlock* CodeSource;
+extern uint8_t CodeIsSystem;
+
 // What was last read from one cabinet address. Values are scaled once, here.
 struct TUpsData {
     double InVolt[3] = {};                // 30001-30003 x0.1

@@ -1,5 +1,5 @@
-// The event-record window's second page (export, copies, loading and emptying the local
-// records) and the grid events that fill the record detail window.
+// The event-record window's second page: export, copies, loading and emptying the local
+// records.
 #include "records/uUpsRec.h"
 
 #include "records/uRecDetail.h"
@@ -250,80 +250,4 @@ void TfrmUpsRec::btnClearClick()
     OpenRecordDb();
     RefreshList();
     intgrtptRec->setValue(1);
-}
-
-// ---- The detail view ----
-
-void TfrmUpsRec::FillDetail()
-{
-    DetailRec = TDetailRec();
-    const int row = CurrentRowNo() - 1;
-    if (row >= 0) {
-        const QSqlRecord rec = list_->RowRecord(row);
-        struct Target {
-            const char* field;
-            uint16_t TDetailRec::*member;
-        };
-        static const Target targets[] = {
-            {"CMMState", &TDetailRec::CMMState},      {"CMMAlarmH", &TDetailRec::CMMAlarmH},
-            {"CMMAlarmL", &TDetailRec::CMMAlarmL},    {"INVStateH", &TDetailRec::INVStateH},
-            {"INVStateL", &TDetailRec::INVStateL},    {"INVAlarmH", &TDetailRec::INVAlarmH},
-            {"INVAlarmL", &TDetailRec::INVAlarmL},    {"MontState", &TDetailRec::MontState},
-            {"MontAlarm", &TDetailRec::MontAlarm},    {"InputV_A", &TDetailRec::InputV_A},
-            {"InputV_B", &TDetailRec::InputV_B},      {"InputV_C", &TDetailRec::InputV_C},
-            {"InputFreq", &TDetailRec::InputFreq},    {"OutputV_A", &TDetailRec::OutputV_A},
-            {"OutputV_B", &TDetailRec::OutputV_B},    {"OutputV_C", &TDetailRec::OutputV_C},
-            {"OutputI_A", &TDetailRec::OutputI_A},    {"OutputI_B", &TDetailRec::OutputI_B},
-            {"OutputI_C", &TDetailRec::OutputI_C},    {"OutputFreq", &TDetailRec::OutputFreq},
-            {"PBattV", &TDetailRec::PBattV},          {"NBattV", &TDetailRec::NBattV},
-            {"PBattI", &TDetailRec::PBattI},          {"NBattI", &TDetailRec::NBattI},
-            {"Temperature", &TDetailRec::Temperature}};
-        for (int c = 0; c < rec.count(); ++c) {
-            if (rec.isNull(c)) continue;
-            const QString name = rec.fieldName(c);
-            const QVariant v = rec.value(c);
-            if (name == QLatin1String("RecNo")) {
-                DetailRec.RecNo = v.toInt();
-                if (chkRecNo->isChecked()) intgrtptRec->setValue(DetailRec.RecNo);
-            } else if (name == QLatin1String("UPSDate")) {
-                QDateTime when;
-                DetailRec.DateText = IsValidDateTime(v.toString(), &when)
-                                         ? when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
-                                         : v.toString();
-            } else {
-                for (const Target& t : targets) {
-                    if (name != QLatin1String(t.field)) continue;
-                    DetailRec.*t.member = static_cast<uint16_t>(std::llround(v.toDouble()));
-                    break;
-                }
-            }
-        }
-    }
-    if (TfrmRecDetail* detail = RecDetailWindow()) detail->ShowDetail();
-}
-
-void TfrmUpsRec::DBGrd1CellClick() { FillDetail(); }
-
-void TfrmUpsRec::DBGrd1DblClick()
-{
-    TfrmRecDetail* detail = RecDetailWindow(true);
-    detail->ShowDetail();
-    detail->show();
-    detail->raise();
-}
-
-void TfrmUpsRec::DBGrd1Exit()
-{
-    if (TfrmRecDetail* detail = RecDetailWindow()) detail->hide();
-}
-
-void TfrmUpsRec::GridWheel(int delta)
-{
-    // Towards the operator (negative) is one row down.
-    const int key = delta < 0 ? Qt::Key_Down : Qt::Key_Up;
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(DBGrd1, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-    QApplication::sendEvent(DBGrd1, &release);
-    FillDetail();
 }

@@ -5,11 +5,11 @@
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
 #include "settings/uParaRegisters.h"
-#include "settings/uPassword.h"
 #include "ui/uCaptions.h"
 #include "ui/uGraceWindows.h"
 #include "ui/uGuard.h"
 #include "ui/uNamed.h"
+#include "ui/uPassword.h"
 #include "ui/uReqSlots.h"
 #include "ui/uWidgets.h"
 

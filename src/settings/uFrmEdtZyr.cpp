@@ -2,11 +2,11 @@
 
 #include "model/uDataFunc.h"
 #include "model/uUpsInfo.h"
-#include "settings/uPassword.h"
 #include "ui/uCaptions.h"
 #include "ui/uGraceWindows.h"
 #include "ui/uGuard.h"
 #include "ui/uNamed.h"
+#include "ui/uPassword.h"
 #include "ui/uReqSlots.h"
 #include "ui/uWidgets.h"
 

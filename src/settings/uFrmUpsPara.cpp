@@ -1,6 +1,5 @@
 #include "settings/uFrmUpsPara.h"
 
-#include "app/uViewFormat.h"
 #include "comm/uFrmCom.h"
 #include "comm/uLinkState.h"
 #include "settings/uFrmDataSet.h"
@@ -10,6 +9,7 @@
 #include "ui/uGuard.h"
 #include "ui/uNamed.h"
 #include "ui/uUiSeam.h"
+#include "ui/uViewFormat.h"
 #include "ui/uWidgets.h"
 
 #include <QCloseEvent>

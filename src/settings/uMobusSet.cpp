@@ -2,7 +2,7 @@
 
 #include "model/uDataFunc.h"
 #include "model/uUpsInfo.h"
-#include "settings/uModbusConfig.h"
+#include "settings/uOptionCodes.h"
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
 #include "ui/uWindowFlags.h"

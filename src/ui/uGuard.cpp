@@ -2,7 +2,7 @@
 
 #include "comm/uFrmCom.h"
 #include "model/uDataFunc.h"
-#include "settings/uPassword.h"
+#include "ui/uPassword.h"
 #include "ui/uReqSlots.h"
 #include "ui/uUiSeam.h"
 

@@ -1,5 +1,7 @@
 #include "ui/uUiSeam.h"
 
+#include "model/uWarning.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -37,6 +39,19 @@ const char* iconWord(QMessageBox::Icon icon)
 }
 
 FileDialogHandler fileDialogHandler;
+
+// Warnings from below the windows (the settings file) come up as warning boxes through this
+// seam, so tests and headless runs answer them like any other box. Installed with the seam
+// itself: whatever shows a box links this file.
+void warnThroughSeam(const QString& title, const QString& text)
+{
+    TMessageBoxRequest request;
+    request.icon = QMessageBox::Warning;
+    request.title = title;
+    request.text = text;
+    ShowMessageBox(request);
+}
+[[maybe_unused]] const bool warningsThroughSeam = (SetWarningHandler(&warnThroughSeam), true);
 
 QString RunFileDialog(TFileDialogRequest r)
 {

@@ -3,7 +3,7 @@
 // none is chosen), any other modal dialog handed to a test's own function.
 #pragma once
 
-#include "settings/uPassword.h"
+#include "ui/uPassword.h"
 #include "ui/uUiSeam.h"
 
 #include <QDialog>

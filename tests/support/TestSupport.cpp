@@ -6,7 +6,7 @@
 #include "comm/uKModbus.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
-#include "settings/uPassword.h"
+#include "ui/uPassword.h"
 #include "ui/uUiSeam.h"
 
 void ResetAll()

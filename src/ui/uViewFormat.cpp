@@ -1,4 +1,4 @@
-#include "app/uViewFormat.h"
+#include "ui/uViewFormat.h"
 
 #include <QLocale>
 

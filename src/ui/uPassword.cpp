@@ -1,6 +1,6 @@
-#include "settings/uPassword.h"
+#include "ui/uPassword.h"
 
-#include "app/uLocalPara.h"
+#include "model/uLocalPara.h"
 #include "ui/uCaptions.h"
 #include "ui/uNamed.h"
 

@@ -1,9 +1,9 @@
-#include "app/uLocalPara.h"
+#include "model/uLocalPara.h"
 
-#include "comm/SPComm.h"
 #include "model/UShareData.h"
+#include "model/uBaudRate.h"
 #include "model/uFilePlaces.h"
-#include "ui/uUiSeam.h"
+#include "model/uWarning.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,19 +72,17 @@ void showWriteFailure(const QString& path, const QString& reason)
 {
     if (writeFailureShown) return;
     writeFailureShown = true;
-    TMessageBoxRequest request;
-    request.icon = QMessageBox::Warning;
+    const QString file = QDir::toNativeSeparators(path);
     if (IsChinese()) {
-        request.title = QString::fromUtf8("设置文件");
-        request.text = QString::fromUtf8("无法写入设置文件\n%1\n(%2)\n本次运行仍使用当前设置，但不会保存。")
-                           .arg(QDir::toNativeSeparators(path), reason);
+        ShowWarning(QString::fromUtf8("设置文件"),
+                    QString::fromUtf8("无法写入设置文件\n%1\n(%2)\n本次运行仍使用当前设置，但不会保存。")
+                        .arg(file, reason));
     } else {
-        request.title = QStringLiteral("Settings file");
-        request.text = QStringLiteral("The settings file cannot be written:\n%1\n(%2)\n"
-                                      "The tool goes on with the current settings, but they are not saved.")
-                           .arg(QDir::toNativeSeparators(path), reason);
+        ShowWarning(QStringLiteral("Settings file"),
+                    QStringLiteral("The settings file cannot be written:\n%1\n(%2)\n"
+                                   "The tool goes on with the current settings, but they are not saved.")
+                        .arg(file, reason));
     }
-    ShowMessageBox(request);
 }
 
 void writeFile(const CSimpleIniA& ini, const QString& path)
@@ -220,7 +218,7 @@ void LoadLocalPara()
     LocalPara.ComName = readString(ini, "ComName", QStringLiteral("COM1"));
     LocalPara.BaudRate = readInt(ini, "BaudRate", 2400);
     // A speed no port takes (0, negative, absurd) would leave the port open and silent.
-    if (!TComm::AcceptsBaudRate(LocalPara.BaudRate)) LocalPara.BaudRate = 2400;
+    if (!AcceptsBaudRate(LocalPara.BaudRate)) LocalPara.BaudRate = 2400;
     LocalPara.curProtocol = readInt(ini, "curProtocol", 0);
     LocalPara.ModuleNum = readInt(ini, "ModuleNum", 1);
     LocalPara.SelectedAddr = readInt(ini, "SelectedAddr", 1);

@@ -1,4 +1,4 @@
-#include "comm/uFrmTrack.h"
+#include "diag/uFrmTrack.h"
 
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"

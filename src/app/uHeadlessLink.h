@@ -1,0 +1,53 @@
+// The link of a headless command: the port, the link form and the shared records, driven
+// without a window.
+#pragma once
+
+#include "app/uCmdLine.h"
+#include "comm/uLinkState.h"
+
+#include <QSet>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class TFrmCom;
+
+// The link of a headless command: the link form on the chosen port and address, with hooks
+// that note every accepted reply and every start of a poll cycle.
+class THeadlessLink : public TLinkMainHooks {
+public:
+    explicit THeadlessLink(const TCmdLine& options);
+    ~THeadlessLink() override;
+
+    // Opens the port; false with a one-line message when it cannot be opened.
+    bool Open(QString& error);
+    bool PortOpen() const;
+    void Close();
+    // Runs the message loop until done() holds or the link has begun maxCycles more poll
+    // cycles than when called (a cycle restarts only when no slot is waiting). True when
+    // done() held.
+    bool RunUntil(const std::function<bool()>& done, int maxCycles);
+    // Fills a request slot for the command's address.
+    void FillSlot(int slot, uint8_t func, int32_t startReg, int32_t count, uint16_t value = 0);
+
+    // Accepted replies, by function and first register ("4:30001", "43:2").
+    bool Answered(int func, int32_t startReg) const;
+    // The request in progress came from a slot (not from the poll cycle).
+    bool SlotRequestActive() const;
+    int CyclesBegun() const { return cycles_; }
+    int Address() const { return address_; }
+    QString PortName() const { return port_; }
+
+    // TLinkMainHooks
+    int GetDevAddr() override { return address_; }
+    void SetDataChanged() override;
+    void SyncDevAddr() override { ++cycles_; }
+
+private:
+    int address_ = 1;
+    QString port_;
+    int cycles_ = 0;
+    QSet<QString> answered_;
+    std::unique_ptr<TFrmCom> com_;
+};
