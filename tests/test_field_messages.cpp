@@ -84,6 +84,12 @@ TEST(OpenFailureText, DefinedMessageThenPortAndReasonThenTheGroupHint)
               "Error opening serial port\nPort /dev/ttyUSB7: No such file or directory");
     EXPECT_EQ(OpenFailureText(ECommsError(TComm::MsgAlreadyOpen)), "This serial port already opened");
 
+    // A port another program holds: said so, with the port's own reason, and no group hint.
+    const ECommsError busy(TComm::MsgOpenFailed, "/dev/ttyUSB0", "Permission error while locking the device",
+                           false, true);
+    EXPECT_EQ(OpenFailureText(busy), "Error opening serial port\nPort /dev/ttyUSB0: in use by another program "
+                                     "(Permission error while locking the device)");
+
     LocalPara.Language = 1;
     const QStringList zh = OpenFailureText(permission).split('\n');
     ASSERT_EQ(zh.size(), 3);

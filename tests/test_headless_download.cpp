@@ -5,7 +5,9 @@
 #include "support/ProgramRun.h"
 #include "support/SimRecordLog.h"
 
+#include <QDir>
 #include <QFile>
+#include <QThread>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlField>
@@ -14,6 +16,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -155,6 +159,92 @@ TEST_F(DownloadTest, FileThatCannotBeWrittenEndsWithStatusOne)
     ASSERT_TRUE(sim.start(simArgs({"--records", "2"})));
     const ToolRun run = runTool(toolArgs({"--download-log", dir.filePath("no-such-folder/log.csv")}));
     EXPECT_EQ(run.exitCode, 1) << run.errors.toStdString();
+}
+
+// The request for one record as the cabinet's frame log shows it ("01 14 07 06 00 01 00 06 00 40").
+QString recordRequestLogged(int record)
+{
+    return QStringLiteral("01 14 07 06 00 01 %1 %2 00 40")
+        .arg(record >> 8, 2, 16, QLatin1Char('0'))
+        .arg(record & 0xFF, 2, 16, QLatin1Char('0'))
+        .toUpper();
+}
+
+// Ctrl-C or SIGTERM while record 6 of 30 is awaited: the link is stopped, the five records
+// stored are written, the message names the missing ones, the status is the shell's, and the
+// temporary database goes with its folder.
+TEST_F(DownloadTest, InterruptAtRecordFiveOfThirtyWritesWhatWasStored)
+{
+    const struct {
+        int signal;
+        int status;
+        const char* word;
+    } cases[] = {{SIGINT, 130, "interrupted"}, {SIGTERM, 143, "terminated"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.word);
+        SimProcess cabinet;
+        // The cabinet answers records 1 to 5, then nothing: the signal comes while 6 is awaited.
+        ASSERT_TRUE(cabinet.start(simArgs({"--records", "30", "--silent-after-record", "5"})));
+        QTemporaryDir tmp;
+        ASSERT_TRUE(tmp.isValid());
+        const QString file = dir.filePath(QStringLiteral("log-%1.csv").arg(c.signal));
+        QProcess tool;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.insert(QStringLiteral("TMPDIR"), tmp.path());
+        tool.setProcessEnvironment(env);
+        tool.start(QStringLiteral(ZYR_BINARY_DIR "/zyrtool"),
+                   {"--port", cabinet.link(), "--baud", "19200", "--settings-dir", dir.path(), "--download-log", file});
+        ASSERT_TRUE(tool.waitForStarted(10000));
+        const QString sixth = recordRequestLogged(6);
+        bool asked = false;
+        for (int i = 0; i < 600 && !asked && tool.state() == QProcess::Running; ++i) {
+            asked = cabinet.logLines().join('\n').contains(sixth);
+            if (!asked) QThread::msleep(50);
+        }
+        ASSERT_TRUE(asked) << "record 6 was never asked for";
+        ::kill(static_cast<pid_t>(tool.processId()), c.signal);
+        ASSERT_TRUE(tool.waitForFinished(30000));
+        const QString errors = QString::fromLocal8Bit(tool.readAllStandardError());
+        EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit) << "the tool ends by itself, not by the signal";
+        EXPECT_EQ(tool.exitCode(), c.status) << errors.toStdString();
+        EXPECT_TRUE(errors.contains(QStringLiteral("%1; records 6 to 30 are missing").arg(c.word)))
+            << errors.toStdString();
+        EXPECT_TRUE(errors.contains("5 records written")) << errors.toStdString();
+        const std::vector<QSqlRecord> rows = csvRows(file);
+        ASSERT_EQ(rows.size(), 5u);
+        for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].value("RecNo").toInt(), int(i) + 1);
+        const QStringList left = QDir(tmp.path()).entryList({"zyrtool*"}, QDir::AllEntries | QDir::Hidden);
+        EXPECT_TRUE(left.isEmpty()) << "temporary folder left: " << left.join(' ').toStdString();
+    }
+}
+
+// An output that cannot be written is refused at once, naming it, before the cabinet is asked
+// anything.
+TEST_F(DownloadTest, BadOutputPathIsRefusedBeforeTheFirstRequest)
+{
+    QFile plain(dir.filePath("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.csv"));
+    ASSERT_TRUE(sim.start(simArgs({"--records", "12"})));
+    const struct {
+        QString path;
+        QString reason;
+    } cases[] = {
+        {dir.filePath("no-such-folder/log.csv"),
+         QStringLiteral("the folder %1 does not exist").arg(dir.filePath("no-such-folder"))},
+        {dir.filePath("folder.csv"), QStringLiteral("it is a folder")},
+        {dir.filePath("plain/log.mdb"), QStringLiteral("the folder %1 does not exist").arg(dir.filePath("plain"))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        const ToolRun run = runTool(toolArgs({"--download-log", c.path}));
+        EXPECT_EQ(run.exitCode, 1) << run.errors.toStdString();
+        EXPECT_TRUE(run.errors.contains(QStringLiteral("cannot write %1: %2").arg(c.path, c.reason)))
+            << run.errors.toStdString();
+    }
+    EXPECT_TRUE(sim.logLines().isEmpty()) << "nothing was sent: " << sim.logLines().join('\n').toStdString();
 }
 
 } // namespace

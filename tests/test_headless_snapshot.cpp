@@ -5,12 +5,16 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDir>
 #include <QProcess>
+#include <QSerialPort>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sys/mount.h>
+#include <unistd.h>
 
 namespace {
 
@@ -146,6 +150,93 @@ TEST_F(SnapshotTest, UnwritableFileEndsWithStatusOne)
     const ToolRun run = runTool(toolArgs({"--snapshot", dir.filePath("no-such-folder/snap.json")}));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.errors.contains("cannot write")) << run.errors.toStdString();
+}
+
+// Standard output that refuses the bytes (a full device) is a failure, not a snapshot.
+TEST_F(SnapshotTest, StandardOutputOnAFullDeviceEndsWithStatusOne)
+{
+    ASSERT_TRUE(sim.start({"--baud", "19200", "--no-pacing", "--no-drift", "--modules", "1"}));
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    tool.setProcessEnvironment(env);
+    tool.setStandardOutputFile(QStringLiteral("/dev/full"));
+    tool.start(QStringLiteral(ZYR_BINARY_DIR "/zyrtool"), toolArgs({"--snapshot", "-"}));
+    ASSERT_TRUE(tool.waitForFinished(120000));
+    const QString errors = QString::fromLocal8Bit(tool.readAllStandardError());
+    EXPECT_EQ(tool.exitCode(), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("cannot write standard output: No space left on device")) << errors.toStdString();
+}
+
+// A real full disk (a small tmpfs, root only): the previous snapshot stays whole, the run
+// fails naming the file and the reason, and no temporary file is left.
+TEST_F(SnapshotTest, FullDiskKeepsThePreviousSnapshot)
+{
+    const QString mount = dir.filePath("small");
+    ASSERT_TRUE(QDir().mkpath(mount));
+    if (::geteuid() != 0 ||
+        ::mount("tmpfs", QFile::encodeName(mount).constData(), "tmpfs", 0, "size=16k") != 0)
+        GTEST_SKIP() << "a real full disk needs root to mount a small tmpfs";
+    struct Unmount {
+        QString at;
+        ~Unmount() { ::umount(QFile::encodeName(at).constData()); }
+    } unmount{mount};
+    const QString file = mount + QStringLiteral("/snap.json");
+    const QByteArray old = "{\"previous\": true}\n";
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(old);
+    }
+    {
+        QFile filler(mount + QStringLiteral("/filler"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray page(4096, 'f');
+        while (filler.write(page) == page.size()) {
+        }
+    }
+    ASSERT_TRUE(sim.start({"--baud", "19200", "--no-pacing", "--no-drift", "--modules", "1"}));
+    const ToolRun run = runTool(toolArgs({"--snapshot", file}));
+    EXPECT_EQ(run.exitCode, 1) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("cannot write %1: No space left on device").arg(file)))
+        << run.errors.toStdString();
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), old);
+    EXPECT_EQ(QDir(mount).entryList(QDir::Files | QDir::Hidden, QDir::Name), (QStringList{"filler", "snap.json"}));
+}
+
+// The port cannot be opened: the window's text, one line each (the message, the port and the
+// reason); a port another program holds says so.
+TEST_F(SnapshotTest, OpenFailuresGiveThePortAndTheReason)
+{
+    ASSERT_TRUE(sim.start({"--baud", "19200", "--no-pacing", "--no-drift", "--modules", "1"}));
+    QFile plain(dir.filePath("plain-file"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const struct {
+        const char* name;
+        QString port;
+        QString baud;
+        QString says;
+    } cases[] = {
+        {"a port in use", sim.link(), "19200", "in use by another program"},
+        {"a speed no port takes", sim.link(), "999999999", "does not take the speed 999999999"},
+        {"a file that is no serial port", plain.fileName(), "19200", "not a character device"},
+    };
+    // Another program holds the cabinet's port, as a second tool or a terminal program would.
+    QSerialPort holder(sim.link());
+    ASSERT_TRUE(holder.open(QIODevice::ReadWrite)) << holder.errorString().toStdString();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ToolRun run = runTool({"--port", c.port, "--baud", c.baud, "--settings-dir", dir.path(), "--snapshot",
+                                     dir.filePath("x.json")});
+        EXPECT_EQ(run.exitCode, 1) << run.errors.toStdString();
+        EXPECT_TRUE(run.errors.contains(QStringLiteral("zyrtool: Port %1: ").arg(c.port))) << run.errors.toStdString();
+        EXPECT_TRUE(run.errors.contains(c.says)) << run.errors.toStdString();
+        if (c.port == sim.link()) holder.close(); // the speed is refused on a free port
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("x.json")));
 }
 
 } // namespace

@@ -5,9 +5,20 @@
 #include "support/TestSupport.h"
 #include "ui/uUiSeam.h"
 
+#include "model/uFileWriter.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QStringEncoder>
 #include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <gtest/gtest.h>
 
@@ -273,24 +284,34 @@ TEST_F(SettingsFile, DamagedFilesAreReadAsFarAsTheyGo)
     for (int i = 0; i < 4096; ++i) garbage.append(static_cast<char>((i * 131 + 7) % 256));
     const QByteArray hugeLine(1 << 20, 'A');
 
+    // A file that is not text (NUL bytes, control characters) is kept aside as ".bad" and
+    // read as empty; text is read as far as it goes.
     const struct {
         const char* name;
         QByteArray bytes;
         int32_t baudRate;
+        bool keptAside;
     } cases[] = {
-        {"binary garbage", garbage, 2400},
-        {"garbage, then a section", garbage + "\n[LocalPara]\nBaudRate=1200\n", 1200},
-        {"NUL byte before the section", QByteArray("x\0y", 3) + "\n[LocalPara]\nBaudRate=4800\n", 4800},
-        {"huge line, then a section", hugeLine + "\n[LocalPara]\nBaudRate=9600\n", 9600},
-        {"huge unterminated section name", hugeLine.left(1000).prepend('['), 2400},
-        {"no section at all", "BaudRate=9600\nComName=COM9\n", 2400},
-        {"invalid UTF-8 value", "[LocalPara]\nComName=\xff\xfe\x80\nBaudRate=19200\n", 19200},
+        {"binary garbage", garbage, 2400, true},
+        {"garbage, then a section", garbage + "\n[LocalPara]\nBaudRate=1200\n", 2400, true},
+        {"NUL byte before the section", QByteArray("x\0y", 3) + "\n[LocalPara]\nBaudRate=4800\n", 2400, true},
+        {"huge line, then a section", hugeLine + "\n[LocalPara]\nBaudRate=9600\n", 9600, false},
+        {"huge unterminated section name", hugeLine.left(1000).prepend('['), 2400, false},
+        {"no section at all", "BaudRate=9600\nComName=COM9\n", 2400, false},
+        {"invalid UTF-8 value", "[LocalPara]\nComName=\xff\xfe\x80\nBaudRate=19200\n", 19200, false},
     };
+    const QString bad = path() + QStringLiteral(".bad");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        QFile::remove(bad);
         writeFile(c.bytes);
+        testing::internal::CaptureStderr();
         LoadLocalPara();
+        testing::internal::GetCapturedStderr();
         EXPECT_EQ(LocalPara.BaudRate, c.baudRate);
+        QFile aside(bad);
+        EXPECT_EQ(aside.open(QIODevice::ReadOnly) ? aside.readAll() : QByteArray("<none>"),
+                  c.keptAside ? c.bytes : QByteArray("<none>"));
         SaveLocalPara();
         LoadLocalPara();
         EXPECT_EQ(LocalPara.BaudRate, c.baudRate) << "what was read survives its own save";
@@ -341,6 +362,110 @@ TEST_F(SettingsFile, SpeedThatNoPortTakesReadsAsTheDefault)
         EXPECT_EQ(LocalPara.BaudRate, c.speed);
     }
     EXPECT_TRUE(messages.isEmpty());
+}
+
+// A settings file that is not text would be overwritten by the defaults: it is kept aside as
+// "UserParaIni.ini.bad" first, with a warning on standard error. Text in the encodings the
+// reader takes stays where it is.
+TEST_F(SettingsFile, FileThatIsNotTextIsKeptAsideBeforeTheDefaultsAreWritten)
+{
+    QByteArray random(20 * 1024, '\0');
+    QRandomGenerator generator(20);
+    for (char& c : random) c = static_cast<char>(generator.bounded(256));
+    QStringEncoder utf16(QStringConverter::Utf16LE);
+    const QByteArray utf16Text = utf16.encode(QStringLiteral("[LocalPara]\r\nComName=COM3\r\n"));
+    QStringEncoder gb("GB18030");
+    ASSERT_TRUE(gb.isValid());
+    const QByteArray gbText = "[LocalPara]\nComName=COM3\n; " + QByteArray(gb.encode(QStringLiteral("机房三号柜"))) + "\n";
+
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        bool keptAside;
+    } cases[] = {
+        {"20 KB of binary bytes", random, true},
+        {"UTF-16 text (NUL bytes)", utf16Text, true},
+        {"control characters, no NUL", "[LocalPara]\nComName=COM3\x01\x02\x1b[0m\n", true},
+        {"UTF-8 text", "[LocalPara]\nComName=COM3\n; \xE4\xB8\xAD\xE6\x96\x87\n", false},
+        {"GB18030 text", gbText, false},
+    };
+    const QString bad = path() + QStringLiteral(".bad");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(bad);
+        writeFile(c.bytes);
+        testing::internal::CaptureStderr();
+        LoadLocalPara();
+        const QString warning = QString::fromStdString(testing::internal::GetCapturedStderr());
+        if (c.keptAside) {
+            EXPECT_EQ(FileBytes(bad), c.bytes) << "the file is kept as it was";
+            EXPECT_TRUE(warning.contains("is not a text file") && warning.contains(bad)) << warning.toStdString();
+            EXPECT_EQ(LocalPara.ComName, "COM1");
+            EXPECT_EQ(value("ComName"), "COM1") << "the defaults are written in a new file";
+        } else {
+            EXPECT_FALSE(QFileInfo::exists(bad));
+            EXPECT_TRUE(warning.isEmpty()) << warning.toStdString();
+            EXPECT_EQ(LocalPara.ComName, "COM3");
+        }
+    }
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+// A settings file that is a link is written through it: the file it leads to gets the keys,
+// the link stays; a link to a device writes the device and leaves it a device.
+TEST_F(SettingsFile, LinkedSettingsFileIsWrittenThroughTheLink)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir("real"));
+    const QString real = dir.filePath("real/actual.ini");
+    WriteFile(real, "[LocalPara]\nComName=COM5\n[System]\nPassword=abc\n");
+    ASSERT_TRUE(QFile::link(real, path()));
+    LoadLocalPara();
+    EXPECT_EQ(LocalPara.ComName, "COM5");
+    LocalPara.ComName = QStringLiteral("COM8");
+    SaveLocalPara();
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
+    EXPECT_EQ(QFileInfo(path()).symLinkTarget(), real);
+    const QByteArray written = FileBytes(real);
+    EXPECT_TRUE(written.contains("ComName=COM8")) << written.constData();
+    EXPECT_TRUE(written.contains("Password=abc")) << "the other sections are kept";
+    EXPECT_EQ(QDir(dir.filePath("real")).entryList(QDir::Files | QDir::Hidden), QStringList{"actual.ini"})
+        << "no temporary file left";
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+
+    // A link to a device: the null device of the system, made here (root only).
+    const QString node = dir.filePath("null-device");
+    if (::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+        std::printf("the device case is skipped: making a device node needs root (%s)\n", std::strerror(errno));
+        return;
+    }
+    QFile::remove(path());
+    ASSERT_TRUE(QFile::link(node, path()));
+    SaveLocalPara();
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(node).constData(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode)) << "the device is written, never replaced";
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+}
+
+// A write that fails half-way (a full disk) leaves the old settings file exactly as it was and
+// says which file and why.
+TEST_F(SettingsFile, FailedWriteKeepsTheOldFileAndSaysWhy)
+{
+    writeFile("[LocalPara]\nComName=COM5\nBaudRate=9600\n");
+    LoadLocalPara(); // adds the missing keys
+    const QByteArray old = readFile();
+    ASSERT_TRUE(old.contains("ComName=COM5"));
+    SetWriteFaultForTesting([](const QString&, qint64 offset, qint64) { return offset > 0 ? 0 : ENOSPC; });
+    LocalPara.ComName = QStringLiteral("COM9");
+    SaveLocalPara();
+    SetWriteFaultForTesting({});
+    EXPECT_EQ(readFile(), old);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QDir::toNativeSeparators(path())) &&
+                messages[0].contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
+        << messages[0].toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"UserParaIni.ini"});
 }
 
 TEST(ProfileInt, Parses)

@@ -117,8 +117,10 @@ TEST_F(SimFaults, ProbabilityWithSeedRepeats)
         RawPort line;
         EXPECT_TRUE(line.open(one.link()));
         QString answered;
+        // A reply is a few milliseconds away; the wait is long enough that a loaded machine
+        // never turns an answered request into a dropped one.
         for (int i = 0; i < 12; ++i)
-            answered += line.transact(request, 13, 300).empty() ? QLatin1Char('-') : QLatin1Char('R');
+            answered += line.transact(request, 13, 800).empty() ? QLatin1Char('-') : QLatin1Char('R');
         return answered;
     };
     const QString first = pattern("11");

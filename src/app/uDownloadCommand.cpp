@@ -1,7 +1,9 @@
 #include "app/uDownloadCommand.h"
 
 #include "app/uHeadlessLink.h"
+#include "app/uSignalWatch.h"
 #include "model/UShareData.h"
+#include "model/uFileWriter.h"
 #include "records/uDownloadProgress.h"
 #include "records/uRecordDb.h"
 #include "records/uRecordDownload.h"
@@ -10,7 +12,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -61,14 +62,8 @@ bool writeResult(TRecordDb& db, const QString& file, bool analysis, QString& err
         return CopyRecordDatabase(db, file, &error);
     int rows = 0;
     if (!ExportRecordsCsv(db, file, analysis, &error, &rows)) return false;
-    if (rows == 0) {
-        // No record: the file is written empty, so a script finds what it asked for.
-        QFile empty(file);
-        if (!empty.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            error = QStringLiteral("cannot write %1: %2").arg(file, empty.errorString());
-            return false;
-        }
-    }
+    // No record: the file is written empty, so a script finds what it asked for.
+    if (rows == 0) return TFileWriter::WriteWhole(file, QByteArray(), &error);
     return true;
 }
 
@@ -77,13 +72,16 @@ bool writeResult(TRecordDb& db, const QString& file, bool analysis, QString& err
 int RunDownloadCommand(const TCmdLine& options)
 {
     LocalPara.Language = options.Language;
-    // A database of the command's own: the operator's local records are not touched.
+    QString error;
+    // A name that cannot be written is refused at once, not after the whole download.
+    if (!CheckOutputPath(options.DownloadLog, &error)) return fail(1, error);
+    // A database of the command's own: the operator's local records are not touched. The
+    // folder goes with the command however it ends (an interrupt included).
     QTemporaryDir work;
     if (!work.isValid())
         return fail(1, QStringLiteral("cannot make a temporary folder: %1").arg(work.errorString()));
     TRecordDb db;
     db.SetFilePath(QDir(work.path()).filePath(QStringLiteral("record.mdb")));
-    QString error;
     if (!db.OpenRecordDb(&error))
         return fail(1, QStringLiteral("cannot create the record database: %1").arg(error));
 
@@ -95,7 +93,13 @@ int RunDownloadCommand(const TCmdLine& options)
     // The record counters, as the event-record window reads them.
     RecInfo.RecCntRecvd = 0;
     link.FillSlot(2, 3, 40051, 6);
-    if (!link.RunUntil([] { return RecInfo.RecCntRecvd != 0; }, 3))
+    const bool counted = link.RunUntil([] { return RecInfo.RecCntRecvd != 0; }, 3);
+    if (const int signal = TSignalWatch::Caught()) {
+        link.Close();
+        return fail(TSignalWatch::ExitStatus(signal),
+                    QStringLiteral("%1 before the first record; nothing written").arg(TSignalWatch::Name(signal)));
+    }
+    if (!counted)
         return fail(2, QStringLiteral("the cabinet at address %1 on %2 did not answer the record counters")
                            .arg(link.Address())
                            .arg(link.PortName()));
@@ -134,7 +138,8 @@ int RunDownloadCommand(const TCmdLine& options)
                 });
             progress.SetLast(RecInfo.AllRec);
             line.Show(progress);
-            if (!storeError.isEmpty() || state != TRecordDownload::TState::Running || !link.PortOpen())
+            if (!storeError.isEmpty() || state != TRecordDownload::TState::Running || !link.PortOpen() ||
+                TSignalWatch::Caught() != 0)
                 loop.quit();
         });
         tick.start();
@@ -146,7 +151,14 @@ int RunDownloadCommand(const TCmdLine& options)
     link.Close();
 
     int status = 0;
-    if (!storeError.isEmpty()) {
+    const int signal = TSignalWatch::Caught();
+    if (signal != 0) {
+        // Stopped as the operator asked: what was stored is written all the same.
+        status = TSignalWatch::ExitStatus(signal);
+        if (last >= from && state != TRecordDownload::TState::Finished)
+            std::fprintf(stderr, "zyrtool: %s; records %d to %d are missing\n",
+                         qPrintable(TSignalWatch::Name(signal)), RecInfo.NextRecNo, last);
+    } else if (!storeError.isEmpty()) {
         std::fprintf(stderr, "zyrtool: record %d could not be stored: %s\n", RecInfo.NextRecNo,
                      qPrintable(storeError));
         status = 1;
@@ -155,7 +167,8 @@ int RunDownloadCommand(const TCmdLine& options)
                      RecInfo.NextRecNo, last);
         status = 2;
     }
-    if (!writeResult(db, options.DownloadLog, options.Analysis, error)) return fail(1, error);
+    if (!writeResult(db, options.DownloadLog, options.Analysis, error))
+        return fail(signal != 0 ? status : 1, error);
     std::fprintf(stderr, "zyrtool: %d records written to %s\n", progress.Done(),
                  qPrintable(options.DownloadLog));
     return status;

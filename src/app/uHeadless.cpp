@@ -1,6 +1,7 @@
 #include "app/uHeadless.h"
 
 #include "app/uDownloadCommand.h"
+#include "app/uSignalWatch.h"
 #include "app/uSnapshotCommand.h"
 #include "model/uLocalPara.h"
 
@@ -12,6 +13,8 @@ bool IsHeadlessCommand(const TCmdLine& options)
 int RunHeadless(const TCmdLine& options)
 {
     if (!options.SettingsDir.isEmpty()) SetSettingsFolderOverride(options.SettingsDir);
+    // Ctrl-C or SIGTERM ends a command in order instead of killing it mid-way.
+    TSignalWatch watch;
     if (!options.Snapshot.isEmpty()) return RunSnapshotCommand(options);
     if (!options.DownloadLog.isEmpty()) return RunDownloadCommand(options);
     return 1;

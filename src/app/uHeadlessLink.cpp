@@ -1,8 +1,10 @@
 #include "app/uHeadlessLink.h"
 
+#include "app/uSignalWatch.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uLocalPara.h"
+#include "ui/uOpenFailure.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -43,7 +45,11 @@ bool THeadlessLink::Open(QString& error)
     try {
         com_->OpenPort();
     } catch (const ECommsError& e) {
-        error = QStringLiteral("cannot open %1: %2").arg(port_, QString::fromLocal8Bit(e.what()));
+        // The window's text: the port's message, the device and the system's reason, the hint
+        // for a refused permission; one line each.
+        error = OpenFailureText(e);
+        if (e.Port.isEmpty()) error += QStringLiteral("\nPort %1").arg(port_);
+        error.replace(QLatin1Char('\n'), QStringLiteral("\nzyrtool: "));
         return false;
     }
     return true;
@@ -90,12 +96,13 @@ bool THeadlessLink::RunUntil(const std::function<bool()>& done, int maxCycles)
         if (done()) {
             met = true;
             loop.quit();
-        } else if (cycles_ > limit || !com_->PortOpen()) {
+        } else if (cycles_ > limit || !com_->PortOpen() || TSignalWatch::Caught() != 0) {
             loop.quit();
         }
     });
     check.start();
     if (done()) return true;
+    if (TSignalWatch::Caught() != 0) return false;
     loop.exec();
     return met;
 }

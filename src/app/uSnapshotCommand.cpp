@@ -1,13 +1,13 @@
 #include "app/uSnapshotCommand.h"
 
 #include "app/uHeadlessLink.h"
+#include "app/uSignalWatch.h"
 #include "model/UShareData.h"
+#include "model/uFileWriter.h"
 #include "model/uSnapshotJson.h"
 #include "model/uUpsInfo.h"
 
 #include <QDateTime>
-#include <QFile>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <utility>
@@ -26,25 +26,21 @@ const std::vector<std::pair<int, int32_t>> identification = {{43, 2}, {43, 1}};
 
 bool writeOut(const QString& file, const QByteArray& json, QString& error)
 {
-    if (file == QLatin1String("-")) {
-        std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
-        std::fflush(stdout);
-        return true;
-    }
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(json) != json.size() || !out.commit()) {
-        error = QStringLiteral("cannot write %1: %2").arg(file, out.errorString());
-        return false;
-    }
-    return true;
+    if (file == QLatin1String("-")) return WriteStandardOutput(json, &error);
+    return TFileWriter::WriteWhole(file, json, &error);
 }
 
 } // namespace
 
 int RunSnapshotCommand(const TCmdLine& options)
 {
-    THeadlessLink link(options);
     QString error;
+    // A name that cannot be written is refused before the cabinet is asked anything.
+    if (options.Snapshot != QLatin1String("-") && !CheckOutputPath(options.Snapshot, &error)) {
+        std::fprintf(stderr, "zyrtool: %s\n", qPrintable(error));
+        return 1;
+    }
+    THeadlessLink link(options);
     if (!link.Open(error)) {
         std::fprintf(stderr, "zyrtool: %s\n", qPrintable(error));
         return 1;
@@ -86,6 +82,12 @@ int RunSnapshotCommand(const TCmdLine& options)
             ModuleCount + 3);
         for (int m = 1; m <= ModuleCount; ++m)
             if (!link.Answered(4, moduleReg(m))) modulesRead = false;
+    }
+
+    if (const int signal = TSignalWatch::Caught()) {
+        link.Close();
+        std::fprintf(stderr, "zyrtool: %s; no snapshot written\n", qPrintable(TSignalWatch::Name(signal)));
+        return TSignalWatch::ExitStatus(signal);
     }
 
     TSnapshotContext c;

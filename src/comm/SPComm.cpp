@@ -145,14 +145,26 @@ void TComm::OpenComm()
     port_->setFlowControl(flowControlOf(outxXonXoffFlow_ || inxXonXoffFlow_,
                                         outxCtsFlow_ || rtsControl_ == TRtsControl::RtsHandshake));
     if (!port_->open(QIODevice::ReadWrite)) {
-        const bool permission = port_->error() == QSerialPort::PermissionError;
+        bool permission = port_->error() == QSerialPort::PermissionError;
         const QString reason = port_->errorString();
         port_->clearError();
+        bool inUse = false;
 #ifndef Q_OS_WIN
         if (isCharDeviceButNoTerminal(path))
             throw ECommsError(MsgSetupBuffer, location, QStringLiteral("not a terminal device"));
+        // The port reports a device locked by another program (its lock file, or a terminal
+        // held for exclusive use: EBUSY) as a permission error too; a device this user may open
+        // is not a matter of permission.
+        if (permission && ::access(path.constData(), R_OK | W_OK) == 0) {
+            inUse = true;
+            permission = false;
+        }
+#else
+        // A Windows port is opened exclusively: access denied means another program has it.
+        inUse = permission;
+        permission = false;
 #endif
-        throw ECommsError(MsgOpenFailed, location, reason, permission);
+        throw ECommsError(MsgOpenFailed, location, reason, permission, inUse);
     }
     // A port that does not take its speed would stay open and send nothing.
     if (!port_->setBaudRate(static_cast<qint32>(baudRate_)) || port_->baudRate() != qint32(baudRate_)) {

@@ -24,14 +24,16 @@ class QTimer;
 class ECommsError : public std::runtime_error {
 public:
     explicit ECommsError(const char* message) : std::runtime_error(message) {}
-    ECommsError(const char* message, QString port, QString reason, bool permissionDenied = false)
+    ECommsError(const char* message, QString port, QString reason, bool permissionDenied = false,
+                bool inUse = false)
         : std::runtime_error(message), Port(std::move(port)), Reason(std::move(reason)),
-          PermissionDenied(permissionDenied)
+          PermissionDenied(permissionDenied), InUse(inUse)
     {
     }
     QString Port;
     QString Reason;
     bool PermissionDenied = false; // the system refused the user access to the device
+    bool InUse = false;            // another program holds the port (its lock, or exclusive use)
 };
 
 enum class TDtrControl { DtrEnable, DtrDisable, DtrHandshake };

@@ -3,12 +3,13 @@
 #include "model/UShareData.h"
 #include "model/uBaudRate.h"
 #include "model/uFilePlaces.h"
+#include "model/uFileWriter.h"
 #include "model/uWarning.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QStringDecoder>
 
 // The narrow, ASCII case-insensitive class is all the tool needs, and it keeps the file's bytes
 // as they are; no wide-character converter (ICU) is wanted. Debian's header keeps the template
@@ -18,7 +19,10 @@
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace {
 
@@ -46,19 +50,79 @@ void configure(CSimpleIniA& ini)
     ini.SetSpaces(false);
 }
 
+// Text the reader takes: no NUL byte, no control character but tab, line and page ends (and
+// the old end-of-file mark), in UTF-8, the system's character set, or the code page of a
+// Chinese or a Western Windows (GB18030, windows-1252), where such files are often edited.
+bool isText(QByteArray bytes)
+{
+    if (bytes.contains('\0')) return false;
+    if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '\v' && u != 0x1A)
+            return false;
+    }
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    (void)utf8.decode(bytes);
+    if (!utf8.hasError()) return true;
+    QStringDecoder local(QStringConverter::System, QStringConverter::Flag::Stateless);
+    (void)local.decode(bytes);
+    if (!local.hasError()) return true;
+    for (const char* codePage : {"GB18030", "windows-1252"}) {
+        QStringDecoder decoder(codePage, QStringConverter::Flag::Stateless);
+        if (!decoder.isValid()) continue;
+        (void)decoder.decode(bytes);
+        if (!decoder.hasError()) return true;
+    }
+    return false;
+}
+
+enum class TLoad {
+    Whole,     // read whole (or missing): may be written back
+    Partly,    // larger than the read limit: never written back
+    NotText,   // binary and still in place (it could not be moved aside): never written back
+    KeptAside, // binary, moved to ".bad": the defaults are used and written
+};
+
+// Moves a settings file that is not text out of the way, so the defaults written next do not
+// destroy what it holds; the operator is told on standard error. False when it cannot be moved.
+bool keepAside(const QString& path)
+{
+    const QString aside = path + QStringLiteral(".bad");
+    std::error_code ec;
+    std::filesystem::rename(std::filesystem::path(path.toStdU16String()),
+                            std::filesystem::path(aside.toStdU16String()), ec);
+    if (ec) {
+        std::fprintf(stderr, "zyrtool: the settings file %s is not a text file and cannot be kept aside (%s); "
+                             "it is left as it is and not written\n",
+                     qPrintable(QDir::toNativeSeparators(path)), ec.message().c_str());
+        return false;
+    }
+    std::fprintf(stderr, "zyrtool: the settings file %s is not a text file; it is kept as %s and the defaults "
+                         "are used\n",
+                 qPrintable(QDir::toNativeSeparators(path)), qPrintable(QDir::toNativeSeparators(aside)));
+    return true;
+}
+
 // Reads as much of the file as makes sense. A missing or unreadable file reads as empty, and
-// so every key as its default. False when the file goes on beyond the read limit: it was read
-// only in part, and writing it back would destroy the rest.
-bool loadFile(CSimpleIniA& ini, const QString& path)
+// so every key as its default. A file larger than the read limit is read only in part, and
+// writing it back would destroy the rest. A regular file that is not text is moved aside when
+// the caller is about to write (mayMoveAside), and read as empty.
+TLoad loadFile(CSimpleIniA& ini, const QString& path, bool mayMoveAside = false)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return true;
+    if (!file.open(QIODevice::ReadOnly)) return TLoad::Whole;
     QByteArray bytes = file.read(MaxFileBytes);
     const bool whole = file.atEnd() && file.size() <= MaxFileBytes;
+    if (QFileInfo(path).isFile() && !isText(bytes)) {
+        file.close();
+        if (!mayMoveAside) return TLoad::NotText;
+        return keepAside(path) ? TLoad::KeptAside : TLoad::NotText;
+    }
     // The parser stops at a NUL byte; a damaged file may hold sections after one.
     bytes.replace('\0', '\n');
     ini.LoadData(bytes.constData(), static_cast<size_t>(bytes.size()));
-    return whole;
+    return whole ? TLoad::Whole : TLoad::Partly;
 }
 
 QString tooBigReason()
@@ -95,13 +159,10 @@ void writeFile(const CSimpleIniA& ini, const QString& path)
     // The user's configuration folder of an installed tool may not exist yet.
     QDir().mkpath(QFileInfo(path).absolutePath());
     // Written beside the old file and renamed over it, so a failed write never leaves half a
-    // file; where no new file may be created beside it, the file is written in place.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data.data(), static_cast<qint64>(data.size())) < 0 ||
-        !file.commit()) {
-        showWriteFailure(path, file.errorString());
-    }
+    // file; through a link to the file it leads to.
+    TFileWriter file(path);
+    if (!file.Open() || !file.Write(data.data(), static_cast<qint64>(data.size())) || !file.Commit())
+        showWriteFailure(path, file.Reason());
 }
 
 QString readString(const CSimpleIniA& ini, const char* key, const QString& fallback)
@@ -196,8 +257,9 @@ void LoadLocalPara()
 
     CSimpleIniA ini;
     configure(ini);
-    const bool whole = loadFile(ini, path);
-    if (!whole) showWriteFailure(path, tooBigReason());
+    const TLoad load = loadFile(ini, path, true);
+    if (load == TLoad::Partly) showWriteFailure(path, tooBigReason());
+    const bool whole = load == TLoad::Whole || load == TLoad::KeptAside;
 
     // The first start leaves a file behind that names the port, speed and protocol, so the
     // operator can find and edit it.
@@ -235,11 +297,13 @@ void SaveLocalPara()
     const QString path = SettingsFilePath();
     CSimpleIniA ini;
     configure(ini);
-    if (!loadFile(ini, path)) {
+    const TLoad load = loadFile(ini, path, true);
+    if (load == TLoad::Partly) {
         // Never saved over: the part beyond the limit would be lost.
         showWriteFailure(path, tooBigReason());
         return;
     }
+    if (load == TLoad::NotText) return;
 
     setString(ini, "ComName", LocalPara.ComName);
     setInt(ini, "BaudRate", LocalPara.BaudRate);

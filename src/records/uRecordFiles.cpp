@@ -1,11 +1,11 @@
 #include "records/uRecordFiles.h"
 
 #include "model/uDataFunc.h"
+#include "model/uFileWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -29,14 +29,6 @@ constexpr int HeaderItemsChecked = 20;
 constexpr int CsvItems = 32;
 
 std::filesystem::path FsPath(const QString& path) { return std::filesystem::path(path.toStdU16String()); }
-
-// A temporary file name beside path, in the same folder so that a rename replaces atomically.
-QString TempBeside(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.absolutePath() + QLatin1Char('/') + QLatin1Char('.') + info.fileName() +
-           QStringLiteral(".%1.tmp").arg(QUuid::createUuid().toString(QUuid::Id128).left(12));
-}
 
 void SetError(QString* error, const QString& text)
 {
@@ -87,7 +79,9 @@ bool IsStatusWord(const QString& name)
 // Runs VACUUM INTO a fresh temporary file beside target; *temp names it on success.
 bool VacuumBeside(QSqlDatabase db, const QString& target, QString* temp, QString* error)
 {
-    const QString out = TempBeside(target);
+    // Beside the file the target's link leads to, so the finished copy is renamed into place;
+    // for a device, in the temporary folder, and copied into it.
+    const QString out = TFileWriter::ScratchPathFor(target);
     QFile::remove(out);
     QSqlQuery q(db);
     // The file name is a string literal of the statement: quotes inside are doubled.
@@ -138,18 +132,6 @@ bool HoldsRecordTable(const QString& path, QString* error)
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
-}
-
-// Renames from over to (replacing it); false with the system's message.
-bool RenameOver(const QString& from, const QString& to, QString* error)
-{
-    std::error_code ec;
-    std::filesystem::rename(FsPath(from), FsPath(to), ec);
-    if (ec) {
-        SetError(error, QString::fromLocal8Bit(ec.message().c_str()));
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -214,7 +196,7 @@ bool ExportRecordsCsv(TRecordDb& db, const QString& path, bool analysis, QString
             kinds[c] = Alarm;
     }
 
-    QSaveFile file(path);
+    TFileWriter file(path);
     QByteArray out;
     out.reserve(1 << 20);
     out.append("\xEF\xBB\xBF");
@@ -224,8 +206,8 @@ bool ExportRecordsCsv(TRecordDb& db, const QString& path, bool analysis, QString
     while (q.next()) {
         if (count == 0) {
             // The header is taken from the first row: the names of its non-null columns.
-            if (!file.open(QIODevice::WriteOnly)) {
-                SetError(error, file.errorString());
+            if (!file.Open()) {
+                SetError(error, file.ErrorString());
                 return false;
             }
             for (int c = 0; c < columns; ++c)
@@ -248,19 +230,18 @@ bool ExportRecordsCsv(TRecordDb& db, const QString& path, bool analysis, QString
         out.append(CommaText(items).toUtf8()).append("\r\n");
         ++count;
         if (out.size() > (1 << 20)) {
-            if (file.write(out) != out.size()) break;
+            if (!file.Write(out)) break;
             out.clear();
         }
     }
     if (q.lastError().isValid()) {
         SetError(error, q.lastError().text());
-        file.cancelWriting();
+        file.Cancel();
         return false;
     }
     if (count == 0) return true;
-    if (file.write(out) != out.size() || !file.commit()) {
-        SetError(error, file.errorString());
-        file.cancelWriting();
+    if (!file.Write(out) || !file.Commit()) {
+        SetError(error, file.ErrorString());
         return false;
     }
     if (rows) *rows = count;
@@ -276,12 +257,11 @@ bool CopyRecordDatabase(TRecordDb& source, const QString& target, QString* error
         return false;
     }
     QString temp;
-    if (!VacuumBeside(source.Database(), target, &temp, error)) return false;
-    if (!ReplaceDatabaseFile(temp, target, error)) {
-        QFile::remove(temp);
+    if (!VacuumBeside(source.Database(), target, &temp, error)) {
+        SetError(error, QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(target), *error));
         return false;
     }
-    return true;
+    return ReplaceDatabaseFile(temp, target, error);
 }
 
 bool PrepareDatabaseCopy(const QString& sourceFile, const QString& beside, QString* tempPath, QString* error)
@@ -318,14 +298,18 @@ bool PrepareDatabaseCopy(const QString& sourceFile, const QString& beside, QStri
 bool ReplaceDatabaseFile(const QString& from, const QString& target, QString* error)
 {
     // A log left beside the old file would be replayed into the new one.
-    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
-        const QString side = target + QLatin1String(suffix);
-        if (QFileInfo::exists(side) && !QFile::remove(side)) {
-            SetError(error, QStringLiteral("%1 cannot be removed").arg(QDir::toNativeSeparators(side)));
-            return false;
+    const QString file = TFileWriter::FollowLinks(target);
+    if (!file.isEmpty() && QFileInfo(file).isFile()) {
+        for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+            const QString side = file + QLatin1String(suffix);
+            if (QFileInfo::exists(side) && !QFile::remove(side)) {
+                QFile::remove(from);
+                SetError(error, QStringLiteral("%1 cannot be removed").arg(QDir::toNativeSeparators(side)));
+                return false;
+            }
         }
     }
-    return RenameOver(from, target, error);
+    return TFileWriter::PlaceFinished(from, target, error);
 }
 
 bool SameFile(const QString& a, const QString& b)

@@ -23,13 +23,14 @@ QString CommaText(const QStringList& items);
 // from the first row's non-null columns, the status words as 4 hexadecimal digits, the date as
 // "yyyy-MM-dd hh:mm:ss", and with analysis the state, event and alarm codes as their texts in
 // the current language followed by the code in brackets. UTF-8 with a byte-order mark, lines
-// ended by CR LF. The file is replaced only once it is written whole. False with a message when
-// the database cannot be read or the file cannot be written. An empty table writes no file and
+// ended by CR LF. The file is replaced only once it is written whole (TFileWriter). False with a
+// message naming the file when the database cannot be read or the file cannot be written. An empty table writes no file and
 // returns true with *rows 0.
 bool ExportRecordsCsv(TRecordDb& db, const QString& path, bool analysis, QString* error, int* rows = nullptr);
 
 // A consistent copy of the open database (SQLite's VACUUM INTO a temporary file beside the
-// target, then renamed into place); the target is replaced only when the copy is complete.
+// target, synced and renamed into place, or copied into a target that is a device); the target
+// is replaced only when the copy is complete.
 bool CopyRecordDatabase(TRecordDb& source, const QString& target, QString* error);
 
 // A consistent copy of a database file that is not open here (read through a read-only
@@ -38,8 +39,9 @@ bool CopyRecordDatabase(TRecordDb& source, const QString& target, QString* error
 // (ReplaceDatabaseFile) or removes.
 bool PrepareDatabaseCopy(const QString& sourceFile, const QString& beside, QString* tempPath, QString* error);
 
-// Puts the file from over target (atomic rename), after removing target's stale write-ahead log
-// and shared-memory files. The target's connections must be closed.
+// Puts the finished file from over target (synced, then an atomic rename), after removing
+// target's stale write-ahead log and shared-memory files. The target's connections must be
+// closed. from is gone afterwards, whatever the outcome.
 bool ReplaceDatabaseFile(const QString& from, const QString& target, QString* error);
 
 // True when both paths name the same file: the same text, the same file through a link, or an

@@ -27,7 +27,10 @@ QString OpenFailureText(const ECommsError& error)
     QString text = QString::fromLocal8Bit(error.what());
     if (error.Port.isEmpty()) return text;
     text += QLatin1Char('\n');
-    if (error.Reason.isEmpty())
+    if (error.InUse)
+        text += LangText("Port %1: in use by another program (%2)", "端口 %1：已被其他程序占用（%2）")
+                    .arg(error.Port, error.Reason);
+    else if (error.Reason.isEmpty())
         text += LangText("Port %1", "端口 %1").arg(error.Port);
     else
         text += LangText("Port %1: %2", "端口 %1：%2").arg(error.Port, error.Reason);
