@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the tool, its tests and its simulated cabinet need,
-# only those that are missing. Uses sudo when not root.
+# only those that are missing. Uses sudo when not root. "deps.sh package" adds what the Debian
+# package build needs (manual pages, icon, checks).
 set -euo pipefail
 
 PACKAGES=(
@@ -12,6 +13,9 @@ PACKAGES=(
   fonts-noto-cjk xvfb
   sqlite3
 )
+if [ "${1:-}" = package ]; then
+  PACKAGES+=(help2man librsvg2-bin dpkg-dev desktop-file-utils lintian)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

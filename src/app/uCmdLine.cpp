@@ -49,8 +49,8 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
         QStringLiteral("OBJECTNAME"));
     const QCommandLineOption settingsDir(
         QStringLiteral("settings-dir"),
-        QStringLiteral("Read and write UserParaIni.ini in DIR instead of the "
-                       "executable's folder."),
+        QStringLiteral("Keep UserParaIni.ini and the folder data (the local records) in DIR "
+                       "instead of their usual folders."),
         QStringLiteral("DIR"));
     const QCommandLineOption timeFirst(
         QStringLiteral("time-first-values"),

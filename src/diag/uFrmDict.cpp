@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QStringDecoder>
 
-const char* const DictFileName = "Dict(Wenlake).csv";
 TfrmDict* frmDict = nullptr;
 
 namespace {
@@ -106,7 +105,7 @@ bool TfrmDict::LoadDictionary(QString* error)
 {
     QString reason;
     QStringList lines;
-    const bool ok = ReadDictLines(QDir::current().filePath(QLatin1String(DictFileName)), lines, reason);
+    const bool ok = ReadDictLines(FilePlaces().DictFile, lines, reason);
     items_.clear();
     items_.reserve(lines.size());
     byRegister_.clear();

@@ -1,7 +1,10 @@
-// The register dictionary: the file "Dict(Wenlake).csv" in the current folder, one register
+// The register dictionary: the file "Dict(Wenlake).csv" (in the current folder, or in the
+// user's data folder of an installed tool; model/uFilePlaces.h), one register
 // per line (the register first, its name second), listed in a small window and looked up by
 // the register viewer's name mode.
 #pragma once
+
+#include "model/uFilePlaces.h"
 
 #include <QHash>
 #include <QString>
@@ -11,7 +14,6 @@
 class QPlainTextEdit;
 class QPushButton;
 
-extern const char* const DictFileName;
 // A larger file is not read: a dictionary is a few thousand short lines.
 constexpr qint64 DictMaxBytes = 4 * 1024 * 1024;
 
@@ -27,7 +29,7 @@ public:
     explicit TfrmDict(QWidget* parent = nullptr);
     ~TfrmDict() override;
 
-    // Reads the dictionary file of the current folder into the window's list of entries; on
+    // Reads the dictionary file into the window's list of entries; on
     // failure the list is empty and the reason is in error (when given).
     bool LoadDictionary(QString* error = nullptr);
     // Item `field` of the first line whose first item is the register number, or the empty

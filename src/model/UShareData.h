@@ -82,12 +82,13 @@ struct TRecInfo {
 };
 extern TRecInfo RecInfo;
 
-// Operator settings, kept in "UserParaIni.ini" beside the executable.
+// Operator settings, kept in "UserParaIni.ini" (beside the executable, or in the user's
+// configuration folder of an installed tool; model/uFilePlaces.h).
 struct TLocalPara {
     QString ComName = QStringLiteral("COM1");
     int32_t BaudRate = 2400;
     int32_t curProtocol = 0; // 0 ModBus, 1 YDT V3.1, 2 DSP Comm, 3 TCP+ModBus, -1 typed text
-    QString AppPath;         // folder of the executable, with its trailing separator
+    QString AppPath;         // folder of the settings file, with its trailing separator
     int32_t ModuleNum = 1;
     int32_t SelectedAddr = 1;
     uint8_t Language = 0; // 1 Chinese, anything else English

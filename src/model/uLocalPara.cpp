@@ -2,10 +2,10 @@
 
 #include "model/UShareData.h"
 #include "model/uBaudRate.h"
+#include "model/uFilePlaces.h"
 #include "model/uFileWriter.h"
 #include "model/uWarning.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -27,19 +27,16 @@
 namespace {
 
 const char* const Section = "LocalPara";
-const char* const FileName = "UserParaIni.ini";
 
 // A settings file bigger than this is not a settings file; only its beginning is read, so a
 // runaway file cannot exhaust the memory at start-up.
 constexpr qint64 MaxFileBytes = 4 * 1024 * 1024;
 
-QString folderOverride;
 bool writeFailureShown = false;
 
 QString settingsFolder()
 {
-    const QString dir = folderOverride.isEmpty() ? QCoreApplication::applicationDirPath() : folderOverride;
-    QString path = QDir(dir).absolutePath();
+    QString path = QFileInfo(SettingsFilePath()).absolutePath();
     if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
     return path;
 }
@@ -159,6 +156,8 @@ void writeFile(const CSimpleIniA& ini, const QString& path)
         showWriteFailure(path, QStringLiteral("out of memory"));
         return;
     }
+    // The user's configuration folder of an installed tool may not exist yet.
+    QDir().mkpath(QFileInfo(path).absolutePath());
     // Written beside the old file and renamed over it, so a failed write never leaves half a
     // file; through a link to the file it leads to.
     TFileWriter file(path);
@@ -197,7 +196,7 @@ void setInt(CSimpleIniA& ini, const char* key, int32_t value)
 
 void SetSettingsFolderOverride(const QString& folder)
 {
-    folderOverride = folder;
+    SetFolderOverride(folder);
     writeFailureShown = false;
 }
 
@@ -210,7 +209,7 @@ QString ReadProfileString(const char* section, const char* key, const QString& f
     return value ? QString::fromUtf8(value) : fallback;
 }
 
-QString SettingsFilePath() { return settingsFolder() + QLatin1String(FileName); }
+QString SettingsFilePath() { return FilePlaces().SettingsFile; }
 
 bool ParseProfileInt(const QString& text, int32_t& value)
 {

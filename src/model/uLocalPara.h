@@ -1,4 +1,5 @@
-// The operator settings file "UserParaIni.ini" beside the executable, section "LocalPara".
+// The operator settings file "UserParaIni.ini", section "LocalPara", where the file places put it
+// (beside the executable, or in the user's configuration folder of an installed tool).
 // It is read and written like a Windows profile file on every platform: section and key names
 // match without regard to case, integers are decimal text (0x... is read as hexadecimal), and
 // every other section and key of the file is kept as it stands.
@@ -15,9 +16,9 @@ void LoadLocalPara();
 // chosen); every other section and key is kept.
 void SaveLocalPara();
 
-// The folder the settings file lives in; empty means the executable's folder. Tests point it
-// at a temporary folder. Setting it also re-arms the one-per-run message about a settings file
-// that cannot be written.
+// The folder the settings file and the folder "data" live in; empty means the places of the
+// built layout. Tests point it at a temporary folder. Setting it also re-arms the one-per-run
+// message about a settings file that cannot be written.
 void SetSettingsFolderOverride(const QString& folder);
 
 // The full path of the settings file as LoadLocalPara and SaveLocalPara use it.

@@ -1,6 +1,6 @@
 #include "records/uRecordDb.h"
 
-#include "model/uLocalPara.h"
+#include "model/uFilePlaces.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -76,14 +76,9 @@ const char* const Columns[] = {"ID",         "DevID",     "RecNo",      "UPSDate
 
 } // namespace
 
-QString RecordDataFolder()
-{
-    QString folder = QFileInfo(SettingsFilePath()).absolutePath();
-    if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
-    return folder + QStringLiteral("data/");
-}
+QString RecordDataFolder() { return FilePlaces().RecordFolder; }
 
-QString RecordDbPath() { return RecordDataFolder() + QStringLiteral("record.mdb"); }
+QString RecordDbPath() { return FilePlaces().RecordDb; }
 
 namespace {
 

@@ -22,7 +22,7 @@ struct TRecordWordField {
 extern const TRecordWordField StatusWordFields[9];
 extern const TRecordWordField MeasurementFields[15];
 
-// The folder "data" beside the settings file, with its trailing separator.
+// The folder "data" where the file places put it, with its trailing separator.
 QString RecordDataFolder();
 // "record.mdb" in that folder.
 QString RecordDbPath();

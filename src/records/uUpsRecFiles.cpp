@@ -6,6 +6,7 @@
 #include "records/uRecordFiles.h"
 
 #include "model/uDataFunc.h"
+#include "model/uFilePlaces.h"
 #include "ui/uGuard.h"
 #include "ui/uUiSeam.h"
 
@@ -22,6 +23,14 @@
 #include <cmath>
 
 namespace {
+
+// Where a record-file dialog starts: the user's documents folder for an installed tool (its
+// data folder is hidden), otherwise the folder the page defines (empty: the platform's start).
+QString dialogFolder(const QString& defined)
+{
+    const QString folder = FilePlaces().RecordDialogFolder;
+    return folder.isEmpty() ? defined : folder;
+}
 
 QMessageBox::StandardButton Ask(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                                 const QString& text, QMessageBox::StandardButtons buttons,
@@ -68,7 +77,7 @@ void TfrmUpsRec::btnSaveAsExcelClick()
 {
     TFileDialogRequest dlgSave1;
     dlgSave1.parent = this;
-    dlgSave1.folder = DataFolder;
+    dlgSave1.folder = dialogFolder(DataFolder);
     dlgSave1.filter = QStringLiteral("*.csv");
     dlgSave1.fileName = QStringLiteral("UpsRecord.csv");
     const QString path = GetSaveFileName(dlgSave1);
@@ -113,7 +122,7 @@ void TfrmUpsRec::btnSaveAsClick()
 {
     TFileDialogRequest dlgSave1;
     dlgSave1.parent = this;
-    dlgSave1.folder = DataFolder;
+    dlgSave1.folder = dialogFolder(DataFolder);
     dlgSave1.filter = QStringLiteral("*.mdb");
     dlgSave1.fileName = QStringLiteral("Rec01.mdb");
     const QString path = GetSaveFileName(dlgSave1);
@@ -153,6 +162,7 @@ void TfrmUpsRec::btnLoadFileClick()
         return;
     TFileDialogRequest dlgOpen1;
     dlgOpen1.parent = this;
+    dlgOpen1.folder = dialogFolder(QString());
     dlgOpen1.filter = QStringLiteral("*.*");
     const QString path = GetOpenFileName(dlgOpen1);
     if (path.isEmpty()) return;
