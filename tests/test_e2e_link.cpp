@@ -76,6 +76,9 @@ void fillSlot(int n, uint8_t func, int reg, int count, uint16_t value = 0)
     ReqSlot[n].StartReg = reg;
     ReqSlot[n].Count = count;
     ReqSlot[n].Value = value;
+    // A function-16 slot carries its words, taken when it is filled, as the windows' kit does.
+    if (func == 16)
+        for (int i = 0; i < count && i < MaxSlotWords; ++i) ReqSlot[n].Words[i] = WriteValue(reg + i);
     ReqSlot[n].Pending = FlagOn;
 }
 

@@ -97,6 +97,9 @@ TEST_F(PeerLibmodbus, WritesReachTheServerAndReadBack)
         ReqSlot[n].StartReg = reg;
         ReqSlot[n].Count = count;
         ReqSlot[n].Value = value;
+        // A function-16 slot carries its words, taken when it is filled, as the windows' kit does.
+        if (func == 16)
+            for (int i = 0; i < count && i < MaxSlotWords; ++i) ReqSlot[n].Words[i] = WriteValue(reg + i);
         ReqSlot[n].Pending = FlagOn;
     };
     fill(1, 6, 40021, 0, 1234);
