@@ -17,8 +17,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <unistd.h>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -75,8 +75,10 @@ public:
     {
         if (!file_.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
         QByteArray start;
-        if (writeHeader) start = QByteArray(ValueLogBom, 3) + header.toUtf8() + ValueLogEol;
-        else if (endPartialLine) start = ValueLogEol; // the line a power cut left unfinished ends here
+        if (writeHeader)
+            start = QByteArray(ValueLogBom, 3) + header.toUtf8() + ValueLogEol;
+        else if (endPartialLine)
+            start = ValueLogEol; // the line a power cut left unfinished ends here
         return start.isEmpty() || Write(start);
     }
     bool WriteLine(const QString& line) { return Write(line.toUtf8() + ValueLogEol); }
@@ -148,9 +150,10 @@ int RunValueLogCommand(const TCmdLine& options)
     link.RunUntil([&] { return watch.AnyReply() || stopAsked; }, StartCycles);
     if (!watch.AnyReply()) {
         if (stopAsked) return 0;
-        return fail(2, QStringLiteral("the cabinet at address %1 on %2 did not answer within three poll cycles")
-                           .arg(link.Address())
-                           .arg(link.PortName()));
+        return fail(2,
+                    QStringLiteral("the cabinet at address %1 on %2 did not answer within three poll cycles")
+                        .arg(link.Address())
+                        .arg(link.PortName()));
     }
     // The first cycle with values tells the shortest interval the line can keep.
     link.RunUntil([&] { return watch.CycleMs() >= 0 || stopAsked; }, 2);
@@ -211,6 +214,7 @@ int RunValueLogCommand(const TCmdLine& options)
     tick.start(0);
     loop.exec();
     link.Close();
-    std::fprintf(stderr, "zyrtool: %lld lines written to %s\n", static_cast<long long>(lines), qPrintable(path));
+    std::fprintf(stderr, "zyrtool: %lld lines written to %s\n", static_cast<long long>(lines),
+                 qPrintable(path));
     return status;
 }

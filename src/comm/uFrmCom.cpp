@@ -103,10 +103,11 @@ int TFrmCom::FastReplyTimeoutMs(const uint8_t* frame, int frameLen) const
 
 bool TFrmCom::linkRuns() const { return fast_ && PortOpen() && !LinkState.CommPaused; }
 
-void TFrmCom::fastNext()
+// The next request of the active protocol into TxBuf, with its attempts afresh; FrameLen 0
+// when there is nothing to ask.
+void TFrmCom::buildNextRequest()
 {
     TLinkState& s = LinkState;
-    s.ReplyAccepted = false;
     s.MaxAttempts = 1;
     s.AttemptCount = 0;
     s.RetryCountdown = 0;
@@ -118,6 +119,13 @@ void TFrmCom::fastNext()
         Ydt->BuildNextRequest();
         s.FrameLen = Ydt->FrameLen;
     }
+}
+
+void TFrmCom::fastNext()
+{
+    TLinkState& s = LinkState;
+    s.ReplyAccepted = false;
+    buildNextRequest();
     if (s.FrameLen <= 0) return; // nothing to ask: the next tick looks again
     s.ReqOutstanding = true;
     fastSend();
@@ -284,17 +292,7 @@ void TFrmCom::LinkTick()
         return;
     }
 
-    s.MaxAttempts = 1;
-    s.AttemptCount = 0;
-    s.RetryCountdown = 0;
-    s.FrameLen = 0;
-    if (s.ActiveProtocol == 0) {
-        Modbus->BuildNextRequest();
-        s.FrameLen = Modbus->FrameLen;
-    } else if (s.ActiveProtocol == 1) {
-        Ydt->BuildNextRequest();
-        s.FrameLen = Ydt->FrameLen;
-    }
+    buildNextRequest();
     // Built now, sent on the next tick.
     if (s.FrameLen > 0) s.ReqOutstanding = true;
 }

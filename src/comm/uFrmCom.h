@@ -84,6 +84,7 @@ Q_SIGNALS:
     void ReplyArrived();
 
 private:
+    void buildNextRequest();
     void fastNext();
     void fastSend();
     void fastTick();

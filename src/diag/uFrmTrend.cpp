@@ -7,6 +7,7 @@
 #include "ui/uNamed.h"
 #include "ui/uUiSeam.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -19,7 +20,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
-#include <QBuffer>
 #include <QSaveFile>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -128,7 +128,8 @@ void TfrmTrend::ApplyCaptions()
         {btnExportPng, "Save PNG", "保存PNG"},
     });
     SetCaption(btnPause, paused_ ? LangText("Resume", "继续") : LangText("Pause", "暂停"));
-    const char* const windows[4][2] = {{"10 min", "10 分钟"}, {"1 h", "1 小时"}, {"8 h", "8 小时"}, {"24 h", "24 小时"}};
+    const char* const windows[4][2] = {
+        {"10 min", "10 分钟"}, {"1 h", "1 小时"}, {"8 h", "8 小时"}, {"24 h", "24 小时"}};
     for (int i = 0; i < 4; ++i) cbbWindow->setItemText(i, LangText(windows[i][0], windows[i][1]));
     const auto& columns = TrendColumns();
     for (int i = 0; i < TrendChannelCount; ++i) {
@@ -141,7 +142,8 @@ void TfrmTrend::ApplyCaptions()
     chtTrend->SetAxisTitles(LangText("Local time", "本地时间"), LangText("V", "V"),
                             LangText("A / % / °C / Hz", "A / % / °C / Hz"));
     if (lblCursor->text().isEmpty() || chtTrend->CursorTime() < 0)
-        lblCursor->setText(LangText("Move the mouse over the plot to read the values.", "将鼠标移到图上读取数值。"));
+        lblCursor->setText(
+            LangText("Move the mouse over the plot to read the values.", "将鼠标移到图上读取数值。"));
     drawnPushes_ = ~uint64_t(0);
     RefreshPlot();
 }
@@ -210,9 +212,11 @@ void TfrmTrend::ShowCursorAt(int64_t time)
     const auto& columns = TrendColumns();
     for (int ch : ShownChannels()) {
         const TValueColumn& c = *columns[size_t(ch)];
-        const QString v = s.valid && !std::isnan(s.value[ch]) ? ValueText(c, s.value[ch]) : QStringLiteral("-");
+        const QString v =
+            s.valid && !std::isnan(s.value[ch]) ? ValueText(c, s.value[ch]) : QStringLiteral("-");
         parts << QStringLiteral("%1 %2%3").arg(QString::fromLatin1(c.name), v,
-                                               *c.unit ? QLatin1Char(' ') + QString::fromUtf8(c.unit) : QString());
+                                               *c.unit ? QLatin1Char(' ') + QString::fromUtf8(c.unit)
+                                                       : QString());
     }
     parts << (s.valid ? StateText(s.state) : LangText("No reply", "无应答"));
     lblCursor->setText(parts.join(QStringLiteral("   ")));
@@ -291,27 +295,29 @@ bool TfrmTrend::ExportPng(const QString& path)
     return false;
 }
 
-void TfrmTrend::btnExportCsvClick()
+namespace {
+// The save dialog of an export; empty when cancelled.
+QString askExportPath(QWidget* parent, const QString& title, const char* filter, const char* name)
 {
     TFileDialogRequest r;
-    r.parent = this;
+    r.parent = parent;
     r.save = true;
-    r.title = btnExportCsv->text();
-    r.filter = QStringLiteral("*.csv");
-    r.fileName = QStringLiteral("trend.csv");
-    const QString path = GetSaveFileName(r);
+    r.title = title;
+    r.filter = QLatin1String(filter);
+    r.fileName = QLatin1String(name);
+    return GetSaveFileName(r);
+}
+} // namespace
+
+void TfrmTrend::btnExportCsvClick()
+{
+    const QString path = askExportPath(this, btnExportCsv->text(), "*.csv", "trend.csv");
     if (!path.isEmpty()) ExportCsv(path);
 }
 
 void TfrmTrend::btnExportPngClick()
 {
-    TFileDialogRequest r;
-    r.parent = this;
-    r.save = true;
-    r.title = btnExportPng->text();
-    r.filter = QStringLiteral("*.png");
-    r.fileName = QStringLiteral("trend.png");
-    const QString path = GetSaveFileName(r);
+    const QString path = askExportPath(this, btnExportPng->text(), "*.png", "trend.png");
     if (!path.isEmpty()) ExportPng(path);
 }
 
