@@ -96,6 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"FirstWrongAddress", {"--wrong-address", "1"}, true, true, false, 5},
         // Every answer is spoiled: something is there, but nothing can be read.
         FaultCase{"AlwaysCrcBad", {"--bad-crc", "1.0"}, false, false, true, 4},
+        // The type read gets no answer: the cabinet told its version, so it is asked again.
+        FaultCase{"TypeLostOnce", {"--silent-object", "1"}, true, true, false, 5},
         // The cabinet refuses the request: it is there, with nothing to tell.
         FaultCase{"Refused", {"--exception", "1.0"}, true, false, false, 3}),
     [](const ::testing::TestParamInfo<FaultCase>& i) { return std::string(i.param.name); });
@@ -103,24 +105,32 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CabinetScan, AnAnswerComingLateIsTheCabinetAskedBefore)
 {
     // At 1200 bit/s address 5 answers 305 ms late: after its own try, within the try of 6 (and
-    // its type within the longer try of object 1).
-    SimProcess sim;
-    ASSERT_TRUE(sim.start({"--strict-speed", "--baud", "1200", "--addresses", "5", "--no-drift", "--late", "305"}));
-    TCabinetScan scan;
-    scan.SetSpeeds({1200});
-    scan.SetAddresses(4, 6);
-    QSignalSpy garbled(&scan, &TCabinetScan::GarbledAnswer);
-    ASSERT_TRUE(runToEnd(scan, sim.link()));
-    ASSERT_EQ(scan.Found().size(), 1);
-    EXPECT_EQ(scan.Found().constFirst().Address, 5);
-    EXPECT_EQ(scan.Found().constFirst().Version, "V3.10.0025");
-    EXPECT_TRUE(garbled.isEmpty());
-    EXPECT_EQ(scan.Done(), scan.Total());
-    // 4; 5 silent; 6 hears 5; 5's type; 6 asked again.
-    const QStringList asked = sim.logLines().filter(" RX ");
+    // its type within the longer try of object 1). A busy machine may serve the answer before
+    // the end of 5's own try; then the case is not shown and the scan runs again.
+    const QStringList lateOrder{"04/02", "05/02", "06/02", "05/01", "06/02"};
     QStringList addresses;
-    for (const QString& line : asked) addresses << line.section(' ', 2, 2) + '/' + line.section(' ', 6, 6);
-    EXPECT_EQ(addresses, (QStringList{"04/02", "05/02", "06/02", "05/01", "06/02"})) << asked.join('\n').toStdString();
+    QString trace;
+    for (int run = 0; run < 4 && addresses != lateOrder; ++run) {
+        SimProcess sim;
+        ASSERT_TRUE(sim.start({"--strict-speed", "--baud", "1200", "--addresses", "5", "--no-drift", "--late", "305"}));
+        TCabinetScan scan;
+        scan.SetSpeeds({1200});
+        scan.SetAddresses(4, 6);
+        QSignalSpy garbled(&scan, &TCabinetScan::GarbledAnswer);
+        ASSERT_TRUE(runToEnd(scan, sim.link()));
+        // Whenever the answer is served, it is 5's and nobody else's.
+        ASSERT_EQ(scan.Found().size(), 1);
+        EXPECT_EQ(scan.Found().constFirst().Address, 5);
+        EXPECT_EQ(scan.Found().constFirst().Version, "V3.10.0025");
+        EXPECT_TRUE(garbled.isEmpty());
+        EXPECT_EQ(scan.Done(), scan.Total());
+        // 4; 5 silent; 6 hears 5; 5's type; 6 asked again.
+        const QStringList asked = sim.logLines().filter(" RX ");
+        addresses.clear();
+        for (const QString& line : asked) addresses << line.section(' ', 2, 2) + '/' + line.section(' ', 6, 6);
+        trace += asked.join('\n') + "\n--\n";
+    }
+    EXPECT_EQ(addresses, lateOrder) << trace.toStdString();
 }
 
 TEST(CabinetScan, EveryTryWaitsItsWireTimeAndAMargin)

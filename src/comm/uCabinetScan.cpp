@@ -312,8 +312,11 @@ void TCabinetScan::tryEnded(TOutcome outcome)
     }
     if (phase_ == TPhase::Version && (outcome != TOutcome::Garbled || attempt_ == 2))
         lateAddress_ = outcome == TOutcome::Silent ? address_ : 0;
-    if (outcome == TOutcome::Garbled && attempt_ == 1) {
-        // Something answered at this speed: a second read tells a cabinet from noise.
+    const bool typeLost = phase_ == TPhase::Type && outcome == TOutcome::Silent;
+    if ((outcome == TOutcome::Garbled || typeLost) && attempt_ == 1) {
+        // Something answered at this speed: a second read tells a cabinet from noise. A
+        // cabinet that has just told its version and then keeps silent has most likely lost
+        // a frame on the line: it is asked its type once more.
         attempt_ = 2;
         sendTry();
         return;

@@ -74,6 +74,13 @@ void Cabinet::onRequest(const std::vector<uint8_t>& frame)
             }
         }
     }
+    // The first read of the object named by --silent-object gets no reply.
+    if (options_.silentObject >= 0 && frame.size() >= 7 && frame[1] == 0x2B && frame[4] == options_.silentObject &&
+        std::find(options_.addresses.begin(), options_.addresses.end(), int(frame[0])) != options_.addresses.end()) {
+        options_.silentObject = -1;
+        log_.write("RX", frame, QStringLiteral("silent object"));
+        return;
+    }
     std::optional<std::vector<uint8_t>> reply = slave_.handle(frame);
     // The cabinet goes silent once it has sent the record named by --silent-after-record.
     if (reply && options_.silentAfterRecord > 0 && frame.size() >= 8 && frame[1] == 20 && (*reply)[1] == 20 &&

@@ -96,6 +96,10 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
         QStringLiteral("silent-read"),
         QStringLiteral("Send no reply to a read (function 3 or 4) that covers register REG (repeatable)."),
         QStringLiteral("REG"));
+    const QCommandLineOption silentObject(
+        QStringLiteral("silent-object"),
+        QStringLiteral("Send no reply to the first read of identification object ID (function 43)."),
+        QStringLiteral("ID"));
     const QCommandLineOption dumpLog(QStringLiteral("dump-log"),
                                      QStringLiteral("Print the event log, one record a line, and end."));
     const QCommandLineOption noDrift(QStringLiteral("no-drift"),
@@ -142,6 +146,7 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
                        log,       seed,   drop,         badCrc,   wrongAddress,
                        split,     late,   lateRate,     noise,    exception,
                        runHours,  hourMs, invalidDates, dumpLog,  silentAfterRecord, refuseWrite, silentRead,
+                       silentObject,
                        mainsFailures, strictSpeed});
 
     if (!parser.parse(arguments)) {
@@ -167,6 +172,14 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
         options.silentAfterRecord = parser.value(silentAfterRecord).toInt(&ok);
         if (!ok || options.silentAfterRecord < 1) {
             error = QStringLiteral("--silent-after-record needs a record number from 1");
+            return false;
+        }
+    }
+    if (parser.isSet(silentObject)) {
+        bool ok = false;
+        options.silentObject = parser.value(silentObject).toInt(&ok);
+        if (!ok || options.silentObject < 0 || options.silentObject > 255) {
+            error = QStringLiteral("--silent-object needs an object number from 0 to 255");
             return false;
         }
     }

@@ -34,6 +34,7 @@ struct Options {
     int silentAfterRecord = 0; // once record N has been sent, answer nothing more (0: never)
     std::vector<uint32_t> refuseWrite; // writes to these registers are answered but not done
     std::vector<uint32_t> silentRead;  // reads that cover these registers get no reply
+    int silentObject = -1; // the first read of this identification object gets no reply (-1: none)
     bool drift = true;
     int mainsFailEvery = 0; // with drift: the mains fails for 30 s every this many seconds (0: never)
     int hourMs = 0; // runtime counters advance one hour per hourMs; 0 keeps them still
