@@ -12,4 +12,13 @@ cmake -S . -B "$BUILD_DIR" -G Ninja \
     -DZYR_SANITIZE=ON -DZYR_FUZZ=ON -DZYR_TESTS=ON >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)"
 cd "$BUILD_DIR"
-ctest --output-on-failure -j"$(nproc)" "$@"
+# Tests that compute take one of the "cpus" slots, one per processor; tests that mostly wait (a
+# cabinet's timeouts, a screenshot's delay) take a "waits" slot and overlap them
+# (tests/TestSchedule.cmake says which is which).
+CPUS="$(nproc)"
+WAITS=$((3 * CPUS))
+cat >ctest-resources.json <<EOF
+{"version": {"major": 1, "minor": 0},
+ "local": [{"cpus": [{"id": "0", "slots": $CPUS}], "waits": [{"id": "0", "slots": $WAITS}]}]}
+EOF
+ctest --output-on-failure --resource-spec-file ctest-resources.json -j$((CPUS + WAITS)) "$@"
