@@ -106,11 +106,14 @@ protected:
     ToolRun tool_;
 };
 
-TEST_F(RecordDownloadEndToEnd, TwoHundredRecordsEqualTheCabinetsLogAndTheEraseEmptiesIt)
+// Seventy records fill the list past its first page and hold invalid dates (the cabinet's
+// records 7 and 57) and temperatures the window corrects; hundreds show no more.
+TEST_F(RecordDownloadEndToEnd, SeventyRecordsEqualTheCabinetsLogAndTheEraseEmptiesIt)
 {
-    const QStringList simArgs{"--records", "200", "--invalid-dates"};
+    constexpr int Records = 70;
+    const QStringList simArgs{"--records", QString::number(Records), "--invalid-dates"};
     const std::map<int, QStringList> expected = simulatorLog(simArgs);
-    ASSERT_EQ(expected.size(), 200u);
+    ASSERT_EQ(expected.size(), size_t(Records));
 
     simtest::SimProcess sim;
     ASSERT_TRUE(sim.start(simArgs + QStringList{"--baud", "19200", "--no-drift"}));
@@ -118,17 +121,18 @@ TEST_F(RecordDownloadEndToEnd, TwoHundredRecordsEqualTheCabinetsLogAndTheEraseEm
     QString error;
     ASSERT_TRUE(tool_.start(dir_.path(), sim.link(), error)) << error.toStdString();
     TfrmUpsRec* w = tool_.rec;
-    EXPECT_EQ(w->redtAllRec->text(), "200");
+    EXPECT_EQ(w->redtAllRec->text(), QString::number(Records));
     EXPECT_EQ(w->redtMaxRec->text(), "1000");
 
     w->btnBegin->click();
     ASSERT_EQ(RecInfo.PollHold, FlagOn);
     ASSERT_TRUE(QTest::qWaitFor([&] { return RecInfo.NextRecNo > 40; }, 120000));
     picture(w, "upsrec-downloading");
-    EXPECT_TRUE(w->lblProgress->text().contains("of 200 records")) << w->lblProgress->text().toStdString();
+    EXPECT_TRUE(w->lblProgress->text().contains(QStringLiteral("of %1 records").arg(Records)))
+        << w->lblProgress->text().toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return RecInfo.PollHold == 0; }, 240000))
         << "stopped at " << RecInfo.NextRecNo;
-    EXPECT_EQ(RecInfo.NextRecNo, 201);
+    EXPECT_EQ(RecInfo.NextRecNo, Records + 1);
     EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join('|').toStdString();
 
     // Field by field against the simulator's own account of its log.
@@ -143,7 +147,7 @@ TEST_F(RecordDownloadEndToEnd, TwoHundredRecordsEqualTheCabinetsLogAndTheEraseEm
         const QString wrong = compareRow(q.record(), expected.at(n), &corrected);
         EXPECT_TRUE(wrong.isEmpty()) << "record " << n << ": " << wrong.toStdString();
     }
-    EXPECT_EQ(rows, 200);
+    EXPECT_EQ(rows, Records);
     EXPECT_GT(corrected, 0);
     EXPECT_EQ(w->TempFixCount, corrected);
     EXPECT_EQ(w->lblCntErr->text(), QString::number(corrected));
@@ -178,7 +182,7 @@ TEST_F(RecordDownloadEndToEnd, TwoHundredRecordsEqualTheCabinetsLogAndTheEraseEm
     EXPECT_EQ(simtest::registersOf(counters), (std::vector<uint16_t>{0, 0}));
     EXPECT_EQ(port.transact(simtest::recordRequest(1, 1), 5), simtest::withCrc({1, 0x94, 2}));
     // The local records stay.
-    EXPECT_EQ(w->Db().RowCount(), 200);
+    EXPECT_EQ(w->Db().RowCount(), Records);
 }
 
 // The child half of the kill test: a tool that downloads until it is killed.
