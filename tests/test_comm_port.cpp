@@ -237,6 +237,26 @@ TEST_F(CommPortTest, AReplyTricklingInArrivesWholeWithoutAWakeUpPerByte)
     }
 }
 
+// On a line-speed link a request waits for the inter-frame gap after the last byte received;
+// the port sleeps through that gap instead of looking at the device again and again.
+TEST_F(CommPortTest, ARequestWaitingForTheGapDoesNotSpin)
+{
+    comm.SetBaudRate(1200); // a gap of 32 ms: a spinning wait would wake thousands of times
+    comm.SetFastLine(true);
+    openOrFail();
+    const uint8_t frame[] = {0x01, 0x04, 0x75, 0x30, 0x00, 0x2C, 0xEB, 0xD4};
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(pty.send(QByteArray("\x01", 1)));
+        // The byte is taken in; the request then falls inside the gap that follows it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const quint64 before = comm.Wakeups();
+        ASSERT_TRUE(comm.WriteComm(frame, 8));
+        ASSERT_EQ(pty.receive(8), QByteArray(reinterpret_cast<const char*>(frame), 8));
+        EXPECT_LT(comm.Wakeups() - before, quint64(20)) << "round " << round;
+        QTest::qWait(100); // the byte's chunk ends by silence
+    }
+}
+
 TEST_F(CommPortTest, WrittenBytesReachTheLineAndAnEmptyWriteSendsNothing)
 {
     const uint8_t frame[] = {0x01, 0x04, 0x75, 0x30, 0x00, 0x2C, 0xEB, 0xD4};

@@ -1,6 +1,7 @@
 // The trend's ring, its reduction to pixel columns, the recorder that feeds it from the poll,
 // and the header rule of the value log.
 #include "comm/uTrendRecorder.h"
+#include "diag/uTrendChart.h"
 #include "model/UShareData.h"
 #include "model/uTrendReduce.h"
 #include "model/uTrendRing.h"
@@ -9,6 +10,7 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -101,6 +103,72 @@ TEST(TrendReduce, AOneSampleDipAndSpikeSurviveTheReduction)
     EXPECT_FALSE(small.reduced);
     ASSERT_EQ(small.runs[0].size(), 1u);
     EXPECT_EQ(small.runs[0][0].size(), 600u);
+}
+
+// A ring that has wrapped round its storage reduces exactly as the same samples pushed into
+// a fresh one.
+TEST(TrendReduce, AWrappedRingReducesAsTheSameSamplesInOrder)
+{
+    const int capacity = 10'000, pushed = 13'457;
+    const int64_t start = 1'700'000'000'000;
+    TTrendRing wrapped(capacity), fresh(capacity);
+    for (int i = 0; i < pushed; ++i) {
+        TTrendSample s = sampleAt(start + int64_t(i) * 1000, 230.0f + float(i % 13) * 0.5f);
+        if (i == 11'000) s.value[0] = 150.0f;
+        if (i == 9'990) s.valid = 0; // a gap in the first piece of the storage
+        wrapped.Push(s);
+        if (i >= pushed - capacity) fresh.Push(s);
+    }
+    for (int columns : {800, 20'000}) {
+        TTrendPlot a, b;
+        const int64_t from = start + int64_t(pushed - capacity) * 1000, to = start + int64_t(pushed) * 1000;
+        ReduceTrend(wrapped, {0, 5}, from, to, columns, a, columns > 1000 ? 1'000'000 : TrendReduceAbove);
+        ReduceTrend(fresh, {0, 5}, from, to, columns, b, columns > 1000 ? 1'000'000 : TrendReduceAbove);
+        EXPECT_EQ(a.runs, b.runs) << columns;
+        EXPECT_EQ(a.samples, capacity);
+        ASSERT_EQ(a.runs[0].size(), 2u) << "the gap splits the line";
+    }
+}
+
+// The painted day: a one-second sag of one series shows as a stroke far below its neighbours,
+// and the line has no hole from one pixel column to the next.
+TEST(TrendChart, ADaysPictureShowsAOneSecondSagInAJoinedLine)
+{
+    TTrendRing ring;
+    const int64_t start = 1'700'000'000'000;
+    const int n = TTrendRing::DefaultCapacity;
+    const int sagAt = 50'001;
+    for (int i = 0; i < n; ++i)
+        ring.Push(sampleAt(start + int64_t(i) * 1000, i == sagAt ? 150.0f : 230.0f + float(i % 600) / 60.0f));
+    const int ch = channel("InVolt_A");
+    TTrendChartView view;
+    view.resize(760, 560);
+    view.show();
+    view.Redraw(ring, {ch}, start, start + int64_t(n) * 1000);
+    ASSERT_TRUE(view.LastPlot().reduced);
+    const QImage picture = view.grab().toImage();
+    const QRect area = view.chart()->mapToScene(view.chart()->plotArea()).boundingRect().toAlignedRect();
+    const QRgb color = TTrendChartView::ChannelColor(ch).rgb();
+    // The lowest pixel of the series' color in each column of the plot.
+    std::vector<int> lowest;
+    for (int x = area.left() + 1; x < area.right() - 1; ++x) {
+        int low = -1;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            if ((picture.pixel(x, y) & 0xffffff) == (color & 0xffffff)) low = y;
+        lowest.push_back(low);
+    }
+    ASSERT_FALSE(lowest.empty());
+    EXPECT_EQ(std::count(lowest.begin(), lowest.end(), -1), 0) << "a column without the line";
+    std::vector<int> sorted = lowest;
+    std::sort(sorted.begin(), sorted.end());
+    const int median = sorted[sorted.size() / 2];
+    const auto sag = std::max_element(lowest.begin(), lowest.end());
+    EXPECT_GT(*sag - median, area.height() / 4) << "the sag reaches far below the line";
+    const double sagX = double(sagAt) / n * area.width();
+    EXPECT_NEAR(double(sag - lowest.begin()) + 1, sagX, 3.0) << "where the sag happened";
+    const int depth = *sag - median;
+    EXPECT_EQ(std::count_if(lowest.begin(), lowest.end(), [&](int y) { return y - median > depth * 3 / 4; }), 1)
+        << "one column shows it";
 }
 
 class TrendRecorderTest : public ::testing::Test {

@@ -28,12 +28,23 @@ constexpr int GatherMs = 6;
 constexpr uint32_t MinIntervalForGathering = 50;
 constexpr int MinCharsPerGathering = 8;
 
-int msUntil(Clock::time_point deadline, Clock::time_point now)
+int64_t usUntil(Clock::time_point deadline, Clock::time_point now)
 {
     if (deadline <= now) return 0;
-    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(deadline - now).count();
-    return static_cast<int>(std::min<int64_t>((us + 999) / 1000, INT_MAX));
+    // Rounded up: woken a little late, never early.
+    return int64_t(std::chrono::duration_cast<std::chrono::microseconds>(deadline - now).count()) + 1;
 }
+
+#ifndef Q_OS_WIN
+// poll() to the microsecond: the gap before a request at 19200 bit/s is 2 ms, and a timeout in
+// whole milliseconds would stretch it by half.
+int pollFor(pollfd* fds, nfds_t count, int64_t timeoutUs)
+{
+    if (timeoutUs < 0) return ::ppoll(fds, count, nullptr, nullptr);
+    const timespec ts{time_t(timeoutUs / 1000000), long(timeoutUs % 1000000) * 1000};
+    return ::ppoll(fds, count, &ts, nullptr);
+}
+#endif
 
 QString systemReason(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 } // namespace
@@ -298,15 +309,19 @@ void TCommReader::loop(QSerialPort* port)
     char buf[4096];
     while (!stop_) {
         const Clock::time_point now = Clock::now();
-        int timeout = -1;
-        if (!pending.isEmpty()) timeout = msUntil(chunkDeadline(), now);
+        int64_t timeout = -1; // microseconds
+        if (!pending.isEmpty()) timeout = usUntil(chunkDeadline(), now);
         if (!out_.isEmpty() && !wroteOnce_ && fastLine_.load()) {
             // A request waiting for the end of the gap.
-            const int gap = msUntil(lastByte + std::chrono::microseconds(gapUs_.load()), now);
+            const int64_t gap = usUntil(lastByte + std::chrono::microseconds(gapUs_.load()), now);
             timeout = timeout < 0 ? gap : std::min(timeout, gap);
         }
-        pollfd fds[2] = {{wakeFds_[0], POLLIN, 0}, {fd, short(POLLIN | (out_.isEmpty() ? 0 : POLLOUT)), 0}};
-        const int ready = ::poll(fds, 2, timeout);
+        // Room to write is asked for only when a write did not go out whole: a terminal is
+        // nearly always writable, and asking while a request waits for the end of the gap
+        // would spin until it ends.
+        const bool waitsForRoom = !out_.isEmpty() && wroteOnce_;
+        pollfd fds[2] = {{wakeFds_[0], POLLIN, 0}, {fd, short(POLLIN | (waitsForRoom ? POLLOUT : 0)), 0}};
+        const int ready = pollFor(fds, 2, timeout);
         wakeups_.fetch_add(1, std::memory_order_relaxed);
         if (ready < 0 && errno != EINTR) {
             if (sinks_.lost) sinks_.lost(systemReason(errno));

@@ -132,6 +132,42 @@ void TTrendChartView::SetCursorTime(int64_t time)
     viewport()->update();
 }
 
+namespace {
+// A reduced run in pixels: each pixel column is one vertical stroke from the lowest to the
+// highest point that falls in it; the step to the next column is shared halfway between the
+// two, so the line stays joined. Columns further apart are joined by a plain line. Every pixel
+// is drawn once, where a polyline through each column's minimum and maximum goes up and down
+// again.
+void addColumnStrokes(const std::vector<QPointF>& px, std::vector<QLine>& out)
+{
+    if (px.empty()) return;
+    int x = int(std::floor(px[0].x()));
+    int y = int(std::lround(px[0].y()));
+    int top = y, bottom = y;
+    for (size_t i = 1; i < px.size(); ++i) {
+        const int nx = int(std::floor(px[i].x()));
+        const int ny = int(std::lround(px[i].y()));
+        if (nx == x) {
+            top = std::min(top, ny);
+            bottom = std::max(bottom, ny);
+        } else if (nx - x > 1) {
+            out.emplace_back(x, top, x, bottom);
+            out.emplace_back(x, y, nx, ny);
+            top = bottom = ny;
+            x = nx;
+        } else {
+            const int half = (y + ny) / 2;
+            out.emplace_back(x, std::min(top, half), x, std::max(bottom, half));
+            top = std::min(half, ny);
+            bottom = std::max(half, ny);
+            x = nx;
+        }
+        y = ny;
+    }
+    out.emplace_back(x, top, x, bottom);
+}
+} // namespace
+
 void TTrendChartView::paintRuns(QPainter* painter, const QRectF& area) const
 {
     if (area.width() <= 0 || area.height() <= 0) return;
@@ -139,6 +175,7 @@ void TTrendChartView::paintRuns(QPainter* painter, const QRectF& area) const
     painter->setRenderHint(QPainter::Antialiasing, false);
     const double span = double(to_ - from_);
     std::vector<QPointF> line;
+    std::vector<QLine> strokes;
     for (size_t k = 0; k < shown_.size() && k < plot_.runs.size(); ++k) {
         const int ch = shown_[k];
         const QValueAxis* axis = TrendColumns()[size_t(ch)]->rightAxis ? axRight : axLeft;
@@ -148,16 +185,20 @@ void TTrendChartView::paintRuns(QPainter* painter, const QRectF& area) const
         pen.setCosmetic(true);
         pen.setWidth(1);
         painter->setPen(pen);
+        strokes.clear();
         for (const auto& run : plot_.runs[k]) {
             line.resize(run.size());
             for (size_t i = 0; i < run.size(); ++i)
                 line[i] = QPointF(area.left() + area.width() * (run[i].x() - double(from_)) / span,
                                   area.bottom() - area.height() * (run[i].y() - lo) / range);
-            if (line.size() == 1)
+            if (plot_.reduced)
+                addColumnStrokes(line, strokes);
+            else if (line.size() == 1)
                 painter->drawPoint(line[0]); // a lone sample between two gaps still shows
             else
                 painter->drawPolyline(line.data(), int(line.size()));
         }
+        if (!strokes.empty()) painter->drawLines(strokes.data(), int(strokes.size()));
     }
     painter->setClipping(false);
 }

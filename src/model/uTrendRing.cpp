@@ -28,6 +28,19 @@ void TTrendRing::PushGap(int64_t time)
     Push(gap);
 }
 
+void TTrendRing::Pieces(int first, int end, TPiece& a, TPiece& b) const
+{
+    a = b = TPiece{};
+    first = std::max(0, first);
+    end = std::min(end, size_);
+    if (first >= end) return;
+    const int start = (first_ + first) % capacity_;
+    const int count = end - first;
+    const int tail = std::min(count, capacity_ - start);
+    a = TPiece{store_.data() + start, tail};
+    if (count > tail) b = TPiece{store_.data(), count - tail};
+}
+
 int TTrendRing::LowerBound(int64_t time) const
 {
     int lo = 0, hi = size_;

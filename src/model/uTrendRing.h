@@ -31,6 +31,13 @@ public:
     const TTrendSample& At(int i) const { return store_[size_t((first_ + i) % capacity_)]; }
     int Size() const { return size_; }
     int Capacity() const { return capacity_; }
+    // Samples first .. end-1 as at most two pieces of the storage, oldest first, for readers that
+    // walk many samples.
+    struct TPiece {
+        const TTrendSample* data = nullptr;
+        int size = 0;
+    };
+    void Pieces(int first, int end, TPiece& a, TPiece& b) const;
     // The first sample at or after time (Size() when none).
     int LowerBound(int64_t time) const;
     // Bytes the ring holds (its storage and itself).
