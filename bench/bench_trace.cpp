@@ -2,8 +2,7 @@
 // (with the request's slot line), with the window hidden, as it is for most of a run, and
 // shown. In line-speed mode at 19200 bit/s the link sends about 22 frames a second.
 #include "diag/uFrmTrack.h"
-
-#include <QApplication>
+#include "WidgetBenchMain.h"
 
 #include <benchmark/benchmark.h>
 
@@ -32,12 +31,4 @@ void BM_TraceFrameShown(benchmark::State& state) { traceFrames(state, true); }
 BENCHMARK(BM_TraceFrameShown)->Unit(benchmark::kMicrosecond);
 } // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunWidgetBenchmarks(argc, argv); }

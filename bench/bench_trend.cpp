@@ -5,8 +5,8 @@
 #include "diag/uTrendChart.h"
 #include "model/uTrendReduce.h"
 #include "model/uTrendRing.h"
+#include "WidgetBenchMain.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 
 #include <benchmark/benchmark.h>
@@ -124,12 +124,4 @@ void BM_TrendRedrawDay16Series(benchmark::State& state)
 BENCHMARK(BM_TrendRedrawDay16Series)->Iterations(60)->Unit(benchmark::kMillisecond);
 } // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunWidgetBenchmarks(argc, argv); }

@@ -309,6 +309,24 @@ TEST_F(LinkTicks, ASlotIsServedEvenWhilePollHoldIsSet)
     EXPECT_EQ(ReqSlot[1].Counter, 1);
 }
 
+// A held poll sends its last frame again, but never a write: the write-enable word and the
+// value written during a download go out once each.
+TEST_F(LinkTicks, AHeldPollNeverSendsAWriteAgain)
+{
+    RecInfo.PollHold = FlagOn;
+    fillSlot(1, 6, 50000, 0, 10);
+    fillSlot(2, 6, 40030, 0, 230);
+    run(30, 0);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].frame, WriteEnable);
+    EXPECT_EQ(sent[1].frame, WithCrc(HexBytes("01 06 9C 5D 00 E6")));
+    // A read taken from a slot afterwards is held, and sent again on every idle tick.
+    fillSlot(3, 3, 40030, 1);
+    run(6, 0);
+    ASSERT_GE(sent.size(), 4u);
+    for (size_t i = 2; i < sent.size(); ++i) EXPECT_EQ(sent[i].frame, readFrame(1, 3, 40030, 1)) << i;
+}
+
 TEST_F(LinkTicks, OtherProtocolsSendNothingAndAcceptNothingButCountChunks)
 {
     for (int protocol : {1, 2}) {

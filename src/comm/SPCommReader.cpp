@@ -285,25 +285,23 @@ void TCommReader::loop(QSerialPort* port)
             deadline = std::min(deadline, chunkStart + std::chrono::milliseconds(std::min<uint64_t>(total, INT_MAX)));
         return deadline;
     };
-    // How long to leave the device alone while a chunk trickles in.
-    const auto gatherMs = [&]() -> int {
+    // How long to leave the device alone while a chunk trickles in, in microseconds.
+    const auto gatherUs = [&]() -> int64_t {
         if (pending.isEmpty()) return 0;
         if (fastLine_.load()) {
             const int expected = ReplyFrame::ExpectedLength(reinterpret_cast<const uint8_t*>(request_.constData()),
                                                             int(request_.size()),
                                                             reinterpret_cast<const uint8_t*>(pending.constData()),
                                                             int(pending.size()));
-            if (expected > pending.size()) {
-                // Sleep until the rest should be in, within the silence.
-                const int64_t us = int64_t(expected - pending.size()) * charMicros_.load();
-                return static_cast<int>(std::min<int64_t>(us / 1000, std::max(0, silenceMs() - 1)));
-            }
-            return 0;
+            // Asleep until the rest of the frame should be in: one wake-up for a reply instead
+            // of one for every few bytes. A reply that stops short ends by the silence, counted
+            // from its last byte, once the thread looks again.
+            return expected > pending.size() ? int64_t(expected - pending.size()) * charMicros_.load() : 0;
         }
         const bool plain = intervalMs_.load() >= MinIntervalForGathering && totalMultiplierMs_.load() == 0 &&
                            totalConstantMs_.load() == 0;
         const bool pays = int64_t(baud_) * GatherMs >= int64_t(MinCharsPerGathering) * charBits_ * 1000;
-        return plain && pays ? GatherMs : 0;
+        return plain && pays ? int64_t(GatherMs) * 1000 : 0;
     };
 
     char buf[4096];
@@ -400,11 +398,11 @@ void TCommReader::loop(QSerialPort* port)
         }
         if (!pending.isEmpty() && Clock::now() >= chunkDeadline()) deliver(int(pending.size()));
         if (readSome) {
-            const int gather = gatherMs();
+            const int64_t gather = gatherUs();
             if (gather > 0) {
                 // Only a handed-over command wakes the thread early.
                 pollfd w{wakeFds_[0], POLLIN, 0};
-                ::poll(&w, 1, gather);
+                pollFor(&w, 1, gather);
                 wakeups_.fetch_add(1, std::memory_order_relaxed);
             }
         }
