@@ -40,8 +40,14 @@ set(zyr_clock_tests
     "^Faults/ScanFaults\\."
     "^ScanCommand\\.Finds"
     "^PortDialogFind\\."
-    "^FastLineFaults\\."
     "^CommPortTest\\.")
+
+# The fault soak counts a clean line's every reply against a line-speed link's short reply
+# timeout: it and its cabinet each need a processor the moment a frame comes, so it takes two
+# slots and no computing test runs beside it (in practice it runs near the end, on a quiet
+# machine).
+set(zyr_two_processor_tests
+    "^FastLineFaults\\.")
 
 # Seconds, roughly, on the two-processor machine under the sanitizers: the order in which a run
 # with no cost data of its own (a fresh build) starts the long tests.
@@ -88,6 +94,12 @@ foreach(program IN LISTS ZYR_SCHEDULE_PROGRAMS)
         foreach(pattern IN LISTS zyr_clock_tests)
             if(test MATCHES "${pattern}")
                 set(resource "cpus:1")
+                break()
+            endif()
+        endforeach()
+        foreach(pattern IN LISTS zyr_two_processor_tests)
+            if(test MATCHES "${pattern}")
+                set(resource "cpus:2")
                 break()
             endif()
         endforeach()
