@@ -31,6 +31,7 @@ set(zyr_waiting_tests
     "^LostDeviceTest\\."
     "^RecordDownloadKill\\."
     "^SimFaults\\."
+    "^SimProtocol\\."
     "^PeerLibmodbus\\."
     "^ScanCommand\\.SilentLine")
 
@@ -40,7 +41,8 @@ set(zyr_clock_tests
     "^Faults/ScanFaults\\."
     "^ScanCommand\\.Finds"
     "^PortDialogFind\\."
-    "^CommPortTest\\.")
+    "^CommPortTest\\."
+    "^SimProtocol\\.FramingCopes")
 
 # The fault soak counts a clean line's every reply against a line-speed link's short reply
 # timeout: it and its cabinet each need a processor the moment a frame comes, so it takes two
