@@ -5,6 +5,9 @@
 #include "support/TestSupport.h"
 #include "test_comm_pty.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -149,14 +152,22 @@ TEST_F(LinkForm, AVanishedAdapterShowsThePortClosedAndTheLinkWaits)
 {
     TestPty pty;
     ASSERT_TRUE(pty.ok());
+    // The adapter's device node goes with it, as a USB adapter's does: the link opens it by a
+    // name of its own, which is removed when it is pulled. (The pseudo-terminal's own number
+    // may be handed to another program's new terminal at once, which the link would then open.)
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString adapter = dir.filePath(QStringLiteral("ttyAdapter"));
+    ASSERT_TRUE(QFile::link(pty.slavePath(), adapter));
     TFrmCom form;
     form.Timer1.stop();
-    LocalPara.ComName = pty.slavePath();
+    LocalPara.ComName = adapter;
     form.OpenPort();
     form.Timer1Timer();
     form.Timer1Timer();
     ASSERT_EQ(CommDebug.TxCount, 1);
     pty.closeMaster();
+    ASSERT_TRUE(QFile::remove(adapter));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !form.PortOpen(); }, WaitMs));
     for (int i = 0; i < 40; ++i) form.Timer1Timer();
     EXPECT_EQ(CommDebug.TxCount, 1);       // nothing more is sent
