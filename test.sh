@@ -16,10 +16,10 @@ cd "$BUILD_DIR"
 # cabinet's timeouts, a screenshot's delay) take a "waits" slot and overlap them
 # (tests/TestSchedule.cmake says which is which).
 CPUS="$(nproc)"
-[ "$CPUS" -ge 2 ] || CPUS=2 # the fault soak takes two slots
 WAITS=$((2 * CPUS))
 cat >ctest-resources.json <<EOF
 {"version": {"major": 1, "minor": 0},
- "local": [{"cpus": [{"id": "0", "slots": $CPUS}], "waits": [{"id": "0", "slots": $WAITS}]}]}
+ "local": [{"cpus": [{"id": "0", "slots": $CPUS}], "waits": [{"id": "0", "slots": $WAITS}],
+            "fuzzers": [{"id": "0", "slots": 2}]}]}
 EOF
 ctest --output-on-failure --resource-spec-file ctest-resources.json -j$((CPUS + WAITS)) "$@"

@@ -5,9 +5,11 @@
 # Resources (test.sh hands CTest a resource file): "cpus" has one slot per processor, so the
 # tests that compute never outnumber the processors; "waits" is for tests that spend their time
 # waiting on a line, a cabinet's timeouts or a screenshot's delay, and need little processor
-# time. Any test that races a clock of its own (the scan's answer windows, the serial port's
-# silence, a line-speed link's reply timeout, the fault soak) stays with the computing tests,
-# so a busy machine never serves it late. Without a resource file CTest ignores all this.
+# time. "fuzzers" has two slots; a fuzzer takes one and keeps a processor busy for its whole
+# time. A test that races a clock of its own (the scan's answer windows, the serial port's
+# silence, a line-speed link's reply timeout, the fault soak) computes little but must be
+# served the moment a frame comes: it takes a "cpus" slot and both "fuzzers" slots, so no
+# fuzzer and no other such test runs beside it. Without a resource file CTest ignores all this.
 #
 # ZYR_SCHEDULE_PROGRAMS names the test programs of the directory; each one's discovered tests
 # are in <program>_TESTS.
@@ -35,20 +37,15 @@ set(zyr_waiting_tests
     "^PeerLibmodbus\\."
     "^ScanCommand\\.SilentLine")
 
-# Tests that race a clock even though they mostly wait.
+# Tests that race a clock even though they mostly wait (the fault soak counts every reply of a
+# clean line against a reply timeout of the wire time plus 100 ms).
 set(zyr_clock_tests
     "^CabinetScan\\."
     "^Faults/ScanFaults\\."
     "^ScanCommand\\.Finds"
     "^PortDialogFind\\."
     "^CommPortTest\\."
-    "^SimProtocol\\.FramingCopes")
-
-# The fault soak counts a clean line's every reply against a line-speed link's short reply
-# timeout: it and its cabinet each need a processor the moment a frame comes, so it takes two
-# slots and no computing test runs beside it (in practice it runs near the end, on a quiet
-# machine).
-set(zyr_two_processor_tests
+    "^SimProtocol\\.FramingCopes"
     "^FastLineFaults\\.")
 
 # Seconds, roughly, on the two-processor machine under the sanitizers: the order in which a run
@@ -94,13 +91,7 @@ foreach(program IN LISTS ZYR_SCHEDULE_PROGRAMS)
         endforeach()
         foreach(pattern IN LISTS zyr_clock_tests)
             if(test MATCHES "${pattern}")
-                set(resource "cpus:1")
-                break()
-            endif()
-        endforeach()
-        foreach(pattern IN LISTS zyr_two_processor_tests)
-            if(test MATCHES "${pattern}")
-                set(resource "cpus:2")
+                set(resource "cpus:1,fuzzers:2")
                 break()
             endif()
         endforeach()
