@@ -114,12 +114,12 @@ void TCommReader::Write(const QByteArray& bytes, uint64_t seq)
     submit(
         [this, bytes, seq](QSerialPort* port) {
             if (!port) return;
+            // The request tells how long its reply is, and so how long the thread may sleep
+            // while the reply comes in.
+            request_ = bytes;
             // On a line-speed link a reply ends with its frame: what is still gathered when the
             // next request goes out is handed on as it stands, never joined to the new reply.
-            if (fastLine_.load()) {
-                request_ = bytes;
-                newRequest_ = true;
-            }
+            if (fastLine_.load()) newRequest_ = true;
             out_.append(bytes);
             outSeq_ = seq;
         },
@@ -288,20 +288,26 @@ void TCommReader::loop(QSerialPort* port)
     // How long to leave the device alone while a chunk trickles in, in microseconds.
     const auto gatherUs = [&]() -> int64_t {
         if (pending.isEmpty()) return 0;
+        const int expected = ReplyFrame::ExpectedLength(reinterpret_cast<const uint8_t*>(request_.constData()),
+                                                        int(request_.size()),
+                                                        reinterpret_cast<const uint8_t*>(pending.constData()),
+                                                        int(pending.size()));
+        // Until the rest of the reply should be in: one wake-up for a reply instead of one for
+        // every few bytes.
+        const int64_t rest = expected > pending.size() ? int64_t(expected - pending.size()) * charMicros_.load() : 0;
         if (fastLine_.load()) {
-            const int expected = ReplyFrame::ExpectedLength(reinterpret_cast<const uint8_t*>(request_.constData()),
-                                                            int(request_.size()),
-                                                            reinterpret_cast<const uint8_t*>(pending.constData()),
-                                                            int(pending.size()));
-            // Asleep until the rest of the frame should be in: one wake-up for a reply instead
-            // of one for every few bytes. A reply that stops short ends by the silence, counted
-            // from its last byte, once the thread looks again.
-            return expected > pending.size() ? int64_t(expected - pending.size()) * charMicros_.load() : 0;
+            // A reply that stops short ends by the silence, counted from its last byte, once
+            // the thread looks again.
+            return rest;
         }
         const bool plain = intervalMs_.load() >= MinIntervalForGathering && totalMultiplierMs_.load() == 0 &&
                            totalConstantMs_.load() == 0;
         const bool pays = int64_t(baud_) * GatherMs >= int64_t(MinCharsPerGathering) * charBits_ * 1000;
-        return plain && pays ? int64_t(GatherMs) * 1000 : 0;
+        if (!plain || !pays) return 0;
+        if (expected > 0 && rest == 0) return 0; // the reply is in; the silence ends the chunk
+        // Within the silence, so that a reply that stops short still ends on time.
+        const int64_t withinSilence = (int64_t(intervalMs_.load()) - GatherMs) * 1000;
+        return std::min(std::max<int64_t>(int64_t(GatherMs) * 1000, rest), withinSilence);
     };
 
     char buf[4096];
