@@ -13,7 +13,8 @@ cmake -S . -B "$BUILD_DIR" -G Ninja \
 cmake --build "$BUILD_DIR" -j"$(nproc)"
 cd "$BUILD_DIR"
 # Tests that compute take one of the "cpus" slots, one per processor; tests that mostly wait (a
-# cabinet's timeouts, a screenshot's delay) take a "waits" slot and overlap them
+# cabinet's timeouts, a screenshot's delay) take a "waits" slot and overlap them; a fuzzer takes
+# one "fuzzers" slot and a test that races a clock takes both, so the two never meet
 # (tests/TestSchedule.cmake says which is which).
 CPUS="$(nproc)"
 WAITS=$((2 * CPUS))
