@@ -38,7 +38,7 @@ set(zyr_waiting_tests
     "^ScanCommand\\.SilentLine")
 
 # Tests that race a clock even though they mostly wait (the fault soak counts every reply of a
-# clean line against a reply timeout of the wire time plus 100 ms).
+# clean line against a reply timeout of the wire time plus the link's margin).
 set(zyr_clock_tests
     "^CabinetScan\\."
     "^Faults/ScanFaults\\."

@@ -46,7 +46,10 @@ public:
     // The wait for the reply to a frame of frameLen bytes at the port's speed, in line-speed
     // mode: the request's and the reply's wire time plus the margin.
     int FastReplyTimeoutMs(const uint8_t* frame, int frameLen) const;
-    static constexpr int FastMarginMs = 100;
+    // A cabinet busy with its own work may answer a few hundred milliseconds late. A shorter
+    // wait would give up on that reply and send the request again, and the late reply would
+    // then spoil the exchange after it: two errors where the defined pace has none.
+    static constexpr int FastMarginMs = 350;
 
     void SendFrame(const uint8_t* bytes, int len);
     void LinkTick();
