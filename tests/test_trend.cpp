@@ -106,7 +106,7 @@ TEST(TrendReduce, AOneSampleDipAndSpikeSurviveTheReduction)
 }
 
 // A ring that has wrapped round its storage reduces exactly as the same samples pushed into
-// a fresh one.
+// a fresh one; a gap ends every line, a missing value only its own series' line.
 TEST(TrendReduce, AWrappedRingReducesAsTheSameSamplesInOrder)
 {
     const int capacity = 10'000, pushed = 13'457;
@@ -116,6 +116,7 @@ TEST(TrendReduce, AWrappedRingReducesAsTheSameSamplesInOrder)
         TTrendSample s = sampleAt(start + int64_t(i) * 1000, 230.0f + float(i % 13) * 0.5f);
         if (i == 11'000) s.value[0] = 150.0f;
         if (i == 9'990) s.valid = 0; // a gap in the first piece of the storage
+        if (i == 12'000) s.value[0] = std::nanf(""); // one series without a value
         wrapped.Push(s);
         if (i >= pushed - capacity) fresh.Push(s);
     }
@@ -126,7 +127,8 @@ TEST(TrendReduce, AWrappedRingReducesAsTheSameSamplesInOrder)
         ReduceTrend(fresh, {0, 5}, from, to, columns, b, columns > 1000 ? 1'000'000 : TrendReduceAbove);
         EXPECT_EQ(a.runs, b.runs) << columns;
         EXPECT_EQ(a.samples, capacity);
-        ASSERT_EQ(a.runs[0].size(), 2u) << "the gap splits the line";
+        EXPECT_EQ(a.runs[0].size(), 3u) << "the gap and the missing value split the line";
+        EXPECT_EQ(a.runs[1].size(), 2u) << "only the gap splits the other series";
     }
 }
 

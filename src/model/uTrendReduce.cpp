@@ -53,10 +53,11 @@ public:
         int64_t* __restrict loAt = loAt_.data();
         int64_t* __restrict hiAt = hiAt_.data();
         uint8_t* __restrict live = live_.data();
+        bool gap = false;
         for (size_t k = 0; k < n; ++k) {
             const float v = values[channels[k]];
             if (std::isnan(v)) {
-                close(k);
+                gap = true;
                 continue;
             }
             if (!live[k]) {
@@ -73,6 +74,11 @@ public:
             hi[k] = higher ? v : hi[k];
             hiAt[k] = higher ? t : hiAt[k];
         }
+        // A series without a value here ends its line; closed outside the loop above, which
+        // reaches the columns only through its own pointers.
+        if (gap)
+            for (size_t k = 0; k < n; ++k)
+                if (std::isnan(values[channels[k]])) close(k);
     }
     std::vector<QPointF>& run(size_t k)
     {
