@@ -103,6 +103,7 @@ TEST_F(LostDeviceTest, PulledCabinetShowsLostWaitsQuietlyAndResumesWhenItComesBa
     EXPECT_EQ(CellText(w->sgrdUPS_DC, 1, 1), "");
     EXPECT_EQ(w->mdtSysSta->text(), "");
     EXPECT_EQ(w->edtSysState->text(), lost) << "the state text no longer reads Online";
+    track->show(); // the trace shows what came while it was closed
     EXPECT_TRUE(track->Memo1->toPlainText().contains("*** Port " + sim_.link() + " lost"))
         << track->Memo1->toPlainText().right(300).toStdString();
     EXPECT_TRUE(messages_.isEmpty()) << "a lost device is shown, not reported in a box";
@@ -204,6 +205,7 @@ TEST_F(LostDeviceTest, WritePendingWhenTheCabinetVanishesIsDroppedNotSentAfterTh
     ASSERT_TRUE(QTest::qWaitFor([&] { return FrmCom->PortLost(); }, 10000)) << "the loss is noticed";
     EXPECT_EQ(writesPending(), 0) << "the write-enable and the write are dropped";
     EXPECT_TRUE(ReqSlot[3].Pending && ReqSlot[3].Func == 4) << "a read may still go out";
+    track->show();
     const QString trace = track->Memo1->toPlainText();
     EXPECT_TRUE(trace.contains("Write to 50000 (function 6) dropped")) << trace.right(400).toStdString();
     EXPECT_TRUE(trace.contains("Write to 40030 (function 6) dropped")) << trace.right(400).toStdString();

@@ -49,8 +49,10 @@ protected:
         EXPECT_NE(w, nullptr) << name;
         return w;
     }
-    static QStringList lines(QPlainTextEdit* memo)
+    // The lines of a list as the operator sees them: the window is shown first.
+    QStringList lines(QPlainTextEdit* memo)
     {
+        track->show();
         const QString text = memo->toPlainText();
         return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
     }
@@ -111,18 +113,23 @@ TEST_F(TraceWindow, TheLinkFeedsTheHiddenWindow)
     ASSERT_EQ(sent.size(), 1u);
     const QString frame = HexLine(sent[0].data(), int(sent[0].size()));
     EXPECT_EQ(frame, HexLine(WithCrc(HexBytes("01 04 75 30 00 2C")).data(), 8));
-    EXPECT_EQ(lines(track->Memo1), QStringList{frame});
-    EXPECT_EQ(lines(track->mmoTrack), QStringList{"Func:04; Addr:30001"});
     EXPECT_EQ(track->lblMdbInfo->text(),
               "idxCyc: 1;  Ord01: 0;  Ord02: 0;  Ord03: 0;  Ord04: 0;  Ord05: 0;  Ord06: 0;  Ord07: 0;  "
               "Ord08: 0;  Ord09: 0");
-
     const std::vector<uint8_t> chunk = HexBytes("01 04 02 00");
     com->Comm1ReceiveData(chunk.data(), int(chunk.size()));
-    EXPECT_EQ(lines(track->Memo2), QStringList{"01 04 02 00"});
+    for (QPlainTextEdit* memo : {track->Memo1, track->Memo2, track->mmoTrack})
+        EXPECT_TRUE(memo->toPlainText().isEmpty()) << "a hidden view is left alone";
 
     track->show();
     EXPECT_EQ(lines(track->Memo1), QStringList{frame}) << "showing it later shows what came while hidden";
+    EXPECT_EQ(lines(track->mmoTrack), QStringList{"Func:04; Addr:30001"});
+    EXPECT_EQ(lines(track->Memo2), QStringList{"01 04 02 00"});
+
+    track->hide();
+    com->Comm1ReceiveData(chunk.data(), int(chunk.size()));
+    track->show();
+    EXPECT_EQ(lines(track->Memo2), (QStringList{"01 04 02 00", "01 04 02 00"})) << "and again after a hide";
 }
 
 TEST_F(TraceWindow, RequestLineAndSlotCounters)
@@ -175,8 +182,32 @@ TEST_F(TraceWindow, ListsAreEmptiedWholePastAThousandLines)
     EXPECT_EQ(lines(track->mmoTrack), QStringList{"Func:04; Addr:30061"});
 }
 
+// The thousand counts the lines that waited while the window was hidden: a list that passed it
+// meanwhile is shown emptied, with only what came after.
+TEST_F(TraceWindow, ListsPassingAThousandLinesWhileHiddenAreShownEmptied)
+{
+    const uint8_t line[] = {0x12, 0x34};
+    const uint8_t after[] = {0xAB};
+    track->show();
+    for (int i = 0; i < 5; ++i) track->TraceRx(line, 2);
+    ASSERT_EQ(lines(track->Memo2).size(), 5);
+    track->hide();
+    for (int i = 5; i < TfrmTrack::MaxLines; ++i) track->TraceRx(line, 2);
+    track->show();
+    EXPECT_EQ(lines(track->Memo2).size(), 1000) << "the thousandth line is still kept";
+
+    track->hide();
+    track->TraceRx(line, 2); // the 1001st
+    track->TraceRx(after, 1);
+    track->TraceRx(after, 1);
+    track->show();
+    EXPECT_EQ(lines(track->Memo2), (QStringList{"AB", "AB"}));
+    EXPECT_EQ(track->Memo2->blockCount(), 2);
+}
+
 TEST_F(TraceWindow, EmptyChunksCountAsLines)
 {
+    track->show();
     // An empty line still counts towards the thousand, as every received chunk does.
     for (int i = 0; i < TfrmTrack::MaxLines; ++i) track->TraceRx(nullptr, 0);
     EXPECT_EQ(track->Memo2->blockCount(), 1000);

@@ -5,7 +5,6 @@
 #include "model/uDataFunc.h"
 #include "ui/uNamed.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QEvent>
 #include <QFontDatabase>
@@ -86,7 +85,9 @@ TfrmTrack::TfrmTrack(QWidget* parent) : QWidget(parent, Qt::Window)
 
     resize(760, 480);
     FormResize();
-    setListsDrawn(false); // created hidden
+    sent_.memo = Memo1;
+    received_.memo = Memo2;
+    requests_.memo = mmoTrack;
     SetLinkTraceHooks(this);
 }
 
@@ -109,36 +110,66 @@ QString TfrmTrack::HexText(const uint8_t* bytes, int count)
     return line;
 }
 
-void TfrmTrack::addLine(QPlainTextEdit* memo, int& lines, const QString& text)
+namespace {
+
+// Appended through a cursor rather than appendPlainText, which drops empty lines at the top of
+// an empty list; every frame and chunk is one line. The end is reached by position inside one
+// edit block: a move, or a cursor outside an edit block, lays out the last line first.
+void appendToView(QPlainTextEdit* memo, bool afterALine, const QString& text)
 {
-    // Appended through a cursor rather than appendPlainText, which drops empty lines at the
-    // top of an empty list; every frame and chunk is one line.
-    // The cursor moves and writes inside one edit block, so the line is laid out only when it
-    // is drawn: a cursor outside an edit block measures its line after every move, and that was
-    // most of what a hidden window cost.
     QScrollBar* bar = memo->verticalScrollBar();
     const bool following = bar->value() >= bar->maximum();
-    QTextCursor cursor(memo->document());
+    QTextDocument* document = memo->document();
+    QTextCursor cursor(document);
     cursor.beginEditBlock();
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(lines > 0 ? QLatin1Char('\n') + text : text);
+    cursor.setPosition(document->characterCount() - 1);
+    cursor.insertText(afterALine ? QLatin1Char('\n') + text : text);
     cursor.endEditBlock();
     if (following) bar->setValue(bar->maximum());
-    ++lines;
-    // Emptied whole rather than trimmed: trimming the top of a long list on every frame
-    // costs more than the list is worth.
-    if (lines > MaxLines) clearMemo(memo, lines);
 }
 
-void TfrmTrack::clearMemo(QPlainTextEdit* memo, int& lines)
+} // namespace
+
+void TfrmTrack::addLine(TTraceList& list, const QString& text)
 {
-    memo->clear();
-    lines = 0;
+    // Emptied whole rather than trimmed: trimming the top of a long list on every frame
+    // costs more than the list is worth.
+    if (++list.lines > MaxLines) {
+        if (drawn_) {
+            clearList(list);
+        } else {
+            list.waiting.clear();
+            list.lines = 0;
+            list.emptyFirst = true;
+        }
+        return;
+    }
+    if (drawn_)
+        appendToView(list.memo, list.lines > 1, text);
+    else
+        list.waiting.append(text);
+}
+
+void TfrmTrack::clearList(TTraceList& list)
+{
+    list.memo->clear();
+    list.waiting.clear();
+    list.lines = 0;
+    list.emptyFirst = false;
+}
+
+void TfrmTrack::writeWaiting(TTraceList& list)
+{
+    if (list.emptyFirst) list.memo->clear();
+    list.emptyFirst = false;
+    if (list.waiting.isEmpty()) return;
+    appendToView(list.memo, list.lines > list.waiting.size(), list.waiting.join(QLatin1Char('\n')));
+    list.waiting.clear();
 }
 
 void TfrmTrack::TraceTx(const uint8_t* bytes, int count)
 {
-    addLine(Memo1, memo1Lines_, HexText(bytes, count));
+    addLine(sent_, HexText(bytes, count));
 
     QString info = QStringLiteral("idxCyc: %1").arg(int(LinkState.PollStep));
     for (int slot = 1; slot <= 9; ++slot)
@@ -149,21 +180,21 @@ void TfrmTrack::TraceTx(const uint8_t* bytes, int count)
     if (FrmCom && FrmCom->Modbus) {
         const QString func =
             QStringLiteral("%1").arg(FrmCom->Modbus->ReqFunc, 2, 16, QLatin1Char('0')).toUpper();
-        addLine(mmoTrack, trackLines_,
+        addLine(requests_,
                 QStringLiteral("Func:%1; Addr:%2").arg(func).arg(FrmCom->Modbus->ReqStartReg));
     }
 }
 
 void TfrmTrack::TraceRx(const uint8_t* bytes, int count)
 {
-    addLine(Memo2, memo2Lines_, HexText(bytes, count));
+    addLine(received_, HexText(bytes, count));
 }
 
 void TfrmTrack::TraceNote(const QString& text)
 {
     const QString line = QStringLiteral("*** ") + text;
-    addLine(Memo1, memo1Lines_, line);
-    addLine(Memo2, memo2Lines_, line);
+    addLine(sent_, line);
+    addLine(received_, line);
 }
 
 void TfrmTrack::ShowCounters()
@@ -248,8 +279,8 @@ void TfrmTrack::btnPauseClick()
 
 void TfrmTrack::btnClrClick()
 {
-    clearMemo(Memo1, memo1Lines_);
-    clearMemo(Memo2, memo2Lines_);
+    clearList(sent_);
+    clearList(received_);
     ResetCommCounters();
 }
 
@@ -261,38 +292,16 @@ void TfrmTrack::chkViewMdbClick()
     layoutRows();
 }
 
-// While the window is hidden its lists still take every line, but their views are not told:
-// laying out and measuring lines nobody sees was most of what the tool spent while polling.
-// Shown again, the views catch up with the lists in one go.
-void TfrmTrack::setListsDrawn(bool drawn)
-{
-    QPlainTextEdit* memos[3] = {Memo1, Memo2, mmoTrack};
-    for (int i = 0; i < 3; ++i) {
-        QAbstractTextDocumentLayout* layout = memos[i]->document()->documentLayout();
-        QScrollBar* bar = memos[i]->verticalScrollBar();
-        if (!drawn) {
-            if (!layout->signalsBlocked()) following_[i] = bar->value() >= bar->maximum();
-            layout->blockSignals(true);
-            continue;
-        }
-        if (!layout->signalsBlocked()) continue;
-        layout->blockSignals(false);
-        // The signals the view missed, as the layout would have sent them.
-        QMetaObject::invokeMethod(layout, "documentSizeChanged", Q_ARG(QSizeF, layout->documentSize()));
-        QMetaObject::invokeMethod(layout, "update", Q_ARG(QRectF, QRectF(0., 0., 1e9, 1e9)));
-        if (following_[i]) bar->setValue(bar->maximum());
-    }
-}
-
 void TfrmTrack::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    setListsDrawn(false); // hidden or minimised
+    drawn_ = false; // hidden or minimised
 }
 
 void TfrmTrack::showEvent(QShowEvent* event)
 {
-    setListsDrawn(true);
+    drawn_ = true;
+    for (TTraceList* list : {&sent_, &received_, &requests_}) writeWaiting(*list);
     // Spontaneous shows (restoring from the task bar) are not the form being shown.
     if (!event->spontaneous()) FormShow();
     QWidget::showEvent(event);

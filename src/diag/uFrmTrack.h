@@ -5,6 +5,7 @@
 
 #include "comm/uLinkState.h"
 
+#include <QStringList>
 #include <QWidget>
 
 #include <cstdint>
@@ -66,18 +67,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void addLine(QPlainTextEdit* memo, int& lines, const QString& text);
-    void clearMemo(QPlainTextEdit* memo, int& lines);
+    // One of the three lists. While the window is not shown its lines wait here and its view
+    // is left alone: writing lines nobody sees into a text view was most of what the tool
+    // spent while polling. Shown, the view takes them in one go.
+    struct TTraceList {
+        QPlainTextEdit* memo = nullptr;
+        int lines = 0; // since the list was last emptied, the waiting ones included
+        QStringList waiting;
+        bool emptyFirst = false; // it reached its limit while hidden: the view is emptied first
+    };
+    void addLine(TTraceList& list, const QString& text);
+    void clearList(TTraceList& list);
+    void writeWaiting(TTraceList& list);
     void layoutRows();
-    void setListsDrawn(bool drawn);
 
     // The pause button's two captions, in the language of the last FormShow.
     QString runningCaption_;
     QString pausedCaption_;
-    int memo1Lines_ = 0;
-    int memo2Lines_ = 0;
-    int trackLines_ = 0;
-    // Which lists were scrolled to their end when the window was hidden: they show their last
-    // line again when it is shown.
-    bool following_[3] = {true, true, true};
+    TTraceList sent_, received_, requests_;
+    bool drawn_ = false; // shown and not minimised
 };
