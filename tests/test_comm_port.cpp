@@ -272,6 +272,30 @@ TEST_F(CommPortTest, WrittenBytesReachTheLineAndAnEmptyWriteSendsNothing)
     EXPECT_TRUE(QTest::qWaitFor([&] { return comm.SendQueueEmpty(); }, WaitMs));
 }
 
+// A write that went out is told to OnSendDataEmpty, once, when it was set before the port
+// opened. Without it the queue still reads empty, and nothing is posted to this thread.
+TEST_F(CommPortTest, AWriteThatWentOutIsToldOnlyToAListener)
+{
+    const uint8_t frame[] = {0x01, 0x04, 0x75, 0x30, 0x00, 0x2C, 0xEB, 0xD4};
+    for (const bool listening : {true, false}) {
+        SCOPED_TRACE(listening ? "listening" : "not listening");
+        int told = 0;
+        comm.OnSendDataEmpty = listening ? std::function<void(TComm*)>([&](TComm*) { ++told; }) : nullptr;
+        openOrFail();
+        QTest::qWait(20); // the notice of the empty queue at opening
+        const int atOpen = told;
+        EXPECT_EQ(atOpen, listening ? 1 : 0);
+        ASSERT_TRUE(comm.WriteComm(frame, 8));
+        ASSERT_EQ(pty.receive(8).size(), 8);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return comm.SendQueueEmpty(); }, WaitMs));
+        if (listening) EXPECT_TRUE(QTest::qWaitFor([&] { return told == atOpen + 1; }, WaitMs));
+        QTest::qWait(50);
+        EXPECT_EQ(told, listening ? atOpen + 1 : 0);
+        comm.CloseComm();
+    }
+    comm.OnSendDataEmpty = nullptr;
+}
+
 TEST_F(CommPortTest, OpeningAnOpenPortFailsAndLeavesItOpen)
 {
     openOrFail();

@@ -189,6 +189,7 @@ void TFrmMain::FormShow()
     pnlVer->setText(QStringLiteral("Ver: ") + QStringLiteral(ZYR_VERSION));
     lblCommName->setText(LocalPara.ComName + QLatin1Char('\n') + QString::number(LocalPara.BaudRate) +
                          QStringLiteral(" bps"));
+    shownLink_ = TShownLink{}; // the next tick writes the whole label again
     ApplyMenuVisibility();
     shapeGrids();
     ApplyCaptions();

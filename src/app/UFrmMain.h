@@ -284,5 +284,18 @@ private:
     std::unique_ptr<ViewHooks> viewHooks_;
     bool buildingModuleList_ = false;
     double shownErrRate_ = -1; // the rate lblErrRate shows
+    // What the port label and the link button show.
+    struct TShownLink {
+        bool lost = false, fast = false, open = false, chinese = false;
+        QString port;
+        qint64 baud = -1;
+        int protocol = -1;
+        bool operator==(const TShownLink& o) const
+        {
+            return lost == o.lost && fast == o.fast && open == o.open && chinese == o.chinese && port == o.port &&
+                   baud == o.baud && protocol == o.protocol;
+        }
+    };
+    TShownLink shownLink_{};
     bool ownsTrackWindow_ = false;
 };

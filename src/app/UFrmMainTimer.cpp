@@ -68,6 +68,11 @@ void TFrmMain::tmr1Timer()
 void TFrmMain::showLinkState()
 {
     const bool lost = FrmCom && FrmCom->PortLost();
+    // Built again only when something it shows has changed: it runs every tick.
+    const TShownLink shown{lost, FrmCom && FrmCom->FastLine(), portOpen(), IsChinese(), LocalPara.ComName,
+                           LocalPara.BaudRate, LocalPara.curProtocol};
+    if (shown == shownLink_) return;
+    shownLink_ = shown;
     const QString lostText = lost ? LangText("%1 lost", "%1 已断开").arg(LocalPara.ComName) : QString();
     // The line-speed mode shows beside the speed.
     const QString fast = FrmCom && FrmCom->FastLine() ? LangText(" fast", " 快速") : QString();

@@ -92,9 +92,12 @@ void TComm::OpenComm()
         QMetaObject::invokeMethod(this, [this, generation, chunk] { chunkArrived(generation, chunk); },
                                   Qt::QueuedConnection);
     };
-    sinks.written = [this, generation](uint64_t seq) {
-        QMetaObject::invokeMethod(this, [this, generation, seq] { written(generation, seq); }, Qt::QueuedConnection);
-    };
+    if (OnSendDataEmpty) {
+        sinks.written = [this, generation](uint64_t seq) {
+            QMetaObject::invokeMethod(this, [this, generation, seq] { written(generation, seq); },
+                                      Qt::QueuedConnection);
+        };
+    }
     sinks.writeFailed = [this, generation](const QString&) {
         QMetaObject::invokeMethod(this, [this, generation] { writeFailed(generation); }, Qt::QueuedConnection);
     };
@@ -173,6 +176,8 @@ bool TComm::WriteComm(const uint8_t* bytes, int count)
 }
 
 bool TComm::IsOpen() const { return open_; }
+
+bool TComm::SendQueueEmpty() const { return sendQueueEmpty_ || (reader_ && reader_->WrittenSeq() == writeSeq_); }
 
 qintptr TComm::Handle() const { return open_ ? handle_ : -1; }
 

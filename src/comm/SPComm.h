@@ -52,7 +52,7 @@ public:
     // The operating system's handle of the open device, -1 while closed.
     qintptr Handle() const;
     // True while nothing queued by WriteComm is still waiting to go out.
-    bool SendQueueEmpty() const { return sendQueueEmpty_; }
+    bool SendQueueEmpty() const;
 
     // The open failures, exactly as the operator sees them.
     static constexpr const char* MsgAlreadyOpen = "This serial port already opened";
@@ -139,6 +139,8 @@ public:
     void SetWriteTotalTimeoutConstant(uint32_t v);
 
     // Events, delivered on the user-interface thread. Only OnReceiveData is used by the link.
+    // OnSendDataEmpty is taken as it stands when the port opens: without it, a write that went
+    // out does not wake this thread.
     std::function<void(TComm* sender, const uint8_t* buffer, uint16_t length)> OnReceiveData;
     std::function<void(TComm* sender, uint32_t eventMask)> OnReceiveError;
     std::function<void(TComm* sender, uint32_t modemEvent)> OnModemStateChange;

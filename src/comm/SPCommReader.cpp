@@ -194,9 +194,12 @@ void TCommReader::wake()
 void TCommReader::drainWake()
 {
 #ifndef Q_OS_WIN
+    // A short read has emptied the pipe: asking again would only hear that it is empty.
     char buf[64];
-    while (::read(wakeFds_[0], buf, sizeof buf) > 0) {
-    }
+    ssize_t n;
+    do {
+        n = ::read(wakeFds_[0], buf, sizeof buf);
+    } while (n == ssize_t(sizeof buf) || (n < 0 && errno == EINTR));
 #endif
 }
 
@@ -353,6 +356,9 @@ void TCommReader::loop(QSerialPort* port)
                     readSome = true;
                     while (pending.size() >= MaxChunk) deliver(MaxChunk);
                     cutFrames();
+                    // A short read took all the device held; bytes that come after it wake
+                    // the poll again.
+                    if (n < ssize_t(sizeof buf)) break;
                     continue;
                 }
                 if (n < 0 && errno == EINTR) continue;
@@ -399,6 +405,7 @@ void TCommReader::loop(QSerialPort* port)
             if (out_.isEmpty()) wroteOnce_ = false;
             if (out_.isEmpty() && lastSeq_ != outSeq_) {
                 lastSeq_ = outSeq_;
+                writtenSeq_.store(outSeq_, std::memory_order_release);
                 if (sinks_.written) sinks_.written(outSeq_);
             }
         }
@@ -428,8 +435,9 @@ void TCommReader::loop(QSerialPort* port)
             out_.clear();
             if (!port->waitForBytesWritten(1000) && port->error() != QSerialPort::TimeoutError) {
                 if (sinks_.writeFailed) sinks_.writeFailed(port->errorString());
-            } else if (sinks_.written) {
-                sinks_.written(outSeq_);
+            } else {
+                writtenSeq_.store(outSeq_, std::memory_order_release);
+                if (sinks_.written) sinks_.written(outSeq_);
             }
         }
         const bool got = port->waitForReadyRead(5);

@@ -60,6 +60,8 @@ public:
     void SetRules(const TChunkRules& rules);
     // How often the thread woke (bytes, writes, silences): a lost device must not keep it busy.
     uint64_t Wakeups() const { return wakeups_.load(std::memory_order_relaxed); }
+    // The seq of the last block that went out whole.
+    uint64_t WrittenSeq() const { return writtenSeq_.load(std::memory_order_acquire); }
 
 private:
     using TCommand = std::function<void(QSerialPort*)>;
@@ -90,6 +92,7 @@ private:
     std::atomic<int> baud_{0};
     std::atomic<int> charBits_{11};
     std::atomic<uint64_t> wakeups_{0};
+    std::atomic<uint64_t> writtenSeq_{0};
     int wakeFds_[2] = {-1, -1};
 
     // Reader thread only: the block being written and the request it carries.
