@@ -61,7 +61,18 @@ QIcon linkGlyph(bool on, bool lost = false)
 TLed::TLed(const QColor& litColor, QWidget* parent) : QLabel(parent), litColor_(litColor)
 {
     setFixedSize(18, 18);
+    // The LED paints its own background, so a blink does not draw the window behind it again.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setLit(false);
+}
+
+void TLed::paintEvent(QPaintEvent* event)
+{
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().window());
+    }
+    QLabel::paintEvent(event);
 }
 
 void TLed::setLit(bool lit)
