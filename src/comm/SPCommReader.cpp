@@ -305,12 +305,17 @@ void TCommReader::loop(QSerialPort* port)
         }
         const bool plain = intervalMs_.load() >= MinIntervalForGathering && totalMultiplierMs_.load() == 0 &&
                            totalConstantMs_.load() == 0;
-        const bool pays = int64_t(baud_) * GatherMs >= int64_t(MinCharsPerGathering) * charBits_ * 1000;
-        if (!plain || !pays) return 0;
+        if (!plain) return 0;
         if (expected > 0 && rest == 0) return 0; // the reply is in; the silence ends the chunk
+        // A reply of known length is slept through at any speed; at 2400 bit/s its bytes come
+        // 4.6 ms apart, and a wake-up for each cost the link 2 % of a core. Where the length is
+        // not known yet, a short sleep pays only where it holds several characters.
+        const bool pays = int64_t(baud_) * GatherMs >= int64_t(MinCharsPerGathering) * charBits_ * 1000;
+        if (rest == 0 && !pays) return 0;
         // Within the silence, so that a reply that stops short still ends on time.
         const int64_t withinSilence = (int64_t(intervalMs_.load()) - GatherMs) * 1000;
-        return std::min(std::max<int64_t>(int64_t(GatherMs) * 1000, rest), withinSilence);
+        const int64_t least = pays ? int64_t(GatherMs) * 1000 : 0;
+        return std::min(std::max(least, rest), withinSilence);
     };
 
     char buf[4096];
