@@ -113,15 +113,17 @@ TEST_F(TraceWindow, TheLinkFeedsTheHiddenWindow)
     ASSERT_EQ(sent.size(), 1u);
     const QString frame = HexLine(sent[0].data(), int(sent[0].size()));
     EXPECT_EQ(frame, HexLine(WithCrc(HexBytes("01 04 75 30 00 2C")).data(), 8));
-    EXPECT_EQ(track->lblMdbInfo->text(),
-              "idxCyc: 1;  Ord01: 0;  Ord02: 0;  Ord03: 0;  Ord04: 0;  Ord05: 0;  Ord06: 0;  Ord07: 0;  "
-              "Ord08: 0;  Ord09: 0");
     const std::vector<uint8_t> chunk = HexBytes("01 04 02 00");
     com->Comm1ReceiveData(chunk.data(), int(chunk.size()));
     for (QPlainTextEdit* memo : {track->Memo1, track->Memo2, track->mmoTrack})
         EXPECT_TRUE(memo->toPlainText().isEmpty()) << "a hidden view is left alone";
+    EXPECT_EQ(track->lblMdbInfo->text(), "lblMdbInfo");
 
+    ++ReqSlot[4].Counter; // after the frame: the line shows the counters as they stood at it
     track->show();
+    EXPECT_EQ(track->lblMdbInfo->text(),
+              "idxCyc: 1;  Ord01: 0;  Ord02: 0;  Ord03: 0;  Ord04: 0;  Ord05: 0;  Ord06: 0;  Ord07: 0;  "
+              "Ord08: 0;  Ord09: 0");
     EXPECT_EQ(lines(track->Memo1), QStringList{frame}) << "showing it later shows what came while hidden";
     EXPECT_EQ(lines(track->mmoTrack), QStringList{"Func:04; Addr:30001"});
     EXPECT_EQ(lines(track->Memo2), QStringList{"01 04 02 00"});
@@ -140,7 +142,7 @@ TEST_F(TraceWindow, RequestLineAndSlotCounters)
     ReqSlot[2] = TReqSlot{FlagOn, 1, 3, 40051, 4, 0, 5};
     tick(2);
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(lines(track->mmoTrack), QStringList{"Func:03; Addr:40051"});
+    EXPECT_EQ(lines(track->mmoTrack), QStringList{"Func:03; Addr:40051"}); // shows the window
     EXPECT_EQ(track->lblMdbInfo->text(),
               "idxCyc: 0;  Ord01: 0;  Ord02: 6;  Ord03: 12;  Ord04: 0;  Ord05: 0;  Ord06: 0;  Ord07: 0;  "
               "Ord08: 0;  Ord09: 4");

@@ -300,7 +300,14 @@ void TCommReader::loop(QSerialPort* port)
         const int64_t rest = expected > pending.size() ? int64_t(expected - pending.size()) * charMicros_.load() : 0;
         if (fastLine_.load()) {
             // A reply that stops short ends by the silence, counted from its last byte, once
-            // the thread looks again.
+            // the thread looks again. Its first byte alone does not tell an exception from the
+            // answer; the answer is by far the likelier, and sleeping through it saves a
+            // wake-up a frame. An exception then waits for the answer's length at the most.
+            if (expected == 0) {
+                const int normal = ReplyFrame::NormalReplyLength(reinterpret_cast<const uint8_t*>(request_.constData()),
+                                                                 int(request_.size()));
+                if (normal > pending.size()) return int64_t(normal - pending.size()) * charMicros_.load();
+            }
             return rest;
         }
         const bool plain = intervalMs_.load() >= MinIntervalForGathering && totalMultiplierMs_.load() == 0 &&

@@ -36,7 +36,14 @@ int ExpectedLength(const uint8_t* request, int requestLen, const uint8_t* reply,
     const uint8_t func = request[1];
     if (reply[1] == (func | 0x80)) return ExceptionLength;
     if (reply[1] != func) return -1;
-    switch (func) {
+    if (func == 43) return identificationLength(reply, have);
+    return NormalReplyLength(request, requestLen);
+}
+
+int NormalReplyLength(const uint8_t* request, int requestLen)
+{
+    if (request == nullptr || requestLen < 4) return -1;
+    switch (request[1]) {
     case 3:
     case 4: {
         if (requestLen < 8) return -1;
@@ -47,7 +54,6 @@ int ExpectedLength(const uint8_t* request, int requestLen, const uint8_t* reply,
     case 6:
     case 16: return WriteEchoLength;
     case 20: return RecordReplyLen;
-    case 43: return identificationLength(reply, have);
     default: return -1;
     }
 }

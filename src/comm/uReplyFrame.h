@@ -16,6 +16,10 @@ namespace ReplyFrame {
 //        something else, an impossible length): only silence ends such a chunk.
 int ExpectedLength(const uint8_t* request, int requestLen, const uint8_t* reply, int have);
 
+// The length of the reply that answers request without an exception, where the request alone
+// tells it (functions 3, 4, 6, 16 and 20); -1 otherwise.
+int NormalReplyLength(const uint8_t* request, int requestLen);
+
 // The length of the complete frame at the start of bytes when the expected length has arrived
 // and its CRC is good; 0 otherwise.
 int CompleteLength(const uint8_t* request, int requestLen, const uint8_t* bytes, int have);

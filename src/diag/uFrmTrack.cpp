@@ -171,10 +171,11 @@ void TfrmTrack::TraceTx(const uint8_t* bytes, int count)
 {
     addLine(sent_, HexText(bytes, count));
 
-    QString info = QStringLiteral("idxCyc: %1").arg(int(LinkState.PollStep));
-    for (int slot = 1; slot <= 9; ++slot)
-        info += QStringLiteral(";  Ord%1: %2").arg(slot, 2, 10, QLatin1Char('0')).arg(ReqSlot[slot].Counter);
-    lblMdbInfo->setText(info);
+    // The poll line as it stands at this frame, written out when it can be seen.
+    pollLine_.step = int(LinkState.PollStep);
+    for (int slot = 1; slot <= 9; ++slot) pollLine_.counters[slot - 1] = int(ReqSlot[slot].Counter);
+    pollLine_.stale = true;
+    if (drawn_) showPollLine();
 
     // The request the frame carries, as the codec holds it while it is outstanding.
     if (FrmCom && FrmCom->Modbus) {
@@ -183,6 +184,15 @@ void TfrmTrack::TraceTx(const uint8_t* bytes, int count)
         addLine(requests_,
                 QStringLiteral("Func:%1; Addr:%2").arg(func).arg(FrmCom->Modbus->ReqStartReg));
     }
+}
+
+void TfrmTrack::showPollLine()
+{
+    pollLine_.stale = false;
+    QString info = QStringLiteral("idxCyc: %1").arg(pollLine_.step);
+    for (int slot = 1; slot <= 9; ++slot)
+        info += QStringLiteral(";  Ord%1: %2").arg(slot, 2, 10, QLatin1Char('0')).arg(pollLine_.counters[slot - 1]);
+    lblMdbInfo->setText(info);
 }
 
 void TfrmTrack::TraceRx(const uint8_t* bytes, int count)
@@ -302,6 +312,7 @@ void TfrmTrack::showEvent(QShowEvent* event)
 {
     drawn_ = true;
     for (TTraceList* list : {&sent_, &received_, &requests_}) writeWaiting(*list);
+    if (pollLine_.stale) showPollLine();
     // Spontaneous shows (restoring from the task bar) are not the form being shown.
     if (!event->spontaneous()) FormShow();
     QWidget::showEvent(event);

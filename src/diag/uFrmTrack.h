@@ -79,6 +79,7 @@ private:
     void addLine(TTraceList& list, const QString& text);
     void clearList(TTraceList& list);
     void writeWaiting(TTraceList& list);
+    void showPollLine();
     void layoutRows();
 
     // The pause button's two captions, in the language of the last FormShow.
@@ -86,4 +87,10 @@ private:
     QString pausedCaption_;
     TTraceList sent_, received_, requests_;
     bool drawn_ = false; // shown and not minimised
+    // The poll step and the slot counters at the last frame sent, for lblMdbInfo.
+    struct TPollLine {
+        int step = 0;
+        int counters[9] = {};
+        bool stale = false; // not yet written into the label
+    } pollLine_;
 };
