@@ -237,38 +237,45 @@ TEST_F(CommPortTest, AReplyTricklingInArrivesWholeWithoutAWakeUpPerByte)
     }
 }
 
-// At the defined pace on a slow line, a reply whose length the request tells is slept through:
-// at 2400 bit/s its bytes come 4.6 ms apart, and the port is not woken for each of them.
+// On a slow line, a reply whose length the request tells is slept through, at the defined pace
+// and in line-speed mode: at 2400 bit/s its bytes come 4.6 ms apart, and the port is not woken
+// for each of them.
 TEST_F(CommPortTest, AReplyOfKnownLengthOnASlowLineIsSleptThrough)
 {
-    comm.SetBaudRate(2400);
-    openOrFail();
     const std::vector<uint8_t> request = WithCrc(HexBytes("01 04 75 30 00 23"));
-    ASSERT_TRUE(comm.WriteComm(request.data(), int(request.size())));
-    ASSERT_EQ(pty.receive(8).size(), 8);
     std::vector<uint8_t> body = HexBytes("01 04 46");
     for (int i = 0; i < 70; ++i) body.push_back(uint8_t(i * 3));
     const std::vector<uint8_t> reply = WithCrc(body);
-    const quint64 before = comm.Wakeups();
-    std::thread writer([&] {
-        for (const uint8_t byte : reply) {
-            while (::write(pty.masterFd(), &byte, 1) < 0 && (errno == EAGAIN || errno == EINTR)) {
+    for (const bool fast : {false, true}) {
+        SCOPED_TRACE(fast ? "line-speed mode" : "defined pace");
+        chunks.clear();
+        comm.SetBaudRate(2400);
+        comm.SetFastLine(fast);
+        openOrFail();
+        ASSERT_TRUE(comm.WriteComm(request.data(), int(request.size())));
+        ASSERT_EQ(pty.receive(8).size(), 8);
+        const quint64 before = comm.Wakeups();
+        std::thread writer([&] {
+            for (const uint8_t byte : reply) {
+                while (::write(pty.masterFd(), &byte, 1) < 0 && (errno == EAGAIN || errno == EINTR)) {
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(4583)); // a character at 2400 bit/s
             }
-            std::this_thread::sleep_for(std::chrono::microseconds(4583)); // one character at 2400 bit/s
-        }
-    });
-    QEventLoop loop;
-    QTimer::singleShot(WaitMs, &loop, &QEventLoop::quit);
-    comm.OnReceiveData = [&](TComm*, const uint8_t* buffer, uint16_t length) {
-        chunks.push_back(QByteArray(reinterpret_cast<const char*>(buffer), length));
-        QTimer::singleShot(400, &loop, &QEventLoop::quit); // anything split off follows
-    };
-    loop.exec();
-    writer.join();
-    ASSERT_EQ(chunks.size(), 1u) << "the reply was split";
-    EXPECT_EQ(chunks[0], QByteArray(reinterpret_cast<const char*>(reply.data()), int(reply.size())));
-    // The first bytes, a sleep or two within the silence, the silence itself.
-    EXPECT_LT(comm.Wakeups() - before, quint64(25)) << "woken for the bytes of a " << reply.size() << "-byte reply";
+        });
+        QEventLoop loop;
+        QTimer::singleShot(WaitMs, &loop, &QEventLoop::quit);
+        comm.OnReceiveData = [&](TComm*, const uint8_t* buffer, uint16_t length) {
+            chunks.push_back(QByteArray(reinterpret_cast<const char*>(buffer), length));
+            QTimer::singleShot(400, &loop, &QEventLoop::quit); // anything split off follows
+        };
+        loop.exec();
+        writer.join();
+        ASSERT_EQ(chunks.size(), 1u) << "the reply was split";
+        EXPECT_EQ(chunks[0], QByteArray(reinterpret_cast<const char*>(reply.data()), int(reply.size())));
+        // The first bytes, a sleep or two, the silence or the frame's end: nowhere near 75.
+        EXPECT_LT(comm.Wakeups() - before, quint64(25)) << "woken for the bytes of a " << reply.size() << "-byte reply";
+        comm.CloseComm();
+    }
 }
 
 // On a line-speed link a request waits for the inter-frame gap after the last byte received;
