@@ -33,9 +33,6 @@ TFrmCom::TFrmCom(QObject* parent) : QObject(parent)
     };
     Comm1.OnDeviceLost = [this](TComm*, const QString& reason) { deviceLost(reason); };
     Timer1.setInterval(100);
-    // Ticks 100 ms apart, not moved by up to 5 ms to share a wake-up with other timers: a reply
-    // that ends a few milliseconds before a tick would otherwise miss it now and then.
-    Timer1.setTimerType(Qt::PreciseTimer);
     connect(&Timer1, &QTimer::timeout, this, &TFrmCom::Timer1Timer);
     ReplyTimer.setObjectName(QStringLiteral("ReplyTimer"));
     ReplyTimer.setSingleShot(true);
