@@ -65,6 +65,24 @@ protected:
         ASSERT_TRUE(comm.IsOpen());
     }
 
+    // Collects chunks in a plain event loop, as the tool runs (a waiting helper that sleeps
+    // between looks would itself gather the bytes), until quietMs pass after a chunk, so that
+    // anything split off it still arrives; WaitMs at the most.
+    void collectChunksUntilQuiet(int quietMs)
+    {
+        QEventLoop loop;
+        QTimer::singleShot(WaitMs, &loop, &QEventLoop::quit);
+        comm.OnReceiveData = [&](TComm*, const uint8_t* buffer, uint16_t length) {
+            chunks.push_back(QByteArray(reinterpret_cast<const char*>(buffer), length));
+            QTimer::singleShot(quietMs, &loop, &QEventLoop::quit);
+        };
+        loop.exec();
+        // The loop is gone: later chunks are only collected.
+        comm.OnReceiveData = [this](TComm*, const uint8_t* buffer, uint16_t length) {
+            chunks.push_back(QByteArray(reinterpret_cast<const char*>(buffer), length));
+        };
+    }
+
     bool waitForBytes(int total)
     {
         return QTest::qWaitFor(
@@ -220,15 +238,7 @@ TEST_F(CommPortTest, AReplyTricklingInArrivesWholeWithoutAWakeUpPerByte)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         });
-        // A plain event loop, as the tool runs (a waiting helper that sleeps between looks
-        // would itself gather the bytes).
-        QEventLoop loop;
-        QTimer::singleShot(WaitMs, &loop, &QEventLoop::quit);
-        comm.OnReceiveData = [&](TComm*, const uint8_t* buffer, uint16_t length) {
-            chunks.push_back(QByteArray(reinterpret_cast<const char*>(buffer), length));
-            QTimer::singleShot(300, &loop, &QEventLoop::quit); // anything split off follows
-        };
-        loop.exec();
+        collectChunksUntilQuiet(300);
         writer.join();
         ASSERT_EQ(chunks.size(), 1u) << "the reply was split";
         EXPECT_EQ(chunks[0], reply);
@@ -262,13 +272,7 @@ TEST_F(CommPortTest, AReplyOfKnownLengthOnASlowLineIsSleptThrough)
                 std::this_thread::sleep_for(std::chrono::microseconds(4583)); // a character at 2400 bit/s
             }
         });
-        QEventLoop loop;
-        QTimer::singleShot(WaitMs, &loop, &QEventLoop::quit);
-        comm.OnReceiveData = [&](TComm*, const uint8_t* buffer, uint16_t length) {
-            chunks.push_back(QByteArray(reinterpret_cast<const char*>(buffer), length));
-            QTimer::singleShot(400, &loop, &QEventLoop::quit); // anything split off follows
-        };
-        loop.exec();
+        collectChunksUntilQuiet(400);
         writer.join();
         ASSERT_EQ(chunks.size(), 1u) << "the reply was split";
         EXPECT_EQ(chunks[0], QByteArray(reinterpret_cast<const char*>(reply.data()), int(reply.size())));

@@ -75,7 +75,7 @@ void TFrmMain::showLinkState()
     shownLink_ = shown;
     const QString lostText = lost ? LangText("%1 lost", "%1 已断开").arg(LocalPara.ComName) : QString();
     // The line-speed mode shows beside the speed.
-    const QString fast = FrmCom && FrmCom->FastLine() ? LangText(" fast", " 快速") : QString();
+    const QString fast = shown.fast ? LangText(" fast", " 快速") : QString();
     const QString text = (lost ? lostText : LocalPara.ComName) + QLatin1Char('\n') +
                          QString::number(LocalPara.BaudRate) + QStringLiteral(" bps") + fast +
                          QStringLiteral("\nProtocol:") + QString::number(LocalPara.curProtocol);
@@ -84,7 +84,7 @@ void TFrmMain::showLinkState()
         lblCommName->setToolTip(lblCommName->isElided() ? text : QString());
     }
     // The glyph is replaced only when the port state changes.
-    if (portOpen()) {
+    if (shown.open) {
         if (spbComLink->toolTip() != QLatin1String("Trun Off")) {
             spbComLink->setToolTip(QStringLiteral("Trun Off"));
             spbComLink->setIcon(Img_On);

@@ -135,13 +135,12 @@ void TfrmTrack::addLine(TTraceList& list, const QString& text)
     // Emptied whole rather than trimmed: trimming the top of a long list on every frame
     // costs more than the list is worth.
     if (++list.lines > MaxLines) {
-        if (drawn_) {
-            clearList(list);
-        } else {
-            list.waiting.clear();
-            list.lines = 0;
-            list.emptyFirst = true;
-        }
+        list.waiting.clear();
+        list.lines = 0;
+        if (drawn_)
+            list.memo->clear();
+        else
+            list.emptyFirst = true; // when shown
         return;
     }
     if (drawn_)
