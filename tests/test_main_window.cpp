@@ -175,6 +175,17 @@ INSTANTIATE_TEST_SUITE_P(Formats, FloatTextTest,
                                            FloatCase{65535, 0, "65535"}, FloatCase{12.6, 0, "13"},
                                            FloatCase{0.98, 1, "1.0"}));
 
+TEST(FloatTextLocale, FollowsTheOperatorsLocaleWhenItChanges)
+{
+    const QLocale before;
+    EXPECT_EQ(FloatText(1234.56, 1), "1234.6");
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(FloatText(1234.56, 1), "1234,6") << "decimal comma, and no group separator";
+    EXPECT_EQ(FloatText(-12.34, 1), "-12,3");
+    QLocale::setDefault(before);
+    EXPECT_EQ(FloatText(1234.56, 1), "1234.6");
+}
+
 TEST(ModuleErrRate, NeverCountedReadsZeroAndAllAcknowledgedReadsZeroPointZero)
 {
     EXPECT_EQ(ModuleErrRateText(0, 0), "0");

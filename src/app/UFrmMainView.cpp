@@ -3,6 +3,7 @@
 
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "ui/uShowText.h"
 #include "ui/uStringGrid.h"
 #include "ui/uViewFormat.h"
 
@@ -74,11 +75,6 @@ void put(QTableWidget* g, int col, int row, double v, int digits = 1)
 void putRow(QTableWidget* g, int row, const double* v, int n)
 {
     for (int i = 0; i < n; ++i) put(g, i + 1, row, v[i]);
-}
-
-void setText(QLineEdit* e, const QString& text)
-{
-    if (e->text() != text) e->setText(text);
 }
 } // namespace
 
@@ -203,17 +199,17 @@ void TFrmMain::RefreshView()
     put(dc, 1, 7, u.InsideTemp);
 
     const TStatusBlock& s = u.Status;
-    setText(mdtCmmStaH, HexWord(s.CmmStaH));
-    setText(mdtCmmStaL, HexWord(s.CmmStaL));
-    setText(mdtInvStaH, HexWord(s.InvStaH));
-    setText(mdtInvStaL, HexWord(s.InvStaL));
-    setText(mdtCmmAlmH, HexWord(s.CmmAlmH));
-    setText(mdtCmmAlmL, HexWord(s.CmmAlmL));
-    setText(mdtInvAlmH, HexWord(s.InvAlmH));
-    setText(mdtInvAlmL, HexWord(s.InvAlmL));
-    setText(mdtSysSta, HexWord(s.SysSta));
-    setText(mdtSysAlm, HexWord(s.SysAlm));
-    setText(edtSysState, StateText(u.SysState));
+    ShowText(mdtCmmStaH, HexWord(s.CmmStaH));
+    ShowText(mdtCmmStaL, HexWord(s.CmmStaL));
+    ShowText(mdtInvStaH, HexWord(s.InvStaH));
+    ShowText(mdtInvStaL, HexWord(s.InvStaL));
+    ShowText(mdtCmmAlmH, HexWord(s.CmmAlmH));
+    ShowText(mdtCmmAlmL, HexWord(s.CmmAlmL));
+    ShowText(mdtInvAlmH, HexWord(s.InvAlmH));
+    ShowText(mdtInvAlmL, HexWord(s.InvAlmL));
+    ShowText(mdtSysSta, HexWord(s.SysSta));
+    ShowText(mdtSysAlm, HexWord(s.SysAlm));
+    ShowText(edtSysState, StateText(u.SysState));
 
     const TModuleData& m = ModuleData[CurModule >= 1 && CurModule <= ModuleCount ? CurModule : 1];
     QTableWidget* md = sgrdModule;
@@ -230,23 +226,23 @@ void TFrmMain::RefreshView()
     put(md, 1, 11, m.RemainTime, 0);
 
     const TStatusBlock& ms = m.Status;
-    setText(mdt_MdCMMStatusH, HexWord(ms.CmmStaH));
-    setText(mdt_MdCMMStatusL, HexWord(ms.CmmStaL));
-    setText(mdt_MdINVStatusH, HexWord(ms.InvStaH));
-    setText(mdt_MdINVStatusL, HexWord(ms.InvStaL));
-    setText(mdt_MdCMMAlarmH, HexWord(ms.CmmAlmH));
-    setText(mdt_MdCMMAlarmL, HexWord(ms.CmmAlmL));
-    setText(mdt_MdINVAlarmH, HexWord(ms.InvAlmH));
-    setText(mdt_MdINVAlarmL, HexWord(ms.InvAlmL));
-    setText(edtMdState, StateText(m.ModState));
-    setText(edtSend, QString::number(m.MdSend));
-    setText(edtAcpt, QString::number(m.MdAccept));
-    setText(edtAckOk, QString::number(m.MdAckOk));
-    setText(edtErrRate, ModuleErrRateText(m.MdSend, m.MdAckOk));
+    ShowText(mdt_MdCMMStatusH, HexWord(ms.CmmStaH));
+    ShowText(mdt_MdCMMStatusL, HexWord(ms.CmmStaL));
+    ShowText(mdt_MdINVStatusH, HexWord(ms.InvStaH));
+    ShowText(mdt_MdINVStatusL, HexWord(ms.InvStaL));
+    ShowText(mdt_MdCMMAlarmH, HexWord(ms.CmmAlmH));
+    ShowText(mdt_MdCMMAlarmL, HexWord(ms.CmmAlmL));
+    ShowText(mdt_MdINVAlarmH, HexWord(ms.InvAlmH));
+    ShowText(mdt_MdINVAlarmL, HexWord(ms.InvAlmL));
+    ShowText(edtMdState, StateText(m.ModState));
+    ShowText(edtSend, QString::number(m.MdSend));
+    ShowText(edtAcpt, QString::number(m.MdAccept));
+    ShowText(edtAckOk, QString::number(m.MdAckOk));
+    ShowText(edtErrRate, ModuleErrRateText(m.MdSend, m.MdAckOk));
 
-    setText(edtUpsVer, FieldText(CfgRx + 25, 10));
-    setText(edtTypeInfo, FieldText(CfgRx + 41, 3));
-    setText(edtMdRate, QString::number(256 * CfgRx[45] + CfgRx[46]));
+    ShowText(edtUpsVer, FieldText(CfgRx + 25, 10));
+    ShowText(edtTypeInfo, FieldText(CfgRx + 41, 3));
+    ShowText(edtMdRate, QString::number(256 * CfgRx[45] + CfgRx[46]));
     Q_EMIT viewRefreshed();
 }
 

@@ -4,6 +4,7 @@
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "ui/uNamed.h"
+#include "ui/uShowText.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -208,10 +209,10 @@ void TfrmTrack::TraceNote(const QString& text)
 
 void TfrmTrack::ShowCounters()
 {
-    lbTxCnt->setText(QStringLiteral("Tx: %1").arg(CommDebug.TxCount));
-    lbRxCnt->setText(QStringLiteral("Rx: %1").arg(CommDebug.RxCount));
-    lbAckOk->setText(QStringLiteral("ACK: %1").arg(CommDebug.AckCount));
-    lbERate->setText(QStringLiteral("ErrRate: %1%").arg(CommDebug.ErrRate, 0, 'f', 1));
+    ShowText(lbTxCnt, QStringLiteral("Tx: %1").arg(CommDebug.TxCount));
+    ShowText(lbRxCnt, QStringLiteral("Rx: %1").arg(CommDebug.RxCount));
+    ShowText(lbAckOk, QStringLiteral("ACK: %1").arg(CommDebug.AckCount));
+    ShowText(lbERate, QStringLiteral("ErrRate: %1%").arg(CommDebug.ErrRate, 0, 'f', 1));
 }
 
 void TfrmTrack::FormShow()

@@ -120,7 +120,8 @@ void TfrmViewMdbuff::FormResize()
     mmo1->setGeometry(10, top, width() - 40, std::max(40, height() - top - 10));
 }
 
-bool TfrmViewMdbuff::IsActiveForm() const { return isActiveWindow(); }
+// A hidden window is never the active one; asking the window system costs more than the tick.
+bool TfrmViewMdbuff::IsActiveForm() const { return isVisible() && isActiveWindow(); }
 
 void TfrmViewMdbuff::queueSelection() { QueueRequest(1, 6, ModuleSelectReg, 1, SelModule); }
 

@@ -6,7 +6,11 @@ QString LangText(const char* en, const char* zh) { return QString::fromUtf8(IsCh
 
 QString HexWord(uint32_t value)
 {
-    return QStringLiteral("%1").arg(value & 0xFFFFu, 4, 16, QLatin1Char('0')).toUpper();
+    // Built digit by digit: the live view writes ten of these every refresh.
+    static const char digits[] = "0123456789ABCDEF";
+    const QChar text[4] = {QLatin1Char(digits[(value >> 12) & 0xF]), QLatin1Char(digits[(value >> 8) & 0xF]),
+                           QLatin1Char(digits[(value >> 4) & 0xF]), QLatin1Char(digits[value & 0xF])};
+    return QString(text, 4);
 }
 
 QString ZeroPadDec(int64_t value, int width)

@@ -7,6 +7,7 @@
 #include "ui/uGuard.h"
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
+#include "ui/uShowText.h"
 #include "ui/uUiSeam.h"
 #include "ui/uWidgets.h"
 #include "ui/uWindowFlags.h"
@@ -75,8 +76,8 @@ bool TfrmMdbCfg::event(QEvent* event)
 
 void TfrmMdbCfg::ShowCodes()
 {
-    edtBaud->setText(OptBaudText(OptBaud));
-    edtProtocol->setText(OptProtocolText(OptProtocol));
+    ShowText(edtBaud, OptBaudText(OptBaud));
+    ShowText(edtProtocol, OptProtocolText(OptProtocol));
 }
 
 void TfrmMdbCfg::tmr1Timer()

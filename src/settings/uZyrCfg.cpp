@@ -8,6 +8,7 @@
 #include "ui/uGuard.h"
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
+#include "ui/uShowText.h"
 #include "ui/uUiSeam.h"
 #include "ui/uWidgets.h"
 
@@ -32,11 +33,6 @@ QLineEdit* makeShowField(QWidget* parent, const char* name, const QRect& geometr
     auto* e = MakeNamed<QLineEdit>(parent, name, geometry);
     e->setReadOnly(true);
     return e;
-}
-
-void setText(QLineEdit* e, const QString& text)
-{
-    if (e->text() != text) e->setText(text);
 }
 } // namespace
 
@@ -147,17 +143,17 @@ void TfrmZyrCfg::showEvent(QShowEvent* event)
 
 void TfrmZyrCfg::RefreshView()
 {
-    setText(edtCompany, FieldText(CfgRx, 15));
-    setText(edtModel, FieldText(CfgRx + 15, 10));
-    setText(edtBroadNum, BroadNumText(CfgRx[35]));
-    setText(edtEnRemote, CfgRx[36] != 0 ? LangText("Enable", "使能") : LangText("Disable", "禁止"));
+    ShowText(edtCompany, FieldText(CfgRx, 15));
+    ShowText(edtModel, FieldText(CfgRx + 15, 10));
+    ShowText(edtBroadNum, BroadNumText(CfgRx[35]));
+    ShowText(edtEnRemote, CfgRx[36] != 0 ? LangText("Enable", "使能") : LangText("Disable", "禁止"));
     const uint8_t rating = CfgRx[37];
-    setText(edtPwrRat, rating == 0   ? LangText("Setting", "设定")
-                       : rating == 1 ? LangText("Effective", "实际")
-                                     : QString::number(rating));
+    ShowText(edtPwrRat, rating == 0   ? LangText("Setting", "设定")
+                        : rating == 1 ? LangText("Effective", "实际")
+                                      : QString::number(rating));
     rgMdType->SetItemIndex(CfgRx[38] <= 2 ? CfgRx[38] : -1);
-    setText(edtConfirm, QString::number(CfgRx[39]));
-    setText(edtBtCalcBy, CfgRx[40] == 1 ? QStringLiteral("Monitor") : QStringLiteral("Module"));
+    ShowText(edtConfirm, QString::number(CfgRx[39]));
+    ShowText(edtBtCalcBy, CfgRx[40] == 1 ? QStringLiteral("Monitor") : QStringLiteral("Module"));
 }
 
 void TfrmZyrCfg::tmr1Timer()

@@ -2,6 +2,7 @@
 
 #include "model/uDataFunc.h"
 #include "ui/uNamed.h"
+#include "ui/uShowText.h"
 
 #include <QRegularExpressionValidator>
 
@@ -41,8 +42,7 @@ QLineEdit* MakeCodeField(QWidget* parent, const char* name)
 
 void SetHexWord(QLineEdit* field, uint32_t value)
 {
-    const QString text = HexWord(value);
-    if (field->text() != text) field->setText(text);
+    ShowText(field, HexWord(value));
 }
 
 QLineEdit* MakeHexEdit(QWidget* parent, const char* name)
