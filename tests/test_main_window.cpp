@@ -286,6 +286,32 @@ TEST_F(MainWindowTest, RefreshViewShowsTheSelectedCabinetAndModule)
     EXPECT_EQ(find<QLineEdit>(w, "edtErrRate")->text(), "0.0");
 }
 
+TEST_F(MainWindowTest, AValueShownBeforeTheLinkWasLostIsShownAgainAfterIt)
+{
+    TFrmMain& w = window();
+    w.FormShow();
+    w.DevAddr = 1;
+    UpsData[1].InVolt[0] = 230.1;
+    UpsData[1].BattTemp = 25.5;
+    w.RefreshView();
+    auto* ac = find<QTableWidget>(w, "sgrdUPS_AC");
+    auto* dc = find<QTableWidget>(w, "sgrdUPS_DC");
+    ASSERT_EQ(CellText(ac, 1, 1), "230.1");
+
+    w.ClearLiveView("COM3");
+    EXPECT_EQ(CellText(ac, 1, 1), "");
+    // The cabinet answers again with the very values it had: they must come back, though
+    // none of them changed since they were last shown.
+    w.RefreshView();
+    EXPECT_EQ(CellText(ac, 1, 1), "230.1");
+    EXPECT_EQ(CellText(dc, 1, 6), "25.5");
+
+    UpsData[1].InVolt[0] = 229.9;
+    w.RefreshView();
+    EXPECT_EQ(CellText(ac, 1, 1), "229.9");
+    EXPECT_EQ(CellText(dc, 1, 6), "25.5");
+}
+
 TEST_F(MainWindowTest, ModuleListNamesModulesOrShowsTheirStates)
 {
     TFrmMain& w = window();

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <unordered_map>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -297,5 +299,8 @@ private:
         }
     };
     TShownLink shownLink_{};
+    // The values the live grids show, cell by cell (NaN where a cell shows none): a refresh
+    // formats and writes only the values that changed.
+    std::unordered_map<const QTableWidget*, std::vector<double>> shownValues_;
     bool ownsTrackWindow_ = false;
 };

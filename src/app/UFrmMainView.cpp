@@ -16,6 +16,8 @@
 #include <QTabWidget>
 #include <QTableWidget>
 
+#include <cmath>
+
 namespace {
 struct TCaption {
     const char* en;
@@ -58,23 +60,22 @@ void setHeadings(QTableWidget* grid, const TCaption* rows, int rowCount, const Q
     for (int c = 0; c < cols.size(); ++c) SetCell(grid, c + 1, 0, cols[c]);
 }
 
-// The value a cell shows is kept beside its text, so that a refresh formats only what changed.
-constexpr int ShownValueRole = Qt::UserRole + 1;
+using TShownValues = std::unordered_map<const QTableWidget*, std::vector<double>>;
 
-void put(QTableWidget* g, int col, int row, double v, int digits = 1)
+void put(TShownValues& shown, QTableWidget* g, int col, int row, double v, int digits = 1)
 {
-    QTableWidgetItem* item = g->item(row, col);
-    if (item) {
-        const QVariant shown = item->data(ShownValueRole);
-        if (shown.isValid() && shown.toDouble() == v && !item->text().isEmpty()) return;
-    }
+    std::vector<double>& cells = shown[g];
+    const int cols = g->columnCount();
+    if (cells.empty()) cells.assign(size_t(g->rowCount()) * size_t(cols), std::nan(""));
+    double& cell = cells.at(size_t(row) * size_t(cols) + size_t(col));
+    if (cell == v) return; // NaN, nothing shown yet, never compares equal
     SetCell(g, col, row, FloatText(v, digits));
-    if (QTableWidgetItem* set = g->item(row, col)) set->setData(ShownValueRole, v);
+    cell = v;
 }
 
-void putRow(QTableWidget* g, int row, const double* v, int n)
+void putRow(TShownValues& shown, QTableWidget* g, int row, const double* v, int n)
 {
-    for (int i = 0; i < n; ++i) put(g, i + 1, row, v[i]);
+    for (int i = 0; i < n; ++i) put(shown, g, i + 1, row, v[i]);
 }
 } // namespace
 
@@ -90,6 +91,13 @@ void TFrmMain::shapeGrids()
         }
         return w;
     };
+    // Plain digits and headings need no complex shaping; without it a changed value is
+    // drawn in a third of the time, and the live grids redraw several cells every reply.
+    for (QTableWidget* g : {sgrdUPS_AC, sgrdUPS_DC, sgrdModule}) {
+        QFont f = g->font();
+        f.setStyleStrategy(QFont::PreferNoShaping);
+        g->setFont(f);
+    }
     const int ac0 = fitted(sgrdUPS_AC, 120, AcHeadings, 12);
     const int acWidths[4] = {ac0, 50, 50, 50};
     ShapeGrid(sgrdUPS_AC, 4, 13, acWidths, 280 + ac0 - 120, 250);
@@ -176,27 +184,27 @@ void TFrmMain::RefreshView()
 {
     const TUpsData& u = UpsData[DevAddr <= MaxDevAddr ? DevAddr : 1];
     QTableWidget* ac = sgrdUPS_AC;
-    putRow(ac, 1, u.InVolt, 3);
-    putRow(ac, 2, u.InCurr, 3);
-    put(ac, 1, 3, u.InFreq);
-    putRow(ac, 4, u.InPF, 3);
-    putRow(ac, 5, u.OutVolt, 3);
-    putRow(ac, 6, u.OutCurr, 3);
-    put(ac, 1, 7, u.OutFreq);
-    putRow(ac, 8, u.OutPower, 3);
-    putRow(ac, 9, u.LoadPct, 3);
-    putRow(ac, 10, u.LoadPeak, 3);
-    putRow(ac, 11, u.BpsVolt, 3);
-    put(ac, 1, 12, u.BpsFreq);
+    putRow(shownValues_, ac, 1, u.InVolt, 3);
+    putRow(shownValues_, ac, 2, u.InCurr, 3);
+    put(shownValues_, ac, 1, 3, u.InFreq);
+    putRow(shownValues_, ac, 4, u.InPF, 3);
+    putRow(shownValues_, ac, 5, u.OutVolt, 3);
+    putRow(shownValues_, ac, 6, u.OutCurr, 3);
+    put(shownValues_, ac, 1, 7, u.OutFreq);
+    putRow(shownValues_, ac, 8, u.OutPower, 3);
+    putRow(shownValues_, ac, 9, u.LoadPct, 3);
+    putRow(shownValues_, ac, 10, u.LoadPeak, 3);
+    putRow(shownValues_, ac, 11, u.BpsVolt, 3);
+    put(shownValues_, ac, 1, 12, u.BpsFreq);
 
     QTableWidget* dc = sgrdUPS_DC;
-    putRow(dc, 1, u.BattVolt, 2);
-    putRow(dc, 2, u.BattDisCurr, 2);
-    putRow(dc, 3, u.BattChgCurr, 2);
-    put(dc, 1, 4, u.BattChgRate);
-    put(dc, 1, 5, u.BattSupport);
-    put(dc, 1, 6, u.BattTemp);
-    put(dc, 1, 7, u.InsideTemp);
+    putRow(shownValues_, dc, 1, u.BattVolt, 2);
+    putRow(shownValues_, dc, 2, u.BattDisCurr, 2);
+    putRow(shownValues_, dc, 3, u.BattChgCurr, 2);
+    put(shownValues_, dc, 1, 4, u.BattChgRate);
+    put(shownValues_, dc, 1, 5, u.BattSupport);
+    put(shownValues_, dc, 1, 6, u.BattTemp);
+    put(shownValues_, dc, 1, 7, u.InsideTemp);
 
     const TStatusBlock& s = u.Status;
     ShowText(mdtCmmStaH, HexWord(s.CmmStaH));
@@ -213,17 +221,17 @@ void TFrmMain::RefreshView()
 
     const TModuleData& m = ModuleData[CurModule >= 1 && CurModule <= ModuleCount ? CurModule : 1];
     QTableWidget* md = sgrdModule;
-    putRow(md, 1, m.InvVolt, 3);
-    putRow(md, 2, m.InvCurr, 3);
-    put(md, 1, 3, m.InvFreq);
-    putRow(md, 4, m.BusVolt, 2);
-    putRow(md, 5, m.DcBusVolt, 2);
-    putRow(md, 6, m.Temp, 2);
-    putRow(md, 7, m.BattVolt, 2);
-    putRow(md, 8, m.BattDisCurr, 2);
-    putRow(md, 9, m.BattChgCurr, 2);
-    put(md, 1, 10, m.ChgRate, 0);
-    put(md, 1, 11, m.RemainTime, 0);
+    putRow(shownValues_, md, 1, m.InvVolt, 3);
+    putRow(shownValues_, md, 2, m.InvCurr, 3);
+    put(shownValues_, md, 1, 3, m.InvFreq);
+    putRow(shownValues_, md, 4, m.BusVolt, 2);
+    putRow(shownValues_, md, 5, m.DcBusVolt, 2);
+    putRow(shownValues_, md, 6, m.Temp, 2);
+    putRow(shownValues_, md, 7, m.BattVolt, 2);
+    putRow(shownValues_, md, 8, m.BattDisCurr, 2);
+    putRow(shownValues_, md, 9, m.BattChgCurr, 2);
+    put(shownValues_, md, 1, 10, m.ChgRate, 0);
+    put(shownValues_, md, 1, 11, m.RemainTime, 0);
 
     const TStatusBlock& ms = m.Status;
     ShowText(mdt_MdCMMStatusH, HexWord(ms.CmmStaH));
@@ -250,10 +258,8 @@ void TFrmMain::ClearLiveView(const QString& port)
 {
     for (QTableWidget* g : {sgrdUPS_AC, sgrdUPS_DC, sgrdModule})
         for (int r = 1; r < g->rowCount(); ++r)
-            for (int c = 1; c < g->columnCount(); ++c) {
-                SetCell(g, c, r, QString());
-                if (QTableWidgetItem* item = g->item(r, c)) item->setData(ShownValueRole, QVariant());
-            }
+            for (int c = 1; c < g->columnCount(); ++c) SetCell(g, c, r, QString());
+    shownValues_.clear();
     for (QLineEdit* e :
          {mdtCmmStaH,       mdtCmmStaL,       mdtInvStaH,       mdtInvStaL,       mdtCmmAlmH,
           mdtCmmAlmL,       mdtInvAlmH,       mdtInvAlmL,       mdtSysSta,        mdtSysAlm,

@@ -58,38 +58,32 @@ QIcon linkGlyph(bool on, bool lost = false)
 }
 } // namespace
 
-TLed::TLed(const QColor& litColor, QWidget* parent) : QLabel(parent), litColor_(litColor)
+TLed::TLed(const QColor& litColor, QWidget* parent)
+    : QWidget(parent), litPixmap_(ledPixmap(litColor, 16)), darkPixmap_(ledPixmap(litColor.darker(350), 16))
 {
     setFixedSize(18, 18);
-    // The LED paints its own background, so a blink does not draw the window behind it again.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setLit(false);
 }
 
-void TLed::paintEvent(QPaintEvent* event)
+void TLed::paintEvent(QPaintEvent*)
 {
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), palette().window());
-    }
-    QLabel::paintEvent(event);
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    // Where a label would put it: at the left, centred from top to bottom.
+    painter.drawPixmap(0, (height() - 16) / 2, lit_ ? litPixmap_ : darkPixmap_);
 }
 
 void TLed::setLit(bool lit)
 {
     if (lit == lit_) return;
     lit_ = lit;
-    if (litPixmap_.isNull()) {
-        litPixmap_ = ledPixmap(litColor_, 16);
-        darkPixmap_ = ledPixmap(litColor_.darker(350), 16);
-    }
-    setPixmap(lit ? litPixmap_ : darkPixmap_);
+    update();
 }
 
 void TLed::mouseDoubleClickEvent(QMouseEvent* event)
 {
     Q_EMIT doubleClicked();
-    QLabel::mouseDoubleClickEvent(event);
+    QWidget::mouseDoubleClickEvent(event);
 }
 
 void TClickLabel::mouseReleaseEvent(QMouseEvent* event)

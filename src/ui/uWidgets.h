@@ -11,13 +11,16 @@
 
 class QRadioButton;
 
-// A round LED drawn in code: a bright disc when lit, a dark one when not.
-class TLed : public QLabel {
+// A round LED drawn in code: a bright disc when lit, a dark one when not. It blinks with every
+// frame, so it draws one of two ready pictures over its own background and nothing else: no
+// label layout, no repaint of the window behind it.
+class TLed : public QWidget {
     Q_OBJECT
 public:
     TLed(const QColor& litColor, QWidget* parent = nullptr);
     void setLit(bool lit);
     bool isLit() const { return lit_; }
+    QSize sizeHint() const override { return QSize(18, 18); }
 
 Q_SIGNALS:
     void doubleClicked();
@@ -27,12 +30,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QColor litColor_;
-    // Drawn once: the LEDs blink with every frame, and a picture per blink costs more than the
-    // rest of the tick.
     QPixmap litPixmap_;
     QPixmap darkPixmap_;
-    bool lit_ = true; // so that the first setLit(false) draws
+    bool lit_ = false;
 };
 
 // A label that reports single and double clicks. A line too long for the label is drawn
