@@ -453,6 +453,35 @@ TEST_F(MainWindowTest, SelectingAnotherCabinetRestartsThePollCycle)
     EXPECT_EQ(LinkState.PollStep, 100);
 }
 
+TEST_F(MainWindowTest, SelectingAnotherCabinetMovesTheWindowsWaitingReadsOnly)
+{
+    TFrmMain& w = window();
+    ASSERT_EQ(w.DevAddr, 1);
+    const QString self = w.objectName();
+    const struct {
+        TReqSlot slot;
+        int addrAfter;
+        const char* why;
+    } cases[] = {
+        {{FlagOn, 1, 3, 53000, 40, 0, 0, {}, self}, 3, "the window's text read follows the selection"},
+        {{FlagOn, 1, 43, 1, 0, 0, 0, {}, self}, 3, "so does its type read"},
+        {{FlagOn, 1, 4, 30101, 30, 0, 0, {}, self}, 3, "and its module read"},
+        {{FlagOn, 1, 6, 30122, 0, 0, 0, {}, self}, 1, "a write stays with the cabinet it was confirmed for"},
+        {{FlagOn, 1, 3, 40001, 34, 0, 0, {}, "frmUpsPara"}, 1, "another window's read is its own"},
+        {{FlagOn, 2, 3, 53000, 40, 0, 0, {}, self}, 2, "a read for another address stays"},
+        {{0, 1, 3, 53000, 40, 0, 0, {}, self}, 1, "a free slot is not touched"},
+    };
+    for (int i = 0; i < int(std::size(cases)); ++i) ReqSlot[i + 1] = cases[i].slot;
+    find<QComboBox>(w, "cbbSelectZYR")->setCurrentIndex(2);
+    w.cbbSelectZYRChange();
+    ASSERT_EQ(w.DevAddr, 3);
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        EXPECT_EQ(ReqSlot[i + 1].Addr, cases[i].addrAfter) << cases[i].why;
+        EXPECT_EQ(ReqSlot[i + 1].Pending, cases[i].slot.Pending) << cases[i].why;
+        EXPECT_EQ(ReqSlot[i + 1].StartReg, cases[i].slot.StartReg) << cases[i].why;
+    }
+}
+
 TEST_F(MainWindowTest, RecountAndReadQueueTheirRequests)
 {
     TFrmMain& w = window();

@@ -6,6 +6,7 @@
 #include "app/uStartup.h"
 #include "comm/SPComm.h"
 #include "comm/uFrmCom.h"
+#include "comm/uLinkWatch.h"
 #include "model/UShareData.h"
 #include "model/uLocalPara.h"
 #include "simharness/SimHarness.h"
@@ -134,8 +135,22 @@ TEST_F(PortDialogFind, FindThenChooseConfirmsTheSpeedAndSelectsTheAddress)
     for (const QString& line : {"ComName=" + sim.link(), QStringLiteral("BaudRate=9600"),
                                 QStringLiteral("SelectedAddr=7"), QStringLiteral("curProtocol=0")})
         EXPECT_TRUE(saved.contains(line)) << line.toStdString() << " in " << saved.toStdString();
-    // The link polls the chosen cabinet, which answers.
+    // The link polls the chosen cabinet, which answers. What the window had queued for the
+    // cabinet selected before (its periodic reads waited while the scan held the port) asks
+    // the chosen one: no request goes to the old address, to cost three timeouts each.
+    struct TSeen : TLinkWatcher {
+        QList<int> addresses;
+        TSeen() { AddLinkWatcher(this); }
+        ~TSeen() override { RemoveLinkWatcher(this); }
+        void RequestBuilt(const TLinkRequest& r) override { addresses << r.addr; }
+    } seen;
     EXPECT_TRUE(QTest::qWaitFor([] { return CommDebug.AckCount > 0; }, 20000));
+    ASSERT_FALSE(seen.addresses.isEmpty());
+    EXPECT_EQ(seen.addresses.count(7), seen.addresses.size()) << "addresses asked: " << [&] {
+        QStringList t;
+        for (int a : seen.addresses) t << QString::number(a);
+        return t.join(' ').toStdString();
+    }();
 }
 
 TEST_F(PortDialogFind, APortHeldByAnotherProgramIsToldWithItsReason)

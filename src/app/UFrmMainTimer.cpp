@@ -198,7 +198,15 @@ void TFrmMain::ClearModuleValues(int m)
 void TFrmMain::cbbSelectZYRChange()
 {
     if (cbbSelectZYR->currentIndex() < 0) return;
+    const uint8_t before = DevAddr;
     DevAddr = static_cast<uint8_t>(cbbSelectZYR->currentIndex() + 1);
+    // The window's own reads still waiting ask about the selected cabinet, so they follow the
+    // selection: left as they were, each would cost the old address three timeouts before the
+    // new one is polled. A write stays with the cabinet it was confirmed for.
+    for (int i = 1; i <= ReqSlotCount; ++i) {
+        TReqSlot& s = ReqSlot[i];
+        if (s.Pending && !IsWriteFunc(s.Func) && s.Addr == before && s.Source == objectName()) s.Addr = DevAddr;
+    }
     // The link starts a fresh poll cycle for the new address at its next idle turn.
     LinkState.PollStep = 100;
 }
