@@ -100,11 +100,20 @@ void TClickLabel::mouseDoubleClickEvent(QMouseEvent* event)
 
 bool TClickLabel::isElided() const
 {
-    const QFontMetrics fm(font());
+    // Measured again only when the text, the room or the font changed: the error rate's label
+    // is drawn again every time the rate changes, and measuring cost more than drawing.
     const int room = contentsRect().width();
+    if (elision_.known && elision_.text == text() && elision_.room == room && elision_.font == font())
+        return elision_.elided;
+    const QFontMetrics fm(font());
+    bool elided = false;
     for (const QString& line : text().split(QLatin1Char('\n')))
-        if (fm.horizontalAdvance(line) > room) return true;
-    return false;
+        if (fm.horizontalAdvance(line) > room) {
+            elided = true;
+            break;
+        }
+    elision_ = {true, text(), room, font(), elided};
+    return elided;
 }
 
 void TClickLabel::paintEvent(QPaintEvent* event)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -53,6 +54,16 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    struct TElision {
+        bool known = false;
+        QString text;
+        int room = 0;
+        QFont font;
+        bool elided = false;
+    };
+    mutable TElision elision_;
 };
 
 // A group of radio buttons laid out side by side, addressed by item index.
