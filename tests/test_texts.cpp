@@ -126,7 +126,7 @@ TEST(HexWordText, FourUpperCaseDigitsOfTheLowSixteenBits)
     const struct {
         uint32_t value;
         const char* text;
-    } cases[] = {{0, "0000"}, {0x00FF, "00FF"}, {0xABCD, "ABCD"}, {0x1234, "1234"},
+    } cases[] = {{0, "0000"},      {0x00FF, "00FF"},  {0xABCD, "ABCD"},     {0x1234, "1234"},
                  {0xFFFF, "FFFF"}, {0x1F00A, "F00A"}, {0xFFFFFFFFu, "FFFF"}};
     for (const auto& c : cases) EXPECT_EQ(HexWord(c.value), QString::fromLatin1(c.text)) << c.value;
 }

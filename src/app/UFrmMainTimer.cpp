@@ -205,7 +205,8 @@ void TFrmMain::cbbSelectZYRChange()
     // new one is polled. A write stays with the cabinet it was confirmed for.
     for (int i = 1; i <= ReqSlotCount; ++i) {
         TReqSlot& s = ReqSlot[i];
-        if (s.Pending && !IsWriteFunc(s.Func) && s.Addr == before && s.Source == objectName()) s.Addr = DevAddr;
+        if (s.Pending && !IsWriteFunc(s.Func) && s.Addr == before && s.Source == objectName())
+            s.Addr = DevAddr;
     }
     // The link starts a fresh poll cycle for the new address at its next idle turn.
     LinkState.PollStep = 100;

@@ -40,10 +40,7 @@ QLineEdit* MakeCodeField(QWidget* parent, const char* name)
     return e;
 }
 
-void SetHexWord(QLineEdit* field, uint32_t value)
-{
-    ShowText(field, HexWord(value));
-}
+void SetHexWord(QLineEdit* field, uint32_t value) { ShowText(field, HexWord(value)); }
 
 QLineEdit* MakeHexEdit(QWidget* parent, const char* name)
 {
