@@ -21,7 +21,6 @@ public:
     TLed(const QColor& litColor, QWidget* parent = nullptr);
     void setLit(bool lit);
     bool isLit() const { return lit_; }
-    QSize sizeHint() const override { return QSize(18, 18); }
 
 Q_SIGNALS:
     void doubleClicked();
