@@ -12,6 +12,7 @@ PACKAGES=(
   libsimpleini-dev libmodbus-dev mbpoll
   fonts-noto-cjk xvfb
   sqlite3
+  poppler-utils
 )
 if [ "${1:-}" = package ]; then
   PACKAGES+=(help2man librsvg2-bin dpkg-dev desktop-file-utils lintian)

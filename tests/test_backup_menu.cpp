@@ -2,6 +2,8 @@
 // visibility strings say, captioned in both languages, and "Save settings…" end to end over
 // a pseudo-terminal with "Restore settings…" behind the password.
 #include "model/uSettingsBackup.h"
+#include "app/UFrmSaveProgress.h"
+#include "comm/uBackupReader.h"
 #include "settings/uFrmRestore.h"
 #include "simharness/LinkDriver.h"
 #include "simharness/SimHarness.h"
@@ -13,6 +15,10 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <set>
 
 using namespace simtest;
 
@@ -90,6 +96,71 @@ TEST_F(BackupMenuTest, SaveSettingsWritesTheBackupAndRestoreAsksThePasswordFirst
     ASSERT_EQ(files.asked.size(), 2u);
     EXPECT_FALSE(files.asked[1].save);
     EXPECT_TRUE(shown.contains("saved.json")) << shown.toStdString();
+}
+
+// The reading behind "Save settings…" shows its progress, block by block, and closes when the
+// file is written; Cancel in the middle ends it and writes nothing.
+TEST_F(BackupMenuTest, SaveSettingsShowsItsProgressAndCancelWritesNothing)
+{
+    writeSettings(QString());
+    TFrmMain& w = window();
+    DialogScript script;
+    FileDialogScript files;
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--baud", "19200", "--no-drift"}));
+    LinkDriver link;
+    ASSERT_TRUE(link.open(sim.link(), 19200));
+    const auto shown = [&w]() -> TfrmSaveProgress* {
+        auto* p = w.findChild<TfrmSaveProgress*>("frmSaveProgress");
+        return p && p->isVisible() ? p : nullptr;
+    };
+    EXPECT_EQ(shown(), nullptr);
+
+    LocalPara.Language = 1;
+    const QString file = dir_.filePath("whole.json");
+    files.answers.push_back(file);
+    w.mni2007->trigger();
+    TfrmSaveProgress* progress = shown();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(progress->pbSave->maximum(), TBackupReader::BlockCount());
+    EXPECT_EQ(progress->pbSave->value(), 0);
+    EXPECT_EQ(progress->btnSaveCancel->text(), QString::fromUtf8("取消"));
+    EXPECT_EQ(progress->lblSave->text(), QString::fromUtf8("正在读取机柜 1: 0/8 块"));
+    std::set<int> seen;
+    ASSERT_TRUE(link.tickUntil(
+        [&] {
+            if (TfrmSaveProgress* p = shown()) seen.insert(p->pbSave->value());
+            return !script.messages.empty();
+        },
+        600));
+    EXPECT_GE(seen.size(), 4u) << "the bar moves with the blocks";
+    EXPECT_TRUE(seen.count(0));
+    EXPECT_EQ(shown(), nullptr) << "gone once the reading ended";
+    EXPECT_TRUE(QFileInfo::exists(file));
+    EXPECT_EQ(script.messages[0].icon, QMessageBox::Information);
+
+    // Cancel after the first blocks: no file, no message, and the menu works again.
+    LocalPara.Language = 0;
+    script.messages.clear();
+    const QString cancelled = dir_.filePath("cancelled.json");
+    files.answers.push_back(cancelled);
+    w.mni2007->trigger();
+    progress = shown();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(progress->btnSaveCancel->text(), "Cancel");
+    ASSERT_TRUE(link.tickUntil([&] { return progress->pbSave->value() >= 2; }, 600));
+    EXPECT_EQ(progress->lblSave->text(), QStringLiteral("Reading cabinet 1: %1 of 8 blocks").arg(progress->pbSave->value()));
+    progress->btnSaveCancel->click();
+    ASSERT_TRUE(link.tickUntil([&] { return !w.BackupReader; }, 100));
+    link.tickUntil([] { return false; }, 60); // the blocks that would have come
+    EXPECT_FALSE(QFileInfo::exists(cancelled));
+    EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join('|').toStdString();
+    EXPECT_EQ(shown(), nullptr);
+    const QString again = dir_.filePath("again.json");
+    files.answers.push_back(again);
+    w.mni2007->trigger();
+    ASSERT_TRUE(link.tickUntil([&] { return !script.messages.empty(); }, 600));
+    EXPECT_TRUE(QFileInfo::exists(again));
 }
 
 } // namespace

@@ -119,7 +119,8 @@ TEST(RecordFilesEndToEnd, DownloadedRecordsGoThroughACsvFileAndACopyUnchanged)
     EXPECT_EQ(Differences(w->Db(), expected, &rows), QStringList());
     EXPECT_EQ(rows, 8);
     EXPECT_EQ(w->List().rowCount(), 8);
-    EXPECT_EQ(dialogs.messages.size(), 2u) << dialogs.messageTexts().join('|').toStdString();
+    // The export's confirmation, the clear's and the load's questions.
+    EXPECT_EQ(dialogs.messages.size(), 3u) << dialogs.messageTexts().join('|').toStdString();
 
     // The detail window made at start-up shows the clicked row.
     TfrmRecDetail* detail = RecDetailWindow();

@@ -155,10 +155,13 @@ TEST_F(RecordPageTest, ExportAsksForTheFileAndBeforeOverwriting)
     EXPECT_FALSE(QFileInfo::exists(csv));
     EXPECT_TRUE(dialogs.messages.empty());
 
-    // A new file: written without a question.
+    // A new file: written without a question, then confirmed with its full path.
     files.answers = {csv};
     w().btnSaveAsExcel->click();
-    EXPECT_TRUE(dialogs.messages.empty());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].icon, QMessageBox::Information);
+    EXPECT_EQ(dialogs.messages[0].text, "The records are saved in " + QDir::toNativeSeparators(csv));
+    dialogs.messages.clear();
     const QByteArray first = FileBytes(csv);
     EXPECT_TRUE(first.startsWith("\xEF\xBB\xBF"
                                  "DevID,RecNo,UPSDate"));
@@ -232,6 +235,10 @@ TEST_F(RecordPageTest, ExportThenLoadRestoresEveryColumnAndCountsTheTemperature)
     const QString text = QString::fromUtf8(FileBytes(path("r.csv")).mid(3));
     EXPECT_TRUE(text.contains(QStringLiteral(",00A0,"))); // MontAlarm 160
     EXPECT_TRUE(text.contains(QStringLiteral(",221,")));  // InputV_A in whole volts
+    // The export's confirmation.
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].icon, QMessageBox::Information);
+    dialogs.messages.clear();
 
     w().TempFixCount = 0;
     dialogs.buttons = {QMessageBox::Ok};

@@ -6,6 +6,7 @@
 #include "model/uDataFunc.h"
 #include "model/uUpsInfo.h"
 #include "records/uFrmJournal.h"
+#include "records/uJournalTexts.h"
 #include "records/uServiceJournal.h"
 #include "records/uServiceReport.h"
 #include "support/TestSupport.h"
@@ -13,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -212,6 +214,103 @@ TEST_F(Journal, ServiceReportIsOnePdfPageInBothLanguages)
     QString error;
     EXPECT_FALSE(WriteServiceReportPdf(dir.filePath("no-such-folder/r.pdf"), CollectServiceReport(1, QDate(), nullptr), &error));
     EXPECT_TRUE(error.startsWith("cannot write")) << error.toStdString();
+}
+
+// The journal keeps the window's object name and the register number; what it shows is the
+// window's caption and the write-enable command by name, in the language of the moment.
+TEST(JournalTexts, SourcesAndRegistersAreShownByTheirNames)
+{
+    struct Case {
+        const char* stored;
+        const char* en;
+        const char* zh;
+    } sources[] = {
+        {"FrmDataSet", "Data Set", "数据设置"},
+        {"frmMask", "Alarm Bit", "掩码维护"},
+        {"FrmSetBit", "Bit Setting", "位设置"},
+        {"frmUpsRec", "Event Logo", "事件记录"},
+        {"frmRestore", "Restore settings", "恢复设置"},
+        {"FrmMain", "Engineering Tools(ZYR)", "工程工具(ZYR)"},
+        {"frmMdbSet", "OPTION Port Set", "OPTION Port Set"},
+        {"headless", "command line", "命令行"},
+        {"frmNoSuchWindow", "frmNoSuchWindow", "frmNoSuchWindow"},
+        {"", "", ""},
+    };
+    Case registers[] = {
+        {"50000", "write enable", "写使能"},
+        {"40015", "Battery Number", "电池节数"},
+        {"51024", "Baud Rate", nullptr},
+        {"12345", "12345", "12345"},
+    };
+    for (int language : {0, 1}) {
+        LocalPara.Language = uint8_t(language);
+        for (const Case& c : sources)
+            EXPECT_EQ(JournalSourceText(QString::fromUtf8(c.stored)), QString::fromUtf8(language ? c.zh : c.en))
+                << c.stored;
+        for (const Case& c : registers) {
+            const char* want = language ? c.zh : c.en;
+            if (want) EXPECT_EQ(JournalRegisterText(QString::fromLatin1(c.stored).toInt()), QString::fromUtf8(want)) << c.stored;
+        }
+    }
+    LocalPara.Language = 0;
+}
+
+// The grid, the CSV and the PDF show the names; the journal's rows keep what the link sent.
+TEST_F(Journal, GridCsvAndReportShowTheWindowsCaptionAndTheWriteEnableByName)
+{
+    write(write6(1, 50000, 10), true);
+    write(write6(1, 40015, 36, "frmRestore"), true);
+    const std::vector<TJournalEntry> stored = journal.Entries();
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[1].source, "FrmDataSet");
+    EXPECT_EQ(stored[1].reg, 50000);
+    EXPECT_EQ(stored[0].source, "frmRestore");
+
+    struct Case {
+        int language;
+        const char* enableRow; // grid columns 3 to 5 of the write-enable row
+        const char* restoreWindow;
+        const char* csvLine;
+    } cases[] = {
+        {0, "Data Set|50000|write enable", "Restore settings", ",Data Set,50000,write enable,"},
+        {1, "数据设置|50000|写使能", "恢复设置", ",数据设置,50000,写使能,"},
+    };
+    TfrmJournal w;
+    for (const Case& c : cases) {
+        LocalPara.Language = uint8_t(c.language);
+        w.ApplyCaptions();
+        w.RefreshList();
+        ASSERT_EQ(w.sgrdJournal->rowCount(), 2);
+        const QString row = QStringList{w.sgrdJournal->item(1, 3)->text(), w.sgrdJournal->item(1, 4)->text(),
+                                        w.sgrdJournal->item(1, 5)->text()}
+                                .join('|');
+        EXPECT_EQ(row, QString::fromUtf8(c.enableRow));
+        EXPECT_EQ(w.sgrdJournal->item(0, 3)->text(), QString::fromUtf8(c.restoreWindow));
+        const QString csv = QString::fromUtf8(w.CsvBytes().mid(3));
+        EXPECT_TRUE(csv.contains(QString::fromUtf8(c.csvLine))) << csv.toStdString();
+        EXPECT_FALSE(csv.contains("FrmDataSet")) << csv.toStdString();
+
+        // The report's text as a reader of the PDF gets it.
+        const QString pdf = dir.filePath(QStringLiteral("names_%1.pdf").arg(c.language));
+        QString error;
+        ASSERT_TRUE(WriteServiceReportPdf(pdf, CollectServiceReport(1, QDate::currentDate(), &journal), &error))
+            << error.toStdString();
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        ASSERT_TRUE(text.waitForFinished(30000)) << "pdftotext (poppler-utils, scripts/deps.sh) runs";
+        ASSERT_EQ(text.exitCode(), 0);
+        const QString page = QString::fromUtf8(text.readAllStandardOutput());
+        const QString writeEnable = QString::fromUtf8(c.language ? "写使能" : "write enable");
+        const QString dataSet = QString::fromUtf8(c.language ? "数据设置" : "Data Set");
+        EXPECT_TRUE(page.contains(writeEnable)) << page.toStdString();
+        EXPECT_TRUE(page.contains(dataSet)) << page.toStdString();
+        EXPECT_FALSE(page.contains("FrmDataSet")) << page.toStdString();
+        const QByteArray keep = qgetenv("ZYR_KEEP_REPORT");
+        if (!keep.isEmpty()) QFile::copy(pdf, QString::fromLocal8Bit(keep) + QFileInfo(pdf).fileName());
+    }
+    // The rows are as the link wrote them.
+    EXPECT_EQ(journal.Entries()[1].source, "FrmDataSet");
+    EXPECT_EQ(journal.Entries()[1].reg, 50000);
 }
 
 TEST(ActiveAlarms, EachSetBitIsItsRowsAlarm)

@@ -817,6 +817,87 @@ TEST_F(UpsRecTest, ProgressShowsStoredOutOfTotalRateAndTimeLeft)
     EXPECT_EQ(window().lblProgress->text(), "2 of 4 records, 2.0 rec/s, 0:01 left");
 }
 
+// Stop in the middle of a long log: what was stored stays, the request waiting in slot 1 is
+// taken back, no record is asked for again and the link goes back to its poll. A reply that
+// came in since the last tick is kept too.
+TEST_F(UpsRecTest, StopKeepsTheStoredRecordsAndThePollGoesOn)
+{
+    struct Case {
+        bool replyWaiting; // record 6 arrived between the last tick and the press
+        int stored;
+        const char* en;
+        const char* zh;
+    } cases[] = {
+        {false, 5, "Stopped: 5 of 9999 records stored", "已停止: 已存储 5/9999 条记录"},
+        {true, 6, "Stopped: 6 of 9999 records stored", "已停止: 已存储 6/9999 条记录"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.replyWaiting ? "reply waiting" : "request waiting");
+        LocalPara.Language = 0;
+        TfrmUpsRec& w = window();
+        EXPECT_FALSE(w.btnStop->isEnabled());
+        RecInfo.AllRec = 9999;
+        w.btnBegin->click();
+        EXPECT_TRUE(w.btnStop->isEnabled());
+        // Records 1 to 5 stored; the request for 6 waits in slot 1.
+        const DriveRun run = drive(w, 5, [](int n) { return std::optional<int>(n); });
+        ASSERT_EQ(recNos(run), (std::vector<int>{1, 2, 3, 4, 5}));
+        w.tmr1Timer();
+        ASSERT_EQ(ReqSlot[1].Pending, FlagOn);
+        ASSERT_EQ(ReqSlot[1].Value, 6);
+        EXPECT_TRUE(w.btnStop->isEnabled());
+        if (c.replyWaiting) {
+            ReqSlot[1].Pending = 0; // the link took it and the cabinet answered
+            RecInfo.Rec = sampleRecord(6);
+            RecInfo.RecReplyRecvd = FlagOn;
+        }
+
+        w.btnStop->click();
+        EXPECT_EQ(RecInfo.PollHold, 0);
+        EXPECT_EQ(ReqSlot[1].Pending, 0) << "the request for the next record is taken back";
+        EXPECT_FALSE(w.btnBegin->isChecked());
+        EXPECT_FALSE(w.btnStop->isEnabled());
+        EXPECT_EQ(w.Db().RowCount(), c.stored);
+        for (int n = 1; n <= c.stored; ++n) EXPECT_EQ(column(n, "RecNo").toInt(), n);
+        EXPECT_FALSE(column(c.stored + 1, "RecNo").isValid());
+        EXPECT_EQ(w.lblProgress->text(), QString::fromUtf8(c.en));
+        LocalPara.Language = 1;
+        w.ApplyCaptions();
+        EXPECT_EQ(w.btnStop->text(), QString::fromUtf8("停止"));
+        EXPECT_EQ(w.lblProgress->text(), QString::fromUtf8(c.zh));
+        LocalPara.Language = 0;
+        w.ApplyCaptions();
+        EXPECT_EQ(w.btnStop->text(), "Stop");
+
+        // The window asks for nothing more, and the link polls again: a minute of ticks sends
+        // the poll cycle's requests and no function-20 frame.
+        std::vector<QByteArray> frames;
+        com_->SetLineSeam({[] { return true; }, [&frames](const uint8_t* b, int n) {
+                               frames.emplace_back(reinterpret_cast<const char*>(b), n);
+                               return true;
+                           }});
+        for (int t = 0; t < 600; ++t) {
+            w.tmr1Timer();
+            EXPECT_EQ(ReqSlot[1].Pending, 0);
+            com_->LinkTick();
+        }
+        ASSERT_FALSE(frames.empty());
+        for (const QByteArray& f : frames) ASSERT_NE(uint8_t(f[1]), 20) << f.toHex().toStdString();
+        EXPECT_EQ(uint8_t(frames[0][1]), 4);
+        EXPECT_EQ((uint8_t(frames[0][2]) << 8) | uint8_t(frames[0][3]), 30000) << "30001, the first poll step";
+        EXPECT_FALSE(w.btnStop->isEnabled());
+
+        // The next case starts from nothing: no window, no records, a fresh link.
+        w_.reset();
+        com_.reset();
+        ResetAll();
+        ASSERT_TRUE(QDir(dir_.filePath("data")).removeRecursively());
+        com_ = std::make_unique<TFrmCom>();
+        com_->Timer1.stop();
+        com_->SetLineSeam({[this] { return portOpen_; }, [](const uint8_t*, int) { return true; }});
+    }
+}
+
 TEST(RecordDates, IsValidDateTimeAcceptsTheToolsDateForm)
 {
     struct Case {

@@ -1,11 +1,13 @@
 // The main window's settings backup, restore and service journal: "Save settings…" and
 // "Restore settings…" in the "Setting" menu, "Journal" in the "Tools" menu.
 #include "app/UFrmMain.h"
+#include "app/UFrmSaveProgress.h"
 
 #include "comm/uBackupReader.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "model/uSettingsBackup.h"
+#include "model/uSiteFileName.h"
 #include "records/uFrmJournal.h"
 #include "records/uRecordDb.h"
 #include "settings/uFrmRestore.h"
@@ -14,6 +16,8 @@
 
 #include <QDate>
 #include <QDir>
+
+#include <memory>
 
 namespace {
 void tell(QWidget* parent, QMessageBox::Icon icon, const QString& text)
@@ -39,13 +43,25 @@ void TFrmMain::mni2007Click()
     r.title = LangText("Save settings", "保存设置");
     r.folder = RecordDataFolder();
     r.filter = QStringLiteral("*.json");
-    r.fileName = QStringLiteral("Settings_%1_%2.json").arg(DevAddr).arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
+    r.fileName = SiteFileName(QStringLiteral("Settings"), QStringLiteral("json"),
+                              {DevAddr, CabinetIdentificationText(), QDate::currentDate()});
     const QString path = GetSaveFileName(r);
     if (path.isEmpty()) return;
     auto* reader = new TBackupReader(DevAddr, objectName(), this);
     BackupReader = reader;
-    connect(reader, &TBackupReader::Finished, this, [this, reader, path](bool ok) {
+    // The reading takes some seconds: its progress shows, and Cancel ends it with no file.
+    auto* progress = new TfrmSaveProgress(DevAddr, TBackupReader::BlockCount(), this);
+    const auto cancelled = std::make_shared<bool>(false);
+    connect(progress, &TfrmSaveProgress::Cancelled, reader, [reader, cancelled] {
+        *cancelled = true;
+        reader->Cancel();
+    });
+    connect(reader, &TBackupReader::Progress, progress, &TfrmSaveProgress::SetProgress);
+    connect(reader, &TBackupReader::Finished, this, [this, reader, progress, cancelled, path](bool ok) {
         reader->deleteLater();
+        progress->hide();
+        progress->deleteLater();
+        if (*cancelled) return; // the operator's Cancel: nothing written, nothing to tell
         if (!ok) {
             tell(this, QMessageBox::Warning,
                  LangText("No file written: %1", "未写入文件: %1").arg(reader->Failure()));
@@ -62,6 +78,7 @@ void TFrmMain::mni2007Click()
                  .arg(QDir::toNativeSeparators(path)));
     });
     reader->Start();
+    progress->show();
 }
 
 // Restore settings: behind the parameter guard, a backup file, then the window that compares

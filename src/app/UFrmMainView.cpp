@@ -6,6 +6,7 @@
 #include "ui/uShowText.h"
 #include "ui/uStringGrid.h"
 #include "ui/uViewFormat.h"
+#include "ui/uWindowCaptions.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -146,7 +147,7 @@ void TFrmMain::placePageContents()
 
 void TFrmMain::ApplyCaptions()
 {
-    setWindowTitle(LangText("Engineering Tools(ZYR)", "工程工具(ZYR)"));
+    setWindowTitle(WindowCaptionText(objectName()));
     lbDevID->setText(LangText("Device Addr.", "设备地址"));
     PageControl1->setTabText(PageControl1->indexOf(TabSheet1), LangText("System", "系统"));
     mni1000->setTitle(LangText("System", "系统"));

@@ -8,6 +8,7 @@
 void TDownloadProgress::Start(int32_t first, int32_t last, int64_t nowMs)
 {
     started_ = true;
+    stopped_ = false;
     first_ = first;
     last_ = last;
     done_ = 0;
@@ -50,6 +51,8 @@ int64_t TDownloadProgress::SecondsLeft() const
 
 QString TDownloadProgress::Text() const
 {
+    if (stopped_)
+        return LangText("Stopped: %1 of %2 records stored", "已停止: 已存储 %1/%2 条记录").arg(done_).arg(Total());
     const int64_t left = SecondsLeft();
     const QString leftText =
         left < 0 ? QStringLiteral("-")

@@ -15,6 +15,9 @@ public:
     void SetLast(int32_t last) { last_ = last; }
     // One record stored at nowMs.
     void Stored(int64_t nowMs);
+    // The operator stopped the download; Text tells how many records were stored.
+    void Stop() { stopped_ = true; }
+    bool Stopped() const { return stopped_; }
 
     bool Started() const { return started_; }
     int32_t Done() const { return done_; }
@@ -26,11 +29,13 @@ public:
     double Rate() const;
     // Seconds still needed at that rate; -1 while no rate is known.
     int64_t SecondsLeft() const;
-    // "37 of 200 records, 3.2 rec/s, 0:51 left" in the current language.
+    // "37 of 200 records, 3.2 rec/s, 0:51 left" in the current language; after a stop
+    // "Stopped: 37 of 200 records stored".
     QString Text() const;
 
 private:
     bool started_ = false;
+    bool stopped_ = false;
     int32_t first_ = 1;
     int32_t last_ = 0;
     int32_t done_ = 0;

@@ -5,16 +5,20 @@
 #include "model/uDataFunc.h"
 #include "model/uUpsInfo.h"
 #include "model/uSettingsBackup.h"
+#include "model/uSiteFileName.h"
+#include "records/uJournalTexts.h"
 #include "records/uRecordDb.h"
 #include "records/uServiceJournal.h"
 #include "records/uServiceReport.h"
 #include "ui/uCaptions.h"
 #include "ui/uNamed.h"
 #include "ui/uUiSeam.h"
+#include "ui/uWindowCaptions.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -48,7 +52,7 @@ QString csvField(const QString& text)
 }
 
 // The save dialog of the window's exports, in the data folder.
-QString askSavePath(QWidget* parent, const QString& title, const char* filter, const char* name)
+QString askSavePath(QWidget* parent, const QString& title, const char* filter, const QString& name)
 {
     TFileDialogRequest r;
     r.parent = parent;
@@ -56,8 +60,19 @@ QString askSavePath(QWidget* parent, const QString& title, const char* filter, c
     r.title = title;
     r.folder = RecordDataFolder();
     r.filter = QString::fromLatin1(filter);
-    r.fileName = QString::fromLatin1(name);
+    r.fileName = name;
     return GetSaveFileName(r);
+}
+
+// A save is confirmed with the file's full path, so the operator knows where it went.
+void showSaved(QWidget* parent, const QString& text)
+{
+    TMessageBoxRequest r;
+    r.parent = parent;
+    r.icon = QMessageBox::Information;
+    r.title = parent->windowTitle();
+    r.text = text;
+    ShowMessageBox(r);
 }
 
 void showError(QWidget* parent, const QString& text)
@@ -124,7 +139,7 @@ TfrmJournal::TfrmJournal(QWidget* parent) : QWidget(parent, Qt::Window)
 
 void TfrmJournal::ApplyCaptions()
 {
-    ApplyCaptionTable({{this, "Journal", "服务日志"},
+    ApplyCaptionTable({WindowCaptionRow(this),
                        {lblCabinet, "Cabinet", "机柜"},
                        {chkDay, "Day", "日期"},
                        {btnRefresh, "Refresh", "刷新"},
@@ -152,9 +167,9 @@ void TfrmJournal::RefreshList()
         const QStringList cells = {e.writtenAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                                    QString::number(e.address),
                                    id.trimmed(),
-                                   e.source,
+                                   JournalSourceText(e.source),
                                    QString::number(e.reg),
-                                   BackupRegisterCaption(e.reg),
+                                   JournalRegisterText(e.reg),
                                    optional(e.valueBefore),
                                    QString::number(e.valueSent),
                                    optional(e.readBack),
@@ -188,21 +203,33 @@ QByteArray TfrmJournal::CsvBytes() const
 
 void TfrmJournal::btnExportCsvClick()
 {
-    const QString path = askSavePath(this, LangText("Export CSV", "导出CSV"), "*.csv", "Journal.csv");
+    const QString path =
+        askSavePath(this, LangText("Export CSV", "导出CSV"), "*.csv", QStringLiteral("Journal.csv"));
     if (path.isEmpty()) return;
     QString error;
-    if (!WriteFileWhole(path, CsvBytes(), &error)) showError(this, error);
+    if (!WriteFileWhole(path, CsvBytes(), &error)) {
+        showError(this, error);
+        return;
+    }
+    showSaved(this, LangText("The journal is saved in %1", "服务日志已保存到 %1").arg(QDir::toNativeSeparators(path)));
 }
 
 void TfrmJournal::btnReportClick()
 {
-    const QString path =
-        askSavePath(this, LangText("Service report (PDF)", "服务报告(PDF)"), "*.pdf", "ServiceReport.pdf");
-    if (path.isEmpty()) return;
     const int address = FilterAddress() > 0 ? FilterAddress() : LinkMain().GetDevAddr();
+    const QDate day = dtpDay->date();
+    const QString path =
+        askSavePath(this, LangText("Service report (PDF)", "服务报告(PDF)"), "*.pdf",
+                    SiteFileName(QStringLiteral("ServiceReport"), QStringLiteral("pdf"),
+                                 {address, CabinetIdentificationText(), day}));
+    if (path.isEmpty()) return;
     QString error;
-    if (!WriteServiceReportPdf(path, CollectServiceReport(address, dtpDay->date(), ServiceJournal()), &error))
+    if (!WriteServiceReportPdf(path, CollectServiceReport(address, day, ServiceJournal()), &error)) {
         showError(this, error);
+        return;
+    }
+    showSaved(this,
+              LangText("The service report is saved in %1", "服务报告已保存到 %1").arg(QDir::toNativeSeparators(path)));
 }
 
 void TfrmJournal::showEvent(QShowEvent* event)

@@ -14,7 +14,12 @@ void TRecordDownload::Start(int32_t from)
     Attempts = 0;
 }
 
-void TRecordDownload::Stop() { RecInfo.PollHold = FlagOff; }
+void TRecordDownload::Stop()
+{
+    RecInfo.PollHold = FlagOff;
+    TReqSlot& slot = ReqSlot[1];
+    if (slot.Pending != 0 && slot.Func == 20) slot.Pending = FlagOff;
+}
 
 TRecordDownload::TState TRecordDownload::Tick(const std::function<void()>& requestRecord,
                                               const std::function<bool(TRecordData&)>& store)

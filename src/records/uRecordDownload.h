@@ -24,7 +24,8 @@ public:
     // Holds the link's poll and starts at record from; the first request goes out on the
     // first tick.
     void Start(int32_t from);
-    // Ends the download (the operator's stop).
+    // Ends the download (the operator's stop): the poll goes on, and a record request still
+    // waiting in slot 1 is taken back so that no function-20 frame goes out after the stop.
     void Stop();
 
     // One tick. requestRecord fills the request slot for RecInfo.NextRecNo; store stores a

@@ -1,5 +1,7 @@
 #include "records/uServiceReport.h"
 
+#include "records/uJournalTexts.h"
+
 #include "model/UShareData.h"
 #include "model/uActiveAlarms.h"
 #include "model/uDataFunc.h"
@@ -100,9 +102,9 @@ void paintReport(QPainter& p, const QRect& page, const TServiceReport& r)
     for (auto it = r.writes.rbegin(); it != r.writes.rend(); ++it) {
         if (y + rowHeight > page.bottom() - footer) break;
         const TJournalEntry& e = *it;
-        row({e.writtenAt.toString(QStringLiteral("HH:mm:ss")), QString::number(e.reg), BackupRegisterCaption(e.reg),
+        row({e.writtenAt.toString(QStringLiteral("HH:mm:ss")), QString::number(e.reg), JournalRegisterText(e.reg),
              optional(e.valueBefore), QString::number(e.valueSent), optional(e.readBack), JournalVerdictText(e.verdict),
-             e.source},
+             JournalSourceText(e.source)},
             small);
         ++shown;
     }

@@ -14,6 +14,7 @@
 #include "ui/uUiSeam.h"
 #include "ui/uWidgets.h"
 #include "ui/uWindowFlags.h"
+#include "ui/uWindowCaptions.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -81,9 +82,11 @@ void TfrmUpsRec::createComponents()
     intgrtptRec->setValue(1);
     intgrtptRec->setButtonSymbols(QAbstractSpinBox::NoButtons);
     intgrtptRec->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    btnBegin = MakeNamed<QPushButton>(ts1, "btnBegin", QRect(424, 8, 100, 28));
+    btnBegin = MakeNamed<QPushButton>(ts1, "btnBegin", QRect(418, 8, 76, 28));
     btnBegin->setCheckable(true);
-    btnClrRec = MakeNamed<QPushButton>(ts1, "btnClrRec", QRect(534, 8, 100, 28));
+    btnStop = MakeNamed<QPushButton>(ts1, "btnStop", QRect(498, 8, 70, 28));
+    btnStop->setEnabled(false);
+    btnClrRec = MakeNamed<QPushButton>(ts1, "btnClrRec", QRect(572, 8, 76, 28));
 
     // The progress of a running download: stored out of those to fetch, rate, time left.
     pbDownload = MakeNamed<QProgressBar>(ts1, "pbDownload", QRect(232, 46, 174, 20));
@@ -137,6 +140,7 @@ void TfrmUpsRec::createComponents()
     tmr1->setInterval(100);
 
     connect(btnBegin, &QPushButton::clicked, this, [this] { btnBeginClick(); });
+    connect(btnStop, &QPushButton::clicked, this, [this] { btnStopClick(); });
     connect(btnClrRec, &QPushButton::clicked, this, [this] { btnClrRecClick(); });
     connect(rgIDOrderby, &TRadioGroup::clicked, this, [this] { rgIDOrderbyClick(); });
     connect(lblCntErr, &TClickLabel::doubleClicked, this, [this] { lblCntErrDblClick(); });
@@ -201,12 +205,13 @@ void TfrmUpsRec::CloseRecordDb()
 void TfrmUpsRec::ApplyCaptions()
 {
     ApplyCaptionTable({
-        {this, "Event Logo", "事件记录"},
+        WindowCaptionRow(this),
         {ts1, "Record Info of UPS", "UPS记录信息"},
         {ts2, "Local Record", "本地记录"},
         {lblMaxCount, "Amount of volume", "额定记录总数"},
         {lblAllRec, "Sum of record", "已有记录总数"},
         {chkRecNo, "Record No", "记录号"},
+        {btnStop, "Stop", "停止"},
         {btnClrRec, "Clear", "清除"},
         {btnClear, "Clear", "清除"},
         {btnSaveAs, "Save As", "另存为"},

@@ -16,6 +16,7 @@
 #include <optional>
 
 class QCheckBox;
+class QDate;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -27,6 +28,10 @@ class QTableView;
 class QTimer;
 class TClickLabel;
 class TRadioGroup;
+
+// The name the record export offers: the defined "UpsRecord.csv" while no cabinet told its
+// identification, else the cabinet's address, identification and the day in it.
+QString RecordCsvName(const QString& identification, int address, const QDate& day);
 
 class TfrmUpsRec : public QWidget {
     Q_OBJECT
@@ -62,6 +67,9 @@ public:
     void FormDestroy();
     void tmr1Timer();
     void btnBeginClick();
+    // Ends a running download at once: the records stored so far stay, the poll goes on and
+    // the request waiting in slot 1 is taken back.
+    void btnStopClick();
     void btnClrRecClick();
     void rgIDOrderbyClick();
     void lblCntErrDblClick();
@@ -116,6 +124,7 @@ public:
     QCheckBox* chkRecNo = nullptr;
     QSpinBox* intgrtptRec = nullptr;
     QPushButton* btnBegin = nullptr;
+    QPushButton* btnStop = nullptr;
     QPushButton* btnClrRec = nullptr;
     QProgressBar* pbDownload = nullptr;
     QLabel* lblProgress = nullptr;

@@ -86,6 +86,7 @@ void TfrmUpsRec::btnBeginClick()
     if (RecInfo.PollHold != 0) {
         RecInfo.PollHold = 0;
         btnBegin->setChecked(false);
+        btnStop->setEnabled(false);
         return;
     }
     if (list_->IsOpen() && CurrentRowNo() > 0) {
@@ -104,10 +105,32 @@ void TfrmUpsRec::btnBeginClick()
     }
     Download.Start(intgrtptRec->value());
     btnBegin->setChecked(true);
+    btnStop->setEnabled(true);
     TempFixCount = 0;
     reportedStoreError_.clear();
     lastStoreFailed_ = false;
     progress_.Start(RecInfo.NextRecNo, RecInfo.AllRec, now());
+    showProgress();
+}
+
+void TfrmUpsRec::btnStopClick()
+{
+    if (RecInfo.PollHold == 0) return;
+    // A record that arrived since the last tick is kept like the others before it.
+    if (RecInfo.RecReplyRecvd != 0 && RecInfo.Rec.RecNo == RecInfo.NextRecNo) {
+        StoreRecord(RecInfo.Rec);
+        if (!lastStoreFailed_) {
+            RefreshList();
+            progress_.Stored(now());
+            RecInfo.NextRecNo += 1;
+        }
+    }
+    RecInfo.RecReplyRecvd = FlagOff;
+    Download.Stop();
+    btnBegin->setChecked(false);
+    btnStop->setEnabled(false);
+    progress_.SetLast(RecInfo.AllRec);
+    progress_.Stop();
     showProgress();
 }
 
@@ -142,6 +165,7 @@ void TfrmUpsRec::replyArrived()
     TickGuard guard(inTick_);
     downloadStep(true);
     btnBegin->setChecked(RecInfo.PollHold != 0);
+    btnStop->setEnabled(RecInfo.PollHold != 0);
 }
 
 void TfrmUpsRec::tmr1Timer()
@@ -152,7 +176,9 @@ void TfrmUpsRec::tmr1Timer()
     TickGuard guard(inTick_);
 
     btnBegin->setChecked(RecInfo.PollHold != 0);
+    btnStop->setEnabled(RecInfo.PollHold != 0);
     if (RecInfo.PollHold != 0 && !downloadStep(false)) return;
+    btnStop->setEnabled(RecInfo.PollHold != 0);
 
     if (InfoCountdown <= 0) {
         if (windowActive() && RecInfo.PollHold == 0) {

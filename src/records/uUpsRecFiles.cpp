@@ -5,13 +5,16 @@
 #include "records/uRecDetail.h"
 #include "records/uRecordFiles.h"
 
+#include "comm/uLinkState.h"
 #include "model/uDataFunc.h"
 #include "model/uFilePlaces.h"
+#include "model/uSiteFileName.h"
 #include "ui/uGuard.h"
 #include "ui/uUiSeam.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -79,7 +82,7 @@ void TfrmUpsRec::btnSaveAsExcelClick()
     dlgSave1.parent = this;
     dlgSave1.folder = dialogFolder(DataFolder);
     dlgSave1.filter = QStringLiteral("*.csv");
-    dlgSave1.fileName = QStringLiteral("UpsRecord.csv");
+    dlgSave1.fileName = RecordCsvName(CabinetIdentificationText(), LinkMain().GetDevAddr(), QDate::currentDate());
     const QString path = GetSaveFileName(dlgSave1);
     if (path.isEmpty()) return;
     if (QFileInfo::exists(path) &&
@@ -87,7 +90,17 @@ void TfrmUpsRec::btnSaveAsExcelClick()
             QStringLiteral("是否覆盖:") + Shown(path) + QStringLiteral("? "),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::No)
         return;
-    ExportCsv(path);
+    if (!ExportCsv(path)) return;
+    Ask(this, QMessageBox::Information, windowTitle(),
+        LangText("The records are saved in %1", "记录已保存到 %1").arg(Shown(path)), QMessageBox::Ok,
+        QMessageBox::Ok);
+}
+
+QString RecordCsvName(const QString& identification, int address, const QDate& day)
+{
+    // Without a cabinet that told who it is, the defined name.
+    if (identification.isEmpty()) return QStringLiteral("UpsRecord.csv");
+    return SiteFileName(QStringLiteral("UpsRecord"), QStringLiteral("csv"), {address, identification, day});
 }
 
 bool TfrmUpsRec::ExportCsv(const QString& path)

@@ -8,6 +8,7 @@
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
 #include "ui/uStringGrid.h"
+#include "ui/uWindowCaptions.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -71,7 +72,7 @@ TFrmSetBit::TFrmSetBit(QWidget* parent)
 
 void TFrmSetBit::ApplyCaptions()
 {
-    ApplyCaptionTable({{this, "Bit Setting", "位设置"},
+    ApplyCaptionTable({WindowCaptionRow(this),
                        {lblExplain, "Note: Checked is Function Enable", "说明: 选中则对应功能使能"},
                        {btnOK, "OK", "确定"},
                        {btnCancel, "Cancel", "取消"}});

@@ -7,6 +7,7 @@
 #include "ui/uReqSlots.h"
 #include "ui/uWidgets.h"
 #include "ui/uWindowFlags.h"
+#include "ui/uWindowCaptions.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -19,7 +20,7 @@
 TfrmEdtMdRegist::TfrmEdtMdRegist(QWidget* parent) : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("frmEdtMdRegist"));
-    setWindowTitle(QStringLiteral("Edit Modbus Regist"));
+    setWindowTitle(WindowCaptionText(objectName()));
     setFixedSize(440, 170);
     lstSelct = MakeNamed<QListWidget>(this, "lstSelct", QRect(12, 12, 250, 146));
     pnlEdit = MakeNamed<QFrame>(this, "pnlEdit", QRect(274, 12, 154, 44));

@@ -12,6 +12,7 @@
 #include "ui/uPassword.h"
 #include "ui/uReqSlots.h"
 #include "ui/uWidgets.h"
+#include "ui/uWindowCaptions.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -269,7 +270,7 @@ void TFrmDataSet::FormCreate() { switchLayout(TSetLayout::None); }
 void TFrmDataSet::ApplyCaptions()
 {
     ApplyCaptionTable({
-        {this, "Data Set", "数据设置"},
+        WindowCaptionRow(this),
         {lbTopic, "Name", "项目名称"},
         {lb_Value, "Value", "数值"},
         {rgBuzzerSet, "Buzzer", "蜂鸣器"},

@@ -9,6 +9,7 @@
 #include "ui/uPassword.h"
 #include "ui/uReqSlots.h"
 #include "ui/uWidgets.h"
+#include "ui/uWindowCaptions.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -76,7 +77,7 @@ TfrmEdtZyrCfg::TfrmEdtZyrCfg(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmEdtZyrCfg"));
-    setWindowTitle(QStringLiteral("Edit ZYR Config"));
+    setWindowTitle(WindowCaptionText(objectName()));
     setFixedSize(480, 256);
 
     lstSelct = MakeNamed<QListWidget>(this, "lstSelct", QRect(8, 8, 234, 240));

@@ -11,6 +11,7 @@
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
 #include "ui/uUiSeam.h"
+#include "ui/uWindowCaptions.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -109,7 +110,7 @@ void TfrmMask::FormCreate()
 
 void TfrmMask::ApplyCaptions()
 {
-    ApplyCaptionTable({{this, "Alarm Bit", "掩码维护"},
+    ApplyCaptionTable({WindowCaptionRow(this),
                        {Label1, "UPS State1", "整机状态位信息1"},
                        {Label2, "UPS State2", "整机状态位信息2"},
                        {Label3, "UPS State3", "整机状态位信息3"},

@@ -9,6 +9,7 @@
 #include "ui/uNamed.h"
 #include "ui/uGuard.h"
 #include "ui/uReqSlots.h"
+#include "ui/uWindowCaptions.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -80,7 +81,7 @@ TfrmRestore::~TfrmRestore() { RemoveLinkWatcher(this); }
 
 void TfrmRestore::ApplyCaptions()
 {
-    ApplyCaptionTable({{this, "Restore settings", "恢复设置"},
+    ApplyCaptionTable({WindowCaptionRow(this),
                        {btnRestore, "Restore", "恢复"},
                        {btnCancel, "Cancel", "取消"},
                        {btnClose, "Close", "关闭"}});

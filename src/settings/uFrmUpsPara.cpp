@@ -11,6 +11,7 @@
 #include "ui/uUiSeam.h"
 #include "ui/uViewFormat.h"
 #include "ui/uWidgets.h"
+#include "ui/uWindowCaptions.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -172,7 +173,7 @@ void TfrmUpsPara::FormCreate()
 void TfrmUpsPara::ApplyCaptions()
 {
     ApplyCaptionTable({
-        {this, "User Set", "用户设置"},
+        WindowCaptionRow(this),
         {GroupBox2, "Battery Set", "电池设置"},
         {btnSet, "Set", "设置"},
         {lbParaID, "Parallel ID", "并机系统ID"},

@@ -7,6 +7,7 @@
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
 #include "ui/uWindowFlags.h"
+#include "ui/uWindowCaptions.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -20,7 +21,7 @@ int32_t OptProtocolCopy = -1;
 TfrmMdbSet::TfrmMdbSet(QWidget* parent) : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("frmMdbSet"));
-    setWindowTitle(QStringLiteral("OPTION Port Set"));
+    setWindowTitle(WindowCaptionText(objectName()));
     setFixedSize(380, 150);
     lstSelct = MakeNamed<QListWidget>(this, "lstSelct", QRect(12, 12, 140, 126));
     pnl2 = MakeNamed<QFrame>(this, "pnl2", QRect(164, 12, 204, 44));

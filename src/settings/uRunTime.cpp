@@ -10,6 +10,7 @@
 #include "ui/uUiSeam.h"
 #include "ui/uWidgets.h"
 #include "ui/uWindowFlags.h"
+#include "ui/uWindowCaptions.h"
 
 #include <QGroupBox>
 #include <QHideEvent>
@@ -64,7 +65,7 @@ TfrmRunTime::TfrmRunTime(QWidget* parent) : QDialog(parent, FixedDialogFlags)
 
 void TfrmRunTime::ApplyCaptions()
 {
-    ApplyCaptionTable({{this, "UPS RunTime", "UPS运行时间"},
+    ApplyCaptionTable({WindowCaptionRow(this),
                        {btnSet, "Set", "设置"},
                        {btnSetBatt, "Set", "设置"},
                        {btnSetFan, "Set", "设置"},

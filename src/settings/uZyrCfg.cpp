@@ -11,6 +11,7 @@
 #include "ui/uShowText.h"
 #include "ui/uUiSeam.h"
 #include "ui/uWidgets.h"
+#include "ui/uWindowCaptions.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -119,7 +120,7 @@ void TfrmZyrCfg::FormCreate()
 void TfrmZyrCfg::ApplyCaptions()
 {
     ApplyCaptionTable({
-        {this, "ZYR Config", "ZYR 配置"},
+        WindowCaptionRow(this),
         {grpSnmpView, "SNMP View", "SNMP卡显示"},
         {lblCompName, "Company name", "公司名称"},
         {lblUpsModel, "UPS Type", "UPS机型"},
