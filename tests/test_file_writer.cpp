@@ -1,12 +1,14 @@
 // The one file writer: a failed write (injected, or a real full disk) keeps the old file and
 // says which file and why; devices, FIFOs and terminals are written in place and never
 // replaced; links are written through; an output path is checked before a long run.
+#include "app/uDownloadCommand.h"
 #include "model/UShareData.h"
 #include "model/uFileWriter.h"
 #include "records/uRecordDb.h"
 #include "records/uRecordFiles.h"
 #include "support/TestSupport.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,12 +17,15 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -201,6 +206,155 @@ TEST_F(FileWriterTest, DevicesFifosAndTerminalsAreWrittenInPlace)
     EXPECT_TRUE(error.contains(full)) << error.toStdString();
     EXPECT_EQ(typeOf(full), mode_t(S_IFCHR));
     EXPECT_EQ(namesIn(dir.path()), "fifo full null");
+}
+
+// A FIFO with no reader never holds the writer in open(): the run's reader wait decides how
+// long to wait, and a reader that comes while it waits gets the bytes.
+TEST_F(FileWriterTest, FifoWithoutReaderWaitsAsToldAndNeverBlocksInOpen)
+{
+    const QString fifo = path("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QByteArray bytes = "{\"snapshot\": 2}\n";
+    struct Restore {
+        ~Restore() { SetReaderWait({}); }
+    } restore;
+
+    // No reader ever: the wait gives up (as a signal ends a headless run) and the open fails.
+    int asked = 0;
+    SetReaderWait([&](const QString& p, qint64 waitedMs) {
+        EXPECT_EQ(p, fifo);
+        ++asked;
+        return waitedMs < 100;
+    });
+    QString error;
+    EXPECT_FALSE(TFileWriter::WriteWhole(fifo, bytes, &error));
+    EXPECT_EQ(error, QStringLiteral("cannot write %1: it is a FIFO that no program reads").arg(fifo));
+    EXPECT_GE(asked, 2);
+    EXPECT_EQ(typeOf(fifo), mode_t(S_IFIFO));
+
+    // A reader that comes while the writer waits.
+    QByteArray fromFifo;
+    std::thread reader;
+    SetReaderWait([&](const QString&, qint64 waitedMs) {
+        if (waitedMs == 0)
+            reader = std::thread([&] {
+                QFile in(fifo);
+                if (in.open(QIODevice::ReadOnly)) fromFifo = in.readAll();
+            });
+        return true;
+    });
+    EXPECT_TRUE(TFileWriter::WriteWhole(fifo, bytes, &error)) << error.toStdString();
+    ASSERT_TRUE(reader.joinable()) << "the writer found no reader and waited for one";
+    reader.join();
+    EXPECT_EQ(fromFifo, bytes);
+    EXPECT_EQ(namesIn(dir.path()), "fifo");
+}
+
+// Targets that refuse the write or the sync, each with the system's own reason: a pipe has
+// nothing to sync (no failure), the full device and a file-size limit refuse the bytes.
+TEST_F(FileWriterTest, RefusalsGiveTheSystemsReasonAndPipesNeedNoSync)
+{
+    const QByteArray bytes(8192, 'p');
+    // A pipe reached by its name, as "/dev/stdout | cat" is.
+    int ends[2] = {-1, -1};
+    ASSERT_EQ(::pipe(ends), 0);
+    ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
+    QString error;
+    EXPECT_TRUE(TFileWriter::WriteWhole(QStringLiteral("/dev/fd/%1").arg(ends[1]), bytes, &error))
+        << error.toStdString();
+    QByteArray fromPipe(16384, '\0');
+    const ssize_t n = ::read(ends[0], fromPipe.data(), size_t(fromPipe.size()));
+    EXPECT_EQ(n, bytes.size());
+    // Its reader gone: "Broken pipe", not "Unknown error" (the signal is ignored, as the
+    // headless commands do).
+    ::close(ends[0]);
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &ignore, &previous);
+    EXPECT_FALSE(TFileWriter::WriteWhole(QStringLiteral("/dev/fd/%1").arg(ends[1]), bytes, &error));
+    ::sigaction(SIGPIPE, &previous, nullptr);
+    EXPECT_EQ(error, QStringLiteral("cannot write /dev/fd/%1: %2").arg(ends[1]).arg(reasonOf(EPIPE)));
+    ::close(ends[1]);
+
+    // The full device: every write is refused with "No space left on device".
+    if (QFileInfo::exists(QStringLiteral("/dev/full"))) {
+        EXPECT_FALSE(TFileWriter::WriteWhole(QStringLiteral("/dev/full"), bytes, &error));
+        EXPECT_EQ(error, QStringLiteral("cannot write /dev/full: %1").arg(reasonOf(ENOSPC)));
+    }
+
+    // A file-size limit (RLIMIT_FSIZE) in a child process: the kernel refuses the bytes past
+    // the limit with EFBIG; the old file stays and no temporary file is left.
+    const QString target = path("limited.csv");
+    WriteFile(target, "old");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{1000, 1000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        QString childError;
+        const bool wrote = TFileWriter::WriteWhole(target, bytes, &childError);
+        const bool right =
+            !wrote && childError == QStringLiteral("cannot write %1: %2").arg(target, reasonOf(EFBIG));
+        ::_exit(right ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child saw another outcome";
+    EXPECT_EQ(FileBytes(target), QByteArray("old"));
+    EXPECT_EQ(namesIn(dir.path()), "limited.csv");
+}
+
+// A process that is gone, made and reaped here: its pid names nobody.
+pid_t deadPid()
+{
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
+}
+
+// Temporary files a killed run left beside a file: those of a process that is gone, or older
+// than a day, are removed by the next write there; a live process's, and any name not made by
+// the writer, stay.
+TEST_F(FileWriterTest, StaleTemporaryFilesOfKilledRunsAreRemoved)
+{
+    const pid_t gone = deadPid();
+    const QString dead = QStringLiteral(".out.dat.%1-0123abcd.tmp").arg(gone);
+    const QString live = QStringLiteral(".out.dat.1-89abcdef.tmp"); // init lives as long as we do
+    const QString oldLive = QStringLiteral(".out.dat.1-00000000.tmp");
+    const QString otherFile = QStringLiteral(".other.dat.%1-0123abcd.tmp").arg(gone);
+    const QString notOurs = QStringLiteral(".out.dat.backup.tmp");
+    for (const QString& name : {dead, live, oldLive, otherFile, notOurs})
+        WriteFile(path(qPrintable(name)), "left");
+    QFile old(path(qPrintable(oldLive)));
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime));
+    old.close();
+
+    QString error;
+    ASSERT_TRUE(TFileWriter::WriteWhole(path("out.dat"), "new", &error)) << error.toStdString();
+    const QStringList left = namesIn(dir.path()).split(' ');
+    EXPECT_FALSE(left.contains(dead));
+    EXPECT_FALSE(left.contains(oldLive));
+    EXPECT_TRUE(left.contains(live));
+    EXPECT_TRUE(left.contains(otherFile)) << "another file's are cleaned when that file is written";
+    EXPECT_TRUE(left.contains(notOurs));
+    EXPECT_EQ(FileBytes(path("out.dat")), QByteArray("new"));
+
+    // The download's work folders in the system's temporary folder, the same way.
+    const QString goneFolder = QDir::temp().filePath(QStringLiteral("zyrtool-download-%1-Ab12Cd").arg(gone));
+    const QString liveFolder = QDir::temp().filePath(QStringLiteral("zyrtool-download-1-Ef34Gh"));
+    for (const QString& f : {goneFolder, liveFolder}) {
+        ASSERT_TRUE(QDir().mkpath(f));
+        WriteFile(f + QStringLiteral("/record.mdb"), "db");
+    }
+    RemoveStaleDownloadFolders();
+    EXPECT_FALSE(QFileInfo::exists(goneFolder));
+    EXPECT_TRUE(QFileInfo::exists(liveFolder));
+    QDir(liveFolder).removeRecursively();
 }
 
 // A link is written through: the file it leads to is replaced (or made), the link stays.

@@ -97,14 +97,22 @@ TEST_P(UsageErrors, OneLineAndStatusOneWithoutADisplay)
 
 INSTANTIATE_TEST_SUITE_P(
     CommandLine, UsageErrors,
-    ::testing::Values(UsageCase{{"--bogus"}, "bogus"}, UsageCase{{"-platform", "offscreen", "--bogus"}, "bogus"},
-                      UsageCase{{"--port"}, "--port"}, UsageCase{{"--baud", "fast"}, "--baud"},
-                      UsageCase{{"--address", "16", "--port", "COM1", "--snapshot", "-"}, "--address"},
-                      UsageCase{{"--from", "0", "--port", "COM1", "--download-log", "x.csv"}, "--from"},
-                      UsageCase{{"--quit-after", "soon"}, "--quit-after"}, UsageCase{{"stray"}, "stray"},
-                      UsageCase{{"--scan", "--baud", "9600"}, "--baud"},
-                      UsageCase{{"--scan", "--snapshot", "-", "--port", "COM1"}, "--scan"},
-                      UsageCase{{"--snapshot", "-"}, "--port"}),
+    ::testing::Values(
+        UsageCase{{"--bogus"}, "bogus"}, UsageCase{{"-platform", "offscreen", "--bogus"}, "bogus"},
+        UsageCase{{"--port"}, "--port"}, UsageCase{{"--baud", "fast"}, "--baud"},
+        UsageCase{{"--address", "16", "--port", "COM1", "--snapshot", "-"}, "--address"},
+        UsageCase{{"--from", "0", "--port", "COM1", "--download-log", "x.csv"}, "--from"},
+        UsageCase{{"--quit-after", "soon"}, "--quit-after"}, UsageCase{{"stray"}, "stray"},
+        UsageCase{{"--scan", "--baud", "9600"}, "--baud"},
+        UsageCase{{"--scan", "--snapshot", "-", "--port", "COM1"}, "--scan"},
+        UsageCase{{"--snapshot", "-"}, "--port"},
+        // An option given twice: the second value would go unused without a word.
+        UsageCase{{"--port", "COM1", "--port", "COM2", "--snapshot", "-"}, "--port"},
+        UsageCase{{"--port", "COM1", "--snapshot", "a.json", "--snapshot", "b.json"}, "--snapshot"},
+        UsageCase{{"--port", "COM1", "--log-values", "a.csv", "--interval", "1", "--interval", "2"},
+                  "--interval"},
+        UsageCase{{"--scan", "--scan"}, "--scan"},
+        UsageCase{{"-platform", "offscreen", "--baud", "9600", "--baud=19200"}, "--baud"}),
     [](const ::testing::TestParamInfo<UsageCase>& i) { return "Case" + std::to_string(i.index); });
 
 } // namespace

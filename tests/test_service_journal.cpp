@@ -13,11 +13,16 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -311,6 +316,85 @@ TEST_F(Journal, GridCsvAndReportShowTheWindowsCaptionAndTheWriteEnableByName)
     // The rows are as the link wrote them.
     EXPECT_EQ(journal.Entries()[1].source, "FrmDataSet");
     EXPECT_EQ(journal.Entries()[1].reg, 50000);
+}
+
+// Another program holds data/journal.db locked (an open sqlite3 shell in a transaction): the
+// link's notifications return at once, the rows wait in their order and are written once the
+// lock goes, and the failure is told once. Locked before the journal opens it (the file is new
+// and not in WAL yet) and locked while the journal already uses it.
+TEST(JournalLocked, CallsReturnWhileLockedAndRowsFollowInOrderOnceItIsFree)
+{
+    for (const bool lockBeforeOpen : {true, false}) {
+        SCOPED_TRACE(lockBeforeOpen ? "locked before the journal opens it" : "locked while in use");
+        ResetAll();
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString path = dir.filePath("journal.db");
+        TServiceJournal journal;
+        QStringList told;
+        journal.SetFailureHandler([&](const QString& why) { told << why; });
+        {
+            QSqlDatabase locker =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+            locker.setDatabaseName(path);
+            ASSERT_TRUE(locker.open());
+            if (!lockBeforeOpen) {
+                ASSERT_TRUE(journal.Open(path));
+                ASSERT_TRUE(journal.WaitWritten(20000)) << "set up while nobody holds the file";
+            }
+            QSqlQuery lock(locker);
+            ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")))
+                << lock.lastError().text().toStdString();
+            if (lockBeforeOpen) ASSERT_TRUE(journal.Open(path));
+
+            // Every one of these returns while the lock is held.
+            auto write = [](const TLinkRequest& w, bool answered) {
+                NotifyRequestBuilt(w);
+                if (answered)
+                    NotifyReplyAccepted(w, nullptr, 0);
+                else
+                    NotifyRequestDropped(w);
+            };
+            write(write6(1, 40015, 36), true);
+            write(write6(1, 40016, 7), false);
+            write(write6(1, 40017, 2), true);
+            const TLinkRequest readBack = read3(1, 40015, 3);
+            const std::vector<uint16_t> values{36, 0, 1};
+            NotifyRequestBuilt(readBack);
+            NotifyReplyAccepted(readBack, values.data(), 3);
+
+            for (int i = 0; i < 400 && told.isEmpty(); ++i) {
+                QCoreApplication::processEvents();
+                QThread::msleep(25);
+            }
+            ASSERT_EQ(told.size(), 1) << "the lock is told";
+            EXPECT_TRUE(told[0].contains("locked")) << told[0].toStdString();
+            EXPECT_FALSE(journal.WaitWritten(0)) << "nothing can be written while the lock holds";
+            EXPECT_TRUE(journal.Entries().empty()) << "nothing came through the lock";
+
+            ASSERT_TRUE(lock.exec(QStringLiteral("COMMIT")));
+            lock.finish();
+            locker.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+
+        ASSERT_TRUE(journal.WaitWritten(20000)) << "the rows follow once the lock is gone";
+        const std::vector<TJournalEntry> e = journal.Entries();
+        EXPECT_TRUE(journal.LastReadError().isEmpty()) << journal.LastReadError().toStdString();
+        ASSERT_EQ(e.size(), 3u);
+        EXPECT_EQ(e[2].reg, 40015);
+        EXPECT_EQ(e[2].verdict, int(TWriteVerdict::ReadBackEqual));
+        EXPECT_EQ(e[2].readBack, 36);
+        EXPECT_EQ(e[1].reg, 40016);
+        EXPECT_EQ(e[1].verdict, int(TWriteVerdict::NoAnswer));
+        EXPECT_EQ(e[0].reg, 40017);
+        EXPECT_EQ(e[0].verdict, int(TWriteVerdict::ReadBackDifferent));
+        EXPECT_GT(e[1].id, e[2].id);
+        EXPECT_GT(e[0].id, e[1].id);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(told.size(), 1) << "told once";
+        journal.Close();
+    }
 }
 
 TEST(ActiveAlarms, EachSetBitIsItsRowsAlarm)

@@ -6,8 +6,10 @@
 #include "support/ProgramRun.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -16,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -223,6 +227,125 @@ TEST_F(ValueLogTest, ASilentCabinetGetsNoReplyLinesAndSigtermEndsTheRunInOrder)
     const auto silent = std::count_if(log.lines.begin(), log.lines.end(), noReply);
     EXPECT_GE(silent, 1);
     EXPECT_LT(silent, log.lines.size());
+}
+
+// The output is checked before the port opens: a port that does not exist is never reached.
+TEST(ValueLogOutput, IsCheckedBeforeThePortOpens)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const struct {
+        QString file;
+        QString reason;
+    } cases[] = {
+        {dir.filePath("gone/values.csv"),
+         QStringLiteral("the folder %1 does not exist").arg(dir.filePath("gone"))},
+        {dir.path(), QStringLiteral("it is a folder")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        const TToolRun run = RunHeadlessTool(
+            {"--port", "/dev/zyr-no-such-port", "--settings-dir", dir.path(), "--log-values", c.file}, 60000);
+        EXPECT_EQ(run.exitCode, 1) << run.errors.toStdString();
+        EXPECT_TRUE(run.errors.contains(QStringLiteral("cannot write %1: %2").arg(c.file, c.reason)))
+            << run.errors.toStdString();
+        EXPECT_FALSE(run.errors.contains("zyr-no-such-port")) << "the port was not tried";
+    }
+}
+
+// "-" is standard output, as for --snapshot; /dev/stdout reaches the same pipe. A pipe has no
+// disk to sync to, which is no failure.
+TEST_F(ValueLogTest, StandardOutputAndItsPipeTakeTheLines)
+{
+    ASSERT_TRUE(sim.start({"--baud", QString::number(Baud), "--no-pacing", "--no-drift", "--state", "4"}));
+    for (const QString& name : {QStringLiteral("-"), QStringLiteral("/dev/stdout")}) {
+        SCOPED_TRACE(name.toStdString());
+        const TToolRun run = RunHeadlessTool(args(name, {"--duration", "2", "--fast"}));
+        ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+        EXPECT_TRUE(run.out.startsWith(QByteArray(ValueLogBom, 3) +
+                                       ValueLogHeader(AllValueColumns()).toUtf8() + "\r\n"));
+        EXPECT_GE(run.out.count("\r\n"), 2) << "the header and a line at least";
+        EXPECT_FALSE(QFileInfo::exists(QDir::current().filePath("-"))) << "no file named \"-\"";
+    }
+}
+
+// The logger as a process of its own, its standard error gathered as it comes.
+struct LoggerRun {
+    QProcess tool;
+    QString errors;
+    void start(const QStringList& arguments)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        tool.setProcessEnvironment(env);
+        tool.start(QStringLiteral(ZYR_BINARY_DIR "/zyrtool"), arguments);
+    }
+    bool waitForError(const QString& text, int ms = 60000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms) {
+            tool.waitForReadyRead(100);
+            errors += QString::fromLocal8Bit(tool.readAllStandardError());
+            if (errors.contains(text)) return true;
+            if (tool.state() == QProcess::NotRunning) return false;
+        }
+        return false;
+    }
+    int endWith(int signal)
+    {
+        ::kill(static_cast<pid_t>(tool.processId()), signal);
+        if (!tool.waitForFinished(20000)) return -1;
+        errors += QString::fromLocal8Bit(tool.readAllStandardError());
+        return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+    }
+};
+
+// A FIFO with no reader: the logger waits for one and says so, and a signal still ends it
+// with its status; with a reader, the reader gets the header and the lines.
+TEST_F(ValueLogTest, FifoWaitsForItsReaderAndSignalsEndTheWait)
+{
+    ASSERT_TRUE(sim.start({"--baud", QString::number(Baud), "--no-pacing", "--no-drift", "--state", "4"}));
+    const QString fifo = dir.filePath("values.fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const auto& [signal, status] : {std::pair{SIGTERM, 143}, std::pair{SIGINT, 130}}) {
+        LoggerRun run;
+        run.start(args(fifo, {"--fast"}));
+        ASSERT_TRUE(run.waitForError(QStringLiteral("waiting for a program to read %1").arg(fifo)))
+            << run.errors.toStdString();
+        EXPECT_EQ(run.endWith(signal), status) << run.errors.toStdString();
+    }
+
+    QByteArray fromFifo;
+    std::thread reader([&] {
+        QFile in(fifo);
+        if (in.open(QIODevice::ReadOnly)) fromFifo = in.readAll();
+    });
+    const TToolRun run = RunHeadlessTool(args(fifo, {"--duration", "2", "--fast"}));
+    reader.join();
+    EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    EXPECT_TRUE(fromFifo.startsWith(QByteArray(ValueLogBom, 3) + ValueLogHeader(AllValueColumns()).toUtf8()));
+    EXPECT_GE(fromFifo.count("\r\n"), 2);
+}
+
+// A closed terminal (SIGHUP) ends the logger as SIGTERM does, with its last line, and the
+// status says so: 129.
+TEST_F(ValueLogTest, SighupEndsTheRunWithItsLastLineAndStatus129)
+{
+    ASSERT_TRUE(sim.start({"--baud", QString::number(Baud), "--no-pacing", "--no-drift", "--state", "4"}));
+    const QString file = dir.filePath("hup.csv");
+    LoggerRun run;
+    run.start(args(file, {"--interval", "0.5", "--fast"}));
+    QElapsedTimer clock;
+    clock.start();
+    while (readLog(file).lines.size() < 2 && clock.elapsed() < 60000 &&
+           run.tool.state() != QProcess::NotRunning)
+        QThread::msleep(100);
+    const int before = readLog(file).lines.size();
+    ASSERT_GE(before, 2);
+    EXPECT_EQ(run.endWith(SIGHUP), 129) << run.errors.toStdString();
+    EXPECT_GT(readLog(file).lines.size(), before) << "the last line";
+    EXPECT_TRUE(readLog(file).raw.endsWith("\r\n"));
 }
 
 } // namespace

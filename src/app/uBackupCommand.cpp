@@ -1,6 +1,7 @@
 #include "app/uBackupCommand.h"
 
 #include "app/uHeadlessLink.h"
+#include "app/uSignalWatch.h"
 #include "comm/uBackupReader.h"
 #include "model/uFileWriter.h"
 #include "model/uSettingsBackup.h"
@@ -13,7 +14,8 @@ int RunBackupCommand(const TCmdLine& options)
     // itself reads the same blocks either way.
     QString error;
     // A file that cannot be written is refused before the first request.
-    if (!CheckOutputPath(options.Backup, &error)) {
+    const bool toStdout = options.Backup == QLatin1String("-");
+    if (!toStdout && !CheckOutputPath(options.Backup, &error)) {
         std::fprintf(stderr, "zyrtool: %s\n", qPrintable(error));
         return 1;
     }
@@ -41,8 +43,11 @@ int RunBackupCommand(const TCmdLine& options)
         std::fprintf(stderr, "zyrtool: no backup written: %s\n", qPrintable(reader.Failure()));
         return 2;
     }
-    if (!WriteFileWhole(options.Backup, BackupJson(reader.Result()), &error)) {
+    const QByteArray json = BackupJson(reader.Result());
+    if (toStdout ? !WriteStandardOutput(json, &error) : !WriteFileWhole(options.Backup, json, &error)) {
         std::fprintf(stderr, "zyrtool: %s\n", qPrintable(error));
+        // A signal while waiting for a FIFO's reader ends the run with its status.
+        if (const int signal = TSignalWatch::Caught()) return TSignalWatch::ExitStatus(signal);
         return 1;
     }
     std::fprintf(stderr, "zyrtool: %d registers written to %s\n", int(reader.Result().registers.size()),

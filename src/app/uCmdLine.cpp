@@ -73,7 +73,8 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
     const QCommandLineOption downloadLog(
         QStringLiteral("download-log"),
         QStringLiteral("With --port: download the cabinet's event log, from record 1 or --from, into a "
-                       "database of its own and write it to FILE: a CSV record file, or a copy of the "
+                       "database of its own and write it to FILE (\"-\": standard output, as CSV): a CSV "
+                       "record file, or a copy of the "
                        "database when FILE ends in .mdb. No window; the local records are not touched. "
                        "Exit status 0, 1 for a port or a file that cannot be used, 2 when the cabinet "
                        "stopped answering (what was stored is still written)."),
@@ -92,13 +93,15 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
         QStringLiteral("backup"),
         QStringLiteral("With --port: read the settings the windows can write (UPS parameters, cabinet "
                        "configuration, alarm masks, OPTION port, runtime counters, identification) and "
-                       "write them as a JSON backup to FILE, with no window. Exit status 0, 1 for a port or "
+                       "write them as a JSON backup to FILE (\"-\": standard output), with no window. Exit "
+                       "status 0, 1 for a port or "
                        "a file that cannot be used, 2 when a block did not answer (no file is written)."),
         QStringLiteral("FILE"));
     const QCommandLineOption logValues(
         QStringLiteral("log-values"),
         QStringLiteral("With --port: write the cabinet's values, as the background poll reads them, to the "
-                       "CSV file FILE, one line per --interval, until --duration has passed or Ctrl-C/SIGTERM "
+                       "CSV file FILE (\"-\": standard output), one line per --interval, until --duration "
+                       "has passed or Ctrl-C/SIGTERM "
                        "(exit status 0 after the last line). A file with the same header is appended to; "
                        "one with another header is refused with status 1 and left alone. Status 2 when "
                        "nothing answered within the first three poll cycles."),
@@ -126,6 +129,15 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
     out.HelpText = p.helpText();
     if (!p.parse(arguments)) {
         error = p.errorText();
+        return false;
+    }
+    // An option given twice would leave one of its values unused without a word: a second
+    // --port, a second output file, a second --scan are refused.
+    const QStringList found = p.optionNames();
+    for (const QString& name : found) {
+        if (found.count(name) < 2) continue;
+        if (p.values(name).isEmpty() && name != QLatin1String("scan")) continue; // a flag said twice
+        error = QStringLiteral("--%1 is given more than once").arg(name);
         return false;
     }
     out.Help = p.isSet(help);

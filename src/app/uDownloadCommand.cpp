@@ -10,9 +10,11 @@
 #include "records/uRecordDownload.h"
 #include "records/uRecordFiles.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -58,8 +60,20 @@ int fail(int status, const QString& message)
     return status;
 }
 
-bool writeResult(TRecordDb& db, const QString& file, bool analysis, QString& error)
+const char* const WorkFolderPrefix = "zyrtool-download-";
+
+bool writeResult(TRecordDb& db, const QString& file, bool analysis, const QString& workFolder, QString& error)
 {
+    if (file == QLatin1String("-")) {
+        // Standard output: the CSV is made beside the work database and copied out whole.
+        const QString csv = QDir(workFolder).filePath(QStringLiteral("records.csv"));
+        int rows = 0;
+        if (!ExportRecordsCsv(db, csv, analysis, &error, &rows)) return false;
+        if (rows == 0) return WriteStandardOutput(QByteArray(), &error);
+        QFile in(csv);
+        const QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+        return WriteStandardOutput(bytes, &error);
+    }
     if (file.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive))
         return CopyRecordDatabase(db, file, &error);
     int rows = 0;
@@ -71,15 +85,23 @@ bool writeResult(TRecordDb& db, const QString& file, bool analysis, QString& err
 
 } // namespace
 
+void RemoveStaleDownloadFolders()
+{
+    RemoveStaleScratch(QDir::tempPath(),
+                       QStringLiteral("^%1(\\d+)-[A-Za-z0-9]{6}$").arg(QLatin1String(WorkFolderPrefix)));
+}
+
 int RunDownloadCommand(const TCmdLine& options)
 {
     LocalPara.Language = options.Language;
     QString error;
     // A name that cannot be written is refused at once, not after the whole download.
-    if (!CheckOutputPath(options.DownloadLog, &error)) return fail(1, error);
+    const bool toStdout = options.DownloadLog == QLatin1String("-");
+    if (!toStdout && !CheckOutputPath(options.DownloadLog, &error)) return fail(1, error);
     // A database of the command's own: the operator's local records are not touched. The
     // folder goes with the command however it ends (an interrupt included).
-    QTemporaryDir work;
+    QTemporaryDir work(QDir::tempPath() + QLatin1Char('/') + QLatin1String(WorkFolderPrefix) +
+                       QString::number(QCoreApplication::applicationPid()) + QStringLiteral("-XXXXXX"));
     if (!work.isValid())
         return fail(1, QStringLiteral("cannot make a temporary folder: %1").arg(work.errorString()));
     TRecordDb db;
@@ -202,8 +224,11 @@ int RunDownloadCommand(const TCmdLine& options)
                      RecInfo.NextRecNo, last);
         status = 2;
     }
-    if (!writeResult(db, options.DownloadLog, options.Analysis, error))
-        return fail(signal != 0 ? status : 1, error);
+    if (!writeResult(db, options.DownloadLog, options.Analysis, work.path(), error)) {
+        // A signal while waiting for a FIFO's reader ends the run with its status.
+        const int late = TSignalWatch::Caught();
+        return fail(late != 0 ? TSignalWatch::ExitStatus(late) : 1, error);
+    }
     std::fprintf(stderr, "zyrtool: %d records written to %s\n", progress.Done(),
                  qPrintable(options.DownloadLog));
     return status;

@@ -6,3 +6,8 @@
 #include "app/uCmdLine.h"
 
 int RunDownloadCommand(const TCmdLine& options);
+
+// Removes the temporary folders of downloads that were killed before they could clean up
+// ("zyrtool-download-PID-XXXXXX" in the system's temporary folder, of a process that is gone or
+// older than a day); those of other users and of running downloads stay.
+void RemoveStaleDownloadFolders();

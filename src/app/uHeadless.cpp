@@ -2,12 +2,15 @@
 
 #include "app/uBackupCommand.h"
 #include "app/uDownloadCommand.h"
-#include "app/uSignalWatch.h"
 #include "app/uScanCommand.h"
+#include "app/uSignalWatch.h"
 #include "app/uSnapshotCommand.h"
 #include "app/uValueLogCommand.h"
 #include "comm/uLinkState.h"
+#include "model/uFileWriter.h"
 #include "model/uLocalPara.h"
+
+#include <cstdio>
 
 bool IsHeadlessCommand(const TCmdLine& options)
 {
@@ -18,8 +21,21 @@ bool IsHeadlessCommand(const TCmdLine& options)
 int RunHeadless(const TCmdLine& options)
 {
     if (!options.SettingsDir.isEmpty()) SetSettingsFolderOverride(options.SettingsDir);
-    // Ctrl-C or SIGTERM ends a command in order instead of killing it mid-way.
+    // Ctrl-C, SIGTERM or SIGHUP ends a command in order instead of killing it mid-way.
     TSignalWatch watch;
+    // Temporary files and folders a killed run left behind go first.
+    RemoveStaleDownloadFolders();
+    // A FIFO nobody reads yet is waited for until a signal ends the run.
+    SetReaderWait([](const QString& path, qint64 waitedMs) {
+        if (waitedMs == 0) {
+            std::fprintf(stderr, "zyrtool: waiting for a program to read %s\n", qPrintable(path));
+            std::fflush(stderr);
+        }
+        return TSignalWatch::Caught() == 0;
+    });
+    struct Unwait {
+        ~Unwait() { SetReaderWait({}); }
+    } unwait;
     FastLineForRun = options.Fast;
     if (!options.Snapshot.isEmpty()) return RunSnapshotCommand(options);
     if (!options.DownloadLog.isEmpty()) return RunDownloadCommand(options);

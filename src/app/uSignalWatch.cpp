@@ -20,6 +20,8 @@ TSignalWatch* active = nullptr;
 int wakePipe[2] = {-1, -1};
 struct sigaction previousInt {};
 struct sigaction previousTerm {};
+struct sigaction previousHup {};
+struct sigaction previousPipe {};
 
 void onSignal(int signal)
 {
@@ -60,6 +62,13 @@ TSignalWatch::TSignalWatch(QObject* parent) : QObject(parent)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, &previousInt);
     ::sigaction(SIGTERM, &action, &previousTerm);
+    ::sigaction(SIGHUP, &action, &previousHup);
+    // A reader that goes away (a closed pipe, a FIFO's reader ended) fails the write with
+    // "Broken pipe" and the run ends with its message, instead of the program dying silently.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, &previousPipe);
 #else
     previousInt = std::signal(SIGINT, onSignal);
     previousTerm = std::signal(SIGTERM, onSignal);
@@ -71,6 +80,8 @@ TSignalWatch::~TSignalWatch()
 #ifndef Q_OS_WIN
     ::sigaction(SIGINT, &previousInt, nullptr);
     ::sigaction(SIGTERM, &previousTerm, nullptr);
+    ::sigaction(SIGHUP, &previousHup, nullptr);
+    ::sigaction(SIGPIPE, &previousPipe, nullptr);
     delete notifier_;
     notifier_ = nullptr;
     for (int& fd : wakePipe) {
@@ -92,6 +103,9 @@ TSignalWatch* TSignalWatch::Active() { return active; }
 
 QString TSignalWatch::Name(int signal)
 {
+#ifdef SIGHUP
+    if (signal == SIGHUP) return QStringLiteral("hung up");
+#endif
     return signal == SIGINT ? QStringLiteral("interrupted") : QStringLiteral("terminated");
 }
 

@@ -1,8 +1,8 @@
-// Ctrl-C (SIGINT) and SIGTERM during a long headless command (the event-log download, a value
-// log, a backup): while a watch exists the signals do not kill the program; they are noted, the
-// event loop is woken, and the command ends its work in order (the link stopped, what was
-// stored written, temporary files removed) and exits with 128 + the signal's number, as shells
-// expect. One watch at a time; the previous handling comes back when it is destroyed.
+// Ctrl-C (SIGINT), SIGTERM and SIGHUP (the terminal closed) during a long headless command (the event-log
+// download, a value log, a backup): while a watch exists the signals do not kill the program; they are noted,
+// the event loop is woken, and the command ends its work in order (the link stopped, what was stored written,
+// temporary files removed) and exits with 128 + the signal's number, as shells expect. One watch at a time;
+// the previous handling comes back when it is destroyed.
 #pragma once
 
 #include <QObject>
@@ -21,9 +21,10 @@ public:
     static int Caught();
     // The watch in force, nullptr when there is none.
     static TSignalWatch* Active();
-    // The exit status a shell expects after the signal: 130 for SIGINT, 143 for SIGTERM.
+    // The exit status a shell expects after the signal: 130 for SIGINT, 143 for SIGTERM, 129
+    // for SIGHUP.
     static int ExitStatus(int signal) { return 128 + signal; }
-    // "interrupted" or "terminated", for the message that ends the run.
+    // "interrupted", "terminated" or "hung up", for the message that ends the run.
     static QString Name(int signal);
 
 Q_SIGNALS:

@@ -105,6 +105,8 @@ int RunSnapshotCommand(const TCmdLine& options)
     }
     if (!writeOut(options.Snapshot, SnapshotJson(c), error)) {
         std::fprintf(stderr, "zyrtool: %s\n", qPrintable(error));
+        // A signal while waiting for a FIFO's reader ends the run with its status.
+        if (const int signal = TSignalWatch::Caught()) return TSignalWatch::ExitStatus(signal);
         return 1;
     }
     if (!complete) {

@@ -5,6 +5,7 @@
 #include "comm/uLinkWatch.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "model/uFileWriter.h"
 #include "model/uUpsInfo.h"
 #include "model/uValueColumns.h"
 
@@ -12,11 +13,16 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <unistd.h>
 
@@ -67,13 +73,29 @@ private:
     bool anyReply_ = false;
 };
 
-// The log file, opened for appending; every line is written whole and pushed to the disk.
+// The log file, opened for appending; every line is written whole and pushed to the disk. "-"
+// is standard output; a FIFO, a terminal or a device is written in place.
 class TLogFile {
 public:
-    explicit TLogFile(const QString& path) : file_(path) {}
+    explicit TLogFile(const QString& path) : path_(path) {}
+    ~TLogFile()
+    {
+        if (fd_ > STDERR_FILENO) ::close(fd_);
+    }
+    TLogFile(const TLogFile&) = delete;
+    TLogFile& operator=(const TLogFile&) = delete;
     bool Open(bool writeHeader, bool endPartialLine, const QString& header)
     {
-        if (!file_.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
+        if (path_ == QLatin1String("-")) {
+            fd_ = STDOUT_FILENO;
+        } else if (const QFileInfo info(path_); info.exists() && !info.isFile()) {
+            fd_ = OpenInPlace(path_, 0, &reason_);
+        } else {
+            fd_ =
+                ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+            if (fd_ < 0) reason_ = QString::fromLocal8Bit(std::strerror(errno));
+        }
+        if (fd_ < 0) return false;
         QByteArray start;
         if (writeHeader)
             start = QByteArray(ValueLogBom, 3) + header.toUtf8() + ValueLogEol;
@@ -82,15 +104,16 @@ public:
         return start.isEmpty() || Write(start);
     }
     bool WriteLine(const QString& line) { return Write(line.toUtf8() + ValueLogEol); }
-    QString Error() const { return file_.errorString(); }
+    QString Error() const { return reason_; }
 
 private:
     bool Write(const QByteArray& bytes)
     {
-        if (file_.write(bytes) != bytes.size() || !file_.flush()) return false;
-        return ::fsync(file_.handle()) == 0;
+        return WriteAll(fd_, bytes.constData(), bytes.size(), &reason_) && SyncToDisk(fd_, &reason_);
     }
-    QFile file_;
+    QString path_;
+    int fd_ = -1;
+    QString reason_;
 };
 
 QString lineNow(const TLogWatch& watch, qint64 staleMs, int address)
@@ -107,6 +130,13 @@ QString lineNow(const TLogWatch& watch, qint64 staleMs, int address)
     return ValueLogLine(time, values, StateText(u.SysState));
 }
 
+// Ctrl-C and SIGTERM are the logger's normal end (status 0); a closed terminal (SIGHUP) ends
+// it the same way, with the last line written, but says so in its status.
+int hungUp(int status)
+{
+    return status == 0 && TSignalWatch::Caught() == SIGHUP ? TSignalWatch::ExitStatus(SIGHUP) : status;
+}
+
 } // namespace
 
 int RunValueLogCommand(const TCmdLine& options)
@@ -115,7 +145,21 @@ int RunValueLogCommand(const TCmdLine& options)
     const QString header = ValueLogHeader(AllValueColumns());
     bool unterminated = false;
     QString found;
-    const THeaderMatch match = MatchValueLogHeader(path, header, &unterminated, &found);
+    const bool toStdout = path == QLatin1String("-");
+    // The output is checked before the port opens: a run that cannot write its lines ends now.
+    QString error;
+    if (!toStdout) {
+        const QFileInfo info(path);
+        if (info.isFile()) {
+            if (::access(QFile::encodeName(path).constData(), W_OK) != 0)
+                return fail(1, QStringLiteral("cannot write %1: %2")
+                                   .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        } else if (!CheckOutputPath(path, &error)) {
+            return fail(1, error);
+        }
+    }
+    const THeaderMatch match =
+        toStdout ? THeaderMatch::Absent : MatchValueLogHeader(path, header, &unterminated, &found);
     if (match == THeaderMatch::Other)
         return fail(1, QStringLiteral("%1 is not a value log with these columns; it is left as it is "
                                       "(its first line: \"%2\")")
@@ -141,7 +185,6 @@ int RunValueLogCommand(const TCmdLine& options)
     } unwatch{&watch};
     QObject::connect(stopWatch, &TSignalWatch::Interrupted, [&](int) { stopAsked = true; });
 
-    QString error;
     if (!link.Open(error)) return fail(1, error);
     std::fprintf(stderr, "zyrtool: logging cabinet %d on %s to %s\n", link.Address(),
                  qPrintable(link.PortName()), qPrintable(path));
@@ -149,7 +192,7 @@ int RunValueLogCommand(const TCmdLine& options)
 
     link.RunUntil([&] { return watch.AnyReply() || stopAsked; }, StartCycles);
     if (!watch.AnyReply()) {
-        if (stopAsked) return 0;
+        if (stopAsked) return hungUp(0);
         return fail(2,
                     QStringLiteral("the cabinet at address %1 on %2 did not answer within three poll cycles")
                         .arg(link.Address())
@@ -168,8 +211,13 @@ int RunValueLogCommand(const TCmdLine& options)
     const qint64 staleMs = 2 * std::max<qint64>(intervalMs, std::max<qint64>(watch.CycleMs(), 0));
 
     TLogFile file(path);
-    if (!file.Open(match == THeaderMatch::Absent, unterminated, header))
+    if (!file.Open(match == THeaderMatch::Absent, unterminated, header)) {
+        // A signal while waiting for a FIFO's reader ends the run with its status.
+        if (const int signal = TSignalWatch::Caught())
+            return fail(TSignalWatch::ExitStatus(signal),
+                        QStringLiteral("%1 before %2 could be opened").arg(TSignalWatch::Name(signal), path));
         return fail(1, QStringLiteral("cannot write %1: %2").arg(path, file.Error()));
+    }
 
     QEventLoop loop;
     QTimer tick;
@@ -209,12 +257,12 @@ int RunValueLogCommand(const TCmdLine& options)
     });
     if (stopAsked) {
         writeLine();
-        return status;
+        return hungUp(status);
     }
     tick.start(0);
     loop.exec();
     link.Close();
     std::fprintf(stderr, "zyrtool: %lld lines written to %s\n", static_cast<long long>(lines),
                  qPrintable(path));
-    return status;
+    return hungUp(status);
 }

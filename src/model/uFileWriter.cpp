@@ -1,19 +1,27 @@
 #include "model/uFileWriter.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
-#include <fcntl.h>
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -32,21 +40,17 @@ QString cannotWrite(const QString& path, const QString& reason)
 
 std::filesystem::path fsPath(const QString& path) { return std::filesystem::path(path.toStdU16String()); }
 
-// Writes what the system buffers for the file to the disk. Devices, pipes and terminals have
-// nothing to sync and say so; that is no failure.
-bool syncToDisk(int fd, bool inPlace, QString* reason)
+TReaderWait readerWait;
+
+bool defaultReaderWait(const QString&, qint64 waitedMs) { return waitedMs < 10000; }
+
+// The temporary name beside a file: ".NAME.PID-RANDOM.tmp".
+QString scratchName(const QString& folder, const QString& name)
 {
-#ifdef Q_OS_WIN
-    if (::_commit(fd) == 0 || inPlace) return true;
-    *reason = systemReason(errno);
-    return false;
-#else
-    if (::fsync(fd) == 0) return true;
-    const int err = errno;
-    if (inPlace && (err == EINVAL || err == ENOTSUP || err == EROFS || err == ENOTTY)) return true;
-    *reason = systemReason(err);
-    return false;
-#endif
+    return folder + QLatin1String("/.") + name +
+           QStringLiteral(".%1-%2.tmp")
+               .arg(QCoreApplication::applicationPid())
+               .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
 }
 
 // The rename into a folder is made lasting by syncing the folder itself.
@@ -74,6 +78,112 @@ bool folderWritable(const QString& folder)
 } // namespace
 
 void SetWriteFaultForTesting(TWriteFault fault) { writeFault = std::move(fault); }
+
+void SetReaderWait(TReaderWait wait) { readerWait = std::move(wait); }
+
+int OpenInPlace(const QString& path, int extraFlags, QString* reason)
+{
+    const QByteArray name = QFile::encodeName(path);
+#ifdef Q_OS_WIN
+    const int fd = ::_open(name.constData(), _O_WRONLY | _O_BINARY | extraFlags);
+    if (fd < 0) *reason = systemReason(errno);
+    return fd;
+#else
+    // Opened without blocking: a FIFO with no reader answers ENXIO at once instead of holding
+    // the program in open(), where no signal could end the run.
+    for (qint64 waited = 0;; waited += 50) {
+        const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | extraFlags);
+        if (fd >= 0) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            return fd;
+        }
+        const int err = errno;
+        if (err == EINTR) continue;
+        if (err != ENXIO) {
+            *reason = systemReason(err);
+            return -1;
+        }
+        const bool goOn = readerWait ? readerWait(path, waited) : defaultReaderWait(path, waited);
+        if (!goOn) {
+            *reason = QStringLiteral("it is a FIFO that no program reads");
+            return -1;
+        }
+        QThread::msleep(50);
+    }
+#endif
+}
+
+bool SyncToDisk(int fd, QString* reason)
+{
+#ifdef Q_OS_WIN
+    struct _stat st {};
+    if (::_fstat(fd, &st) == 0 && (st.st_mode & _S_IFMT) != _S_IFREG) return true;
+    if (::_commit(fd) == 0) return true;
+    *reason = systemReason(errno);
+    return false;
+#else
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) return true; // nothing of it is on a disk
+    if (::fsync(fd) == 0) return true;
+    const int err = errno;
+    if (err == EINVAL || err == ENOTSUP || err == EROFS) return true; // a file system that cannot sync
+    *reason = systemReason(err);
+    return false;
+#endif
+}
+
+bool WriteAll(int fd, const char* data, qint64 size, QString* reason)
+{
+    qint64 done = 0;
+    while (done < size) {
+#ifdef Q_OS_WIN
+        const int n = ::_write(fd, data + done, unsigned(std::min<qint64>(size - done, 1 << 30)));
+#else
+        const ssize_t n = ::write(fd, data + done, size_t(size - done));
+#endif
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            *reason = systemReason(n < 0 ? errno : EIO);
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+QString ScratchPatternFor(const QString& fileName)
+{
+    return QStringLiteral("^\\.%1\\.(\\d+)-[0-9a-f]{8}\\.tmp$").arg(QRegularExpression::escape(fileName));
+}
+
+QStringList RemoveStaleScratch(const QString& folder, const QString& pattern)
+{
+    QStringList removed;
+    const QRegularExpression re(pattern);
+    const QDateTime dayAgo = QDateTime::currentDateTime().addDays(-1);
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& info : entries) {
+        const QRegularExpressionMatch m = re.match(info.fileName());
+        if (!m.hasMatch() || info.isSymLink()) continue;
+        const qint64 pid = m.captured(1).toLongLong();
+        if (pid == QCoreApplication::applicationPid()) continue; // this run's own
+#ifndef Q_OS_WIN
+        struct stat st {};
+        if (::lstat(QFile::encodeName(info.absoluteFilePath()).constData(), &st) != 0 ||
+            st.st_uid != ::getuid())
+            continue; // another user's
+        const bool gone = pid <= 0 || pid > 0x7fffffff || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH);
+#else
+        const bool gone = false;
+#endif
+        if (!gone && info.lastModified() > dayAgo) continue;
+        const bool ok = info.isDir() ? QDir(info.absoluteFilePath()).removeRecursively()
+                                     : QFile::remove(info.absoluteFilePath());
+        if (ok) removed << info.fileName();
+    }
+    return removed;
+}
 
 QString TFileWriter::FollowLinks(const QString& path, QString* error)
 {
@@ -121,8 +231,9 @@ bool TFileWriter::Open()
         // A device, a FIFO or a terminal: written where it is; the name is opened as given,
         // so that /dev/stdout reaches whatever standard output is.
         inPlace_ = true;
-        file_.setFileName(path_);
-        if (!file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail(file_.errorString());
+        QString reason;
+        fd_ = OpenInPlace(path_, 0, &reason);
+        if (fd_ < 0) return fail(reason);
         open_ = true;
         return true;
     }
@@ -132,22 +243,32 @@ bool TFileWriter::Open()
     const QFileInfo target(target_);
     const QString folder = target.absolutePath();
     if (!QFileInfo(folder).isDir()) return fail(QStringLiteral("the folder %1 does not exist").arg(shown(folder)));
-    for (int tries = 0; tries < 100; ++tries) {
-        temp_ = folder + QLatin1String("/.") + target.fileName() +
-                QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        file_.setFileName(temp_);
-        if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) break;
-        if (QFileInfo::exists(temp_)) continue; // another name
-        const QString reason = file_.errorString();
+    // What a killed run of the tool left beside this file goes first.
+    RemoveStaleScratch(folder, ScratchPatternFor(target.fileName()));
+    for (int tries = 0; tries < 100 && fd_ < 0; ++tries) {
+        temp_ = scratchName(folder, target.fileName());
+#ifdef Q_OS_WIN
+        fd_ = ::_open(QFile::encodeName(temp_).constData(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, 0666);
+#else
+        fd_ = ::open(QFile::encodeName(temp_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+#endif
+        if (fd_ >= 0) break;
+        const int err = errno;
+        if (err == EEXIST) continue; // another name
         temp_.clear();
-        return fail(reason);
+        return fail(systemReason(err));
     }
-    if (!file_.isOpen()) {
+    if (fd_ < 0) {
         temp_.clear();
         return fail(systemReason(EEXIST));
     }
     // The new file keeps the old one's permissions.
-    if (target.exists()) file_.setPermissions(target.permissions());
+#ifndef Q_OS_WIN
+    struct stat old {};
+    if (::stat(QFile::encodeName(target_).constData(), &old) == 0) ::fchmod(fd_, old.st_mode & 07777);
+#else
+    if (target.exists()) QFile::setPermissions(temp_, target.permissions());
+#endif
     open_ = true;
     return true;
 }
@@ -156,20 +277,13 @@ bool TFileWriter::Write(const char* data, qint64 size)
 {
     if (!open_) return fail(QStringLiteral("the file is not open"));
     if (failed_) return false;
-    qint64 done = 0;
-    while (done < size) {
-        if (writeFault) {
-            const int code = writeFault(path_, written_, size - done);
-            if (code != 0) return fail(systemReason(code));
-        }
-        const qint64 n = file_.write(data + done, size - done);
-        if (n <= 0) {
-            const QString reason = file_.errorString();
-            return fail(reason.isEmpty() ? systemReason(EIO) : reason);
-        }
-        done += n;
-        written_ += n;
+    if (writeFault) {
+        const int code = writeFault(path_, written_, size);
+        if (code != 0) return fail(systemReason(code));
     }
+    QString reason;
+    if (!WriteAll(fd_, data, size, &reason)) return fail(reason);
+    written_ += size;
     return true;
 }
 
@@ -181,14 +295,17 @@ bool TFileWriter::Commit()
         return false;
     }
     QString reason;
-    bool ok = file_.flush();
-    if (!ok) reason = file_.errorString();
-    if (ok && !syncToDisk(int(file_.handle()), inPlace_, &reason)) ok = false;
-    file_.close();
-    if (ok && file_.error() != QFileDevice::NoError) {
+    bool ok = SyncToDisk(fd_, &reason);
+#ifdef Q_OS_WIN
+    const int closed = ::_close(fd_);
+#else
+    const int closed = ::close(fd_);
+#endif
+    if (ok && closed != 0 && errno != EINTR) {
         ok = false;
-        reason = file_.errorString();
+        reason = systemReason(errno);
     }
+    fd_ = -1;
     open_ = false;
     if (inPlace_) {
         if (!ok) return fail(reason);
@@ -221,7 +338,14 @@ bool TFileWriter::Commit()
 
 void TFileWriter::Cancel()
 {
-    if (file_.isOpen()) file_.close();
+    if (fd_ >= 0) {
+#ifdef Q_OS_WIN
+        ::_close(fd_);
+#else
+        ::close(fd_);
+#endif
+    }
+    fd_ = -1;
     if (!temp_.isEmpty()) QFile::remove(temp_);
     temp_.clear();
     open_ = false;
@@ -250,10 +374,10 @@ QString TFileWriter::ScratchPathFor(const QString& path)
         folder = t.absolutePath();
         name = t.fileName();
     }
+    RemoveStaleScratch(folder, ScratchPatternFor(name));
     QString scratch;
     do {
-        scratch = folder + QLatin1String("/.") + name +
-                  QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        scratch = scratchName(folder, name);
     } while (QFileInfo::exists(scratch));
     return scratch;
 }
@@ -291,7 +415,7 @@ bool TFileWriter::PlaceFinished(const QString& finished, const QString& path, QS
         QFile file(finished);
         if (!file.open(QIODevice::ReadWrite)) return failWith(file.errorString());
         QString reason;
-        if (!syncToDisk(int(file.handle()), false, &reason)) return failWith(reason);
+        if (!SyncToDisk(int(file.handle()), &reason)) return failWith(reason);
     }
     std::error_code ec;
     std::filesystem::rename(fsPath(finished), fsPath(target), ec);

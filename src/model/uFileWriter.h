@@ -6,13 +6,18 @@
 // over the old one, so a failure (a full disk, a removed medium) leaves the old file as it was
 // and no temporary file behind. A symbolic link is written through: the file it points to is
 // replaced and the link stays. A target that is not a regular file (a character device, a
-// FIFO, a terminal) is written in place and never renamed over. A failure names the file and
-// gives the system's reason.
+// FIFO, a terminal) is written in place and never renamed over; a FIFO nobody reads yet is
+// waited for as long as the run's reader wait allows. A failure names the file and gives the
+// system's reason, taken at the call that failed.
+//
+// The temporary files are named ".NAME.PID-RANDOM.tmp" after the process that made them; a run
+// that finds such files of a process that is gone (killed before it could clean up), or older
+// than a day, removes them.
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -69,7 +74,7 @@ private:
     bool failed_ = false;
     qint64 written_ = 0;
     QString reason_;
-    QFile file_;
+    int fd_ = -1;
 };
 
 // Before a long run writes its result: the folder must exist and be writable and the name must
@@ -79,6 +84,30 @@ bool CheckOutputPath(const QString& path, QString* error);
 // Writes bytes to standard output and flushes it; false with "cannot write standard output:
 // REASON" when the system refused (a full disk, a closed pipe).
 bool WriteStandardOutput(const QByteArray& bytes, QString* error);
+
+// A FIFO that no program reads yet: the writer asks this every 50 ms, with the time waited so
+// far (0 the first time), whether to wait on; false fails the open with "no program reads it".
+// By default a FIFO is waited for 10 s; a headless command waits until a signal ends the run.
+using TReaderWait = std::function<bool(const QString& path, qint64 waitedMs)>;
+void SetReaderWait(TReaderWait wait);
+// Opens a target that is not a regular file (a device, a FIFO, a terminal) for writing in
+// place, waiting for a FIFO's reader as SetReaderWait says. extraFlags adds to O_WRONLY (such
+// as O_APPEND). The descriptor, or -1 with the system's reason.
+int OpenInPlace(const QString& path, int extraFlags, QString* reason);
+// Pushes what the system holds for the descriptor to the disk. Only a regular file has a disk
+// behind it: a pipe, a FIFO, a terminal or a device is not synced, and its refusal to be
+// (EINVAL, ENOTSUP, EROFS) is no failure. False with the system's reason.
+bool SyncToDisk(int fd, QString* reason);
+// Writes every byte, again after an interrupted call; false with the system's reason.
+bool WriteAll(int fd, const char* data, qint64 size, QString* reason);
+
+// Removes the temporary files and folders a run of this tool left behind when it was killed:
+// the names in folder that match pattern (a regular expression whose first group is the pid
+// of the process that made them) and that belong to this user, whose process is no longer
+// alive or that are older than a day. Anything else is left alone. The names removed.
+QStringList RemoveStaleScratch(const QString& folder, const QString& pattern);
+// The pattern of the writer's temporary files for a file name.
+QString ScratchPatternFor(const QString& fileName);
 
 // Test seam: when set, every write of a TFileWriter asks it first with the target's path, the
 // offset and the size of the write; a non-zero answer fails that write with that system error

@@ -3,6 +3,7 @@
 #include "model/uUpsInfo.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdlib>
 
@@ -106,6 +107,9 @@ THeaderMatch MatchValueLogHeader(const QString& path, const QString& header, boo
     if (unterminated) *unterminated = false;
     QFile f(path);
     if (!f.exists()) return THeaderMatch::Absent;
+    // A FIFO, a terminal or a device has no first line to compare, and opening one to read
+    // would wait for a writer: it gets the header.
+    if (!QFileInfo(path).isFile()) return THeaderMatch::Absent;
     if (!f.open(QIODevice::ReadOnly)) return THeaderMatch::Other;
     if (f.size() == 0) return THeaderMatch::Absent;
     QByteArray first = f.readLine(64 * 1024);

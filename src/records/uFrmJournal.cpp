@@ -160,6 +160,11 @@ void TfrmJournal::RefreshList()
     const TServiceJournal* journal = ServiceJournal();
     const std::vector<TJournalEntry> entries =
         journal ? journal->Entries(FilterAddress(), FilterDay()) : std::vector<TJournalEntry>{};
+    // A journal another program holds locked is listed as far as it can be read, and said so.
+    if (journal && !journal->LastReadError().isEmpty())
+        showError(this, LangText("The service journal cannot be read now (%1); the list may be incomplete.",
+                                 "服务日志暂时无法读取 (%1)，列表可能不完整。")
+                            .arg(journal->LastReadError()));
     sgrdJournal->setRowCount(int(entries.size()));
     for (int row = 0; row < int(entries.size()); ++row) {
         const TJournalEntry& e = entries[size_t(row)];

@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QUuid>
 #include <QVariant>
 
@@ -44,73 +45,94 @@ TServiceJournal::~TServiceJournal()
 void TServiceJournal::fail(const QString& why)
 {
     failed_ = true;
-    if (told_) return;
-    told_ = true;
-    if (onFailure_) onFailure_(why);
+    if (told_.exchange(true)) return;
+    if (QThread::currentThread() == home_.thread()) {
+        if (onFailure_) onFailure_(why);
+        return;
+    }
+    // From the journal's thread: told on the journal's home thread, never from the writer.
+    QMetaObject::invokeMethod(
+        &home_,
+        [this, why] {
+            if (onFailure_) onFailure_(why);
+        },
+        Qt::QueuedConnection);
 }
+
+namespace {
+// The file made ready on the journal's thread, with its connection: empty when it is, else why.
+QString setUpJournal(const QString& connection, const QString& path)
+{
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
+    if (!db.isOpen() && !db.open())
+        return QStringLiteral("%1: %2").arg(path, db.lastError().text().trimmed());
+    QSqlQuery q(db);
+    auto run = [&](const QString& sql) {
+        if (q.exec(sql)) return QString();
+        return QStringLiteral("%1: %2").arg(path, q.lastError().text().trimmed());
+    };
+    if (QString why = run(QStringLiteral("PRAGMA user_version")); !why.isEmpty()) return why;
+    if (!q.next()) return QStringLiteral("%1: %2").arg(path, q.lastError().text().trimmed());
+    const int found = q.value(0).toInt();
+    q.finish(); // an open statement holds a read transaction, and WAL cannot be set inside one
+    if (found > TServiceJournal::SchemaVersion)
+        return QStringLiteral("%1 was made by a newer tool (schema %2)").arg(path).arg(found);
+    for (const QString& sql :
+         {QStringLiteral("PRAGMA journal_mode=WAL"), QString::fromLatin1(TServiceJournal::CreateTableSql),
+          QStringLiteral("CREATE INDEX IF NOT EXISTS JournalTime ON WriteJournal(WrittenAt)"),
+          QStringLiteral("PRAGMA user_version=%1").arg(TServiceJournal::SchemaVersion)}) {
+        if (QString why = run(sql); !why.isEmpty()) return why;
+        q.finish();
+    }
+    return QString();
+}
+} // namespace
 
 bool TServiceJournal::Open(const QString& path)
 {
     Close();
     path_ = path;
     AddLinkWatcher(this);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db.setDatabaseName(path);
-        if (!QFileInfo(path).absoluteDir().exists() || !db.open()) {
-            const QString why = db.lastError().text().trimmed();
-            fail(QStringLiteral("%1: %2").arg(path, why.isEmpty() ? QStringLiteral("the folder cannot be used") : why));
-            return false;
-        }
+    if (!QFileInfo(QFileInfo(path).absolutePath()).isDir()) {
+        fail(QStringLiteral("%1: the folder cannot be used").arg(path));
+        return false;
     }
+    writer_ = std::make_unique<TJournalWriter>(
+        path, [path](const QString& connection) { return setUpJournal(connection, path); },
+        [this](const QString& why) { fail(why); });
+    writer_->start();
     open_ = true;
-    QSqlDatabase db = QSqlDatabase::database(name_, false);
-    QSqlQuery version(db);
-    if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next()) {
-        open_ = false;
-        fail(QStringLiteral("%1: %2").arg(path, version.lastError().text()));
-        return false;
-    }
-    const int found = version.value(0).toInt();
-    version.finish(); // an open statement holds a read transaction, and WAL cannot be set inside one
-    if (found > SchemaVersion) {
-        open_ = false;
-        fail(QStringLiteral("%1 was made by a newer tool (schema %2)").arg(path).arg(found));
-        return false;
-    }
-    if (!exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !exec(QString::fromLatin1(CreateTableSql)) ||
-        !exec(QStringLiteral("CREATE INDEX IF NOT EXISTS JournalTime ON WriteJournal(WrittenAt)")) ||
-        !exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion))) {
-        open_ = false;
-        return false;
-    }
     return true;
 }
 
 void TServiceJournal::Close()
 {
     open_ = false;
+    if (writer_) {
+        // What is queued still goes to the disk, unless a lock holds it longer than that.
+        writer_->Finish(3000);
+        writer_.reset();
+    }
     if (QSqlDatabase::contains(name_)) {
         QSqlDatabase::database(name_, false).close();
         QSqlDatabase::removeDatabase(name_);
     }
 }
 
-bool TServiceJournal::exec(const QString& sql, const std::vector<QVariant>& values, qint64* insertId)
+bool TServiceJournal::WaitWritten(int ms) const { return writer_ && writer_->WaitWritten(ms, false); }
+
+bool TServiceJournal::openReader() const
 {
-    if (!open_) return false;
-    QSqlQuery q(QSqlDatabase::database(name_, false));
-    if (!q.prepare(sql)) {
-        fail(QStringLiteral("%1: %2").arg(path_, q.lastError().text()));
-        return false;
+    if (!QSqlDatabase::contains(name_)) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+        db.setDatabaseName(path_);
+        // A reader that finds the file locked answers soon, with what it could read.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=300;QSQLITE_OPEN_READONLY"));
     }
-    for (const QVariant& v : values) q.addBindValue(v);
-    if (!q.exec()) {
-        fail(QStringLiteral("%1: %2").arg(path_, q.lastError().text()));
-        return false;
-    }
-    if (insertId) *insertId = q.lastInsertId().toLongLong();
-    return true;
+    QSqlDatabase db = QSqlDatabase::database(name_, false);
+    if (db.isOpen() || db.open()) return true;
+    readError_ = db.lastError().text().trimmed();
+    return false;
 }
 
 void TServiceJournal::RequestBuilt(const TLinkRequest& r)
@@ -129,29 +151,36 @@ void TServiceJournal::RequestBuilt(const TLinkRequest& r)
         std::optional<int> before;
         const auto it = lastRead_.find(key(r.addr, reg));
         if (it != lastRead_.end()) before = it->second;
-        qint64 id64 = 0;
-        if (exec(QStringLiteral("INSERT INTO WriteJournal(WrittenAt,DevAddr,CabinetType,CabinetRating,CabinetVersion,"
-                                "Source,Func,Register,ValueBefore,ValueSent,Verdict) VALUES(?,?,?,?,?,?,?,?,?,?,?)"),
-                 {now, int(r.addr), id.type, id.rating, id.version, source, int(r.func), reg, optionalValue(before),
-                  sent, int(TJournalVerdict::Sent)},
-                 &id64))
-            outstanding_.push_back({id64, reg});
+        const TPending entry{nextToken_++, reg, sent};
+        if (open_)
+            writer_->Enqueue(
+                {TJournalOp::TKind::Insert,
+                 entry.token,
+                 QStringLiteral("INSERT INTO WriteJournal(WrittenAt,DevAddr,CabinetType,CabinetRating,"
+                                "CabinetVersion,Source,Func,Register,ValueBefore,ValueSent,Verdict) "
+                                "VALUES(?,?,?,?,?,?,?,?,?,?,?)"),
+                 {now, int(r.addr), id.type, id.rating, id.version, source, int(r.func), reg,
+                  optionalValue(before), sent, int(TJournalVerdict::Sent)}});
+        outstanding_.push_back(entry);
     }
 }
 
-void TServiceJournal::setVerdict(qint64 id, TJournalVerdict verdict, std::optional<int> readBack)
+void TServiceJournal::setVerdict(qint64 token, TJournalVerdict verdict, std::optional<int> readBack)
 {
-    exec(QStringLiteral("UPDATE WriteJournal SET Verdict=?, ReadBack=?, VerdictAt=? WHERE ID=?"),
-         {int(verdict), optionalValue(readBack), timeText(QDateTime::currentDateTime()), id});
+    if (!open_) return;
+    writer_->Enqueue({TJournalOp::TKind::Update,
+                      token,
+                      QStringLiteral("UPDATE WriteJournal SET Verdict=?, ReadBack=?, VerdictAt=? WHERE ID=?"),
+                      {int(verdict), optionalValue(readBack), timeText(QDateTime::currentDateTime())}});
 }
 
 void TServiceJournal::ReplyAccepted(const TLinkRequest& r, const uint16_t* regs, int count)
 {
     if (r.func == 6 || r.func == 16) {
         // Acknowledged: each register now waits for the next read of it from this cabinet.
-        for (const auto& [id, reg] : outstanding_) {
-            setVerdict(id, TJournalVerdict::Written);
-            awaitingReadBack_[key(outstandingAddr_, reg)] = id;
+        for (const TPending& entry : outstanding_) {
+            setVerdict(entry.token, TJournalVerdict::Written);
+            awaitingReadBack_[key(outstandingAddr_, entry.reg)] = entry;
         }
         outstanding_.clear();
         return;
@@ -162,17 +191,11 @@ void TServiceJournal::ReplyAccepted(const TLinkRequest& r, const uint16_t* regs,
         const auto it = awaitingReadBack_.find(k);
         if (it == awaitingReadBack_.end()) continue;
         // The first read after the acknowledgement decides.
-        const qint64 id = it->second;
+        const TPending entry = it->second;
         awaitingReadBack_.erase(it);
-        std::optional<int> sent;
-        if (open_) {
-            QSqlQuery q(QSqlDatabase::database(name_, false));
-            q.prepare(QStringLiteral("SELECT ValueSent FROM WriteJournal WHERE ID=?"));
-            q.addBindValue(id);
-            if (q.exec() && q.next()) sent = q.value(0).toInt();
-        }
-        if (!sent) continue;
-        setVerdict(id, *sent == regs[i] ? TJournalVerdict::ReadBackEqual : TJournalVerdict::ReadBackDifferent,
+        setVerdict(entry.token,
+                   entry.sent == regs[i] ? TJournalVerdict::ReadBackEqual
+                                         : TJournalVerdict::ReadBackDifferent,
                    regs[i]);
     }
 }
@@ -180,14 +203,18 @@ void TServiceJournal::ReplyAccepted(const TLinkRequest& r, const uint16_t* regs,
 void TServiceJournal::RequestDropped(const TLinkRequest& r)
 {
     if (r.func != 6 && r.func != 16) return;
-    for (const auto& entry : outstanding_) setVerdict(entry.first, TJournalVerdict::NoAnswer);
+    for (const TPending& entry : outstanding_) setVerdict(entry.token, TJournalVerdict::NoAnswer);
     outstanding_.clear();
 }
 
 std::vector<TJournalEntry> TServiceJournal::Entries(int address, const QDate& day) const
 {
     std::vector<TJournalEntry> out;
+    readError_.clear();
     if (!open_) return out;
+    // The rows handed over a moment ago are most likely on the disk by now.
+    writer_->WaitWritten(1000, true);
+    if (!openReader()) return out;
     QString sql = QStringLiteral(
         "SELECT ID,WrittenAt,DevAddr,CabinetType,CabinetRating,CabinetVersion,Source,Func,Register,ValueBefore,"
         "ValueSent,ReadBack,Verdict FROM WriteJournal WHERE 1=1");
@@ -201,7 +228,10 @@ std::vector<TJournalEntry> TServiceJournal::Entries(int address, const QDate& da
         q.bindValue(QStringLiteral(":from"), day.toString(Qt::ISODate));
         q.bindValue(QStringLiteral(":to"), day.addDays(1).toString(Qt::ISODate));
     }
-    if (!q.exec()) return out;
+    if (!q.exec()) {
+        readError_ = q.lastError().text().trimmed();
+        return out;
+    }
     while (q.next()) {
         TJournalEntry e;
         e.id = q.value(0).toLongLong();
@@ -225,9 +255,15 @@ std::vector<TJournalEntry> TServiceJournal::Entries(int address, const QDate& da
 std::vector<int> TServiceJournal::Addresses() const
 {
     std::vector<int> out;
+    readError_.clear();
     if (!open_) return out;
+    writer_->WaitWritten(1000, true);
+    if (!openReader()) return out;
     QSqlQuery q(QSqlDatabase::database(name_, false));
-    if (!q.exec(QStringLiteral("SELECT DISTINCT DevAddr FROM WriteJournal ORDER BY DevAddr"))) return out;
+    if (!q.exec(QStringLiteral("SELECT DISTINCT DevAddr FROM WriteJournal ORDER BY DevAddr"))) {
+        readError_ = q.lastError().text().trimmed();
+        return out;
+    }
     while (q.next()) out.push_back(q.value(0).toInt());
     return out;
 }
