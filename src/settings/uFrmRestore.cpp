@@ -298,7 +298,7 @@ void TfrmRestore::showVerdict(int index, int verdict, int readBack)
         r.ticked = false;
         if (auto* item = sgrdRestore->item(row, ColRestore)) {
             const QSignalBlocker block(sgrdRestore);
-            item->setCheckState(Qt::Unchecked);
+            item->setData(Qt::CheckStateRole, QVariant());
             item->setFlags(item->flags() & ~Qt::ItemIsUserCheckable);
         }
     }
