@@ -9,6 +9,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -168,6 +169,38 @@ TEST_F(RestoreCommand, CabinetThatVanishesAfterAWriteEndsTheRunWithTheRestNotSen
     EXPECT_TRUE(lines[1].startsWith("51024 ") && lines[1].endsWith(": no answer")) << lines[1].toStdString();
     EXPECT_TRUE(lines[2].startsWith("51061 ") && lines[2].endsWith(": not sent")) << lines[2].toStdString();
     EXPECT_TRUE(run.errors.contains("the rest is not sent")) << run.errors.toStdString();
+}
+
+// SIGTERM once the first register has its verdict: the register in flight ends as it will, the
+// rest are not sent, and the status is 143.
+TEST_F(RestoreCommand, SigtermStopsBetweenRegisters)
+{
+    ASSERT_TRUE(sim.start({"--baud", "19200", "--no-drift"}));
+    const QString file = backupNow();
+    changeThree();
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    tool.setProcessEnvironment(env);
+    tool.start(QStringLiteral(ZYR_BINARY_DIR "/zyrtool"), toolArgs({"--restore", file}));
+    ASSERT_TRUE(tool.waitForStarted(10000));
+    QByteArray out;
+    while (!out.contains(": read back equal") && tool.waitForReadyRead(60000)) out += tool.readAllStandardOutput();
+    ASSERT_TRUE(out.contains("40015 Battery Number: read back equal")) << out.toStdString();
+    tool.terminate();
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    out += tool.readAllStandardOutput();
+    EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(tool.exitCode(), 143) << tool.readAllStandardError().toStdString();
+    const QStringList lines = QString::fromUtf8(out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.last(), "51061 Battery Time limit(hour): not sent") << out.toStdString();
+    // 51061 (wire 51060, C7 74) never went out; whatever went out went whole, each write after
+    // its write-enable.
+    const QStringList writes = sim.logLines().filter(" RX 01 06 ").mid(3); // after the test's own three
+    EXPECT_TRUE(writes.filter(" RX 01 06 C7 74 ").isEmpty()) << writes.join('\n').toStdString();
+    EXPECT_EQ(writes.filter(" RX 01 06 C3 4F 00 0A ").size() * 2, writes.size()) << writes.join('\n').toStdString();
 }
 
 TEST_F(RestoreCommand, FileThatIsNoBackupOrACommandLineAmissGivesStatusOne)
