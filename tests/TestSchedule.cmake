@@ -28,6 +28,7 @@ set(zyr_waiting_tests
     "^SnapshotTest\\."
     "^ValueLogTest\\."
     "^BackupCommand\\."
+    "^RestoreCommand\\."
     "^BackupMenuTest\\."
     "^DownloadTest\\."
     "^LostDeviceTest\\."

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -86,6 +87,12 @@ protected:
     {
         const int row = w.RowOfRegister(reg);
         return row < 0 ? QStringLiteral("(not listed)") : w.sgrdRestore->item(row, column)->text();
+    }
+    static void tick(TfrmRestore& w, const QString& reg, bool on = true)
+    {
+        const int row = w.RowOfRegister(reg);
+        ASSERT_GE(row, 0) << reg.toStdString();
+        w.sgrdRestore->item(row, TfrmRestore::ColRestore)->setCheckState(on ? Qt::Checked : Qt::Unchecked);
     }
     static bool ticked(const TfrmRestore& w, const QString& reg)
     {
@@ -192,14 +199,18 @@ TEST_F(RestoreEndToEnd, ReadBackThatDiffersAndWhatIsNeverTicked)
     ASSERT_TRUE(w.LoadFile(file, nullptr));
     ASSERT_TRUE(readInWindow(w));
     EXPECT_EQ(listedRegisters(w), (std::set<QString>{"43/1", "40001", "40015", "51024", "51062"}));
+    EXPECT_EQ(w.lblStatus->text(), "4 registers differ from the file") << "the identification row is no register";
     EXPECT_FALSE(w.lblWarning->isHidden());
-    EXPECT_TRUE(w.lblWarning->text().contains("another cabinet type or rating")) << w.lblWarning->text().toStdString();
+    EXPECT_TRUE(w.lblWarning->text().contains("another cabinet: type QOL in the file, ZYR here"))
+        << w.lblWarning->text().toStdString();
     EXPECT_EQ(cell(w, "43/1", TfrmRestore::ColFile), "QOL 50 kVA");
     EXPECT_FALSE(w.sgrdRestore->item(w.RowOfRegister("43/1"), TfrmRestore::ColRestore)->flags() & Qt::ItemIsUserCheckable);
-    EXPECT_TRUE(ticked(w, "40015"));
-    EXPECT_TRUE(ticked(w, "51024"));
-    EXPECT_FALSE(ticked(w, "51062"));
-    EXPECT_FALSE(ticked(w, "40001"));
+    // Another cabinet's file: nothing ticked, nothing to restore until the operator ticks.
+    for (const char* reg : {"40015", "51024", "51062", "40001"}) EXPECT_FALSE(ticked(w, reg)) << reg;
+    EXPECT_FALSE(w.btnRestore->isEnabled());
+    tick(w, "40015");
+    tick(w, "51024");
+    EXPECT_TRUE(w.btnRestore->isEnabled());
 
     w.btnRestore->click();
     ASSERT_TRUE(link.tickUntil([&] { return !w.Writing(); }, 900));
@@ -226,6 +237,146 @@ TEST_F(RestoreEndToEnd, ReadBackThatDiffersAndWhatIsNeverTicked)
         w.ApplyCaptions();
         w.grab().save(QString::fromLocal8Bit(keep) + QStringLiteral("restore_zh.png"));
     }
+}
+
+// A file from another cabinet (type, rating and address) is listed with nothing ticked, the
+// warning names each difference, and Enter does not write it even once a row is ticked.
+TEST_F(RestoreEndToEnd, AnotherCabinetsFileStartsUntickedAndEnterWritesNothing)
+{
+    ASSERT_TRUE(start());
+    TSettingsBackup backup = readBackup();
+    backup.type = "ZYX";
+    backup.rating = 200;
+    backup.address = 7;
+    backup.registers[51203] = uint16_t(backup.registers.at(51203) + 1); // power rating type
+    backup.registers[53020] = 'X';                                         // UPS model, first character
+    const QString file = dir.filePath("other.json");
+    ASSERT_TRUE(WriteFileWhole(file, BackupJson(backup), nullptr));
+
+    TServiceJournal journal;
+    ASSERT_TRUE(journal.Open(dir.filePath("journal.db")));
+    DialogScript script;
+    TfrmRestore w;
+    ASSERT_TRUE(w.LoadFile(file, nullptr));
+    ASSERT_TRUE(readInWindow(w));
+    EXPECT_EQ(listedRegisters(w), (std::set<QString>{"43/1", "51203", "53020"}));
+    const QString warning = w.lblWarning->text();
+    for (const char* what : {"type ZYX in the file, ZYR here", "rating 200 kVA in the file, 50 kVA here",
+                             "address 7 in the file, 1 here"})
+        EXPECT_TRUE(warning.contains(what)) << what << ": " << warning.toStdString();
+    EXPECT_FALSE(ticked(w, "51203"));
+    EXPECT_FALSE(ticked(w, "53020"));
+    EXPECT_FALSE(w.btnRestore->isEnabled()) << "nothing ticked, nothing to restore";
+
+    // One row ticked by hand: Restore may be pressed, but it is not what Enter presses.
+    tick(w, "51203");
+    EXPECT_TRUE(w.btnRestore->isEnabled());
+    EXPECT_FALSE(w.btnRestore->isDefault());
+    EXPECT_FALSE(w.btnRestore->autoDefault());
+    QTest::keyClick(&w, Qt::Key_Return);
+    EXPECT_FALSE(w.Writing());
+    for (int i = 0; i < 20; ++i) link.tick();
+    for (const TJournalEntry& e : journal.Entries()) ADD_FAILURE() << "written: " << e.reg;
+    EXPECT_EQ(w.sgrdRestore->item(w.RowOfRegister("51203"), TfrmRestore::ColVerdict)->text(), "");
+}
+
+// A row read back equal is not written again; a row that read back another value is, and the
+// button is enabled only while a ticked row still differs.
+TEST_F(RestoreEndToEnd, SecondPressWritesOnlyWhatStillDiffers)
+{
+    ASSERT_TRUE(start({"--refuse-write", "40015"}));
+    const TSettingsBackup backup = readBackup();
+    const QString file = dir.filePath("backup.json");
+    ASSERT_TRUE(WriteFileWhole(file, BackupJson(backup), nullptr));
+    writeRegister(51024, 1);
+    // The cabinet keeps its 32 for any write of 40015; the file asks for another value.
+    TSettingsBackup other = backup;
+    other.registers[40015] = 30;
+    ASSERT_TRUE(WriteFileWhole(file, BackupJson(other), nullptr));
+
+    TServiceJournal journal;
+    ASSERT_TRUE(journal.Open(dir.filePath("journal.db")));
+    DialogScript script;
+    TfrmRestore w;
+    ASSERT_TRUE(w.LoadFile(file, nullptr));
+    ASSERT_TRUE(readInWindow(w));
+    EXPECT_EQ(listedRegisters(w), (std::set<QString>{"40015", "51024"}));
+    ASSERT_TRUE(w.btnRestore->isEnabled());
+    tick(w, "40015", false);
+    tick(w, "51024", false);
+    EXPECT_FALSE(w.btnRestore->isEnabled()) << "nothing ticked";
+    tick(w, "40015");
+    tick(w, "51024");
+    EXPECT_TRUE(w.btnRestore->isEnabled());
+
+    auto written = [&](int reg) {
+        int n = 0;
+        for (const TJournalEntry& e : journal.Entries()) n += e.reg == reg ? 1 : 0;
+        return n;
+    };
+    for (int press = 1; press <= 2; ++press) {
+        w.btnRestore->click();
+        ASSERT_TRUE(w.Writing()) << press;
+        ASSERT_TRUE(link.tickUntil([&] { return !w.Writing(); }, 900)) << press;
+        link.pump(50);
+        EXPECT_EQ(cell(w, "40015", TfrmRestore::ColVerdict), "read back different") << press;
+        EXPECT_EQ(written(40015), press);
+        EXPECT_EQ(written(51024), 1) << "read back equal on the first press, not written again";
+        EXPECT_EQ(cell(w, "51024", TfrmRestore::ColCabinet), cell(w, "51024", TfrmRestore::ColFile));
+        EXPECT_FALSE(w.sgrdRestore->item(w.RowOfRegister("51024"), TfrmRestore::ColRestore)->flags() &
+                     Qt::ItemIsUserCheckable);
+        EXPECT_TRUE(w.btnRestore->isEnabled()) << "40015 still differs";
+    }
+}
+
+// The cabinet vanishes right after the write of the second register: the first reads back
+// equal, the second has no answer, the third is not sent; the window ends its restore and
+// closes, and when a cabinet comes back at that device nothing more is written to it.
+TEST_F(RestoreEndToEnd, CabinetLostMidWayStopsTheRestoreAndNothingIsWrittenWhenItReturns)
+{
+    // The test's own three writes, then write-enable and write of 40015 and of 51024.
+    ASSERT_TRUE(start({"--vanish-after-writes", "7"}));
+    const TSettingsBackup backup = readBackup();
+    const QString file = dir.filePath("backup.json");
+    ASSERT_TRUE(WriteFileWhole(file, BackupJson(backup), nullptr));
+    writeRegister(40015, 36);
+    writeRegister(51024, 1);
+    writeRegister(51061, 20000);
+
+    TServiceJournal journal;
+    ASSERT_TRUE(journal.Open(dir.filePath("journal.db")));
+    DialogScript script;
+    TfrmRestore w;
+    ASSERT_TRUE(w.LoadFile(file, nullptr));
+    ASSERT_TRUE(readInWindow(w));
+    ASSERT_EQ(listedRegisters(w), (std::set<QString>{"40015", "51024", "51061"}));
+    w.btnRestore->click();
+    ASSERT_TRUE(w.Writing());
+    ASSERT_TRUE(link.tickUntil([&] { return !w.Writing(); }, 300)) << "the restore ends when the port is lost";
+    link.pump(50);
+    EXPECT_TRUE(link.frm().PortLost());
+    EXPECT_EQ(cell(w, "40015", TfrmRestore::ColVerdict), "read back equal");
+    EXPECT_EQ(cell(w, "51024", TfrmRestore::ColVerdict), "no answer");
+    EXPECT_EQ(cell(w, "51061", TfrmRestore::ColVerdict), "not sent");
+    for (int slot = 1; slot <= 3; ++slot) EXPECT_EQ(ReqSlot[slot].Pending, 0) << "slot " << slot << " taken back";
+    EXPECT_TRUE(w.btnClose->isEnabled());
+    EXPECT_FALSE(w.btnCancel->isEnabled());
+    EXPECT_TRUE(w.close()) << "Close works";
+    EXPECT_FALSE(w.isVisible());
+
+    // A cabinet is put back at the same device: the link reopens it and polls, and no write
+    // reaches it.
+    // (The pulled cabinet has ended by itself, its link removed.)
+    ASSERT_TRUE(sim.process().state() == QProcess::NotRunning || sim.process().waitForFinished(10000));
+    EXPECT_EQ(sim.process().exitCode(), 0);
+    EXPECT_FALSE(QFileInfo::exists(sim.link()));
+    QFile::remove(sim.logPath());
+    ASSERT_TRUE(sim.start({"--baud", QString::number(Baud), "--no-drift"}));
+    const int32_t acks = CommDebug.AckCount;
+    ASSERT_TRUE(link.tickUntil([&] { return CommDebug.AckCount > acks + 3; }, 200)) << "the link is back";
+    for (int i = 0; i < 30; ++i) link.tick();
+    EXPECT_EQ(sim.logLines().filter(" RX 01 06 ").size(), 0) << sim.logLines().join('\n').toStdString();
+    EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join('|').toStdString();
 }
 
 TEST_F(RestoreEndToEnd, JournalThatCannotBeWrittenIsToldOnceAndWritesGoOn)

@@ -1,5 +1,6 @@
 // The settings backup: zyrtool --backup through the built executable against the simulated
 // cabinet, and the backup file's format.
+#include "model/uBackupCompare.h"
 #include "model/uSettingsBackup.h"
 #include "simharness/SimHarness.h"
 #include "support/ProgramRun.h"
@@ -143,12 +144,76 @@ TEST(BackupFile, RefusesWhatIsNoBackup)
         {"{\"registers\": {\"40001\": -1}}", "no value from 0 to 65535"},
         {"{\"registers\": {\"40001\": 1.5}}", "no value from 0 to 65535"},
         {"{\"registers\": {\"40001\": \"7\"}}", "no value from 0 to 65535"},
+        // Two values for one register: the parser would keep the last in silence.
+        {"{\"registers\": {\"40015\": 32, \"40002\": 1, \"40015\": 36}}", "the key \"40015\" appears twice"},
+        {"{\"cabinet\": {\"address\": 1, \"address\": 7}, \"registers\": {\"40015\": 32}}",
+         "the key \"address\" appears twice"},
+        {"{\"registers\": {\"40015\": 32, \"4001\\u0035\": 36}}", "the key \"40015\" appears twice"},
+        // A register no backup holds (40036 is past the UPS parameters, 30001 is measured).
+        {"{\"registers\": {\"40015\": 32, \"40036\": 1}}", "register 40036 is not one of the settings"},
+        {"{\"registers\": {\"30001\": 2302}}", "register 30001 is not one of the settings"},
     };
     for (const auto& c : cases) {
         TSettingsBackup b;
         QString error;
         EXPECT_FALSE(ParseBackupJson(c.json, b, &error)) << c.json;
         EXPECT_TRUE(error.contains(QString::fromUtf8(c.reason))) << c.json << ": " << error.toStdString();
+    }
+}
+
+TEST(BackupFile, SameKeyInAnotherObjectOrAStringIsNoDuplicate)
+{
+    // "40015" is a key of "registers" and of "names", and the text of a value: one each.
+    const QByteArray json = "{\"cabinet\": {\"type\": \"40015\", \"version\": \"a\\\"b\"}, "
+                            "\"registers\": {\"40015\": 32, \"40002\": 1}, \"names\": {\"40015\": \"x\"}}";
+    TSettingsBackup b;
+    QString error;
+    ASSERT_TRUE(ParseBackupJson(json, b, &error)) << error.toStdString();
+    EXPECT_EQ(b.registers.size(), 2u);
+    EXPECT_EQ(b.version, "a\"b");
+}
+
+TEST(BackupCompare, DifferencesAndAnotherCabinet)
+{
+    TSettingsBackup cabinet;
+    cabinet.address = 1;
+    cabinet.type = "ZYR";
+    cabinet.rating = 50;
+    cabinet.registers = {{40001, 0}, {40015, 36}, {51024, 2}, {51062, 10}, {53000, 'Z'}};
+    TSettingsBackup file = cabinet;
+    file.registers = {{40001, 7}, {40015, 32}, {51024, 2}, {51062, 100}, {53000, 'Q'}};
+    const std::vector<TBackupDifference> d = BackupDifferences(file, cabinet);
+    ASSERT_EQ(d.size(), 4u) << "51024 is equal";
+    const struct {
+        int reg;
+        uint16_t cabinet, file;
+        bool byDefault;
+    } expected[] = {{40001, 0, 7, false}, {40015, 36, 32, true}, {51062, 10, 100, false}, {53000, 'Z', 'Q', true}};
+    for (size_t i = 0; i < d.size(); ++i) {
+        EXPECT_EQ(d[i].reg, expected[i].reg);
+        EXPECT_EQ(d[i].cabinet, expected[i].cabinet) << d[i].reg;
+        EXPECT_EQ(d[i].file, expected[i].file) << d[i].reg;
+        EXPECT_EQ(d[i].byDefault, expected[i].byDefault) << d[i].reg;
+    }
+
+    EXPECT_TRUE(OtherCabinetReasons(file, cabinet).isEmpty());
+    const struct {
+        const char* type;
+        int rating;
+        int address;
+        QStringList reasons;
+    } cases[] = {
+        {"ZYX", 50, 1, {"type ZYX in the file, ZYR here"}},
+        {"ZYR", 200, 1, {"rating 200 kVA in the file, 50 kVA here"}},
+        {"ZYR", 50, 7, {"address 7 in the file, 1 here"}},
+        {"ZYX", 200, 7,
+         {"type ZYX in the file, ZYR here", "rating 200 kVA in the file, 50 kVA here", "address 7 in the file, 1 here"}},
+    };
+    for (const auto& c : cases) {
+        file.type = c.type;
+        file.rating = c.rating;
+        file.address = c.address;
+        EXPECT_EQ(OtherCabinetReasons(file, cabinet), c.reasons) << c.type << c.rating << c.address;
     }
 }
 

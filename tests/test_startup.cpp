@@ -228,6 +228,16 @@ INSTANTIATE_TEST_SUITE_P(
                       CmdCase{{"--scan", "--demo"}, false},
                       CmdCase{{"--scan", "--port", "COM1", "--snapshot", "-"}, false}));
 
+INSTANTIATE_TEST_SUITE_P(
+    Restore, CmdLineTest,
+    ::testing::Values(CmdCase{{"--port", "COM1", "--restore", "b.json"}, true},
+                      CmdCase{{"--port", "COM1", "--address", "3", "--restore", "b.json", "--dry-run"}, true},
+                      CmdCase{{"--port", "COM1", "--restore", "b.json", "--force"}, true},
+                      CmdCase{{"--restore", "b.json"}, false}, CmdCase{{"--port", "COM1", "--restore", ""}, false},
+                      CmdCase{{"--port", "COM1", "--dry-run"}, false}, CmdCase{{"--port", "COM1", "--force"}, false},
+                      CmdCase{{"--port", "COM1", "--restore", "b.json", "--backup", "c.json"}, false},
+                      CmdCase{{"--port", "COM1", "--restore", "b.json", "--scan"}, false}));
+
 TEST(CmdLine, ToolkitOptionsAreLeftOutAsTheApplicationWouldTakeThem)
 {
     EXPECT_EQ(WithoutToolkitOptions({"zyrtool", "-platform", "offscreen", "--scan", "-reverse", "--style", "fusion",

@@ -48,6 +48,7 @@ bool needsNoDisplay(int argc, char** argv)
         if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h") || !std::strcmp(a, "--help-all") ||
             !std::strcmp(a, "--version") || !std::strcmp(a, "-v") || !std::strncmp(a, "--snapshot", 10) ||
             !std::strncmp(a, "--download-log", 14) || !std::strncmp(a, "--backup", 8) ||
+            !std::strncmp(a, "--restore", 9) ||
             !std::strncmp(a, "--log-values", 12))
             return true;
     }

@@ -97,6 +97,21 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
                        "status 0, 1 for a port or "
                        "a file that cannot be used, 2 when a block did not answer (no file is written)."),
         QStringLiteral("FILE"));
+    const QCommandLineOption restore(
+        QStringLiteral("restore"),
+        QStringLiteral("With --port: compare the settings backup FILE with the cabinet, print the registers "
+                       "that differ (cabinet and file value), and write back those a window writes, each with "
+                       "the write-enable command and a read-back, printing each one's verdict; no window. A "
+                       "file from another cabinet (type, rating, address) is refused unless --force. Exit "
+                       "status 0 when every register reads back equal, 1 for a bad or refused file, a port "
+                       "that cannot be opened, 2 when one did not or the cabinet stopped answering (the rest "
+                       "are not sent)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
+                                    QStringLiteral("With --restore: print what differs and write nothing."));
+    const QCommandLineOption force(
+        QStringLiteral("force"),
+        QStringLiteral("With --restore: write a file from another cabinet type, rating or address too."));
     const QCommandLineOption logValues(
         QStringLiteral("log-values"),
         QStringLiteral("With --port: write the cabinet's values, as the background poll reads them, to the "
@@ -123,7 +138,7 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
                        "none answered, 1 when the port cannot be opened."));
     p.addOptions({port, baud, connect, demo, quitAfter, screenshot, window, snapshot, downloadLog, backup, from,
                   analysis, language, address, scan, settingsDir, timeFirst, printCounters, logValues, interval,
-                  duration, fast});
+                  duration, fast, restore, dryRun, force});
 
     out = TCmdLine{};
     out.HelpText = p.helpText();
@@ -302,6 +317,28 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
             error = QStringLiteral("--scan needs a real port (or none, for every port); leave out --demo");
             return false;
         }
+    }
+    out.Restore = p.value(restore);
+    out.DryRun = p.isSet(dryRun);
+    out.Force = p.isSet(force);
+    if (p.isSet(restore)) {
+        if (out.Restore.isEmpty()) {
+            error = QStringLiteral("--restore needs a file name");
+            return false;
+        }
+        if (out.Port.isEmpty()) {
+            error = QStringLiteral("--restore needs --port");
+            return false;
+        }
+        if (!out.Snapshot.isEmpty() || !out.DownloadLog.isEmpty() || !out.Backup.isEmpty() ||
+            !out.LogValues.isEmpty() || out.Scan) {
+            error = QStringLiteral("--restore is a run of its own; leave out --snapshot, --download-log, --backup, "
+                                   "--log-values and --scan");
+            return false;
+        }
+    } else if (out.DryRun || out.Force) {
+        error = QStringLiteral("--%1 goes with --restore").arg(out.DryRun ? "dry-run" : "force");
+        return false;
     }
     out.SettingsDir = p.value(settingsDir);
     out.TimeFirstValues = p.isSet(timeFirst);

@@ -16,6 +16,9 @@ struct TCmdLine {
     QString Snapshot;             // --snapshot FILE: write one cabinet's values as JSON and end
     QString DownloadLog;          // --download-log FILE: download the event log to FILE and end
     QString Backup;               // --backup FILE: write the cabinet's settings as a backup file and end
+    QString Restore;              // --restore FILE: write the backup's differing registers back and end
+    bool DryRun = false;          // --dry-run: with --restore, only list what differs
+    bool Force = false;           // --force: with --restore, write another cabinet's file too
     int From = 1;                 // --from N: the first record of --download-log
     bool Analysis = false;        // --analysis: the CSV carries the texts of the codes
     int Language = 0;             // --language en|zh: the language of those texts (1 Chinese)

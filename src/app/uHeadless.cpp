@@ -2,6 +2,7 @@
 
 #include "app/uBackupCommand.h"
 #include "app/uDownloadCommand.h"
+#include "app/uRestoreCommand.h"
 #include "app/uScanCommand.h"
 #include "app/uSignalWatch.h"
 #include "app/uSnapshotCommand.h"
@@ -15,7 +16,8 @@
 bool IsHeadlessCommand(const TCmdLine& options)
 {
     return !options.Snapshot.isEmpty() || !options.DownloadLog.isEmpty()
-           || !options.Backup.isEmpty() || !options.LogValues.isEmpty() || options.Scan;
+           || !options.Backup.isEmpty() || !options.LogValues.isEmpty() || options.Scan
+           || !options.Restore.isEmpty();
 }
 
 int RunHeadless(const TCmdLine& options)
@@ -42,5 +44,6 @@ int RunHeadless(const TCmdLine& options)
     if (!options.Backup.isEmpty()) return RunBackupCommand(options);
     if (!options.LogValues.isEmpty()) return RunValueLogCommand(options);
     if (options.Scan) return RunScanCommand(options);
+    if (!options.Restore.isEmpty()) return RunRestoreCommand(options);
     return 1;
 }

@@ -5,8 +5,10 @@
 #include "model/uFileWriter.h"
 #include "model/uUpsInfo.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 namespace {
 
@@ -78,6 +80,43 @@ const TNameRow NameRows[] = {
 // The company name and the UPS model are one character per register.
 constexpr int CompanyFirst = 53000, CompanyLast = 53014, ModelFirst = 53020, ModelLast = 53029;
 
+// The first key that appears twice in one object of the JSON text, empty when none does. The
+// parser keeps the last of such keys in silence, so a file edited by hand could hold two
+// values for one register and restore the one nobody looked at. The text parsed before, so
+// the scan only has to tell keys from values.
+QString firstDuplicateKey(const QByteArray& json)
+{
+    struct TLevel {
+        bool object;
+        bool expectKey;
+        QSet<QString> keys;
+    };
+    std::vector<TLevel> levels;
+    for (int i = 0; i < json.size(); ++i) {
+        const char c = json.at(i);
+        if (c == '{' || c == '[') {
+            levels.push_back({c == '{', c == '{', {}});
+        } else if (c == '}' || c == ']') {
+            if (!levels.empty()) levels.pop_back();
+        } else if (c == ',') {
+            if (!levels.empty() && levels.back().object) levels.back().expectKey = true;
+        } else if (c == '"') {
+            int end = i + 1;
+            while (end < json.size() && json.at(end) != '"') end += json.at(end) == '\\' ? 2 : 1;
+            if (!levels.empty() && levels.back().object && levels.back().expectKey) {
+                // The key as the parser reads it, escapes decoded.
+                const QJsonArray one = QJsonDocument::fromJson("[" + json.mid(i, end - i + 1) + "]").array();
+                const QString key = one.isEmpty() ? QString::fromUtf8(json.mid(i + 1, end - i - 1)) : one.at(0).toString();
+                if (levels.back().keys.contains(key)) return key;
+                levels.back().keys.insert(key);
+                levels.back().expectKey = false;
+            }
+            i = end;
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 const std::vector<TBackupBlock>& BackupBlocks()
@@ -124,6 +163,13 @@ QString BackupRegisterCaption(int reg)
 
 bool IsElapsedCounter(int reg) { return reg == 51052 || reg == 51062 || reg == 51065; }
 
+bool IsBackupRegister(int reg)
+{
+    for (const TBackupBlock& b : BackupBlocks())
+        if (b.func == 3 && reg >= b.startReg && reg < b.startReg + b.count) return true;
+    return false;
+}
+
 QByteArray BackupJson(const TSettingsBackup& b)
 {
     QJsonObject cabinet;
@@ -162,6 +208,8 @@ bool ParseBackupJson(const QByteArray& json, TSettingsBackup& out, QString* erro
     if (e.error != QJsonParseError::NoError || !doc.isObject())
         return fail(QStringLiteral("not a JSON object (%1)").arg(e.errorString()));
     const QJsonObject root = doc.object();
+    if (const QString twice = firstDuplicateKey(json); !twice.isEmpty())
+        return fail(QStringLiteral("the key \"%1\" appears twice").arg(twice));
     const QJsonValue regsValue = root.value(QStringLiteral("registers"));
     if (!regsValue.isObject() || regsValue.toObject().isEmpty())
         return fail(QStringLiteral("no \"registers\" object"));
@@ -178,6 +226,10 @@ bool ParseBackupJson(const QByteArray& json, TSettingsBackup& out, QString* erro
         const int reg = it.key().toInt(&ok);
         if (!ok || reg < 1 || reg > 65535 || it.key() != QString::number(reg))
             return fail(QStringLiteral("\"%1\" is not a register number").arg(it.key()));
+        // A backup holds the blocks the tool reads and nothing else; any other register was put
+        // there by hand or by another program, and what it means on this cabinet is not known.
+        if (!IsBackupRegister(reg))
+            return fail(QStringLiteral("register %1 is not one of the settings a backup holds").arg(reg));
         const double v = it.value().toDouble(-1);
         if (!it.value().isDouble() || v < 0 || v > 65535 || v != double(int(v)))
             return fail(QStringLiteral("register %1 holds no value from 0 to 65535").arg(reg));

@@ -46,12 +46,16 @@ QString BackupRegisterCaption(int reg);
 // The elapsed-time counters of the runtime block (restore never ticks them by default).
 bool IsElapsedCounter(int reg);
 
+// True for a register of the blocks a backup reads (function 3); the identification is not one.
+bool IsBackupRegister(int reg);
+
 // The file: {"format", "formatVersion", "cabinet": {address, type, rating, version},
 // "time" (ISO 8601 with the offset from UTC), "registers": {"40001": 0, ...},
 // "names": {"40002": "Parallel ID", ...}}.
 QByteArray BackupJson(const TSettingsBackup& backup);
-// False with a reason for a file that is not such a backup (not JSON, no registers, a key that
-// is no register number, a value outside 0 to 65535).
+// False with a reason for a file that is not such a backup (not JSON, a key that appears twice
+// in one object, no registers, a key that is no register number or a register outside the
+// blocks a backup reads, a value outside 0 to 65535).
 bool ParseBackupJson(const QByteArray& json, TSettingsBackup& backup, QString* error);
 
 // Writes bytes to path whole or not at all, through the tool's one file writer: on any failure

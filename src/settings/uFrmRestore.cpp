@@ -3,6 +3,7 @@
 #include "comm/uBackupReader.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
+#include "model/uBackupCompare.h"
 #include "model/uDataFunc.h"
 #include "model/uWriteVerdict.h"
 #include "ui/uCaptions.h"
@@ -23,9 +24,6 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int WriteEnableReg = 50000;
-constexpr uint16_t WriteEnableCode = 10;
-constexpr int StepMs = 100;
 // A backup file is a few kilobytes; anything far larger is not one.
 constexpr qint64 MaxBackupBytes = 4 * 1024 * 1024;
 } // namespace
@@ -68,16 +66,15 @@ TfrmRestore::TfrmRestore(QWidget* parent) : QDialog(parent)
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
     connect(btnClose, &QPushButton::clicked, this, [this] { close(); });
     connect(sgrdRestore, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
-        if (item->column() == ColRestore && item->row() < int(rows_.size()))
-            rows_[size_t(item->row())].ticked = item->checkState() == Qt::Checked;
+        if (item->column() != ColRestore || item->row() >= int(rows_.size())) return;
+        rows_[size_t(item->row())].ticked = item->checkState() == Qt::Checked;
+        enableRestore();
     });
-    stepTimer_.setInterval(StepMs);
-    connect(&stepTimer_, &QTimer::timeout, this, [this] { writeStep(); });
     resize(720, 460);
     ApplyCaptions();
 }
 
-TfrmRestore::~TfrmRestore() { RemoveLinkWatcher(this); }
+TfrmRestore::~TfrmRestore() = default;
 
 void TfrmRestore::ApplyCaptions()
 {
@@ -150,28 +147,38 @@ void TfrmRestore::readingDone(bool ok)
     }
     buildRows(reader_->Result());
     showRows();
-    int ticked = 0;
-    for (const TRow& r : rows_) ticked += r.ticked ? 1 : 0;
-    lblStatus->setText(LangText("%1 registers differ from the file", "%1 个寄存器与文件不同").arg(rows_.size()));
-    btnRestore->setEnabled(ticked > 0 || !rows_.empty());
+    int registers = 0;
+    for (const TRow& r : rows_) registers += r.writable ? 1 : 0;
+    lblStatus->setText(LangText("%1 registers differ from the file", "%1 个寄存器与文件不同").arg(registers));
+    enableRestore();
     pbRestore->setValue(0);
+}
+
+void TfrmRestore::enableRestore()
+{
+    bool any = false;
+    for (const TRow& r : rows_) any = any || (r.ticked && r.differs());
+    btnRestore->setEnabled(any && !Writing() && !Reading());
 }
 
 void TfrmRestore::buildRows(const TSettingsBackup& cabinet)
 {
     rows_.clear();
-    if (file_.type != cabinet.type || file_.rating != cabinet.rating) {
-        lblWarning->setText(LangText("This file comes from another cabinet type or rating: file %1 %2 kVA, "
-                                     "cabinet %3 %4 kVA.",
-                                     "该文件来自其他型号或额定功率的机柜: 文件 %1 %2 kVA, 机柜 %3 %4 kVA。")
-                                .arg(file_.type)
-                                .arg(file_.rating)
-                                .arg(cabinet.type)
-                                .arg(cabinet.rating));
+    // Another cabinet's file is shown, but nothing of it is written unless the operator ticks
+    // it row by row; one Enter must not write it.
+    const QStringList other = OtherCabinetReasons(file_, cabinet);
+    otherCabinet_ = !other.isEmpty();
+    if (otherCabinet_) {
+        lblWarning->setText(LangText("This file comes from another cabinet: %1. Nothing is ticked.",
+                                     "该文件来自其他机柜: %1。未勾选任何寄存器。")
+                                .arg(other.join(QStringLiteral("; "))));
         lblWarning->show();
     } else {
         lblWarning->hide();
     }
+    btnRestore->setAutoDefault(!otherCabinet_);
+    btnRestore->setDefault(false);
+    btnClose->setDefault(otherCabinet_);
     // The identification is shown when it differs; it cannot be written.
     auto idRow = [&](const QString& reg, const QString& name, const QString& there, const QString& inFile) {
         if (there == inFile) return;
@@ -187,18 +194,16 @@ void TfrmRestore::buildRows(const TSettingsBackup& cabinet)
           QStringLiteral("%1 %2 kVA").arg(cabinet.type).arg(cabinet.rating),
           QStringLiteral("%1 %2 kVA").arg(file_.type).arg(file_.rating));
     idRow(QStringLiteral("43/2"), LangText("Version", "版本"), cabinet.version, file_.version);
-    for (const auto& [reg, value] : file_.registers) {
-        const auto there = cabinet.registers.find(reg);
-        if (there == cabinet.registers.end() || there->second == value) continue;
+    for (const TBackupDifference& d : BackupDifferences(file_, cabinet)) {
         TRow r;
-        r.reg = QString::number(reg);
-        r.number = reg;
-        r.name = BackupRegisterCaption(reg);
-        r.cabinet = QString::number(there->second);
-        r.file = QString::number(value);
+        r.reg = QString::number(d.reg);
+        r.number = d.reg;
+        r.name = BackupRegisterCaption(d.reg);
+        r.cabinet = QString::number(d.cabinet);
+        r.file = QString::number(d.file);
         // Elapsed counters are the cabinet's own history, and a register no window names has
         // no known meaning: both are offered but not ticked.
-        r.ticked = !IsElapsedCounter(reg) && !BackupRegisterName(reg).en.isEmpty();
+        r.ticked = d.byDefault && !otherCabinet_;
         rows_.push_back(r);
     }
 }
@@ -237,145 +242,96 @@ void TfrmRestore::setVerdict(int row, const QString& text)
 
 void TfrmRestore::btnRestoreClick()
 {
-    if (writing_ || Reading()) return;
-    queue_.clear();
+    if (Writing() || Reading()) return;
+    // Only what still differs: a row read back equal on an earlier press is not written again.
+    writeRows_.clear();
+    std::vector<TRestoreWriter::TItem> items;
     for (int i = 0; i < int(rows_.size()); ++i) {
         const TRow& r = rows_[size_t(i)];
-        if (r.writable && r.ticked) queue_.push_back(i);
+        if (!r.ticked || !r.differs()) continue;
+        writeRows_.push_back(i);
+        items.push_back({r.number, static_cast<uint16_t>(r.file.toUInt())});
         setVerdict(i, QString());
     }
-    if (queue_.empty()) return;
+    if (items.empty()) return;
     // Queued writes need the open port; the kit says so when it is closed.
     if (!CheckPortOpen(this)) return;
-    writing_ = true;
-    cancelled_ = false;
+    writer_ = std::make_unique<TRestoreWriter>(reader_ ? reader_->Result().address : LinkMain().GetDevAddr(),
+                                               objectName());
+    connect(writer_.get(), &TRestoreWriter::Writing, this, [this](int index) {
+        const TRow& r = rows_[size_t(writeRows_[size_t(index)])];
+        lblStatus->setText(LangText("Writing %1 (%2)...", "正在写 %1 (%2)...").arg(r.name, r.reg));
+    });
+    connect(writer_.get(), &TRestoreWriter::Verdict, this,
+            [this](int index, int verdict, int readBack) { showVerdict(index, verdict, readBack); });
+    connect(writer_.get(), &TRestoreWriter::Finished, this,
+            [this](TRestoreWriter::TEnd end) { finishWriting(end); });
     done_ = 0;
-    pbRestore->setMaximum(int(queue_.size()));
+    pbRestore->setMaximum(int(items.size()));
     pbRestore->setValue(0);
+    if (!writer_->Start(std::move(items))) {
+        writer_.reset();
+        return;
+    }
     btnRestore->setEnabled(false);
     btnCancel->setEnabled(true);
     btnClose->setEnabled(false);
     sgrdRestore->setEnabled(false);
-    AddLinkWatcher(this);
-    nextRegister();
-    stepTimer_.start();
 }
 
 void TfrmRestore::btnCancelClick()
 {
     // The register in flight ends as it will; no further one is written.
-    if (writing_) cancelled_ = true;
+    if (Writing()) writer_->Cancel();
 }
 
-void TfrmRestore::nextRegister()
+void TfrmRestore::showVerdict(int index, int verdict, int readBack)
 {
-    if (cancelled_ || queue_.empty()) {
-        for (int row : queue_) setVerdict(row, WriteVerdictText(TWriteVerdict::NotSent));
-        queue_.clear();
-        finishWriting(cancelled_ ? LangText("Restore cancelled", "恢复已取消")
-                                 : LangText("Restore finished", "恢复完成"));
-        return;
+    const int row = writeRows_[size_t(index)];
+    TRow& r = rows_[size_t(row)];
+    setVerdict(row, WriteVerdictText(verdict));
+    if (readBack >= 0) {
+        r.cabinet = QString::number(readBack);
+        if (auto* item = sgrdRestore->item(row, ColCabinet)) item->setText(r.cabinet);
     }
-    current_ = queue_.front();
-    queue_.erase(queue_.begin());
-    step_ = TStep::WaitSlots;
-    writeTaken_ = writeDropped_ = readTaken_ = false;
-    lblStatus->setText(LangText("Writing %1 (%2)...", "正在写 %1 (%2)...")
-                           .arg(rows_[size_t(current_)].name, rows_[size_t(current_)].reg));
-    writeStep();
-}
-
-void TfrmRestore::writeStep()
-{
-    if (!writing_ || step_ != TStep::WaitSlots) return;
-    if (!LinkPortOpen()) {
-        // The kit would refuse the write; the rest is not sent and the table says so.
-        abandon(QStringLiteral("COM Port is off !"));
-        return;
+    if (verdict == int(TWriteVerdict::ReadBackEqual)) {
+        // Nothing left to write in this row.
+        r.ticked = false;
+        if (auto* item = sgrdRestore->item(row, ColRestore)) {
+            const QSignalBlocker block(sgrdRestore);
+            item->setData(Qt::CheckStateRole, QVariant());
+            item->setFlags(item->flags() & ~Qt::ItemIsUserCheckable);
+        }
     }
-    // The windows' own reads may hold a slot for a moment: the write waits for all three to
-    // be free, so the kit takes it whole. Nothing has been sent yet, so this is no retry.
-    for (int slot = 1; slot <= 3; ++slot)
-        if (!ReqSlotFree(slot)) return;
-    const TRow& r = rows_[size_t(current_)];
-    const uint16_t value = static_cast<uint16_t>(r.file.toUInt());
-    const TWriteOutcome outcome =
-        QueueWrite(this, {{1, 6, WriteEnableReg, 1, WriteEnableCode}, {2, 6, r.number, 1, value}, {3, 3, r.number, 1, 0}});
-    if (outcome != TWriteOutcome::Queued) {
-        abandon(LinkBusyText());
-        return;
+    if (verdict != int(TWriteVerdict::NotSent)) pbRestore->setValue(++done_);
+}
+
+void TfrmRestore::finishWriting(TRestoreWriter::TEnd end)
+{
+    QString status;
+    switch (end) {
+    case TRestoreWriter::TEnd::Done: status = LangText("Restore finished", "恢复完成"); break;
+    case TRestoreWriter::TEnd::Cancelled: status = LangText("Restore cancelled", "恢复已取消"); break;
+    case TRestoreWriter::TEnd::PortLost:
+        status = LangText("Restore stopped: the port is closed or lost", "恢复已停止: 端口已关闭或断开");
+        break;
+    case TRestoreWriter::TEnd::NoAnswer:
+        status = LangText("Restore stopped: the cabinet did not answer", "恢复已停止: 机柜无应答");
+        break;
     }
-    step_ = TStep::InFlight;
-}
-
-void TfrmRestore::abandon(const QString& status)
-{
-    // The register in hand and those after it are not sent, and the table says so.
-    setVerdict(current_, WriteVerdictText(TWriteVerdict::NotSent));
-    for (int row : queue_) setVerdict(row, WriteVerdictText(TWriteVerdict::NotSent));
-    queue_.clear();
-    finishWriting(status);
-}
-
-void TfrmRestore::RequestBuilt(const TLinkRequest& q)
-{
-    if (!writing_ || step_ != TStep::InFlight) return;
-    const TRow& r = rows_[size_t(current_)];
-    if (q.slot == 2 && q.func == 6 && q.startReg == r.number) writeTaken_ = true;
-    if (q.slot == 3 && q.func == 3 && q.startReg == r.number && q.count == 1) readTaken_ = true;
-}
-
-void TfrmRestore::ReplyAccepted(const TLinkRequest& q, const uint16_t* regs, int count)
-{
-    if (!writing_ || step_ != TStep::InFlight || !readTaken_) return;
-    const TRow& r = rows_[size_t(current_)];
-    if (q.slot != 3 || q.func != 3 || q.startReg != r.number || count != 1) return;
-    const bool equal = regs[0] == static_cast<uint16_t>(r.file.toUInt());
-    setVerdict(current_, WriteVerdictText(writeDropped_  ? TWriteVerdict::NoAnswer
-                                          : equal        ? TWriteVerdict::ReadBackEqual
-                                                         : TWriteVerdict::ReadBackDifferent));
-    if (auto* item = sgrdRestore->item(current_, ColCabinet)) item->setText(QString::number(regs[0]));
-    pbRestore->setValue(++done_);
-    step_ = TStep::Idle;
-    QMetaObject::invokeMethod(this, [this] { nextRegister(); }, Qt::QueuedConnection);
-}
-
-void TfrmRestore::RequestDropped(const TLinkRequest& q)
-{
-    if (!writing_ || step_ != TStep::InFlight) return;
-    const TRow& r = rows_[size_t(current_)];
-    if (q.slot == 2 && writeTaken_ && q.startReg == r.number) {
-        writeDropped_ = true; // the read-back still tells what the cabinet holds
-        return;
-    }
-    if (q.slot == 3 && readTaken_ && q.startReg == r.number) {
-        setVerdict(current_, WriteVerdictText(TWriteVerdict::NoAnswer));
-        pbRestore->setValue(++done_);
-        step_ = TStep::Idle;
-        QMetaObject::invokeMethod(this, [this] { nextRegister(); }, Qt::QueuedConnection);
-    }
-}
-
-void TfrmRestore::finishWriting(const QString& status)
-{
-    writing_ = false;
-    step_ = TStep::Idle;
-    current_ = -1;
-    stepTimer_.stop();
-    RemoveLinkWatcher(this);
     lblStatus->setText(status);
     sgrdRestore->resizeColumnsToContents();
     btnCancel->setEnabled(false);
     btnClose->setEnabled(true);
-    btnRestore->setEnabled(true);
     sgrdRestore->setEnabled(true);
+    enableRestore();
 }
 
 void TfrmRestore::closeEvent(QCloseEvent* event)
 {
     // A restore in progress is cancelled first, never left half-watched.
-    if (writing_) {
-        cancelled_ = true;
+    if (Writing()) {
+        writer_->Cancel();
         event->ignore();
         return;
     }
@@ -385,8 +341,8 @@ void TfrmRestore::closeEvent(QCloseEvent* event)
 
 void TfrmRestore::reject()
 {
-    if (writing_) {
-        cancelled_ = true;
+    if (Writing()) {
+        writer_->Cancel();
         return;
     }
     if (reader_) reader_->Cancel();

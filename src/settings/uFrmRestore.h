@@ -1,14 +1,15 @@
 // Restoring a settings backup: the window reads the same blocks from the cabinet, lists every
 // register whose value differs from the file's, and writes the ticked ones one at a time,
-// each with the write-enable command before it and a read-back after it, through the write
-// kit; each register's verdict is shown, and nothing is retried in silence.
+// each with the write-enable command before it and a read-back after it (the restore writer);
+// each register's verdict is shown, and nothing is retried in silence. A file from another
+// cabinet (type, rating or address) starts with nothing ticked and Restore is not the default
+// button.
 #pragma once
 
-#include "comm/uLinkWatch.h"
+#include "comm/uRestoreWriter.h"
 #include "model/uSettingsBackup.h"
 
 #include <QDialog>
-#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -19,7 +20,7 @@ class QPushButton;
 class QTableWidget;
 class TBackupReader;
 
-class TfrmRestore : public QDialog, public TLinkWatcher {
+class TfrmRestore : public QDialog {
     Q_OBJECT
 public:
     explicit TfrmRestore(QWidget* parent = nullptr);
@@ -31,7 +32,9 @@ public:
     // Reads the blocks from the selected cabinet (done by FormShow).
     void ReadCabinet();
     bool Reading() const;
-    bool Writing() const { return writing_; }
+    bool Writing() const { return writer_ && writer_->Running(); }
+    // The file comes from another cabinet than the one read (type, rating or address).
+    bool OtherCabinet() const { return otherCabinet_; }
 
     void ApplyCaptions();
     void btnRestoreClick();
@@ -51,11 +54,6 @@ public:
     QPushButton* btnCancel = nullptr;
     QPushButton* btnClose = nullptr;
 
-    // TLinkWatcher
-    void RequestBuilt(const TLinkRequest& request) override;
-    void ReplyAccepted(const TLinkRequest& request, const uint16_t* regs, int count) override;
-    void RequestDropped(const TLinkRequest& request) override;
-
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -70,17 +68,17 @@ private:
         QString file;
         bool writable = true;
         bool ticked = false;
+        // Still to write: the cabinet's value (as last read) differs from the file's.
+        bool differs() const { return writable && cabinet != file; }
     };
-    enum class TStep { Idle, WaitSlots, InFlight };
 
     void readingDone(bool ok);
     void buildRows(const TSettingsBackup& cabinet);
     void showRows();
-    void writeStep();
     void setVerdict(int row, const QString& text);
-    void nextRegister();
-    void finishWriting(const QString& status);
-    void abandon(const QString& status);
+    void showVerdict(int index, int verdict, int readBack);
+    void finishWriting(TRestoreWriter::TEnd end);
+    void enableRestore();
 
     TSettingsBackup file_;
     QString filePath_;
@@ -88,13 +86,10 @@ private:
     std::vector<TRow> rows_;
     bool started_ = false;
 
-    // The write in progress.
-    bool writing_ = false;
-    bool cancelled_ = false;
-    std::vector<int> queue_; // rows still to write
-    int current_ = -1;       // the row being written
-    TStep step_ = TStep::Idle;
-    bool writeTaken_ = false, writeDropped_ = false, readTaken_ = false;
+    bool otherCabinet_ = false;
+
+    // The write in progress: the rows it writes, in the writer's order.
+    std::unique_ptr<TRestoreWriter> writer_;
+    std::vector<int> writeRows_;
     int done_ = 0;
-    QTimer stepTimer_;
 };

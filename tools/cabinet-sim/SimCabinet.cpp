@@ -3,6 +3,7 @@
 #include "SimRunTime.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace sim {
 
@@ -32,6 +33,12 @@ Cabinet::Cabinet(const Options& options, QObject* parent)
     slave_.setMainsFailures(options.mainsFailEvery);
     driftTimer_.setInterval(1000);
     connect(&driftTimer_, &QTimer::timeout, this, [this] { slave_.drift(random_); });
+    vanishTimer_.setSingleShot(true);
+    connect(&vanishTimer_, &QTimer::timeout, this, [this] {
+        log_.write("VANISH", {}, QStringLiteral("after %1 writes").arg(writesAnswered_));
+        stop();
+        Q_EMIT vanished();
+    });
     hourTimer_.setInterval(options.hourMs);
     connect(&hourTimer_, &QTimer::timeout, this, [this] {
         for (int a : options_.addresses) advanceRunTime(slave_.image(a));
@@ -59,7 +66,7 @@ void Cabinet::stop()
 void Cabinet::onRequest(const std::vector<uint8_t>& frame)
 {
     const double arrived = line_.nowMs();
-    if (silent_) {
+    if (silent_ || vanishTimer_.isActive()) {
         log_.write("RX", frame, QStringLiteral("silent"));
         return;
     }
@@ -136,10 +143,22 @@ void Cabinet::onRequest(const std::vector<uint8_t>& frame)
         log_.write("TX", second,
                    (notes + QStringList{QStringLiteral("split 2/2")}).join(QStringLiteral(", ")));
         line_.send(second, line_.busyUntilMs() + SplitPauseMs);
+        countWriteAnswered(frame);
         return;
     }
     log_.write("TX", *reply, notes.join(QStringLiteral(", ")));
     line_.send(*reply, start);
+    countWriteAnswered(frame);
+}
+
+// A cabinet pulled from the line just after it answered a write: the reply leaves whole, then
+// the line is closed and its link removed, so the master finds the device gone.
+void Cabinet::countWriteAnswered(const std::vector<uint8_t>& frame)
+{
+    if (options_.vanishAfterWrites <= 0 || frame.size() < 2 || (frame[1] != 6 && frame[1] != 16)) return;
+    if (++writesAnswered_ != options_.vanishAfterWrites) return;
+    const double left = line_.busyUntilMs() - line_.nowMs();
+    vanishTimer_.start(std::max(0, int(std::ceil(left))) + 20);
 }
 
 } // namespace sim

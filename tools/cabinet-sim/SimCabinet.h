@@ -24,9 +24,14 @@ public:
     bool start(QString& error);
     void stop();
 
+Q_SIGNALS:
+    // --vanish-after-writes: the line is gone; the program ends.
+    void vanished();
+
 private:
     void onRequest(const std::vector<uint8_t>& frame);
     void transmit(std::vector<uint8_t> reply, int address);
+    void countWriteAnswered(const std::vector<uint8_t>& frame);
 
     Options options_;
     std::mt19937 random_;
@@ -37,6 +42,8 @@ private:
     FrameLog log_;
     QTimer driftTimer_;
     bool silent_ = false;
+    int writesAnswered_ = 0;
+    QTimer vanishTimer_;
     QTimer hourTimer_;
 };
 

@@ -88,6 +88,12 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
         QStringLiteral(
             "Once the event record N has been sent, answer nothing more (a cabinet that goes silent)."),
         QStringLiteral("N"));
+    const QCommandLineOption vanishAfterWrites(
+        QStringLiteral("vanish-after-writes"),
+        QStringLiteral("Once the reply to the Nth write (function 6 or 16, the write-enable command "
+                       "included) has left, close and remove the pseudo-terminal and end, as a cabinet "
+                       "pulled from the line."),
+        QStringLiteral("N"));
     const QCommandLineOption refuseWrite(
         QStringLiteral("refuse-write"),
         QStringLiteral("Answer a write to register REG as done but keep its old value (repeatable)."),
@@ -145,7 +151,7 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
                        addresses, state,  modules,      records,  noDrift,
                        log,       seed,   drop,         badCrc,   wrongAddress,
                        split,     late,   lateRate,     noise,    exception,
-                       runHours,  hourMs, invalidDates, dumpLog,  silentAfterRecord, refuseWrite, silentRead,
+                       runHours,  hourMs, invalidDates, dumpLog,  silentAfterRecord, vanishAfterWrites, refuseWrite, silentRead,
                        silentObject,
                        mainsFailures, strictSpeed});
 
@@ -172,6 +178,14 @@ bool parseOptions(const QStringList& arguments, Options& options, QString& error
         options.silentAfterRecord = parser.value(silentAfterRecord).toInt(&ok);
         if (!ok || options.silentAfterRecord < 1) {
             error = QStringLiteral("--silent-after-record needs a record number from 1");
+            return false;
+        }
+    }
+    if (parser.isSet(vanishAfterWrites)) {
+        bool ok = false;
+        options.vanishAfterWrites = parser.value(vanishAfterWrites).toInt(&ok);
+        if (!ok || options.vanishAfterWrites < 1) {
+            error = QStringLiteral("--vanish-after-writes needs a number of writes from 1");
             return false;
         }
     }

@@ -32,6 +32,7 @@ struct Options {
     bool invalidDates = false; // a few records carry a month that does not exist
     bool dumpLog = false;      // print the event log and end
     int silentAfterRecord = 0; // once record N has been sent, answer nothing more (0: never)
+    int vanishAfterWrites = 0; // after answering the Nth write, remove the line and end (0: never)
     std::vector<uint32_t> refuseWrite; // writes to these registers are answered but not done
     std::vector<uint32_t> silentRead;  // reads that cover these registers get no reply
     int silentObject = -1; // the first read of this identification object gets no reply (-1: none)

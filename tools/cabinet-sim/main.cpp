@@ -50,6 +50,7 @@ int main(int argc, char** argv)
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
 
     sim::Cabinet cabinet(options);
+    QObject::connect(&cabinet, &sim::Cabinet::vanished, &app, &QCoreApplication::quit);
     if (!cabinet.start(error)) {
         std::fprintf(stderr, "cabinet-sim: %s\n", qPrintable(error));
         return 1;
