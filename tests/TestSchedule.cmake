@@ -44,6 +44,7 @@ set(zyr_clock_tests
     "^Faults/ScanFaults\\."
     "^ScanCommand\\.Finds"
     "^PortDialogFind\\."
+    "^PortDialogFindDemo\\."
     "^CommPortTest\\."
     "^SimProtocol\\.FramingCopes"
     "^FastLineFaults\\.")

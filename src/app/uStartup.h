@@ -35,6 +35,8 @@ public:
     TFrmMain* Main() const { return main_; }
     // The port of this run when it is not the settings file's.
     bool PortOverridden() const { return overridePort_; }
+    // The simulated cabinet a --demo run starts, when not the one beside the executable (tests).
+    void SetDemoSimulator(const QString& path) { demoSimulator_ = path; }
 
 Q_SIGNALS:
     // The main window has closed: port closed, settings saved. The program ends.
@@ -55,6 +57,7 @@ private:
     void openJournal();
 
     TCmdLine options_;
+    QString demoSimulator_;
     std::unique_ptr<TDemoCabinet> demo_;
     TFrmMain* main_ = nullptr;
     QWidget* portDialog_ = nullptr;
