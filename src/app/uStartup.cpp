@@ -182,6 +182,7 @@ void TStartup::restoreFileValues()
 
 void TStartup::Start()
 {
+    if (ended_) return;
     if (const QScreen* screen = main_->screen()) // centred on the desktop
         main_->move(screen->availableGeometry().center() - main_->rect().center());
     main_->show();
@@ -236,6 +237,15 @@ void TStartup::timedEnd()
     }
     closeModals();
     main_->close();
+}
+
+void TStartup::End()
+{
+    if (ended_) return;
+    ended_ = true;
+    closeModals();
+    // Closed whether shown or not: the close saves the settings and ends the run.
+    if (main_) main_->close();
 }
 
 void TStartup::closeModals()

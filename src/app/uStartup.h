@@ -30,6 +30,9 @@ public:
     bool CreateWindows(QString& error);
     // Shows the main window, presses the link button when asked for and arms the timed end.
     void Start();
+    // Ends the run as the main window's own close does (a signal from the desktop): the boxes
+    // still open are closed, then the main window. A run not yet started is not started.
+    void End();
     // The windows in the order they were created.
     QList<QObject*> Created() const { return created_; }
     TFrmMain* Main() const { return main_; }
@@ -70,6 +73,7 @@ private:
     QElapsedTimer sinceStart_;
     bool firstValuesTimed_ = false;
     bool endDue_ = false; // the timed end came before the main window was shown
+    bool ended_ = false;  // End() has closed the run
 
     // The settings file's own port, kept while this run uses another one.
     bool overridePort_ = false;
