@@ -292,6 +292,7 @@ private:
     void openPortDialog();
     void registerViews();
     void showTrack();
+    void bringToFront(QWidget* w);
 
     class LinkHooks;
     std::unique_ptr<LinkHooks> linkHooks_;
