@@ -36,7 +36,8 @@ set(zyr_waiting_tests
     "^SimFaults\\."
     "^SimProtocol\\."
     "^PeerLibmodbus\\."
-    "^ScanCommand\\.SilentLine")
+    "^ScanCommand\\.SilentLine"
+    "^Signals/WindowSignals\\.")
 
 # Tests that race a clock even though they mostly wait (the fault soak counts every reply of a
 # clean line against a reply timeout of the wire time plus the link's margin).
@@ -45,6 +46,7 @@ set(zyr_clock_tests
     "^Faults/ScanFaults\\."
     "^ScanCommand\\.Finds"
     "^PortDialogFind\\."
+    "^PortDialogFindDemo\\."
     "^CommPortTest\\."
     "^SimProtocol\\.FramingCopes"
     "^FastLineFaults\\.")

@@ -14,6 +14,7 @@
 #include "support/TestSupport.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -191,6 +192,94 @@ TEST_F(PortDialogFind, CancelStopsTheScanAndTheDialogsCancelGivesTheLinkItsPortB
     EXPECT_TRUE(FrmCom->PortOpen()) << "the link goes on as before the Find";
     EXPECT_EQ(FrmCom->Comm1.BaudRate(), 2400u);
     EXPECT_TRUE(script->messages.empty());
+}
+
+// A demonstration run: its simulated cabinet's line lives in a folder of the run. Whatever the
+// operator confirms on it stays out of the settings file, which keeps the engineer's own port.
+class PortDialogFindDemo : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetAll();
+        script = std::make_unique<DialogScript>();
+        ASSERT_TRUE(dir.isValid());
+        QFile ini(dir.filePath("UserParaIni.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(saved);
+        ini.close();
+        TCmdLine options;
+        QString error;
+        ASSERT_TRUE(ParseCmdLine({"zyrtool", "--settings-dir", dir.path(), "--demo"}, options, error))
+            << error.toStdString();
+        startup = std::make_unique<TStartup>(options);
+        startup->SetDemoSimulator(QStringLiteral(ZYR_CABINET_SIM));
+        ASSERT_TRUE(startup->CreateWindows(error)) << error.toStdString();
+        startup->Start();
+        ASSERT_TRUE(FrmCom->PortOpen());
+        demoPort = LocalPara.ComName;
+    }
+    void TearDown() override
+    {
+        startup.reset();
+        script.reset();
+        SetSettingsFolderOverride(QString());
+    }
+    QString settingsText() const { return QString::fromUtf8(FileBytes(dir.filePath("UserParaIni.ini"))); }
+    void expectFileKeptItsPort(const char* when) const
+    {
+        const QString text = settingsText();
+        for (const char* line : {"ComName=COM3", "BaudRate=4800", "SelectedAddr=2", "curProtocol=0"})
+            EXPECT_TRUE(text.contains(QLatin1String(line)))
+                << when << ": " << line << " in " << text.toStdString();
+        EXPECT_FALSE(text.contains(demoPort)) << when << ": " << text.toStdString();
+    }
+    void openDialog(const std::function<int(TFrmCommInterface*)>& run)
+    {
+        script->otherModal = [&](QDialog* d) {
+            auto* dlg = qobject_cast<TFrmCommInterface*>(d);
+            if (!dlg) return int(QDialog::Rejected);
+            dlg->show();
+            const int r = run(dlg);
+            dlg->hide();
+            return r;
+        };
+        startup->Main()->mni1001Click();
+        script->otherModal = nullptr;
+    }
+
+    const QByteArray saved = "[LocalPara]\nComName=COM3\nBaudRate=4800\ncurProtocol=0\nSelectedAddr=2\n";
+    QTemporaryDir dir;
+    QString demoPort;
+    std::unique_ptr<DialogScript> script;
+    std::unique_ptr<TStartup> startup;
+};
+
+TEST_F(PortDialogFindDemo, ConfirmAndAFoundCabinetLeaveTheFilesPortAlone)
+{
+    openDialog([&](TFrmCommInterface* dlg) {
+        EXPECT_EQ(dlg->ComboBox1->currentText(), demoPort);
+        QTest::mouseClick(dlg->Button1, Qt::LeftButton);
+        return dlg->result();
+    });
+    EXPECT_TRUE(FrmCom->PortOpen()) << "confirmed on the demonstration's line";
+    expectFileKeptItsPort("after Confirm");
+
+    openDialog([&](TFrmCommInterface* dlg) {
+        QTest::mouseClick(dlg->btnFind, Qt::LeftButton);
+        // The demonstration's cabinet answers at the first speed tried; the choice ends the scan.
+        EXPECT_TRUE(
+            QTest::qWaitFor([dlg] { return !dlg->Found().isEmpty() || !dlg->Scanning(); }, ScanWaitMs));
+        if (dlg->Found().isEmpty()) return int(QDialog::Rejected);
+        dlg->lstFoundDblClick(0);
+        return dlg->result();
+    });
+    EXPECT_TRUE(script->messages.empty()) << script->messageTexts().join('\n').toStdString();
+    EXPECT_EQ(LocalPara.ComName, demoPort) << "the run goes on on the demonstration's line";
+    EXPECT_TRUE(FrmCom->PortOpen());
+    expectFileKeptItsPort("after a found cabinet was chosen");
+
+    startup->Main()->close();
+    expectFileKeptItsPort("at the end of the run");
 }
 
 TEST(PortDialogFindCaptions, BothLanguages)

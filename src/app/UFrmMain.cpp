@@ -49,7 +49,11 @@ public:
     int GetDevAddr() override { return f_.GetDevAddr(); }
     void SyncDevAddr() override { f_.SyncDevAddr(); }
     int CurModule() override { return f_.CurModule; }
-    void SetDataChanged() override { f_.DataChanged = FlagOn; }
+    void SetDataChanged() override
+    {
+        f_.DataChanged = FlagOn;
+        f_.NoteReply();
+    }
     void SetTxLedHold(int n) override { TxLedHold = n; }
     void SetRxLedHold(int n) override { RxLedHold = n; }
     void LinkLost(const QString& port) override { f_.ClearLiveView(port); }
@@ -95,6 +99,12 @@ TFrmMain::TFrmMain(QWidget* parent)
     TabSheet2 = Named(new QWidget, "TabSheet2");
     PageControl1->addTab(TabSheet1, QStringLiteral("System"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Module"));
+    // The status line stands in the empty part of the tabs' row.
+    lblStatus = Named(new TClickLabel, "lblStatus");
+    lblStatus->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblStatus->setMinimumWidth(520);
+    lblStatus->setContentsMargins(0, 0, 6, 0);
+    PageControl1->setCornerWidget(lblStatus, Qt::TopRightCorner);
     createSystemPage();
     createModulePage();
 
@@ -195,6 +205,7 @@ void TFrmMain::FormShow()
     ApplyCaptions();
     rgLanguage->SetItemIndex(LocalPara.Language);
     fillSlot(3, 43, 2, 0);
+    checkSavedPort();
 }
 
 void TFrmMain::FormClose()

@@ -9,6 +9,7 @@
 
 #include <QIcon>
 #include <QMainWindow>
+#include <QPalette>
 #include <QPointer>
 
 #include <cstdint>
@@ -97,6 +98,11 @@ public:
     void ClearLiveView(const QString& port);
     // The password grace rule of one period.
     void UpdatePswGrace();
+    // An accepted reply from the link: the values shown are live again from the next tick.
+    void NoteReply();
+    // True while the values shown are not live: the port is closed or lost and no reply has
+    // come since. They are drawn grey meanwhile and lblStatus names the time of the last reply.
+    bool ValuesStale() const { return stale_; }
 
     // Form events.
     void FormCreate();
@@ -154,6 +160,8 @@ public:
     QToolButton* spbComLink = nullptr;
     QFrame* pnlComm = nullptr;
     TClickLabel* lblCommName = nullptr;
+    // The status line beside the page tabs: a saved port that is not there, the last reply.
+    TClickLabel* lblStatus = nullptr;
     QIcon Img_On;
     QIcon Img_Off;
     QIcon Img_Lost; // the port's device went away while the link was on
@@ -274,11 +282,17 @@ private:
     void shapeGrids();
     void placePageContents();
     void showLinkState();
+    void showFreshness();
+    void setStale(bool stale);
+    void showStatus();
+    void checkSavedPort();
+    QList<QWidget*> valueWidgets() const;
     void periodWork();
     void fillSlot(int slot, uint8_t func, int32_t startReg, int32_t count, uint16_t value = 0);
     void openPortDialog();
     void registerViews();
     void showTrack();
+    void bringToFront(QWidget* w);
 
     class LinkHooks;
     std::unique_ptr<LinkHooks> linkHooks_;
@@ -303,4 +317,13 @@ private:
     // formats and writes only the values that changed.
     std::unordered_map<const QTableWidget*, std::vector<double>> shownValues_;
     bool ownsTrackWindow_ = false;
+    // Freshness of the values shown.
+    bool stale_ = false;
+    bool replySinceTick_ = false;
+    qint64 lastReplyMs_ = 0; // since the epoch; 0 while no reply has come
+    std::unordered_map<QWidget*, QPalette> livePalettes_;
+    // The port the run started with, when its device is not there; told in lblStatus until
+    // the port opens or another is chosen.
+    QString missingPort_;
+    bool savedPortChecked_ = false;
 };

@@ -108,7 +108,5 @@ void TFrmMain::mni2008Click()
 void TFrmMain::mni3006Click()
 {
     if (!frmJournal) frmJournal = new TfrmJournal(this);
-    frmJournal->show();
-    frmJournal->raise();
-    frmJournal->activateWindow();
+    bringToFront(frmJournal);
 }

@@ -21,6 +21,7 @@
 #include "ui/uGuard.h"
 #include "ui/uMenuFlags.h"
 #include "ui/uOpenFailure.h"
+#include "ui/uShowView.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
 
@@ -31,14 +32,10 @@
 
 namespace {
 bool shown(const QString& flags, int n) { return FlagCharOn(flags, n); }
-// Shows a window that is not modal and brings it to the front.
-void bringToFront(QWidget* w)
-{
-    w->show();
-    w->raise();
-    w->activateWindow();
-}
 } // namespace
+
+// Shows a view that is not modal over this window and brings it to the front.
+void TFrmMain::bringToFront(QWidget* w) { ShowViewOver(w, this); }
 
 void TFrmMain::ApplyMenuVisibility()
 {

@@ -58,6 +58,7 @@ void TFrmMain::tmr1Timer()
         DataChanged = FlagOff;
         RefreshView();
     }
+    showFreshness();
 
     ++TickCount;
     if (TickCount <= 10) return;
@@ -73,6 +74,11 @@ void TFrmMain::showLinkState()
                            LocalPara.BaudRate, LocalPara.curProtocol};
     if (shown == shownLink_) return;
     shownLink_ = shown;
+    // A missing saved port is told until the port opens or another one is chosen.
+    if (!missingPort_.isEmpty() && (shown.open || shown.port != missingPort_)) {
+        missingPort_.clear();
+        showStatus();
+    }
     const QString lostText = lost ? LangText("%1 lost", "%1 已断开").arg(LocalPara.ComName) : QString();
     // The line-speed mode shows beside the speed.
     const QString fast = shown.fast ? LangText(" fast", " 快速") : QString();
@@ -81,7 +87,8 @@ void TFrmMain::showLinkState()
                          QStringLiteral("\nProtocol:") + QString::number(LocalPara.curProtocol);
     if (lblCommName->text() != text) {
         lblCommName->setText(text);
-        lblCommName->setToolTip(lblCommName->isElided() ? text : QString());
+        // The whole port name, however long: the label itself may have to shorten it.
+        lblCommName->setToolTip(text);
     }
     // The glyph is replaced only when the port state changes.
     if (shown.open) {

@@ -174,6 +174,9 @@ void TFrmMain::ApplyCaptions()
     mni4002->setText(LangText("Comm Track", "通讯跟踪"));
     PageControl1->setTabText(PageControl1->indexOf(TabSheet2), LangText("Module", "模块"));
     lbModuleIdx->setText(LangText("Module Index", "模块序号"));
+    iLedTx->setToolTip(LangText("Transmit", "发送"));
+    iLedRx->setToolTip(LangText("Receive", "接收"));
+    showStatus();
 
     const QStringList abc = {QStringLiteral("     A"), QStringLiteral("     B"), QStringLiteral("     C")};
     setHeadings(sgrdUPS_AC, AcHeadings, 12, abc);

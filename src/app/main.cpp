@@ -4,6 +4,7 @@
 #include "app/uHeadless.h"
 #include "app/uScanCommand.h"
 #include "app/uStartup.h"
+#include "app/uWindowSignals.h"
 #include "ui/uUiSeam.h"
 
 #include <QApplication>
@@ -107,7 +108,11 @@ int main(int argc, char** argv)
         return RunHeadless(options);
     }
 
+    // Watched before anything starts (the demonstration's cabinet among them), so that a
+    // signal at any moment ends the run in order.
+    TWindowSignals desktopEnds;
     TStartup startup(options);
+    QObject::connect(&desktopEnds, &TWindowSignals::Received, &startup, &TStartup::End);
     QString error;
     if (!startup.CreateWindows(error)) {
         std::fprintf(stderr, "zyrtool: %s\n", qPrintable(error));
@@ -117,5 +122,7 @@ int main(int argc, char** argv)
     // Started from inside the message loop, so that a message shown at start (a port that
     // cannot be opened) does not keep a timed end from ending the program.
     QTimer::singleShot(0, &startup, &TStartup::Start);
-    return app.exec();
+    const int code = app.exec();
+    // Ended by a signal: the status a shell expects (143 for SIGTERM, 130 for SIGINT).
+    return desktopEnds.Signal() ? 128 + desktopEnds.Signal() : code;
 }

@@ -6,6 +6,12 @@
 #include <QFileInfo>
 #include <QThread>
 
+#ifdef Q_OS_LINUX
+#include <csignal>
+
+#include <sys/prctl.h>
+#endif
+
 TDemoCabinet::~TDemoCabinet() { Stop(); }
 
 bool TDemoCabinet::Start(QString& error, const QString& simulator)
@@ -28,6 +34,10 @@ bool TDemoCabinet::Start(QString& error, const QString& simulator)
     process_ = std::make_unique<QProcess>();
     process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_->setStandardOutputFile(QProcess::nullDevice());
+#ifdef Q_OS_LINUX
+    // Should this program be killed outright, with no chance to stop it, the cabinet ends too.
+    process_->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
     // The runtime counters advance one hour a minute and the mains fails now and then, so the
     // demonstration shows them move; the cabinet hears only its own speed, so that the port
     // dialog's Find finds it there alone.

@@ -48,6 +48,7 @@ TStartup::~TStartup()
     delete track_.data();
     delete main_; // owns the port dialog instance
     if (demo_) demo_->Stop();
+    SetRunOnlyPort(QString());
 }
 
 bool TStartup::CreateWindows(QString& error)
@@ -59,7 +60,7 @@ bool TStartup::CreateWindows(QString& error)
     FastLineForRun = options_.Fast;
     if (options_.Demo) {
         demo_ = std::make_unique<TDemoCabinet>();
-        if (!demo_->Start(error)) return false;
+        if (!demo_->Start(error, demoSimulator_)) return false;
     }
 
     main_ = new TFrmMain; // its creation loads the settings
@@ -152,6 +153,9 @@ void TStartup::applyOverrides()
     fileBaud_ = LocalPara.BaudRate;
     fileProtocol_ = LocalPara.curProtocol;
     if (demo_) {
+        // The simulated cabinet's line lives in a folder of this run: whatever the operator
+        // confirms on it (the port dialog, a cabinet found there) never reaches the file.
+        SetRunOnlyPort(demo_->PortPath());
         LocalPara.ComName = demo_->PortPath();
         LocalPara.BaudRate = TDemoCabinet::DemoBaud;
         LocalPara.curProtocol = 0; // the simulated cabinet speaks Modbus
@@ -178,6 +182,7 @@ void TStartup::restoreFileValues()
 
 void TStartup::Start()
 {
+    if (ended_) return;
     if (const QScreen* screen = main_->screen()) // centred on the desktop
         main_->move(screen->availableGeometry().center() - main_->rect().center());
     main_->show();
@@ -232,6 +237,15 @@ void TStartup::timedEnd()
     }
     closeModals();
     main_->close();
+}
+
+void TStartup::End()
+{
+    if (ended_) return;
+    ended_ = true;
+    closeModals();
+    // Closed whether shown or not: the close saves the settings and ends the run.
+    if (main_) main_->close();
 }
 
 void TStartup::closeModals()

@@ -30,11 +30,16 @@ public:
     bool CreateWindows(QString& error);
     // Shows the main window, presses the link button when asked for and arms the timed end.
     void Start();
+    // Ends the run as the main window's own close does (a signal from the desktop): the boxes
+    // still open are closed, then the main window. A run not yet started is not started.
+    void End();
     // The windows in the order they were created.
     QList<QObject*> Created() const { return created_; }
     TFrmMain* Main() const { return main_; }
     // The port of this run when it is not the settings file's.
     bool PortOverridden() const { return overridePort_; }
+    // The simulated cabinet a --demo run starts, when not the one beside the executable (tests).
+    void SetDemoSimulator(const QString& path) { demoSimulator_ = path; }
 
 Q_SIGNALS:
     // The main window has closed: port closed, settings saved. The program ends.
@@ -55,6 +60,7 @@ private:
     void openJournal();
 
     TCmdLine options_;
+    QString demoSimulator_;
     std::unique_ptr<TDemoCabinet> demo_;
     TFrmMain* main_ = nullptr;
     QWidget* portDialog_ = nullptr;
@@ -67,6 +73,7 @@ private:
     QElapsedTimer sinceStart_;
     bool firstValuesTimed_ = false;
     bool endDue_ = false; // the timed end came before the main window was shown
+    bool ended_ = false;  // End() has closed the run
 
     // The settings file's own port, kept while this run uses another one.
     bool overridePort_ = false;

@@ -33,6 +33,8 @@ const char* const Section = "LocalPara";
 constexpr qint64 MaxFileBytes = 4 * 1024 * 1024;
 
 bool writeFailureShown = false;
+// The port of this run only; see SetRunOnlyPort.
+QString runOnlyPort;
 
 QString settingsFolder()
 {
@@ -194,6 +196,18 @@ void setInt(CSimpleIniA& ini, const char* key, int32_t value)
 
 } // namespace
 
+void SetRunOnlyPort(const QString& port) { runOnlyPort = port.trimmed(); }
+
+bool IsRunOnlyPort(const QString& port)
+{
+    if (runOnlyPort.isEmpty()) return false;
+    const QString name = port.trimmed();
+    if (name == runOnlyPort) return true;
+    // The same device under another spelling (a link, "..", a doubled slash).
+    const QString device = QFileInfo(name).canonicalFilePath();
+    return !device.isEmpty() && device == QFileInfo(runOnlyPort).canonicalFilePath();
+}
+
 void SetSettingsFolderOverride(const QString& folder)
 {
     SetFolderOverride(folder);
@@ -307,11 +321,14 @@ void SaveLocalPara()
     }
     if (load == TLoad::NotText) return;
 
-    setString(ini, "ComName", LocalPara.ComName);
-    setInt(ini, "BaudRate", LocalPara.BaudRate);
-    setInt(ini, "curProtocol", LocalPara.curProtocol);
+    const bool runOnly = IsRunOnlyPort(LocalPara.ComName);
+    if (!runOnly) {
+        setString(ini, "ComName", LocalPara.ComName);
+        setInt(ini, "BaudRate", LocalPara.BaudRate);
+        setInt(ini, "curProtocol", LocalPara.curProtocol);
+    }
     setInt(ini, "ModuleNum", LocalPara.ModuleNum);
-    setInt(ini, "SelectedAddr", LocalPara.SelectedAddr);
+    if (!runOnly) setInt(ini, "SelectedAddr", LocalPara.SelectedAddr);
     setInt(ini, "Language", LocalPara.Language);
     setString(ini, "Menu01", LocalPara.Menu01);
     setString(ini, "Menu02", LocalPara.Menu02);

@@ -16,6 +16,13 @@ void LoadLocalPara();
 // chosen); every other section and key is kept.
 void SaveLocalPara();
 
+// A port that belongs to this run only (the demonstration's pseudo-terminal in its private
+// folder), empty for none. While LocalPara names it, SaveLocalPara leaves the file's port, and
+// the speed, protocol and cabinet address chosen with it, as they stand: the next run would
+// find no such device.
+void SetRunOnlyPort(const QString& port);
+bool IsRunOnlyPort(const QString& port);
+
 // The folder the settings file and the folder "data" live in; empty means the places of the
 // built layout. Tests point it at a temporary folder. Setting it also re-arms the one-per-run
 // message about a settings file that cannot be written.

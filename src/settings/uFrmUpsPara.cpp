@@ -226,7 +226,12 @@ void TfrmUpsPara::showEvent(QShowEvent* event)
 void TfrmUpsPara::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+    if (event->type() != QEvent::ActivationChange) return;
+    // Set follows the window's activation at once. Left to the next tick (a full second after
+    // the activation restarts the timer), the button stayed grey after a prompt or a message had
+    // been in front, and the operator's next click on it did nothing.
+    showSetState();
+    if (isActiveWindow()) FormActivate();
 }
 
 void TfrmUpsPara::closeEvent(QCloseEvent* event)
@@ -248,7 +253,14 @@ void TfrmUpsPara::Timer1Timer()
         return;
     }
     fillFromRecord(addr);
-    btnSet->setEnabled(isActiveWindow());
+    showSetState();
+}
+
+// Set is usable while this window is the active one and greyed while another (the data set
+// window, the prompt) is in front of it; with the port closed it keeps its last state.
+void TfrmUpsPara::showSetState()
+{
+    if (FrmCom && FrmCom->PortOpen()) btnSet->setEnabled(isActiveWindow());
 }
 
 void TfrmUpsPara::fillFromRecord(int addr)
@@ -290,8 +302,13 @@ void TfrmUpsPara::fillFromRecord(int addr)
 
 void TfrmUpsPara::btnSetClick()
 {
-    if (!GuardAction(this, TGuardKind::PortAndGrace)) return;
-    auto* dlg = new TFrmDataSet(this);
-    ExecModal(dlg);
-    delete dlg;
+    if (GuardAction(this, TGuardKind::PortAndGrace)) {
+        auto* dlg = new TFrmDataSet(this);
+        ExecModal(dlg);
+        delete dlg;
+    }
+    // The prompt, a refusal or the data set window has been in front: the window takes the
+    // activation back, so that its Set answers the very next click.
+    if (isVisible()) activateWindow();
+    showSetState();
 }

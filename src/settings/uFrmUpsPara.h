@@ -107,4 +107,5 @@ private:
     void createRows(QGroupBox* group, std::initializer_list<TRow> rows, int top);
     void fillFromRecord(int addr);
     void blankEdits();
+    void showSetState();
 };

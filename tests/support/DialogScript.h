@@ -47,6 +47,9 @@ public:
     int promptsShown = 0;
     // The SetPSW each prompt held when it was shown.
     std::vector<QString> promptPasswords;
+    // Runs while each prompt is shown and in front, before it is answered: what happens in the
+    // seconds the operator spends typing (a window's timer ticking behind it).
+    std::function<void(TfrmPassword*)> whilePromptShown;
     // Message boxes shown, in order, and the buttons to answer them with.
     std::vector<TMessageBoxRequest> messages;
     std::deque<QMessageBox::StandardButton> buttons;
@@ -81,6 +84,7 @@ private:
         int result = -1;
         QObject::connect(p, &QDialog::finished, p, [&result](int r) { result = r; });
         p->show();
+        if (whilePromptShown) whilePromptShown(p);
         p->edtPsw->setFocus();
         QTest::keyClicks(p->edtPsw, a.typed);
         switch (a.how) {
