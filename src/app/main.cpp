@@ -3,8 +3,8 @@
 #include "app/uCmdLine.h"
 #include "app/uHeadless.h"
 #include "app/uScanCommand.h"
+#include "app/uSignalWatch.h"
 #include "app/uStartup.h"
-#include "app/uWindowSignals.h"
 #include "ui/uUiSeam.h"
 
 #include <QApplication>
@@ -110,9 +110,10 @@ int main(int argc, char** argv)
 
     // Watched before anything starts (the demonstration's cabinet among them), so that a
     // signal at any moment ends the run in order.
-    TWindowSignals desktopEnds;
+    TSignalWatch desktopEnds;
     TStartup startup(options);
-    QObject::connect(&desktopEnds, &TWindowSignals::Received, &startup, &TStartup::End);
+    QObject::connect(&desktopEnds, &TSignalWatch::Interrupted, &startup, &TStartup::End,
+                     Qt::SingleShotConnection);
     QString error;
     if (!startup.CreateWindows(error)) {
         std::fprintf(stderr, "zyrtool: %s\n", qPrintable(error));
@@ -124,5 +125,5 @@ int main(int argc, char** argv)
     QTimer::singleShot(0, &startup, &TStartup::Start);
     const int code = app.exec();
     // Ended by a signal: the status a shell expects (143 for SIGTERM, 130 for SIGINT).
-    return desktopEnds.Signal() ? 128 + desktopEnds.Signal() : code;
+    return desktopEnds.Signal() ? TSignalWatch::ExitStatus(desktopEnds.Signal()) : code;
 }

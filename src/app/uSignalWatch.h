@@ -1,8 +1,9 @@
-// Ctrl-C (SIGINT), SIGTERM and SIGHUP (the terminal closed) during a long headless command (the event-log
-// download, a value log, a backup): while a watch exists the signals do not kill the program; they are noted,
-// the event loop is woken, and the command ends its work in order (the link stopped, what was stored written,
-// temporary files removed) and exits with 128 + the signal's number, as shells expect. One watch at a time;
-// the previous handling comes back when it is destroyed.
+// Ctrl-C (SIGINT), SIGTERM and SIGHUP (the terminal closed, a logout): while a watch exists the
+// signals do not kill the program; they are noted, the event loop is woken, and the program ends
+// its work in order. A headless command stops the link, writes what was stored and removes its
+// temporary files; the window program closes as its own close does (port closed, settings saved,
+// the demonstration's cabinet stopped). Either exits with 128 + the signal's number, as shells
+// expect. One watch at a time; the previous handling comes back when it is destroyed.
 #pragma once
 
 #include <QObject>
