@@ -556,6 +556,7 @@ TEST_F(LinkTicks, AReceivedChunkIsCopiedCountedTracedAndChecked)
     EXPECT_EQ(CommDebug.RxCount, 2);
     EXPECT_EQ(CommDebug.AckCount, 1);
     EXPECT_EQ(main.dataChanged, 1);
+    EXPECT_TRUE(trace.notes.empty()) << "a garbled chunk is no stray frame: its bytes tell";
 }
 
 TEST_F(LinkTicks, AChunkLongerThan399BytesIsCutAndFails)

@@ -367,7 +367,8 @@ void TFrmCom::Timer1Timer()
     TCommDebug& d = CommDebug;
     // A frame still waiting for its reply is neither answered nor lost yet: the rate is worked
     // out over the frames whose wait has ended, so a clean line reads 0.
-    const int32_t finished = d.TxCount - (LinkState.AttemptWaiting ? 1 : 0);
+    // With the port gone no reply can come: that frame counts as unanswered.
+    const int32_t finished = d.TxCount - (LinkState.AttemptWaiting && PortOpen() ? 1 : 0);
     if (d.TxCount <= 0) {
         d.ErrRate = 0;
     } else if (d.TxCount < d.AckCount) {
@@ -399,7 +400,9 @@ void TFrmCom::Comm1ReceiveData(const uint8_t* chunk, int len)
     const bool judged = waiting && (!fast_ || ReplyFrame::CompleteLength(TxBuf, s.FrameLen, RxBuf, n) == n);
     const TMModbus::TJudgement judgement = judged ? Modbus->JudgeReply(RxBuf, n) : TMModbus::TJudgement::Stray;
     if (judgement == TMModbus::TJudgement::Stray) {
-        if (n > 0) traceStray();
+        // A whole frame that answers something else is worth a line; a garbled chunk shows as
+        // its bytes and in the error rate.
+        if (n >= 4 && TMModbus::Crc16(RxBuf, n) == 0) traceStray();
         return;
     }
     const bool accepted = judgement == TMModbus::TJudgement::Accepted;
