@@ -57,6 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (accepted && (chunkLen < 4 || chunk[0] != mb.CurAddr ||
                      TMModbus::Crc16(chunk.get(), static_cast<int>(chunkLen)) != 0))
         __builtin_trap();
+    // Only a frame of the function asked answers the request; a read's count is the count asked.
+    if (accepted && chunk[1] != mb.ReqFunc) __builtin_trap();
+    if (accepted && (chunk[1] == 3 || chunk[1] == 4) && chunk[2] != 2 * mb.ReqCount) __builtin_trap();
     // A read reply is accepted only when its byte count fits in the chunk.
     if (accepted && (chunk[1] == 3 || chunk[1] == 4) && static_cast<size_t>(chunk[2]) + 5 > chunkLen)
         __builtin_trap();

@@ -295,7 +295,10 @@ TEST_P(OkTable, QueuesWriteEnableWordAndReadBackAllOrNothing)
     portOpen = true;
     hooks.addr = 7;
     DialogScript script;
-    for (int s : c.busy) ReqSlot[s] = Untouched;
+    for (int s : c.busy) {
+        ReqSlot[s] = Untouched;
+        ReqSlot[s].Group = 99; // the read-back of another write: it cannot make way
+    }
     auto w = bitWindow(5, 0xFCFF);
     click(*w, 2, 16); // bit 0 off
     ASSERT_EQ(MaskValue, 0xFCFE);

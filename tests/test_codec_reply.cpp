@@ -92,9 +92,8 @@ std::vector<ReplyCase> replyCases()
                  run(40051, {1, 2, 3, 4, 5, 6})});
     c.push_back(
         {"Read4Good", 4, 30001, 3, crcd(Read4Three), true, true, run(30001, {0x0900, 0x0062, 0x1234})});
-    c.push_back({"Write6Echo", 6, 50000, 0, crcd("01 06 C3 4F 00 0A"), true, true, none});
     c.push_back({"Write16Echo", 16, 53000, 15, crcd("01 10 CF 07 00 0F"), true, true, none});
-    c.push_back({"Write16EchoNotCompared", 16, 53000, 15, crcd("01 10 00 00 00 01"), true, true, none});
+    c.push_back({"Write16EchoOfAnotherWrite", 16, 53000, 15, crcd("01 10 00 00 00 01"), false, true, none});
     c.push_back({"OtherFunctionAccepted", 5, 1, 1, crcd("01 05 00 00 FF 00"), true, true, none});
     c.push_back({"Record20Good", 20, 0, 0, recordReply(71), true, true, none, -1, "", true, 0x0102});
     c.push_back({"Record20Longer", 20, 0, 0, recordReply(80), true, true, none, -1, "", true, 0x0102});
@@ -118,11 +117,13 @@ std::vector<ReplyCase> replyCases()
         {"Exception84LooksLikeData", 4, 30001, 3, crcd("01 84 06 09 00 00 62 12 34"), false, true, none});
     c.push_back({"Exception94", 20, 0, 0, crcd("01 94 02"), false, true, none});
     c.push_back({"ExceptionAB", 43, 1, 0, crcd("01 AB 01"), false, true, none});
-    c.push_back({"CountMismatchStillStores", 4, 30001, 44, crcd(Read4Three), false, true,
-                 run(30001, {0x0900, 0x0062, 0x1234})});
-    c.push_back({"LateReplyNumberedFromNewStart", 3, 40001, 35, crcd(Read4Three), false, true,
-                 run(40001, {0x0900, 0x0062, 0x1234})});
-    c.push_back({"LateReplySameCount", 3, 40051, 3, crcd(Read4Three), true, true,
+    // A reply to another read is not this read's: none of its values land anywhere.
+    c.push_back({"CountMismatchStoresNothing", 4, 30001, 44, crcd(Read4Three), false, true, none});
+    c.push_back({"LateReplyOfAnotherFunctionStoresNothing", 3, 40001, 35, crcd(Read4Three), false, true, none});
+    c.push_back({"LateReplyOfAnotherCountStoresNothing", 4, 40001, 35, crcd(Read4Three), false, true, none});
+    c.push_back({"LateReplySameCountOtherFunction", 3, 40051, 3, crcd(Read4Three), false, true, none});
+    // A reply of the same function and count cannot be told from the one asked for.
+    c.push_back({"LateReplySameFunctionAndCount", 4, 40051, 3, crcd(Read4Three), true, true,
                  run(40051, {0x0900, 0x0062, 0x1234})});
     c.push_back({"EmptyChunk", 4, 30001, 3, Bytes{}, false, false, none});
     c.push_back({"OneByte", 4, 30001, 3, HexBytes("01"), false, false, none});
@@ -131,10 +132,9 @@ std::vector<ReplyCase> replyCases()
     c.push_back({"FourBytesValidCrc", 4, 30001, 3, crcd("01 04"), false, true, none});
     c.push_back({"ByteCountZero", 4, 30001, 3, crcd("01 04 00"), false, true, none});
     c.push_back({"ByteCountOne", 4, 30001, 3, crcd("01 04 01 05"), false, true, none});
-    c.push_back(
-        {"ByteCountBeyondChunk", 4, 30001, 4, crcd("01 04 08 00 01 00 02"), false, true, run(30001, {1, 2})});
-    c.push_back(
-        {"ByteCountFarBeyondChunk", 3, 40001, 127, crcd("01 03 FE 00 01 00"), false, true, run(40001, {1})});
+    c.push_back({"ByteCountBeyondChunk", 4, 30001, 4, crcd("01 04 08 00 01 00 02"), false, true, none});
+    c.push_back({"ByteCountFarBeyondChunk", 3, 40001, 127, crcd("01 03 FE 00 01 00"), false, true, none});
+    c.push_back({"ShortCount", 4, 30001, 3, crcd("01 04 04 09 00 00 62"), false, true, none});
     c.push_back({"TrailingGarbage", 4, 30001, 3, withTail(crcd(Read4Three), "55 AA"), false, true, none});
     Bytes longest = crcd(Read4Three);
     longest.resize(MaxRxChunk, 0x00); // zeros after a valid CRC keep the CRC valid
@@ -194,6 +194,85 @@ TEST_P(CodecReply, JudgesTheChunk)
 
 INSTANTIATE_TEST_SUITE_P(Table, CodecReply, ::testing::ValuesIn(replyCases()),
                          [](const auto& info) { return info.param.name; });
+
+// What a chunk is to the request outstanding: its reply, the cabinet's refusal of it, or a
+// stray frame. Only a reply stores anything.
+struct JudgeCase {
+    const char* name;
+    uint8_t func; // the outstanding request, always at address 1
+    int32_t startReg;
+    int32_t count;
+    uint16_t value;
+    const char* chunk; // without its CRC
+    TMModbus::TJudgement judged;
+};
+
+using J = TMModbus::TJudgement;
+
+class CodecJudge : public ::testing::TestWithParam<JudgeCase> {
+protected:
+    void SetUp() override
+    {
+        ResetAll();
+        std::fill(std::begin(RegMirror), std::end(RegMirror), MirrorUntouched);
+    }
+};
+
+TEST_P(CodecJudge, TakesOnlyTheReplyToTheRequestSent)
+{
+    const JudgeCase& c = GetParam();
+    TMModbus mb(TxBuf);
+    mb.SetCurrentAddress(1);
+    mb.ReqAddr = 1;
+    mb.ReqFunc = c.func;
+    mb.ReqStartReg = c.startReg;
+    mb.ReqCount = c.count;
+    mb.ReqValue = c.value;
+    const Bytes b = crcd(c.chunk);
+    std::unique_ptr<uint8_t[]> chunk(new uint8_t[b.size()]);
+    std::copy(b.begin(), b.end(), chunk.get());
+    EXPECT_EQ(mb.JudgeReply(chunk.get(), static_cast<int>(b.size())), c.judged);
+    int stored = 0;
+    for (int r = 0; r < 65536; ++r) stored += RegMirror[r] != MirrorUntouched;
+    if (c.judged != J::Accepted) EXPECT_EQ(stored, 0) << "a refused or stray frame stores nothing";
+    if (c.judged == J::Accepted && (c.func == 3 || c.func == 4)) EXPECT_EQ(stored, c.count);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CodecJudge,
+    ::testing::Values(
+        // Writes: the echo must carry the register and value (6) or register and count (16).
+        JudgeCase{"Write6Echo", 6, 50000, 0, 10, "01 06 C3 4F 00 0A", J::Accepted},
+        JudgeCase{"Write6EchoOtherValue", 6, 50000, 0, 11, "01 06 C3 4F 00 0A", J::Stray},
+        JudgeCase{"Write6EchoOtherRegister", 6, 40025, 0, 10, "01 06 C3 4F 00 0A", J::Stray},
+        JudgeCase{"Write6EchoOtherSlave", 6, 50000, 0, 10, "02 06 C3 4F 00 0A", J::Stray},
+        JudgeCase{"Write6EchoTooShort", 6, 50000, 0, 10, "01 06 C3 4F 00", J::Stray},
+        JudgeCase{"Write6EchoTooLong", 6, 50000, 0, 10, "01 06 C3 4F 00 0A 00", J::Stray},
+        JudgeCase{"Write6AnsweredAs16", 6, 53000, 0, 15, "01 10 CF 07 00 0F", J::Stray},
+        JudgeCase{"Write16Echo", 16, 53000, 15, 0, "01 10 CF 07 00 0F", J::Accepted},
+        JudgeCase{"Write16EchoOtherCount", 16, 53000, 15, 0, "01 10 CF 07 00 1E", J::Stray},
+        JudgeCase{"Write16EchoOtherRegister", 16, 53000, 15, 0, "01 10 CF 1B 00 0F", J::Stray},
+        JudgeCase{"Write16AnsweredAs6", 16, 53000, 15, 15, "01 06 CF 07 00 0F", J::Stray},
+        // Exceptions: to the function asked, a refusal; to another, a stray frame.
+        JudgeCase{"Exception86", 6, 50000, 0, 10, "01 86 02", J::Refused},
+        JudgeCase{"Exception90", 16, 53000, 15, 0, "01 90 04", J::Refused},
+        JudgeCase{"Exception83", 3, 40001, 35, 0, "01 83 02", J::Refused},
+        JudgeCase{"Exception84", 4, 30001, 44, 0, "01 84 0B", J::Refused},
+        JudgeCase{"ExceptionOfAnotherFunction", 6, 50000, 0, 10, "01 83 02", J::Stray},
+        JudgeCase{"ExceptionFromAnotherSlave", 6, 50000, 0, 10, "03 86 02", J::Stray},
+        JudgeCase{"ExceptionTooLong", 4, 30001, 3, 0, "01 84 06 09 00 00 62 12 34", J::Stray},
+        // Reads: exactly the byte count asked, of the function asked.
+        JudgeCase{"Read4Exact", 4, 30001, 3, 0, Read4Three, J::Accepted},
+        JudgeCase{"Read4ShortCount", 4, 30001, 4, 0, Read4Three, J::Stray},
+        JudgeCase{"Read4LongCount", 4, 30001, 2, 0, Read4Three, J::Stray},
+        JudgeCase{"Read3AnsweredAs4", 3, 30001, 3, 0, Read4Three, J::Stray},
+        JudgeCase{"Read4AnsweredByAnEcho", 4, 50000, 3, 0, "01 06 C3 4F 00 0A", J::Stray},
+        JudgeCase{"Read4OddByteCount", 4, 30001, 3, 0, "01 04 05 09 00 00 62 12", J::Stray},
+        JudgeCase{"Read4FromAnotherSlave", 4, 30001, 3, 0, "02 04 06 09 00 00 62 12 34", J::Stray},
+        // The event record and the identification keep their own checks.
+        JudgeCase{"IdentAnsweredAsRecord", 43, 1, 0, 0, "01 14 02 01 06", J::Stray},
+        JudgeCase{"RecordAnsweredByAnIdent", 20, 0, 0, 5, "01 2B 0E 01 01 00 00 00", J::Stray}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 class CodecReplyFixture : public ::testing::Test {
 protected:

@@ -1,8 +1,12 @@
 // The data set window: the rows' value controls, the check of every row with its refusal,
 // and the requests a Set queues.
+#include "app/UFrmMain.h"
+#include "comm/uKModbus.h"
+#include "model/uLocalPara.h"
 #include "settings/uParaRegisters.h"
 #include "test_data_set_fixture.h"
 #include "ui/uPassword.h"
+#include "ui/uReqSlots.h"
 #include "ui/uWidgets.h"
 
 #include <QCheckBox>
@@ -15,6 +19,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -520,7 +525,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, WriteEnableTable,
 
 TEST_F(DataSetTest, AnOccupiedSlotRefusesTheWholeWriteAndKeepsTheEntry)
 {
-    ReqSlot[2] = TReqSlot{FlagOn, 1, 3, 53000, 40, 0, 0}; // the main window's configuration read
+    ReqSlot[2] = TReqSlot{FlagOn, 1, 6, 40017, 0, 3, 0}; // another window's write, not yet taken
     TFrmDataSet& w = window();
     choose(14);
     w.Edit1->setText("45");
@@ -528,17 +533,118 @@ TEST_F(DataSetTest, AnOccupiedSlotRefusesTheWholeWriteAndKeepsTheEntry)
     w.btnSetToClick();
     EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});
     EXPECT_EQ(ReqSlot[1].Pending, FlagOff) << "no write-enable without its write";
-    EXPECT_EQ(ReqSlot[2].Func, 3) << "left as it was";
-    EXPECT_EQ(ReqSlot[2].StartReg, 53000);
+    EXPECT_EQ(ReqSlot[2].Func, 6) << "left as it was";
+    EXPECT_EQ(ReqSlot[2].StartReg, 40017);
     EXPECT_EQ(ReqSlot[3].Pending, FlagOff);
     EXPECT_EQ(w.Edit1->text(), "45") << "pressing again works";
 
-    ReqSlot[2].Pending = FlagOff; // the link took the read
+    ReqSlot[2].Pending = FlagOff; // the link took the write
     w.btnSetToClick();
     EXPECT_EQ(ReqSlot[1].StartReg, 50000);
     EXPECT_EQ(ReqSlot[2].StartReg, 40025);
     EXPECT_EQ(ReqSlot[2].Value, 45);
     EXPECT_EQ(ReqSlot[3].StartReg, 40001);
+}
+
+TEST_F(DataSetTest, AWindowsOwnReadMakesWayForTheWriteAndIsServedAfterIt)
+{
+    ReqSlot[2] = TReqSlot{FlagOn, 1, 3, 53000, 40, 0, 0}; // the main window's configuration read
+    ReqSlot[3] = TReqSlot{FlagOn, 1, 43, 2, 0, 0, 0};     // and its version read
+    ReqSlot[2].Source = QStringLiteral("FrmMain");
+    TFrmDataSet& w = window();
+    choose(14);
+    w.Edit1->setText("45");
+    DialogScript script;
+    w.btnSetToClick();
+    EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join('\n').toStdString();
+    EXPECT_EQ(ReqSlot[1].StartReg, 50000);
+    EXPECT_EQ(ReqSlot[2].StartReg, 40025);
+    EXPECT_EQ(ReqSlot[3].StartReg, 40001);
+    // The reads wait in the slots no window fills, in the order they were in.
+    EXPECT_EQ(ReqSlot[4].Pending, FlagOff);
+    EXPECT_EQ(ReqSlot[5].Pending, FlagOn);
+    EXPECT_EQ(ReqSlot[5].StartReg, 53000);
+    EXPECT_EQ(ReqSlot[5].Source, "FrmMain");
+    EXPECT_EQ(ReqSlot[6].Pending, FlagOn);
+    EXPECT_EQ(ReqSlot[6].Func, 43);
+    // Whoever filled them hears of their replies under the slot they filled.
+    TMModbus& mb = *com->Modbus;
+    std::vector<int> order;
+    for (int i = 0; i < 5; ++i) {
+        mb.BuildNextRequest();
+        order.push_back(mb.ReqStartReg);
+        if (i >= 3) EXPECT_EQ(mb.CurrentRequest().slot, i - 1);
+    }
+    EXPECT_EQ(order, (std::vector<int>{50000, 40025, 40001, 53000, 2}));
+}
+
+TEST_F(DataSetTest, AReadBackStillWaitingMakesTheNextWriteWait)
+{
+    window();
+    ASSERT_EQ(QueueWrite(dlg.get(), {{3, 4, 40001, 34}}), TWriteOutcome::Queued); // part of a write
+    choose(14);
+    dlg->Edit1->setText("45");
+    DialogScript script;
+    dlg->btnSetToClick();
+    EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});
+    EXPECT_EQ(ReqSlot[2].Pending, FlagOff);
+}
+
+// At a site the first Set on a healthy, idle link was refused as busy and the second went
+// through: the main window's periodic reads had just filled a slot the write needs. Here the
+// main window ticks as it does (scanning the modules, which fills slot 2 every period), the
+// link polls a cabinet that answers every frame, and Set is pressed at every phase of the
+// main window's period: each first press is taken.
+TEST_F(DataSetTest, AWriteOnAnIdlePollingLinkIsTakenOnTheFirstPress)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    SetSettingsFolderOverride(dir.path());
+    std::vector<std::vector<uint8_t>> toAnswer;
+    com->SetLineSeam({[] { return true; },
+                      [&toAnswer](const uint8_t* b, int n) {
+                          toAnswer.emplace_back(b, b + n);
+                          return true;
+                      }});
+    auto mainWindow = std::make_unique<TFrmMain>();
+    mainWindow->tmr1->stop();
+    mainWindow->chkMdSta->setChecked(true);
+    TFrmDataSet& w = window();
+    choose(14);
+    int tick = 0;
+    // One tick of both timers; the cabinet answers the frame sent one tick before.
+    auto step = [&] {
+        std::vector<std::vector<uint8_t>> due;
+        due.swap(toAnswer);
+        com->Timer1Timer();
+        mainWindow->tmr1Timer();
+        for (const auto& f : due) {
+            std::vector<uint8_t> reply = f;
+            if (f[1] == 3 || f[1] == 4) {
+                const int count = (f[4] << 8) | f[5];
+                reply = {f[0], f[1], uint8_t(2 * count)};
+                reply.resize(3 + 2 * size_t(count), 0);
+                reply = WithCrc(reply);
+            } else if (f[1] == 43) {
+                reply = WithCrc({f[0], 0x2B, 0x0E, 0x01, 0x01, 0x00, 0x00, 0x00});
+            }
+            com->Comm1ReceiveData(reply.data(), int(reply.size()));
+        }
+        ++tick;
+    };
+    for (int press = 0; press < 22; ++press) {
+        SCOPED_TRACE(press);
+        while (tick % 11 != press % 11 || ReqSlot[1].Pending || ReqSlot[2].Group || ReqSlot[3].Group) step();
+        w.Edit1->setText(QString::number(40 + press % 10));
+        DialogScript script;
+        w.btnSetToClick();
+        EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join('\n').toStdString();
+        EXPECT_EQ(ReqSlot[2].StartReg, 40025);
+        EXPECT_EQ(ReqSlot[2].Value, 40 + press % 10);
+        for (int i = 0; i < 11; ++i) step();
+    }
+    mainWindow.reset();
+    SetSettingsFolderOverride(QString());
 }
 
 TEST_F(DataSetTest, SetWithoutARowDoesNothing)

@@ -15,6 +15,7 @@
 #include "support/TestSupport.h"
 #include "ui/uGraceWindows.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -169,5 +170,47 @@ INSTANTIATE_TEST_SUITE_P(Pace, EndToEndWriteModes, ::testing::Values(false, true
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "LineSpeed" : "Defined");
                          });
+
+// A Set pressed while the main window's own periodic read waits in a slot the write needs
+// (here the module scan in slot 2) is taken on the first press: the read makes way and is
+// served after the write, and the cabinet holds the new value.
+TEST_F(EndToEndWrite, TheFirstSetIsTakenWhileTheMainWindowsReadWaits)
+{
+    simtest::SimProcess sim;
+    ASSERT_TRUE(sim.start({"--baud", "19200", "--no-drift"}));
+    TCmdLine options;
+    QString error;
+    ASSERT_TRUE(ParseCmdLine({"zyrtool", "--settings-dir", dir.path(), "--port", sim.link(), "--baud", "19200",
+                              "--connect"},
+                             options, error))
+        << error.toStdString();
+    DialogScript script;
+    TStartup startup(options);
+    ASSERT_TRUE(startup.CreateWindows(error)) << error.toStdString();
+    startup.Start();
+    ASSERT_TRUE(FrmCom->PortOpen()) << script.messageTexts().join('|').toStdString();
+    TFrmMain* m = startup.Main();
+    m->chkMdSta->setChecked(true); // the module scan fills slot 2 every period
+    ASSERT_TRUE(QTest::qWaitFor([] { return UpsData[1].Para40025 == 30; }, ArriveMs));
+
+    TFrmDataSet ds;
+    ds.show();
+    const QList<QListWidgetItem*> rows =
+        ds.lstUpsSet->findItems(QStringLiteral("Boost Last Time(Min)"), Qt::MatchExactly);
+    ASSERT_EQ(rows.size(), 1);
+    rows.first()->setSelected(true);
+    ds.Edit1->setText(QStringLiteral("44"));
+    // The moment the main window's read is waiting in slot 2.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] { return ReqSlot[2].Pending && ReqSlot[2].Func == 4 && ReqSlot[2].StartReg >= 30101; }, ArriveMs));
+    const int movedBefore = ReqSlot[5].Counter;
+    ds.btnSetTo->click();
+    EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join('|').toStdString();
+    EXPECT_EQ(ReqSlot[2].StartReg, 40025);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return UpsData[1].Para40025 == 44 && ReqSlot[5].Counter > movedBefore; },
+                                ArriveMs))
+        << "boost time in the record " << UpsData[1].Para40025;
+    m->close();
+}
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -130,6 +131,33 @@ TEST_F(FastLink, OnlyAWholeFrameOfTheExpectedLengthIsJudged)
     EXPECT_EQ(CommDebug.AckCount, 0);
     reply(readReply(4, 44));
     EXPECT_EQ(CommDebug.AckCount, 1);
+}
+
+// A cabinet slower than the wait: the write-enable is sent again, and the echo of each attempt
+// comes in late. The first echo answers the write-enable; the second arrives while the write
+// is waiting and is a stray frame, not the write's acknowledgement.
+TEST_F(FastLink, ALateEchoIsNeverTakenAsTheNextWritesAcknowledgement)
+{
+    const Bytes enable = WithCrc(HexBytes("01 06 C3 4F 00 0A"));
+    const Bytes write = WithCrc(HexBytes("01 06 9C 58 00 2D")); // 45 to 40025
+    ReqSlot[1] = TReqSlot{FlagOn, 1, 6, 50000, 0, 10, 0};
+    ReqSlot[2] = TReqSlot{FlagOn, 1, 6, 40025, 0, 45, 0};
+    form->Timer1Timer();
+    ASSERT_TRUE(waitForFrames(2)) << "the write-enable is sent again when its wait runs out";
+    ASSERT_EQ(sent[1], enable);
+    reply(enable); // the first attempt's echo: this request's reply
+    EXPECT_EQ(CommDebug.AckCount, 1);
+    ASSERT_TRUE(waitForFrames(3));
+    ASSERT_EQ(sent[2], write);
+    reply(enable); // the second attempt's echo
+    EXPECT_EQ(CommDebug.AckCount, 1) << "not the write's acknowledgement";
+    EXPECT_TRUE(LinkState.ReqOutstanding);
+    EXPECT_EQ(sent.size(), 3u);
+    reply(write);
+    EXPECT_EQ(CommDebug.AckCount, 2);
+    ASSERT_TRUE(waitForFrames(4));
+    EXPECT_EQ(sent[3], WithCrc(HexBytes("01 04 75 30 00 2C"))) << "the poll goes on";
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), write), 1) << "the write went out once";
 }
 
 } // namespace

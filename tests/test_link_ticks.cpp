@@ -2,6 +2,8 @@
 // the line seam, and replies are handed to Comm1ReceiveData as the port would hand them.
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
+#include "model/uUpsInfo.h"
+#include "ui/uReqSlots.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +37,35 @@ struct FakeTrace : TLinkTraceHooks {
     void TraceTx(const uint8_t* b, int n) override { tx.emplace_back(b, b + n); }
     void TraceRx(const uint8_t* b, int n) override { rx.emplace_back(b, b + n); }
     void ShowCounters() override { showTicks.push_back(*tick); }
+    std::vector<QString> notes;
+    void TraceNote(const QString& text) override { notes.push_back(text); }
+};
+
+// What the link told its watchers.
+struct Watch : TLinkWatcher {
+    struct Told {
+        char what; // 'a' accepted, 'd' dropped
+        TLinkRequest request;
+        std::vector<uint16_t> regs;
+    };
+    std::vector<Told> told;
+    void ReplyAccepted(const TLinkRequest& r, const uint16_t* regs, int count) override
+    {
+        told.push_back({'a', r, std::vector<uint16_t>(regs, regs + count)});
+    }
+    void RequestDropped(const TLinkRequest& r) override { told.push_back({'d', r, {}}); }
+    // "a6:40025 d4:40001-" : what, function, register, and for a drop + sent, - never sent,
+    // ! refused.
+    std::string line() const
+    {
+        std::string out;
+        for (const Told& t : told) {
+            if (!out.empty()) out += ' ';
+            out += t.what + std::to_string(t.request.func) + ':' + std::to_string(t.request.startReg);
+            if (t.what == 'd') out += t.request.refused ? "!" : t.request.sent ? "+" : "-";
+        }
+        return out;
+    }
 };
 
 struct Sent {
@@ -72,6 +103,7 @@ protected:
         SetLinkTraceHooks(&trace);
         form = std::make_unique<TFrmCom>();
         form->Timer1.stop(); // the tests are the clock
+        AddLinkWatcher(&watch);
         form->SetLineSeam({[this] { return open; },
                            [this](const uint8_t* b, int n) {
                                sent.push_back({tick, Bytes(b, b + n)});
@@ -80,6 +112,7 @@ protected:
     }
     void TearDown() override
     {
+        RemoveLinkWatcher(&watch);
         form.reset();
         SetLinkMainHooks(nullptr);
         SetLinkTraceHooks(nullptr);
@@ -122,6 +155,7 @@ protected:
 
     FakeMain main;
     FakeTrace trace;
+    Watch watch;
     std::unique_ptr<TFrmCom> form;
     std::vector<Sent> sent;
     int tick = 0;
@@ -474,15 +508,18 @@ TEST_F(LinkTicks, PausingFreezesTheMachineAndResumingContinuesTheCountdown)
     EXPECT_EQ(sent[2].frame, WriteEnable);
 }
 
-TEST_F(LinkTicks, AReplyWhileNothingIsOutstandingOnlyClearsItselfOnTheNextTick)
+TEST_F(LinkTicks, AReplyWhileNothingIsOutstandingIsAStrayFrame)
 {
     open = false;
     form->Comm1ReceiveData(WriteEnable.data(), int(WriteEnable.size())); // a stray echo
-    EXPECT_TRUE(LinkState.ReplyAccepted);
+    EXPECT_FALSE(LinkState.ReplyAccepted);
+    EXPECT_EQ(CommDebug.RxCount, 1);
+    EXPECT_EQ(CommDebug.AckCount, 0);
+    ASSERT_EQ(trace.notes.size(), 1u);
+    EXPECT_EQ(trace.notes[0], "Stray frame dropped: not the reply to the request sent");
     open = true;
     step();
-    EXPECT_FALSE(LinkState.ReplyAccepted);
-    EXPECT_TRUE(LinkState.ReqOutstanding); // the same tick built poll step 1
+    EXPECT_TRUE(LinkState.ReqOutstanding); // the tick built poll step 1
     step();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].frame, pollFrame(1));
@@ -519,6 +556,7 @@ TEST_F(LinkTicks, AReceivedChunkIsCopiedCountedTracedAndChecked)
     EXPECT_EQ(CommDebug.RxCount, 2);
     EXPECT_EQ(CommDebug.AckCount, 1);
     EXPECT_EQ(main.dataChanged, 1);
+    EXPECT_TRUE(trace.notes.empty()) << "a garbled chunk is no stray frame: its bytes tell";
 }
 
 TEST_F(LinkTicks, AChunkLongerThan399BytesIsCutAndFails)
@@ -528,7 +566,10 @@ TEST_F(LinkTicks, AChunkLongerThan399BytesIsCutAndFails)
     for (int i = 0; i < 396; ++i) body.push_back(uint8_t(i));
     const Bytes chunk = WithCrc(body);
     ASSERT_EQ(chunk.size(), 400u);
+    form->Modbus->ReqFunc = 0x41;
     ASSERT_TRUE(form->Modbus->CheckReply(chunk.data(), int(chunk.size()))); // whole, it would pass
+    LinkState.ReqOutstanding = true; // sent and waiting: only the cut refuses it
+    LinkState.AttemptCount = 1;
     RxBuf[399] = 0xEE;
     form->Comm1ReceiveData(chunk.data(), int(chunk.size()));
     EXPECT_EQ(CommDebug.RxCount, 1);
@@ -538,6 +579,181 @@ TEST_F(LinkTicks, AChunkLongerThan399BytesIsCutAndFails)
     EXPECT_EQ(trace.rx[0].size(), 399u);
     EXPECT_TRUE(std::equal(chunk.begin(), chunk.begin() + 399, RxBuf));
     EXPECT_EQ(RxBuf[399], 0xEE); // nothing written past the cut
+}
+
+// ---- Replies matched to their request --------------------------------------------------------
+
+Bytes echo6(uint8_t addr, int reg, uint16_t value)
+{
+    const uint16_t wire = uint16_t(reg - 1);
+    return WithCrc({addr, 6, uint8_t(wire >> 8), uint8_t(wire), uint8_t(value >> 8), uint8_t(value)});
+}
+
+struct MatchCase {
+    const char* name;
+    uint8_t func; // the request in slot 1, sent and waiting
+    int reg;
+    int count;
+    uint16_t value;
+    Bytes chunk;
+    const char* told; // what the watchers hear
+    bool waitEnds;    // the next tick builds the next request
+};
+
+class LinkReplyMatching : public LinkTicks, public ::testing::WithParamInterface<MatchCase> {};
+
+TEST_P(LinkReplyMatching, OnlyTheReplyToTheRequestSentEndsItsWait)
+{
+    const MatchCase& c = GetParam();
+    fillSlot(1, c.func, c.reg, c.count, c.value);
+    run(2); // built, sent
+    ASSERT_EQ(sent.size(), 1u);
+    form->Comm1ReceiveData(c.chunk.data(), int(c.chunk.size()));
+    EXPECT_EQ(watch.line(), c.told);
+    const bool accepted = std::string(c.told).rfind('a', 0) == 0;
+    EXPECT_EQ(CommDebug.AckCount, accepted ? 1 : 0);
+    EXPECT_EQ(trace.notes.size(), c.waitEnds ? 0u : 1u) << "a stray frame is noted in the trace";
+    step();
+    EXPECT_EQ(LinkState.PollStep, c.waitEnds ? 1 : 0);
+    EXPECT_EQ(LinkState.RetryCountdown, c.waitEnds ? 0 : 9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LinkReplyMatching,
+    ::testing::Values(
+        MatchCase{"Write6Echo", 6, 40025, 0, 45, echo6(1, 40025, 45), "a6:40025", true},
+        MatchCase{"Write6EchoOfTheWriteEnable", 6, 40025, 0, 45, WriteEnable, "", false},
+        MatchCase{"Write6EchoOfAnotherValue", 6, 40025, 0, 45, echo6(1, 40025, 46), "", false},
+        MatchCase{"Write6EchoFromAnotherCabinet", 6, 40025, 0, 45, echo6(2, 40025, 45), "", false},
+        MatchCase{"Write6Refused", 6, 40025, 0, 45, WithCrc({1, 0x86, 2}), "d6:40025!", true},
+        MatchCase{"Write6ExceptionOfARead", 6, 40025, 0, 45, WithCrc({1, 0x84, 2}), "", false},
+        MatchCase{"Write16Echo", 16, 53000, 15, 0, WithCrc(HexBytes("01 10 CF 07 00 0F")), "a16:53000", true},
+        MatchCase{"Write16EchoOfAnotherCount", 16, 53000, 15, 0, WithCrc(HexBytes("01 10 CF 07 00 1E")), "",
+                  false},
+        MatchCase{"ReadReply", 4, 40001, 34, 0, replyTo(readFrame(1, 4, 40001, 34)), "a4:40001", true},
+        MatchCase{"ReadAnsweredByAnEcho", 4, 40001, 34, 0, echo6(1, 40025, 45), "", false},
+        MatchCase{"ReadReplyOfAnotherCount", 4, 40001, 34, 0, replyTo(readFrame(1, 4, 30001, 44)), "", false},
+        MatchCase{"ReadRefused", 4, 40001, 34, 0, WithCrc({1, 0x84, 2}), "d4:40001!", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LinkTicks, AReplyBeforeTheWriteIsSentDoesNotCancelIt)
+{
+    fillSlot(1, 6, 40025, 0, 45);
+    step(); // built; it goes out on the next tick
+    ASSERT_TRUE(sent.empty());
+    const Bytes early = echo6(1, 40025, 45); // a late echo of an earlier write of the same value
+    form->Comm1ReceiveData(early.data(), int(early.size()));
+    EXPECT_EQ(CommDebug.AckCount, 0);
+    step();
+    ASSERT_EQ(sent.size(), 1u) << "the write still goes out";
+    EXPECT_EQ(sent[0].frame, echo6(1, 40025, 45));
+}
+
+TEST_F(LinkTicks, ALateEchoIsNeverTakenAsTheNextWritesAcknowledgement)
+{
+    // Write-enable, write and read-back, as the data set window queues them.
+    fillSlot(1, 6, 50000, 0, 10);
+    fillSlot(2, 6, 40025, 0, 45);
+    fillSlot(3, 4, 40001, 34);
+    run(13); // the write-enable went out on 2 and again on 13: the cabinet is slow
+    ASSERT_EQ(sendTicks(), (std::vector<int>{2, 13}));
+    answer(WriteEnable); // the echo of the first attempt: this same request's reply
+    run(2);              // the write is built and sent
+    ASSERT_EQ(sent.size(), 3u);
+    ASSERT_EQ(sent[2].frame, echo6(1, 40025, 45));
+    answer(WriteEnable); // the echo of the second attempt comes in now
+    EXPECT_EQ(watch.line(), "a6:50000") << "the write is not acknowledged by it";
+    EXPECT_EQ(LinkState.RetryCountdown, 10);
+    step();
+    answer(sent[2].frame); // the write's own echo
+    run(2);
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sent[3].frame, readFrame(1, 4, 40001, 34));
+    answer(sent[3].frame);
+    EXPECT_EQ(watch.line(), "a6:50000 a6:40025 a4:40001");
+    EXPECT_EQ(CommDebug.AckCount, 3);
+}
+
+// ---- Write groups ----------------------------------------------------------------------------
+
+struct GroupCase {
+    const char* name;
+    int ticksBefore; // ticks run after queueing, with a silent cabinet
+    const char* fate;  // "silent", "closed", "lost" or "refused"
+    const char* told;
+};
+
+class LinkWriteGroups : public LinkTicks, public ::testing::WithParamInterface<GroupCase> {};
+
+TEST_P(LinkWriteGroups, AWriteThatFailsTakesItsWholeGroupWithIt)
+{
+    const GroupCase& c = GetParam();
+    ReqSlot[5].Pending = FlagOn; // a read of someone else's, queued on its own
+    ReqSlot[5].Addr = 1;
+    ReqSlot[5].Func = 3;
+    ReqSlot[5].StartReg = 51000;
+    ReqSlot[5].Count = 24;
+    ASSERT_EQ(QueueWrite(nullptr, {{1, 6, 50000, 1, 10}, {2, 6, 40025, 1, 45}, {3, 4, 40001, 34}}),
+              TWriteOutcome::Queued);
+    run(c.ticksBefore);
+    if (std::string(c.fate) == "silent") {
+        run(40);
+    } else if (std::string(c.fate) == "refused") {
+        const Bytes no = WithCrc({1, 0x86, 4});
+        form->Comm1ReceiveData(no.data(), int(no.size()));
+    } else {
+        form->DropPendingWrites(); // what closing the port or losing it does
+    }
+    EXPECT_EQ(watch.line(), c.told);
+    for (int slot : {1, 2, 3}) EXPECT_EQ(ReqSlot[slot].Pending, FlagOff) << slot;
+    EXPECT_EQ(ReqSlot[5].Pending, std::string(c.fate) == "silent" ? FlagOff : FlagOn)
+        << "a read of its own is no part of the write";
+    for (const Sent& s : sent) {
+        EXPECT_NE(s.frame, echo6(1, 40025, 45)) << "the write never goes out after its write-enable failed";
+        EXPECT_NE(s.frame, readFrame(1, 4, 40001, 34)) << "nor its read-back";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LinkWriteGroups,
+    ::testing::Values(GroupCase{"NoAnswerAfterThreeAttempts", 0, "silent", "d6:50000+ d6:40025- d4:40001-"},
+                      GroupCase{"PortClosedBeforeItWasBuilt", 0, "closed", "d6:50000- d6:40025- d4:40001-"},
+                      GroupCase{"PortClosedBeforeItWasSent", 1, "closed", "d6:50000- d6:40025- d4:40001-"},
+                      GroupCase{"PortClosedWhileWaiting", 5, "closed", "d6:50000+ d6:40025- d4:40001-"},
+                      GroupCase{"Refused", 2, "refused", "d6:50000! d6:40025- d4:40001-"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LinkTicks, AClosedPortLeavesAWindowsOwnReadsPending)
+{
+    fillSlot(2, 3, 53000, 40);
+    ASSERT_EQ(QueueWrite(nullptr, {{1, 6, 51201, 1, 27}}), TWriteOutcome::Queued);
+    form->DropPendingWrites();
+    EXPECT_EQ(watch.line(), "d6:51201-");
+    EXPECT_EQ(ReqSlot[1].Pending, FlagOff);
+    EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
+}
+
+// ---- The error rate ----------------------------------------------------------------------------
+
+TEST_F(LinkTicks, TheErrorRateOfACleanLineIsZeroAndOfASilentLineAHundred)
+{
+    std::vector<double> rates;
+    for (int i = 0; i < 120; ++i) { // 12 s of a cabinet answering every frame two ticks after it
+        step(2);
+        if (CommDebug.TraceCountdown == 10) rates.push_back(CommDebug.ErrRate);
+    }
+    ASSERT_GE(rates.size(), 10u);
+    for (double r : rates) EXPECT_DOUBLE_EQ(r, 0.0);
+    ASSERT_GT(CommDebug.AckCount, 20);
+
+    CommDebug = TCommDebug{};
+    rates.clear();
+    for (int i = 0; i < 120; ++i) { // 12 s of silence
+        step();
+        if (CommDebug.TraceCountdown == 10 && CommDebug.TxCount > 1) rates.push_back(CommDebug.ErrRate);
+    }
+    ASSERT_GE(rates.size(), 5u);
+    for (double r : rates) EXPECT_DOUBLE_EQ(r, 100.0);
 }
 
 } // namespace

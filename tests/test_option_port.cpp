@@ -308,7 +308,8 @@ TEST_F(OptionPortTest, SendWithSlotOneBusyQueuesNothingAndSaysSo)
     w.show();
     chooseRow(w, 0);
     w.cbbSelect->setCurrentIndex(2);
-    const TReqSlot busy{FlagOn, 1, 3, 40001, 35, 0, 0};
+    TReqSlot busy{FlagOn, 1, 3, 40001, 35, 0, 0};
+    busy.Group = 99; // the read-back of another write: it cannot make way
     ReqSlot[1] = busy;
     w.btnSend->click();
     EXPECT_TRUE(slotHolds(1, 3, 40001, 35)) << "slot 1 untouched";
@@ -324,10 +325,12 @@ TEST_F(OptionPortTest, SendWithSlotTwoBusyWritesNothingUntilItIsFree)
     w.show();
     chooseRow(w, 1);
     w.cbbSelect->setCurrentIndex(1);
-    ReqSlot[2] = TReqSlot{FlagOn, 1, 3, 53000, 40, 0, 0};
+    TReqSlot readBack{FlagOn, 1, 3, 53000, 40, 0, 0};
+    readBack.Group = 99; // the read-back of another write: it cannot make way
+    ReqSlot[2] = readBack;
     w.btnSend->click();
     EXPECT_EQ(ReqSlot[1].Pending, FlagOff) << "no write without its read-back";
-    EXPECT_TRUE(slotHolds(2, 3, 53000, 40)) << "the main window's read stays";
+    EXPECT_TRUE(slotHolds(2, 3, 53000, 40)) << "the other read-back stays";
     EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});
     ReqSlot[2].Pending = FlagOff; // the link took the read
     w.btnSend->click();

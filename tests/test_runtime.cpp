@@ -396,6 +396,7 @@ TEST_F(EditorTest, SendWithSlotOneBusyQueuesNothing)
     e.show();
     choose(e, 0);
     ReqSlot[1] = TReqSlot{FlagOn, 1, 3, 51051, 16, 0, 0};
+    ReqSlot[1].Group = 99; // the read-back of another write: it cannot make way
     e.btnSend->click();
     EXPECT_TRUE(slotHolds(1, 1, 3, 51051, 16));
     EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});

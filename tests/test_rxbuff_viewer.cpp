@@ -1,8 +1,10 @@
 // The module receive-buffer viewer: the buffer line, "...", append, the module error rate,
 // the module selection and the buffer read, pause and the active-window rule.
+#include "comm/uFrmCom.h"
 #include "diag/uViewMdBuff.h"
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
+#include "support/DialogScript.h"
 #include "support/TestSupport.h"
 #include "test_main_fixture.h"
 #include "ui/uWidgets.h"
@@ -50,12 +52,16 @@ protected:
     void SetUp() override
     {
         ResetAll();
+        com_ = std::make_unique<TFrmCom>();
+        com_->Timer1.stop();
+        com_->SetLineSeam({[this] { return portOpen_; }, [](const uint8_t*, int) { return true; }});
         view_ = std::make_unique<TfrmViewMdbuff>();
         view_->tmr1->stop();
     }
     void TearDown() override
     {
         view_.reset();
+        com_.reset();
         ResetAll();
     }
     // A reply of the cabinet: the buffer, its module and its length.
@@ -74,6 +80,8 @@ protected:
     }
     QString memo() const { return view_->mmo1->toPlainText(); }
 
+    bool portOpen_ = true;
+    std::unique_ptr<TFrmCom> com_;
     std::unique_ptr<TfrmViewMdbuff> view_;
 };
 
@@ -195,10 +203,14 @@ TEST_F(RxBuffViewerTest, ABusySelectionSlotStillQueuesTheReadAndTheNextActiveTic
 {
     TfrmViewMdbuff& v = *view_;
     activate();
-    ReqSlot[1] = TReqSlot{FlagOn, 1, 20, 0, 0, 7, 0}; // an event record read
+    ReqSlot[1] = TReqSlot{FlagOn, 1, 6, 40017, 0, 3, 0}; // another window's write
     v.cbbMdID->setCurrentIndex(2);
-    v.cbbMdIDChange();
-    EXPECT_EQ(ReqSlot[1].Func, 20) << "the busy slot is left alone";
+    {
+        DialogScript script;
+        v.cbbMdIDChange();
+        EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});
+    }
+    EXPECT_EQ(ReqSlot[1].StartReg, 40017) << "the busy slot is left alone";
     EXPECT_EQ(ReqSlot[2].StartReg, 54000);
     ReqSlot[1] = TReqSlot{};
     ReqSlot[2] = TReqSlot{};
@@ -215,6 +227,40 @@ TEST_F(RxBuffViewerTest, ABusySelectionSlotStillQueuesTheReadAndTheNextActiveTic
     EXPECT_EQ(ReqSlot[1].Pending, FlagOff);
     EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
     EXPECT_EQ(memo(), "33 ");
+}
+
+// The selection is a write to the cabinet: with the port closed or the link paused it is not
+// queued to go out later. The operator's choice is told why; the timer's repeats stay quiet.
+TEST_F(RxBuffViewerTest, TheSelectionWaitsForNeitherAClosedPortNorAPausedLink)
+{
+    struct Case {
+        bool open, paused;
+        const char* message;
+    };
+    const Case cases[] = {{false, false, "COM Port is off !"},
+                          {true, true, "Link paused, please resume it in the trace window"}};
+    TfrmViewMdbuff& v = *view_;
+    activate();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        portOpen_ = c.open;
+        LinkState.CommPaused = c.paused;
+        DialogScript script;
+        v.cbbMdID->setCurrentIndex(c.open ? 4 : 5);
+        v.cbbMdIDChange();
+        EXPECT_EQ(script.messageTexts(), QStringList{c.message});
+        v.tmr1Timer();
+        v.tmr1Timer();
+        EXPECT_EQ(script.messages.size(), 1u) << "the timer asks again without a word";
+        EXPECT_EQ(ReqSlot[1].Pending, FlagOff);
+        ReqSlot[2] = TReqSlot{};
+    }
+    portOpen_ = true;
+    LinkState.CommPaused = false;
+    v.tmr1Timer();
+    EXPECT_EQ(ReqSlot[1].StartReg, 54101);
+    EXPECT_EQ(ReqSlot[1].Value, 5);
+    EXPECT_NE(ReqSlot[1].Group, 0) << "queued as a write";
 }
 
 TEST_F(RxBuffViewerTest, PausedOrInTheBackgroundItAsksForNothingButShowsWhatArrives)

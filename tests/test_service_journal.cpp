@@ -74,10 +74,13 @@ protected:
     void write(const TLinkRequest& w, bool answered)
     {
         NotifyRequestBuilt(w);
-        if (answered)
+        if (answered) {
             NotifyReplyAccepted(w, nullptr, 0);
-        else
-            NotifyRequestDropped(w);
+        } else {
+            TLinkRequest sent = w; // it went out; nothing answered
+            sent.sent = true;
+            NotifyRequestDropped(sent);
+        }
     }
     void read(int addr, int reg, std::vector<uint16_t> values)
     {
@@ -124,6 +127,40 @@ TEST_F(Journal, VerdictFollowsTheFirstReadOfTheRegisterFromThatCabinet)
     EXPECT_EQ(e[3].cabinetRating, 50);
     EXPECT_EQ(e[3].cabinetVersion, "V3.10.0025");
     EXPECT_EQ(e[3].writtenAt.date(), QDate::currentDate());
+}
+
+// What became of a write that was dropped: it never left (the port closed first), it left and
+// nothing answered, or the cabinet refused it. The slots of the same write dropped with it
+// were never built and leave the verdict alone.
+TEST_F(Journal, ADroppedWriteSaysWhetherItEverLeft)
+{
+    struct Case {
+        bool sent, refused;
+        TWriteVerdict verdict;
+    };
+    const Case cases[] = {{false, false, TWriteVerdict::NotSent},
+                          {true, false, TWriteVerdict::NoAnswer},
+                          {true, true, TWriteVerdict::Refused}};
+    int reg = 40020;
+    for (const Case& c : cases) {
+        TLinkRequest w = write6(1, ++reg, 7);
+        NotifyRequestBuilt(w);
+        w.sent = c.sent;
+        w.refused = c.refused;
+        NotifyRequestDropped(w);
+        // The read-back of the same write, dropped with it before it was built.
+        NotifyRequestDropped(read3(1, reg, 1));
+        // A write of another window waiting in a slot, dropped with the port.
+        NotifyRequestDropped(write6(1, 40030, 1));
+    }
+    const std::vector<TJournalEntry> e = journal.Entries();
+    ASSERT_EQ(e.size(), 3u) << "a slot never built has no entry";
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(e[size_t(2 - i)].reg, 40021 + i);
+        EXPECT_EQ(e[size_t(2 - i)].verdict, int(cases[i].verdict));
+    }
+    EXPECT_EQ(JournalVerdictText(int(TWriteVerdict::NotSent)), "not sent");
 }
 
 TEST_F(Journal, FunctionSixteenIsOneEntryPerRegister)

@@ -604,7 +604,10 @@ TEST_F(UpsRecTest, EraseAsksTheQuestionThenThePasswordThenQueuesTwoWrites)
         DialogScript script;
         script.buttons = {c.answer};
         script.prompts = {{QString::fromLatin1(c.typed), TPromptAnswer::Ensure}};
-        if (c.slot1Busy) ReqSlot[1].Pending = FlagOn;
+        if (c.slot1Busy) { // another window's write
+            ReqSlot[1].Pending = FlagOn;
+            ReqSlot[1].Func = 6;
+        }
         window().btnClrRec->click();
         ASSERT_GE(script.messages.size(), 1u);
         EXPECT_EQ(script.messages[0].text, "Do you want Clear Records of UPS ? ");

@@ -38,10 +38,12 @@ struct RefusalCase {
     int language;
     const char* message;
     bool staysOpen = true;
+    bool paused = false; // the trace window's pause is pressed
+    int cfgFrom = 1;     // the cabinet the configuration registers were read from (0: none)
 };
 
-// A read someone else queued, left exactly as it was by a refused write.
-constexpr int32_t OtherReg = 30101;
+// A write someone else queued, left exactly as it was by a refused write.
+constexpr int32_t OtherReg = 40017;
 
 class WriteRefusals : public ::testing::TestWithParam<RefusalCase> {
 protected:
@@ -57,6 +59,7 @@ protected:
         CfgTextRecvd = FlagOn;
         std::memcpy(CfgRx, "ACME           ZYR-60    ", 25);
         CfgRx[35] = 26; // no item of the inside-communication list
+        std::fill(std::begin(CfgRegsFrom), std::end(CfgRegsFrom), uint8_t(1));
         OptBaud = -1;
         OptProtocol = 1;
     }
@@ -126,11 +129,13 @@ TEST_P(WriteRefusals, QueuesNothingAndSaysWhy)
     const RefusalCase& c = GetParam();
     portOpen = c.portOpen;
     LocalPara.Language = c.language;
+    LinkState.CommPaused = c.paused;
+    std::fill(std::begin(CfgRegsFrom), std::end(CfgRegsFrom), uint8_t(c.cfgFrom));
     if (c.busySlot) {
         ReqSlot[c.busySlot].Pending = FlagOn;
-        ReqSlot[c.busySlot].Func = 4;
+        ReqSlot[c.busySlot].Func = 6;
         ReqSlot[c.busySlot].StartReg = OtherReg;
-        ReqSlot[c.busySlot].Count = 30;
+        ReqSlot[c.busySlot].Count = 0;
     }
     DialogScript script;
     const bool open = press(c);
@@ -140,7 +145,7 @@ TEST_P(WriteRefusals, QueuesNothingAndSaysWhy)
         SCOPED_TRACE(i);
         if (i == c.busySlot) {
             EXPECT_EQ(ReqSlot[i].Pending, FlagOn);
-            EXPECT_EQ(ReqSlot[i].Func, 4) << "the busy slot keeps what it held";
+            EXPECT_EQ(ReqSlot[i].Func, 6) << "the busy slot keeps what it held";
             EXPECT_EQ(ReqSlot[i].StartReg, OtherReg);
         } else {
             EXPECT_EQ(ReqSlot[i].Pending, FlagOff) << "nothing queued";
@@ -154,6 +159,9 @@ TEST_P(WriteRefusals, QueuesNothingAndSaysWhy)
 using E = TEditor;
 constexpr const char* Busy = "Link busy, please try again";
 constexpr const char* Off = "COM Port is off !";
+constexpr const char* Paused = "Link paused, please resume it in the trace window";
+constexpr const char* NotRead = "The configuration has not been read from this cabinet yet.\n"
+                                "Close this window, wait until the view shows it, then edit again.";
 
 INSTANTIATE_TEST_SUITE_P(
     Table, WriteRefusals,
@@ -176,6 +184,19 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"OptionPortOff", E::OptionSet, 1, nullptr, false, 0, 0, Off},
         RefusalCase{"RegEditorPortOff", E::RegEditor, 0, "100", false, 0, 0, Off},
         RefusalCase{"MaskPortOff", E::MaskBits, -1, nullptr, false, 0, 0, Off},
+        // The link is paused in the trace window: a write would go out whenever it resumes.
+        RefusalCase{"DataSetPaused", E::DataSetEdit, 16, "3", true, 0, 0, Paused, true, true},
+        RefusalCase{"DataSetPausedChinese", E::DataSetEdit, 16, "3", true, 0, 1,
+                    "通讯已暂停，请在通讯跟踪窗口中恢复", true, true},
+        RefusalCase{"ZyrListPaused", E::ZyrList, 3, nullptr, true, 0, 0, Paused, true, true},
+        RefusalCase{"ZyrTextPaused", E::ZyrText, 0, "NEWCO", true, 0, 0, Paused, true, true},
+        RefusalCase{"OptionPaused", E::OptionSet, 1, nullptr, true, 0, 0, Paused, true, true},
+        RefusalCase{"RegEditorPaused", E::RegEditor, 0, "100", true, 0, 0, Paused, true, true},
+        RefusalCase{"MaskPaused", E::MaskBits, -1, nullptr, true, 0, 0, Paused, true, true},
+        // A configuration row whose value was never read from this cabinet: its choice starts
+        // from zeros or another cabinet's value.
+        RefusalCase{"ZyrRowNeverRead", E::ZyrList, 3, nullptr, true, 0, 0, NotRead, true, false, 0},
+        RefusalCase{"ZyrRowReadFromAnotherCabinet", E::ZyrList, 5, nullptr, true, 0, 0, NotRead, true, false, 2},
         // Nothing chosen.
         RefusalCase{"DataSetNoFrequency", E::DataSetChoice, 2, nullptr, true, 0, 0,
                     "[System Frequence Level] value is invalid"},

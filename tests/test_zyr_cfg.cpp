@@ -36,6 +36,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <memory>
 
@@ -108,7 +110,11 @@ protected:
     // cabinet's texts have been read.
     TfrmEdtZyrCfg& openEditor(bool textsRead = true)
     {
-        if (textsRead) CfgTextRecvd = FlagOn;
+        if (textsRead) {
+            // The configuration as read from the selected cabinet.
+            CfgTextRecvd = FlagOn;
+            std::fill(std::begin(CfgRegsFrom), std::end(CfgRegsFrom), uint8_t(LinkMain().GetDevAddr()));
+        }
         editor = std::make_unique<TfrmEdtZyrCfg>();
         editor->show();
         return *editor;
@@ -665,8 +671,15 @@ TEST_P(EditorBusy, QueuesNothingWhileEitherSlotIsBusy)
     const BusyCase& c = GetParam();
     const TReqSlot other1{255, 3, 4, 30001, 44, 0, 0};
     const TReqSlot other2{255, 3, 3, 53000, 40, 0, 0};
-    if (c.slot1Busy) ReqSlot[1] = other1;
-    if (c.slot2Busy) ReqSlot[2] = other2;
+    // Both are part of another write (its read-backs), so neither can make way.
+    if (c.slot1Busy) {
+        ReqSlot[1] = other1;
+        ReqSlot[1].Group = 99;
+    }
+    if (c.slot2Busy) {
+        ReqSlot[2] = other2;
+        ReqSlot[2].Group = 99;
+    }
     DialogScript script;
     TfrmEdtZyrCfg& e = openEditor();
     uint8_t before[CfgSize];
@@ -819,7 +832,7 @@ TEST_F(ZyrCfgEndToEnd, RegisterRowWrittenAndReadBack)
 {
     ASSERT_TRUE(sim.start({"--baud", "9600", "--no-pacing", "--no-drift"}));
     ASSERT_TRUE(driver.open(sim.link(), 9600));
-    CfgRx[36] = 255; // the cabinet enables remote control
+    StoreRegister(UpsData[1], 51202, 1); // the cabinet enables remote control, as read from it
     TfrmEdtZyrCfg& e = openEditor();
     chooseRow(TfrmEdtZyrCfg::RowRemote);
     e.rgChoise->item(1)->click(); // Disable
@@ -866,11 +879,13 @@ TEST_F(ZyrCfgTest, TextsAreNotWrittenBeforeTheyWereRead)
     EXPECT_EQ(ReqSlot[1].Pending, 0);
     EXPECT_EQ(ReqSlot[2].Pending, 0);
 
-    // A register row is written as before.
+    // Nor a register row: its choice would start from a value never read from this cabinet.
     chooseRow(3);
     early.btnSendClick();
-    EXPECT_EQ(ReqSlot[1].Pending, 255);
-    ReqSlot[1].Pending = ReqSlot[2].Pending = 0;
+    ASSERT_EQ(script.messages.size(), 2u);
+    EXPECT_TRUE(script.messages[1].text.contains(QStringLiteral("configuration has not been read")))
+        << qPrintable(script.messages[1].text);
+    EXPECT_EQ(ReqSlot[1].Pending, 0);
 
     // Once a reply has carried the texts, a new editor writes them.
     for (int r = 53000; r <= 53029; ++r) StoreRegister(UpsData[1], r, 'A');
@@ -879,9 +894,25 @@ TEST_F(ZyrCfgTest, TextsAreNotWrittenBeforeTheyWereRead)
     chooseRow(0);
     later.edtText->setText(QStringLiteral("ACME"));
     later.btnSendClick();
-    EXPECT_EQ(script.messages.size(), 1u) << "no second message";
+    EXPECT_EQ(script.messages.size(), 2u) << "no further message";
     EXPECT_EQ(ReqSlot[1].Pending, 255);
     EXPECT_EQ(ReqSlot[2].Func, 16);
+    ReqSlot[1].Pending = ReqSlot[2].Pending = 0;
+
+    // Once the cabinet's registers have come in, a register row is written.
+    for (int r : {51201, 51202, 51203, 51204, 51207, 51208}) StoreRegister(UpsData[2], r, 0);
+    TfrmEdtZyrCfg& other = openEditor(false);
+    chooseRow(3);
+    other.btnSendClick();
+    EXPECT_EQ(script.messages.size(), 3u) << "read from another cabinet: refused";
+    EXPECT_EQ(ReqSlot[1].Pending, 0);
+    for (int r : {51201, 51202, 51203, 51204, 51207, 51208}) StoreRegister(UpsData[7], r, 0);
+    TfrmEdtZyrCfg& last = openEditor(false);
+    chooseRow(3);
+    last.btnSendClick();
+    EXPECT_EQ(script.messages.size(), 3u);
+    EXPECT_EQ(ReqSlot[1].Pending, 255);
+    EXPECT_EQ(ReqSlot[1].StartReg, 51202);
     EXPECT_EQ(bytesText(CfgEdit + 15, 10), QStringLiteral("AAAAAAAAAA")) << "the model is written as read";
 }
 

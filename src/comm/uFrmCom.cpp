@@ -134,14 +134,15 @@ void TFrmCom::fastNext()
 void TFrmCom::fastSend()
 {
     TLinkState& s = LinkState;
-    s.AttemptCount += 1;
-    if (s.AttemptCount > s.MaxAttempts) {
-        s.ReqOutstanding = false; // dropped silently; the error rate tells
-        if (s.ActiveProtocol == 0 && Modbus) NotifyRequestDropped(Modbus->CurrentRequest());
+    s.AttemptWaiting = false; // the wait of the attempt before, if any, has run out
+    if (s.AttemptCount + 1 > s.MaxAttempts) {
+        endOutstanding(false); // dropped silently; the error rate tells
         GapTimer.start(ReplyFrame::InterFrameGapMs(static_cast<int>(Comm1.BaudRate()), charBits()));
         return;
     }
+    s.AttemptCount += 1;
     SendFrame(TxBuf, s.FrameLen);
+    s.AttemptWaiting = true;
     ReplyTimer.start(FastReplyTimeoutMs(TxBuf, s.FrameLen));
 }
 
@@ -206,19 +207,65 @@ void TFrmCom::DropPendingWrites()
                                   .arg(reg)
                                   .arg(func));
     };
+    // A write already built or sent would be sent again once the port is back. It is told
+    // first: it is the request the watchers know as the one in progress.
+    TLinkState& st = LinkState;
+    if (st.ReqOutstanding && !st.ReplyAccepted && Modbus && IsWriteFunc(Modbus->ReqFunc)) {
+        note(Modbus->ReqFunc, Modbus->ReqStartReg);
+        endOutstanding(false);
+    }
     for (int i = 1; i <= ReqSlotCount; ++i) {
         TReqSlot& s = ReqSlot[i];
         if (s.Pending == 0 || !IsWriteFunc(s.Func)) continue;
-        s.Pending = 0;
         note(s.Func, s.StartReg);
+        dropGroup(s.Group != 0 ? s.Group : -i);
     }
-    // A write already built or sent would be sent again once the port is back.
-    TLinkState& st = LinkState;
-    if (st.ReqOutstanding && !st.ReplyAccepted && Modbus && IsWriteFunc(Modbus->ReqFunc)) {
-        st.ReqOutstanding = false;
-        note(Modbus->ReqFunc, Modbus->ReqStartReg);
-        NotifyRequestDropped(Modbus->CurrentRequest());
+}
+
+// Ends the request in progress without an accepted reply, tells the watchers, and drops what
+// is left of its write group: a read-back whose write never went through would only report
+// the old value as the write's outcome.
+void TFrmCom::endOutstanding(bool refused)
+{
+    TLinkState& s = LinkState;
+    s.ReqOutstanding = false;
+    s.AttemptWaiting = false;
+    if (s.ActiveProtocol != 0 || !Modbus) return;
+    TLinkRequest request = Modbus->CurrentRequest();
+    request.sent = s.AttemptCount > 0;
+    request.refused = refused;
+    NotifyRequestDropped(request);
+    if (request.group != 0) dropGroup(request.group);
+}
+
+// Empties the pending slots of group (a negative group: the one slot -group), telling the
+// watchers of each; none of them went out.
+void TFrmCom::dropGroup(int group)
+{
+    for (int i = 1; i <= ReqSlotCount; ++i) {
+        TReqSlot& s = ReqSlot[i];
+        if (s.Pending == 0 || (group > 0 ? s.Group != group : i != -group)) continue;
+        s.Pending = 0;
+        TLinkRequest r;
+        r.slot = s.FilledAs != 0 ? s.FilledAs : i;
+        r.addr = s.Addr;
+        r.func = s.Func;
+        r.startReg = s.StartReg;
+        r.count = s.Count;
+        r.value = s.Value;
+        r.words = s.Func == 16 ? s.Words : nullptr;
+        r.source = s.Source;
+        r.group = s.Group;
+        s.Group = 0;
+        s.FilledAs = 0;
+        NotifyRequestDropped(r);
     }
+}
+
+void TFrmCom::traceStray()
+{
+    LinkTrace().TraceNote(LangText("Stray frame dropped: not the reply to the request sent",
+                                   "无关帧已丢弃: 不是所发请求的应答"));
 }
 
 void TFrmCom::deviceLost(const QString& reason)
@@ -281,13 +328,14 @@ void TFrmCom::LinkTick()
             s.RetryCountdown -= 1;
             return;
         }
-        s.AttemptCount += 1;
-        if (s.AttemptCount > s.MaxAttempts) {
-            s.ReqOutstanding = false; // dropped silently; the error rate tells
-            if (s.ActiveProtocol == 0 && Modbus) NotifyRequestDropped(Modbus->CurrentRequest());
+        s.AttemptWaiting = false; // the wait of the attempt before, if any, has run out
+        if (s.AttemptCount + 1 > s.MaxAttempts) {
+            endOutstanding(false); // dropped silently; the error rate tells
             return;
         }
+        s.AttemptCount += 1;
         SendFrame(TxBuf, s.FrameLen);
+        s.AttemptWaiting = true;
         s.RetryCountdown = ReplyWaitTicks;
         return;
     }
@@ -317,14 +365,20 @@ void TFrmCom::Timer1Timer()
     CommDebug.TraceCountdown = CounterRefreshTicks;
     LinkTrace().ShowCounters();
     TCommDebug& d = CommDebug;
+    // A frame still waiting for its reply is neither answered nor lost yet: the rate is worked
+    // out over the frames whose wait has ended, so a clean line reads 0.
+    // With the port gone no reply can come: that frame counts as unanswered.
+    const int32_t finished = d.TxCount - (LinkState.AttemptWaiting && PortOpen() ? 1 : 0);
     if (d.TxCount <= 0) {
         d.ErrRate = 0;
     } else if (d.TxCount < d.AckCount) {
-        // A stray reply after the counters were cleared.
+        // A reply after the counters were cleared.
         d.AckCount = d.TxCount;
         d.ErrRate = 0;
+    } else if (finished <= 0 || finished <= d.AckCount) {
+        d.ErrRate = 0;
     } else {
-        d.ErrRate = double(d.TxCount - d.AckCount) / double(d.TxCount) * 100.0;
+        d.ErrRate = double(finished - d.AckCount) / double(finished) * 100.0;
     }
 }
 
@@ -335,41 +389,62 @@ void TFrmCom::Comm1ReceiveData(const uint8_t* chunk, int len)
     if (n > 0) std::memcpy(RxBuf, chunk, static_cast<size_t>(n));
     CommDebug.RxCount += 1;
     LinkTrace().TraceRx(RxBuf, n);
-    bool accepted = false;
-    if (LinkState.ActiveProtocol == 0) {
-        // A line-speed link moves on after a short wait, so a late reply to an earlier request
-        // may come in: only a whole frame of the length the outstanding request expects is
-        // judged, anything else is not decoded at all.
-        const bool judged = !fast_ || ReplyFrame::CompleteLength(TxBuf, LinkState.FrameLen, RxBuf, n) == n;
-        accepted = judged && Modbus->CheckReply(RxBuf, n);
+    if (LinkState.ActiveProtocol != 0) return;
+    TLinkState& s = LinkState;
+    // Only a request that went out and is still waiting can be answered: a frame before the
+    // send, after the wait ended or after an accepted reply answers nothing asked now.
+    const bool waiting = s.ReqOutstanding && s.AttemptCount > 0 && !s.ReplyAccepted;
+    // A line-speed link moves on after a short wait, so a late reply to an earlier request
+    // may come in: only a whole frame of the length the outstanding request expects is
+    // judged, anything else is not decoded at all.
+    const bool judged = waiting && (!fast_ || ReplyFrame::CompleteLength(TxBuf, s.FrameLen, RxBuf, n) == n);
+    const TMModbus::TJudgement judgement = judged ? Modbus->JudgeReply(RxBuf, n) : TMModbus::TJudgement::Stray;
+    if (judgement == TMModbus::TJudgement::Stray) {
+        // A whole frame that answers something else is worth a line; a garbled chunk shows as
+        // its bytes and in the error rate.
+        if (n >= 4 && TMModbus::Crc16(RxBuf, n) == 0) traceStray();
+        return;
     }
-    if (accepted) {
-        LinkState.ReplyAccepted = true;
-        LinkMain().SetDataChanged();
-        CommDebug.AckCount += 1;
-        // The values the reply carried, for the watchers (an accepted read carries exactly
-        // the count asked for).
-        const TLinkRequest request = Modbus->CurrentRequest();
-        uint16_t regs[MaxRxChunk / 2];
-        int count = 0;
-        if ((request.func == 3 || request.func == 4) && 3 + 2 * request.count <= n) {
-            count = request.count;
-            for (int i = 0; i < count; ++i)
-                regs[i] = static_cast<uint16_t>(RxBuf[3 + 2 * i] << 8 | RxBuf[4 + 2 * i]);
-        }
-        NotifyReplyAccepted(request, regs, count);
+    const bool accepted = judgement == TMModbus::TJudgement::Accepted;
+    if (!accepted) {
+        // The cabinet refused the request: its wait ends, with nothing stored and nothing
+        // counted as answered.
+        if (fast_) ReplyTimer.stop();
+        endOutstanding(true);
         if (fast_) {
-            // The wait ends now; the next request follows after the inter-frame gap.
-            ReplyTimer.stop();
-            LinkState.ReqOutstanding = false;
-            LinkState.ReplyAccepted = false;
-            Q_EMIT ReplyArrived();
-            // The port holds the request back for the inter-frame gap after the reply's last
-            // byte; through a seam (no port) the link waits for the gap itself.
             if (lineSeam_.write)
                 GapTimer.start(ReplyFrame::InterFrameGapMs(static_cast<int>(Comm1.BaudRate()), charBits()));
-            else if (linkRuns() && !LinkState.ReqOutstanding)
+            else if (linkRuns() && !s.ReqOutstanding)
                 fastNext();
         }
+        return;
+    }
+    LinkState.ReplyAccepted = true;
+    LinkState.AttemptWaiting = false;
+    LinkMain().SetDataChanged();
+    CommDebug.AckCount += 1;
+    // The values the reply carried, for the watchers (an accepted read carries exactly
+    // the count asked for).
+    const TLinkRequest request = Modbus->CurrentRequest();
+    uint16_t regs[MaxRxChunk / 2];
+    int count = 0;
+    if ((request.func == 3 || request.func == 4) && 3 + 2 * request.count <= n) {
+        count = request.count;
+        for (int i = 0; i < count; ++i)
+            regs[i] = static_cast<uint16_t>(RxBuf[3 + 2 * i] << 8 | RxBuf[4 + 2 * i]);
+    }
+    NotifyReplyAccepted(request, regs, count);
+    if (fast_) {
+        // The wait ends now; the next request follows after the inter-frame gap.
+        ReplyTimer.stop();
+        LinkState.ReqOutstanding = false;
+        LinkState.ReplyAccepted = false;
+        Q_EMIT ReplyArrived();
+        // The port holds the request back for the inter-frame gap after the reply's last
+        // byte; through a seam (no port) the link waits for the gap itself.
+        if (lineSeam_.write)
+            GapTimer.start(ReplyFrame::InterFrameGapMs(static_cast<int>(Comm1.BaudRate()), charBits()));
+        else if (linkRuns() && !LinkState.ReqOutstanding)
+            fastNext();
     }
 }

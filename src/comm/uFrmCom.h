@@ -78,7 +78,9 @@ public:
 
     // Empties every pending slot that writes, and drops a write still waiting for its reply,
     // each noted in the trace with its register: a write confirmed before the port closed or
-    // was lost never goes out later, perhaps to another cabinet. Reads stay pending.
+    // was lost never goes out later, perhaps to another cabinet. The other slots of the same
+    // write (its write-enable, its read-back) go with it; other reads stay pending. The
+    // watchers are told of every request so dropped.
     void DropPendingWrites();
 
 Q_SIGNALS:
@@ -94,6 +96,9 @@ private:
     bool linkRuns() const;
     int charBits() const;
     void deviceLost(const QString& reason);
+    void endOutstanding(bool refused);
+    void dropGroup(int group);
+    void traceStray();
     void tryReopen();
 
     TLineSeam lineSeam_;

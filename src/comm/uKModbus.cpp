@@ -116,47 +116,51 @@ void TMModbus::storeIdentification(const uint8_t* chunk, int len)
         std::memcpy(CfgRx + 25, chunk + 10, 10);
 }
 
-bool TMModbus::CheckReply(const uint8_t* chunk, int len)
+TMModbus::TJudgement TMModbus::JudgeReply(const uint8_t* chunk, int len)
 {
     // The shortest frame is address, function and CRC.
-    if (len < 4 || chunk[0] != CurAddr) return false;
+    if (len < 4 || chunk[0] != CurAddr) return TJudgement::Stray;
     CurRecord = &recordOf(CurAddr);
-    if (Crc16(chunk, len) != 0) return false;
+    if (Crc16(chunk, len) != 0) return TJudgement::Stray;
 
-    bool accepted = true;
     const uint8_t func = chunk[1];
+    // An exception frame is address, function | 0x80, code, CRC; its code is not read.
+    if (func == (ReqFunc | 0x80)) return len == 5 ? TJudgement::Refused : TJudgement::Stray;
+    if (func != ReqFunc) return TJudgement::Stray;
+    const auto wordAt = [chunk](int at) { return static_cast<uint16_t>((chunk[at] << 8) | chunk[at + 1]); };
     switch (func) {
     case 3:
     case 4: {
+        // A late reply to another read, or a malformed one, must not land in the registers
+        // asked for now: only exactly the byte count asked is taken, and only when the chunk
+        // holds it.
         const int byteCount = chunk[2];
-        const int carried = byteCount / 2;
-        if (carried != ReqCount) accepted = false;
-        // A byte count that claims more than the chunk holds is malformed: decode what is
-        // really there and refuse the reply.
-        if (byteCount > len - 5) accepted = false;
-        const int k = std::min(carried, std::max(0, (len - 5) / 2));
-        for (int i = 0; i < k; ++i)
-            StoreRegister(*CurRecord, ReqStartReg + i,
-                          static_cast<uint16_t>((chunk[3 + 2 * i] << 8) | chunk[4 + 2 * i]));
-        break;
+        if (ReqCount < 0 || byteCount != 2 * ReqCount || byteCount > len - 5) return TJudgement::Stray;
+        for (int i = 0; i < ReqCount; ++i)
+            StoreRegister(*CurRecord, ReqStartReg + i, wordAt(3 + 2 * i));
+        return TJudgement::Accepted;
     }
     case 6:
-    case 16: break;
+    case 16: {
+        // The cabinet echoes the register and the value (6) or the count (16): an echo of
+        // another write is not this write's acknowledgement.
+        if (len != 8) return TJudgement::Stray;
+        const uint16_t reg = static_cast<uint16_t>(ReqStartReg - 1);
+        const uint16_t second = func == 6 ? ReqValue : static_cast<uint16_t>(ReqCount);
+        return wordAt(2) == reg && wordAt(4) == second ? TJudgement::Accepted : TJudgement::Stray;
+    }
     case 20:
         // A short reply would decode stale bytes of an earlier one into a corrupt record.
-        if (len < RecordReplyLength) return false;
+        if (len < RecordReplyLength) return TJudgement::Stray;
         DecodeRecordReply(chunk, RecInfo.Rec);
         RecInfo.RecReplyRecvd = FlagOn;
-        break;
+        return TJudgement::Accepted;
     case 43:
         storeIdentification(chunk, len);
         RecInfo.RecReplyRecvd = FlagOn;
-        break;
-    default:
-        if (func & 0x80) accepted = false; // exception reply; its code is not read
-        break;
+        return TJudgement::Accepted;
+    default: return TJudgement::Accepted;
     }
-    return accepted;
 }
 
 void TMModbus::LoadWriteWords()
@@ -169,6 +173,7 @@ TLinkRequest TMModbus::CurrentRequest() const
 {
     TLinkRequest r;
     r.slot = TakenSlot;
+    r.group = TakenGroup;
     r.addr = ReqAddr;
     r.func = ReqFunc;
     r.startReg = ReqStartReg;
@@ -183,6 +188,7 @@ void TMModbus::BuildNextRequest()
 {
     SlotTaken = 0;
     TakenSlot = 0;
+    TakenGroup = 0;
     ReqSource.clear();
     for (int i = 1; i <= ReqSlotCount; ++i) {
         TReqSlot& s = ReqSlot[i];
@@ -197,8 +203,12 @@ void TMModbus::BuildNextRequest()
         std::copy(s.Words, s.Words + MaxSlotWords, ReqWords);
         LinkState.MaxAttempts = 3;
         SlotTaken = FlagOn;
-        TakenSlot = i;
+        TakenSlot = s.FilledAs != 0 ? s.FilledAs : i;
+        TakenGroup = s.Group;
         ReqSource = s.Source;
+        // A free slot carries no group: whoever fills it next starts afresh.
+        s.Group = 0;
+        s.FilledAs = 0;
         CurAddr = s.Addr;
         s.Counter += 1;
         break;

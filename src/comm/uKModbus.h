@@ -20,9 +20,19 @@ public:
     // CRC-16/MODBUS. A frame including its own two CRC bytes gives 0.
     static uint16_t Crc16(const uint8_t* bytes, int count);
 
-    // True when the chunk is accepted as the reply to the outstanding request. Never reads a
-    // byte beyond len.
-    bool CheckReply(const uint8_t* chunk, int len);
+    // What a received chunk is to the outstanding request:
+    //   Accepted  its reply: same address and function, and for a write the echo of the
+    //             register and value (6) or register and count (16), for a read exactly the
+    //             byte count asked; only then are its values stored;
+    //   Refused   the cabinet's exception reply to that function: the wait ends, nothing is
+    //             stored;
+    //   Stray     anything else (another address, a bad CRC, a late reply to an earlier
+    //             request, an echo of another write): dropped, nothing is stored.
+    // Never reads a byte beyond len.
+    enum class TJudgement { Accepted, Refused, Stray };
+    TJudgement JudgeReply(const uint8_t* chunk, int len);
+    // True when the chunk is accepted as the reply to the outstanding request.
+    bool CheckReply(const uint8_t* chunk, int len) { return JudgeReply(chunk, len) == TJudgement::Accepted; }
 
     // Fills the request from the first pending slot, or from the background poll cycle, and
     // builds its frame.
@@ -46,6 +56,7 @@ public:
     uint16_t ReqWords[MaxWriteWords] = {};
     uint8_t SlotTaken = 0;
     int TakenSlot = 0;  // the slot of the request in progress, 0 for a poll request
+    int TakenGroup = 0; // its write group (the slots one write queued together), 0 for none
     QString ReqSource; // who filled that slot
 
     // The request in progress, as the link's watchers are told of it.

@@ -17,6 +17,9 @@ struct TLinkState {
     int32_t FrameLen = 0;
     uint8_t PollStep = 0;
     uint8_t PollSteps = 5;
+    // The last frame sent is still waiting for its reply: it is not yet counted in the error
+    // rate, neither as answered nor as lost.
+    bool AttemptWaiting = false;
 };
 extern TLinkState LinkState;
 

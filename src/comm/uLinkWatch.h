@@ -19,6 +19,11 @@ struct TLinkRequest {
     uint16_t value = 0;             // function 6: the value sent
     const uint16_t* words = nullptr; // function 16: the count words sent
     QString source;                 // the window or command that filled the slot
+    int group = 0;                  // the write group of its slot, 0 for none
+    // For a dropped request: whether it ever went out on the wire, and whether the cabinet
+    // answered it with an exception.
+    bool sent = false;
+    bool refused = false;
 };
 
 class TLinkWatcher {
@@ -29,7 +34,9 @@ public:
     // The reply to the request was accepted. For functions 3 and 4 regs holds the count
     // values it carried; otherwise it is empty.
     virtual void ReplyAccepted(const TLinkRequest&, const uint16_t* /*regs*/, int /*count*/) {}
-    // The request was dropped after its attempts without an accepted reply.
+    // The request ended without an accepted reply: dropped after its attempts, refused by
+    // the cabinet, dropped with the port, or dropped with the rest of its write group. The
+    // request tells whether it ever went out (sent) and whether it was refused.
     virtual void RequestDropped(const TLinkRequest&) {}
     // The background poll of address has finished its last step and starts again.
     virtual void PollCycleEnded(int /*address*/) {}

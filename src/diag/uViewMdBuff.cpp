@@ -1,5 +1,6 @@
 #include "diag/uViewMdBuff.h"
 
+#include "comm/uLinkState.h"
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
 #include "ui/uNamed.h"
@@ -123,7 +124,14 @@ void TfrmViewMdbuff::FormResize()
 // A hidden window is never the active one; asking the window system costs more than the tick.
 bool TfrmViewMdbuff::IsActiveForm() const { return isVisible() && isActiveWindow(); }
 
-void TfrmViewMdbuff::queueSelection() { QueueRequest(1, 6, ModuleSelectReg, 1, SelModule); }
+// The selection is a write: it goes through the editors' rules (whole, port open, link not
+// paused). The timer repeats it quietly: only when the write would be taken, so that a closed
+// port is not told once a second.
+void TfrmViewMdbuff::queueSelection(bool quiet)
+{
+    if (quiet && (!LinkPortOpen() || LinkState.CommPaused || !ReqSlotFree(1))) return;
+    QueueWrite(this, {{1, 6, ModuleSelectReg, 1, SelModule}});
+}
 
 void TfrmViewMdbuff::queueBufferRead() { QueueRequest(2, 3, BufferFirstReg, BufferReadCount); }
 
@@ -131,7 +139,7 @@ void TfrmViewMdbuff::cbbMdIDChange()
 {
     // Even while paused or in the background: the operator asked for this module.
     SelModule = static_cast<uint8_t>(cbbMdID->currentIndex() + 1);
-    queueSelection();
+    queueSelection(false);
     queueBufferRead();
 }
 
@@ -157,7 +165,7 @@ void TfrmViewMdbuff::tmr1Timer()
     if (IsActiveForm() && Paused == FlagOff) {
         SelModule = static_cast<uint8_t>(cbbMdID->currentIndex() + 1);
         // Repeated until the cabinet reports the module chosen.
-        if (MdRxModule != SelModule && SelModule > 0) queueSelection();
+        if (MdRxModule != SelModule && SelModule > 0) queueSelection(true);
         queueBufferRead();
     }
     ShowBuffer(); // a reply that arrives after a pause is still shown

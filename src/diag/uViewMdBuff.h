@@ -62,7 +62,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void queueSelection();
+    void queueSelection(bool quiet);
     void queueBufferRead();
 };
 

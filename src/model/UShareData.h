@@ -27,6 +27,12 @@ struct TReqSlot {
     // The window or command that filled the slot; the service journal names it with every
     // write. Empty for a filler that gives no name.
     QString Source;
+    // The slots one write queued together (write-enable, write, read-back) share a group
+    // number, so that they go out whole or not at all; 0 for a request of its own.
+    int32_t Group = 0;
+    // A read moved out of the way of a write keeps the number of the slot it was filled in,
+    // so whoever filled it still knows its reply; 0 when it is where it was filled.
+    int32_t FilledAs = 0;
 };
 
 // True for the functions that change the cabinet (5, 6, 15, 16).

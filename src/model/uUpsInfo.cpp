@@ -12,6 +12,7 @@ uint8_t CfgRx[CfgSize];
 uint8_t CfgEdit[CfgSize];
 uint16_t MaskWords[10];
 uint8_t CfgTextRecvd;
+uint8_t CfgRegsFrom[CfgRegsCount];
 uint8_t MaskRecvd;
 int32_t OptBaud;
 int32_t OptProtocol;
@@ -246,6 +247,11 @@ void StoreRegister(TUpsData& current, int reg, uint16_t value)
         storeHoldingRegister(current, reg, value);
     } else if (reg >= 51000 && reg <= 51999) {
         storeConfigRegister(current, reg, value);
+        const int at = reg >= 51201 && reg <= 51204 ? reg - 51201 : reg == 51207 || reg == 51208 ? reg - 51203 : -1;
+        if (at >= 0)
+            CfgRegsFrom[at] = static_cast<uint8_t>(&current >= UpsData && &current <= UpsData + MaxDevAddr
+                                                       ? &current - UpsData
+                                                       : 0);
     } else if (reg >= 53000 && reg <= 53099) {
         if (reg <= 53014) {
             CfgRx[reg - 53000] = lowByte(value);
@@ -406,6 +412,7 @@ void ResetRegisterMap()
     std::memset(MaskWords, 0, sizeof MaskWords);
     MaskRecvd = 0;
     CfgTextRecvd = 0;
+    std::memset(CfgRegsFrom, 0, sizeof CfgRegsFrom);
     OptBaud = 0;
     OptProtocol = 0;
     std::memset(MdRxWords, 0, sizeof MdRxWords);

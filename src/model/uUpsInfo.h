@@ -116,6 +116,11 @@ extern uint8_t CfgRx[CfgSize];                  // cabinet configuration as rece
 extern uint8_t CfgEdit[CfgSize];                // its edit copy, source of function-16 writes
 extern uint16_t MaskWords[10];                  // 40082..40091
 extern uint8_t CfgTextRecvd;    // set by any of 53000..53029; cleared where the texts are blanked
+// For CfgRx bytes 35..40 (51201..51204, 51207, 51208): the address of the cabinet whose reply
+// last set each, 0 while none has; an editor writes back only what it read from that cabinet.
+constexpr int CfgRegsFirst = 35;
+constexpr int CfgRegsCount = 6;
+extern uint8_t CfgRegsFrom[CfgRegsCount];
 extern uint8_t MaskRecvd;       // set by any of 40082..40091; never cleared
 extern int32_t OptBaud;         // 51024
 extern int32_t OptProtocol;     // 51029

@@ -11,6 +11,7 @@ QString WriteVerdictText(int verdict)
     case TWriteVerdict::ReadBackDifferent: return LangText("read back different", "回读不一致");
     case TWriteVerdict::NoAnswer: return LangText("no answer", "无应答");
     case TWriteVerdict::NotSent: return LangText("not sent", "未发送");
+    case TWriteVerdict::Refused: return LangText("refused", "被拒绝");
     }
     return QString::number(verdict);
 }

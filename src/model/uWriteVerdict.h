@@ -10,7 +10,8 @@ enum class TWriteVerdict {
     ReadBackEqual = 2,     // read again: the value sent
     ReadBackDifferent = 3, // read again: another value
     NoAnswer = 4,          // the write or its read-back was dropped after its attempts
-    NotSent = 5,           // never queued (cancelled, port closed)
+    NotSent = 5,           // never went out (cancelled, port closed)
+    Refused = 6,           // the cabinet answered the write with an exception
 };
 
 // "read back equal" and the others, in the current language.

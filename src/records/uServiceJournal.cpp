@@ -202,8 +202,12 @@ void TServiceJournal::ReplyAccepted(const TLinkRequest& r, const uint16_t* regs,
 
 void TServiceJournal::RequestDropped(const TLinkRequest& r)
 {
-    if (r.func != 6 && r.func != 16) return;
-    for (const TPending& entry : outstanding_) setVerdict(entry.token, TJournalVerdict::NoAnswer);
+    // Only the write in progress has rows waiting; a slot dropped before it was built has none.
+    if ((r.func != 6 && r.func != 16) || outstanding_.empty() || outstanding_.front().reg != r.startReg) return;
+    const TJournalVerdict verdict = r.refused ? TJournalVerdict::Refused
+                                    : r.sent  ? TJournalVerdict::NoAnswer
+                                              : TJournalVerdict::NotSent;
+    for (const TPending& entry : outstanding_) setVerdict(entry.token, verdict);
     outstanding_.clear();
 }
 

@@ -1,5 +1,6 @@
 #include "settings/uFrmEdtZyr.h"
 
+#include "comm/uLinkState.h"
 #include "model/uDataFunc.h"
 #include "model/uUpsInfo.h"
 #include "ui/uCaptions.h"
@@ -133,6 +134,7 @@ void TfrmEdtZyrCfg::FormShow()
     std::memcpy(CfgEdit, CfgRx, 25);
     TextsKnown = CfgTextRecvd != FlagOff;
     std::memcpy(CfgEdit + 35, CfgRx + 35, 6);
+    std::memcpy(RowsFrom, CfgRegsFrom, sizeof RowsFrom);
     {
         const QSignalBlocker quiet(lstSelct);
         lstSelct->clear();
@@ -251,6 +253,13 @@ void TfrmEdtZyrCfg::btnSendClick()
         ShowPlainMessage(
             this, QStringLiteral("The company name and model have not been read from the cabinet yet.\n"
                                  "Close this window, wait until the view shows them, then edit again."));
+        return;
+    }
+    // A register row's choice starts from the value read: a value never read from the
+    // cabinet now selected (zeros, or another cabinet's) is a choice nobody made.
+    if (row >= RowBroadCast && RowsFrom[row - RowBroadCast] != LinkMain().GetDevAddr()) {
+        ShowPlainMessage(this, QStringLiteral("The configuration has not been read from this cabinet yet.\n"
+                                              "Close this window, wait until the view shows it, then edit again."));
         return;
     }
     // The texts are written again whole, with their words captured now; a register is read

@@ -36,6 +36,9 @@ public:
     int SelRow = -1;
     // The company name and model had been read from the cabinet when the window was shown.
     bool TextsKnown = false;
+    // For the register rows (2 to 7): the cabinet each value shown was read from when the
+    // window was shown, 0 when none had been read.
+    uint8_t RowsFrom[6] = {};
 
     void FormCreate();
     void FormShow();

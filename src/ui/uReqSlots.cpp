@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 // The name QueueRequest gives the slots it fills while a write of a known window is queued.
@@ -53,23 +54,80 @@ bool QueueRequest(int slot, uint8_t func, int32_t startReg, int32_t count, uint1
         for (int i = 0; i < n; ++i) s.Words[i] = WriteValue(startReg + i);
     }
     s.Source = requestSource();
+    s.Group = 0;
+    s.FilledAs = 0;
     s.Pending = FlagOn;
     return true;
 }
 
 QString LinkBusyText() { return LangText("Link busy, please try again", "通讯忙，请重试"); }
 
+QString LinkPausedText()
+{
+    return LangText("Link paused, please resume it in the trace window", "通讯已暂停，请在通讯跟踪窗口中恢复");
+}
+
+namespace {
+int lastGroup = 0;
+// Windows fill slots 1 to 4; a read that makes way goes to one of those after them, so that
+// it never holds a slot a window is about to fill.
+constexpr int LastWindowSlot = 4;
+
+// A read a window queued on its own, not part of any write: it can wait for a write and be
+// served after it.
+bool movableRead(const TReqSlot& s) { return s.Pending != 0 && s.Group == 0 && !IsWriteFunc(s.Func); }
+} // namespace
+
 TWriteOutcome QueueWrite(QWidget* parent, const std::vector<TSlotRequest>& requests)
 {
     if (!CheckPortOpen(parent)) return TWriteOutcome::PortClosed;
+    // A write queued while the link is paused would go out whenever it resumes, long after the
+    // operator has stopped expecting it.
+    if (LinkState.CommPaused) {
+        ShowPlainMessage(parent, LinkPausedText());
+        return TWriteOutcome::LinkPaused;
+    }
+    // The reads in the way, and the free slots after the write's to move them to.
+    bool needed[ReqSlotCount + 1] = {};
+    int highest = 0;
     for (const TSlotRequest& r : requests) {
-        if (!ReqSlotFree(r.slot)) {
-            ShowPlainMessage(parent, LinkBusyText());
-            return TWriteOutcome::LinkBusy;
+        if (r.slot < 1 || r.slot > ReqSlotCount) return TWriteOutcome::LinkBusy;
+        needed[r.slot] = true;
+        highest = std::max(highest, r.slot);
+    }
+    std::vector<int> inTheWay, freeAfter;
+    for (int i = 1; i <= ReqSlotCount; ++i) {
+        if (needed[i] && !ReqSlotFree(i)) {
+            if (!movableRead(ReqSlot[i])) {
+                ShowPlainMessage(parent, LinkBusyText());
+                return TWriteOutcome::LinkBusy;
+            }
+            inTheWay.push_back(i);
+        } else if (!needed[i] && i > std::max(highest, LastWindowSlot) && ReqSlotFree(i)) {
+            freeAfter.push_back(i);
         }
     }
+    if (inTheWay.size() > freeAfter.size()) {
+        ShowPlainMessage(parent, LinkBusyText());
+        return TWriteOutcome::LinkBusy;
+    }
+    // Moved in their order, so the link still serves them in the order they were in.
+    for (size_t k = 0; k < inTheWay.size(); ++k) {
+        TReqSlot& from = ReqSlot[inTheWay[k]];
+        TReqSlot& to = ReqSlot[freeAfter[k]];
+        const int32_t counter = to.Counter;
+        to = from;
+        to.Counter = counter;
+        if (to.FilledAs == 0) to.FilledAs = inTheWay[k];
+        from.Pending = 0;
+        from.FilledAs = 0;
+    }
+    lastGroup = lastGroup == INT32_MAX ? 1 : lastGroup + 1;
     queueingSource = SlotSourceOf(parent);
-    for (const TSlotRequest& r : requests) QueueRequest(r.slot, r.func, r.startReg, r.count, r.value);
+    for (const TSlotRequest& r : requests) {
+        QueueRequest(r.slot, r.func, r.startReg, r.count, r.value);
+        ReqSlot[r.slot].Group = lastGroup;
+    }
     queueingSource.clear();
     return TWriteOutcome::Queued;
 }

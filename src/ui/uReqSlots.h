@@ -32,16 +32,21 @@ struct TSlotRequest {
     uint16_t value = 0;
 };
 
-enum class TWriteOutcome { Queued, PortClosed, LinkBusy };
+enum class TWriteOutcome { Queued, PortClosed, LinkPaused, LinkBusy };
 
-// The one way an editor queues a write the operator confirmed: every request or none. With
-// the port closed it queues nothing and shows "COM Port is off !"; with any slot it needs
-// still pending it queues nothing and shows "Link busy, please try again". A refused write
-// leaves the editor as it was, so pressing again works once the link is free.
+// The one way an editor queues a write the operator confirmed: every request or none, as one
+// group that the link drops whole. With the port closed it queues nothing and shows "COM Port
+// is off !"; with the link paused in the trace window it queues nothing and says so; with a
+// slot it needs holding another write, or a request that cannot wait, it queues nothing and
+// shows "Link busy, please try again". A window's own read waiting in such a slot does not
+// turn the write away: it moves to a free slot after the write's and is served after it. A
+// refused write leaves the editor as it was, so pressing again works once the link is free.
 TWriteOutcome QueueWrite(QWidget* parent, const std::vector<TSlotRequest>& requests);
 
 // The message of a busy link, in the language of the moment.
 QString LinkBusyText();
+// The message of a paused link, in the language of the moment.
+QString LinkPausedText();
 
 // Reads text as a whole decimal number made of the ASCII digits 0 to 9 only (no sign, no
 // blank, no full-width digit). False for anything else, an empty text included, and for a
