@@ -387,10 +387,12 @@ TEST(JournalLocked, CallsReturnWhileLockedAndRowsFollowInOrderOnceItIsFree)
             // Every one of these returns while the lock is held.
             auto write = [](const TLinkRequest& w, bool answered) {
                 NotifyRequestBuilt(w);
+                TLinkRequest gone = w;
+                gone.sent = true; // it went out and nothing answered
                 if (answered)
                     NotifyReplyAccepted(w, nullptr, 0);
                 else
-                    NotifyRequestDropped(w);
+                    NotifyRequestDropped(gone);
             };
             write(write6(1, 40015, 36), true);
             write(write6(1, 40016, 7), false);

@@ -108,6 +108,7 @@ bool TFrmCom::linkRuns() const { return fast_ && PortOpen() && !LinkState.CommPa
 void TFrmCom::buildNextRequest()
 {
     TLinkState& s = LinkState;
+    refusedSeen_ = false;
     s.MaxAttempts = 1;
     s.AttemptCount = 0;
     s.RetryCountdown = 0;
@@ -136,7 +137,7 @@ void TFrmCom::fastSend()
     TLinkState& s = LinkState;
     s.AttemptWaiting = false; // the wait of the attempt before, if any, has run out
     if (s.AttemptCount + 1 > s.MaxAttempts) {
-        endOutstanding(false); // dropped silently; the error rate tells
+        endOutstanding(); // dropped silently; the error rate tells
         GapTimer.start(ReplyFrame::InterFrameGapMs(static_cast<int>(Comm1.BaudRate()), charBits()));
         return;
     }
@@ -212,20 +213,24 @@ void TFrmCom::DropPendingWrites()
     TLinkState& st = LinkState;
     if (st.ReqOutstanding && !st.ReplyAccepted && Modbus && IsWriteFunc(Modbus->ReqFunc)) {
         note(Modbus->ReqFunc, Modbus->ReqStartReg);
-        endOutstanding(false);
+        endOutstanding();
+    }
+    // Every waiting write is noted before any group goes, since a group takes its other
+    // writes with it.
+    for (int i = 1; i <= ReqSlotCount; ++i) {
+        const TReqSlot& s = ReqSlot[i];
+        if (s.Pending != 0 && IsWriteFunc(s.Func)) note(s.Func, s.StartReg);
     }
     for (int i = 1; i <= ReqSlotCount; ++i) {
-        TReqSlot& s = ReqSlot[i];
-        if (s.Pending == 0 || !IsWriteFunc(s.Func)) continue;
-        note(s.Func, s.StartReg);
-        dropGroup(s.Group != 0 ? s.Group : -i);
+        const TReqSlot& s = ReqSlot[i];
+        if (s.Pending != 0 && IsWriteFunc(s.Func)) dropGroup(s.Group != 0 ? s.Group : -i);
     }
 }
 
 // Ends the request in progress without an accepted reply, tells the watchers, and drops what
 // is left of its write group: a read-back whose write never went through would only report
 // the old value as the write's outcome.
-void TFrmCom::endOutstanding(bool refused)
+void TFrmCom::endOutstanding()
 {
     TLinkState& s = LinkState;
     s.ReqOutstanding = false;
@@ -233,7 +238,8 @@ void TFrmCom::endOutstanding(bool refused)
     if (s.ActiveProtocol != 0 || !Modbus) return;
     TLinkRequest request = Modbus->CurrentRequest();
     request.sent = s.AttemptCount > 0;
-    request.refused = refused;
+    request.refused = refusedSeen_;
+    refusedSeen_ = false;
     NotifyRequestDropped(request);
     if (request.group != 0) dropGroup(request.group);
 }
@@ -330,7 +336,7 @@ void TFrmCom::LinkTick()
         }
         s.AttemptWaiting = false; // the wait of the attempt before, if any, has run out
         if (s.AttemptCount + 1 > s.MaxAttempts) {
-            endOutstanding(false); // dropped silently; the error rate tells
+            endOutstanding(); // dropped silently; the error rate tells
             return;
         }
         s.AttemptCount += 1;
@@ -405,18 +411,11 @@ void TFrmCom::Comm1ReceiveData(const uint8_t* chunk, int len)
         if (n >= 4 && TMModbus::Crc16(RxBuf, n) == 0) traceStray();
         return;
     }
-    const bool accepted = judgement == TMModbus::TJudgement::Accepted;
-    if (!accepted) {
-        // The cabinet refused the request: its wait ends, with nothing stored and nothing
-        // counted as answered.
-        if (fast_) ReplyTimer.stop();
-        endOutstanding(true);
-        if (fast_) {
-            if (lineSeam_.write)
-                GapTimer.start(ReplyFrame::InterFrameGapMs(static_cast<int>(Comm1.BaudRate()), charBits()));
-            else if (linkRuns() && !s.ReqOutstanding)
-                fastNext();
-        }
+    if (judgement == TMModbus::TJudgement::Refused) {
+        // The cabinet refused the request: nothing is stored and nothing is counted as
+        // answered. The request keeps its defined retries; should they all end so, it is told
+        // to the watchers as refused rather than unanswered.
+        refusedSeen_ = true;
         return;
     }
     LinkState.ReplyAccepted = true;

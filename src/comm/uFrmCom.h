@@ -96,7 +96,9 @@ private:
     bool linkRuns() const;
     int charBits() const;
     void deviceLost(const QString& reason);
-    void endOutstanding(bool refused);
+    void endOutstanding();
+    // The request in progress had an exception reply to one of its attempts.
+    bool refusedSeen_ = false;
     void dropGroup(int group);
     void traceStray();
     void tryReopen();

@@ -24,8 +24,8 @@ public:
     //   Accepted  its reply: same address and function, and for a write the echo of the
     //             register and value (6) or register and count (16), for a read exactly the
     //             byte count asked; only then are its values stored;
-    //   Refused   the cabinet's exception reply to that function: the wait ends, nothing is
-    //             stored;
+    //   Refused   the cabinet's exception reply to that function: nothing is stored, and the
+    //             request keeps its retries;
     //   Stray     anything else (another address, a bad CRC, a late reply to an earlier
     //             request, an echo of another write): dropped, nothing is stored.
     // Never reads a byte beyond len.
