@@ -1,9 +1,9 @@
 // The program's main routine: the application object, the always-present windows in their
 // order, the message loop; the program ends when the main window closes.
-#include "app/uCmdLine.h"
-#include "app/uHeadless.h"
-#include "app/uScanCommand.h"
-#include "app/uSignalWatch.h"
+#include "cli/uCmdLine.h"
+#include "cli/uHeadless.h"
+#include "cli/uScanCommand.h"
+#include "cli/uSignalWatch.h"
 #include "app/uStartup.h"
 #include "ui/uUiSeam.h"
 

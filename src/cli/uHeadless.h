@@ -3,7 +3,7 @@
 // with an exit status a script can test.
 #pragma once
 
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 
 // True when the options ask for a headless command instead of the windows.
 bool IsHeadlessCommand(const TCmdLine& options);

@@ -1,4 +1,4 @@
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 
 #include <QCommandLineParser>
 
