@@ -375,6 +375,14 @@ QStringList WithoutToolkitOptions(const QStringList& arguments)
     return out;
 }
 
+QString CmdLineHelpText()
+{
+    TCmdLine table;
+    QString error;
+    ParseCmdLine({QStringLiteral("zyrtool")}, table, error);
+    return table.HelpText;
+}
+
 QString UsageErrorLine(const QString& error)
 {
     QString text = error.simplified();
