@@ -102,7 +102,8 @@ TEST_P(NoWindowSystem, RunsWithoutADisplay)
 INSTANTIATE_TEST_SUITE_P(
     CommandLine, NoWindowSystem,
     ::testing::Values(
-        NoDisplayCase{{"--help"}, 0, "--snapshot"}, NoDisplayCase{{"--version"}, 0, "zyrtool "},
+        NoDisplayCase{{"--help"}, 0, "--snapshot"}, NoDisplayCase{{"--help-all"}, 0, "--snapshot"},
+        NoDisplayCase{{"--version"}, 0, "zyrtool "},
         NoDisplayCase{{"--port", "%PORT", "--snapshot", "%DIR/s.json"}, 1, "Error opening serial port"},
         NoDisplayCase{{"--port", "%PORT", "--backup", "%DIR/b.json"}, 1, "Error opening serial port"},
         NoDisplayCase{{"--port", "%PORT", "--download-log", "%DIR/d.csv"}, 1, "Error opening serial port"},

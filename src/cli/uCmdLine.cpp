@@ -155,7 +155,8 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
         error = QStringLiteral("--%1 is given more than once").arg(name);
         return false;
     }
-    out.Help = p.isSet(help);
+    // --help-all is the parser's own second help option; it must not start the windows.
+    out.Help = p.isSet(help) || p.isSet(QStringLiteral("help-all"));
     out.Fast = p.isSet(fast);
     out.Version = p.isSet(version);
     if (!p.positionalArguments().isEmpty()) {
