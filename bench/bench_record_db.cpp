@@ -5,7 +5,7 @@
 // every row (a plain query model read to its end), measured in the same run, as the model.
 #include "model/UShareData.h"
 #include "model/uLocalPara.h"
-#include "records/uRecordDb.h"
+#include "store/uRecordDb.h"
 #include "records/uUpsRec.h"
 #include "ui/uWidgets.h"
 

@@ -4,8 +4,8 @@
 // same file into a table of the same columns and indexes. Targets: export under 1 s; load at most
 // 3 times the shell's import. The shell's run is skipped (and said so) when sqlite3 is missing.
 #include "model/UShareData.h"
-#include "records/uRecordDb.h"
-#include "records/uRecordFiles.h"
+#include "store/uRecordDb.h"
+#include "store/uRecordFiles.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

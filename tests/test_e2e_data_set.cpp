@@ -3,7 +3,7 @@
 // password, "Boost Last Time(Min)" is set to 45, the cabinet's register 40025 takes it, the
 // read-back of 40001.. arrives and the parameters window shows 45.
 #include "app/UFrmMain.h"
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 #include "app/uStartup.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"

@@ -1,7 +1,7 @@
 // Field faults end to end: a cabinet that goes away under the open port and comes back at the
 // same path, and the built program over damaged, oversized and unwritable settings files.
 #include "app/UFrmMain.h"
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 #include "app/uStartup.h"
 #include "comm/uFrmCom.h"
 #include "diag/uFrmTrack.h"

@@ -2,7 +2,7 @@
 // (the main window's grids are read directly) and as the built program with its demonstration
 // run and its pictures in both languages.
 #include "app/UFrmMain.h"
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 #include "app/uStartup.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"

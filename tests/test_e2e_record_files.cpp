@@ -3,15 +3,15 @@
 // equal the cabinet's own account of its log; a saved copy, after the local records are
 // cleared, loads them back; the detail window made at start-up shows a downloaded row.
 #include "app/UFrmMain.h"
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 #include "app/uStartup.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "model/uLocalPara.h"
 #include "records/uRecDetail.h"
-#include "records/uRecordDb.h"
-#include "records/uRecordFiles.h"
+#include "store/uRecordDb.h"
+#include "store/uRecordFiles.h"
 #include "records/uUpsRec.h"
 #include "simharness/SimHarness.h"
 #include "support/DialogScript.h"

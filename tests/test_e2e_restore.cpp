@@ -4,7 +4,7 @@
 #include "comm/uBackupReader.h"
 #include "model/UShareData.h"
 #include "model/uSettingsBackup.h"
-#include "records/uServiceJournal.h"
+#include "store/uServiceJournal.h"
 #include "settings/uFrmRestore.h"
 #include "simharness/LinkDriver.h"
 #include "simharness/SimHarness.h"

@@ -2,7 +2,7 @@
 // viewer opened from the main window's "Detail" buttons spells out the words the cabinet and
 // its module sent.
 #include "app/UFrmMain.h"
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 #include "app/uStartup.h"
 #include "comm/uFrmCom.h"
 #include "diag/uInCode.h"

@@ -3,12 +3,12 @@
 // field with the log the simulator prints, the erase empties the simulator's log, and a tool
 // killed in the middle of a download leaves a sound database with every record stored so far.
 #include "app/UFrmMain.h"
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 #include "app/uStartup.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uLocalPara.h"
-#include "records/uRecordDb.h"
+#include "store/uRecordDb.h"
 #include "records/uUpsRec.h"
 #include "simharness/SimHarness.h"
 #include "support/DialogScript.h"

@@ -7,7 +7,7 @@
 #include "support/TestSupport.h"
 #include "test_comm_pty.h"
 #include "test_main_fixture.h"
-#include "ui/uOpenFailure.h"
+#include "comm/uOpenFailure.h"
 #include "ui/uUiSeam.h"
 
 #include <QLineEdit>

@@ -5,7 +5,7 @@
 #include "diag/uFrmDict.h"
 #include "model/UShareData.h"
 #include "model/uFilePlaces.h"
-#include "records/uRecordDb.h"
+#include "store/uRecordDb.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>

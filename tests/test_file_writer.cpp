@@ -1,11 +1,11 @@
 // The one file writer: a failed write (injected, or a real full disk) keeps the old file and
 // says which file and why; devices, FIFOs and terminals are written in place and never
 // replaced; links are written through; an output path is checked before a long run.
-#include "app/uDownloadCommand.h"
+#include "cli/uDownloadCommand.h"
 #include "model/UShareData.h"
 #include "model/uFileWriter.h"
-#include "records/uRecordDb.h"
-#include "records/uRecordFiles.h"
+#include "store/uRecordDb.h"
+#include "store/uRecordFiles.h"
 #include "support/TestSupport.h"
 
 #include <QDateTime>

@@ -2,7 +2,7 @@
 // is listed, written back with read-backs and journalled; another cabinet's file is refused
 // unless forced; a cabinet that vanishes mid-way ends the run with the rest not sent.
 #include "model/uSettingsBackup.h"
-#include "records/uServiceJournal.h"
+#include "store/uServiceJournal.h"
 #include "simharness/SimHarness.h"
 #include "support/ProgramRun.h"
 #include "support/TestSupport.h"

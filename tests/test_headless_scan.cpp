@@ -74,6 +74,43 @@ TEST(ScanCommand, PortThatCannotOpenEndsWithStatusOne)
     EXPECT_TRUE(run.errors.contains("No such file or directory")) << run.errors.toStdString();
 }
 
+// Every command, help and version run on a core application: with a window system named and no
+// display for it, each still ends as it should instead of aborting at the missing display.
+struct NoDisplayCase {
+    QStringList args; // "%PORT" and "%DIR" stand for a port that cannot open and a folder
+    int status;
+    const char* told; // on standard output for status 0, on standard error otherwise
+};
+
+class NoWindowSystem : public ::testing::TestWithParam<NoDisplayCase> {};
+
+TEST_P(NoWindowSystem, RunsWithoutADisplay)
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath("no-such-tty");
+    QStringList args;
+    for (const QString& a : GetParam().args)
+        args << QString(a).replace("%PORT", missing).replace("%DIR", dir.path());
+    const TToolRun run = runWithoutDisplay(args);
+    const std::string what = args.join(' ').toStdString();
+    EXPECT_EQ(run.exitCode, GetParam().status) << what << ": " << run.errors.toStdString();
+    const QString told = GetParam().status == 0 ? QString::fromLocal8Bit(run.out) : run.errors;
+    EXPECT_TRUE(told.contains(QLatin1String(GetParam().told))) << what << ": " << told.toStdString();
+    if (GetParam().status != 0) EXPECT_TRUE(told.contains(missing)) << what << ": " << told.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, NoWindowSystem,
+    ::testing::Values(
+        NoDisplayCase{{"--help"}, 0, "--snapshot"}, NoDisplayCase{{"--help-all"}, 0, "--snapshot"},
+        NoDisplayCase{{"--version"}, 0, "zyrtool "},
+        NoDisplayCase{{"--port", "%PORT", "--snapshot", "%DIR/s.json"}, 1, "Error opening serial port"},
+        NoDisplayCase{{"--port", "%PORT", "--backup", "%DIR/b.json"}, 1, "Error opening serial port"},
+        NoDisplayCase{{"--port", "%PORT", "--download-log", "%DIR/d.csv"}, 1, "Error opening serial port"},
+        NoDisplayCase{{"--port", "%PORT", "--log-values", "%DIR/v.csv", "--duration", "1"}, 1,
+                      "Error opening serial port"}),
+    [](const ::testing::TestParamInfo<NoDisplayCase>& i) { return "Case" + std::to_string(i.index); });
+
 struct UsageCase {
     QStringList args;
     const char* named; // what the one line names

@@ -1,7 +1,7 @@
 // The Setting menu's OPTION port and runtime items, and the views they register for
 // --window, over the windows the start-up code creates.
 #include "app/UFrmMain.h"
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 #include "app/uStartup.h"
 #include "model/UShareData.h"
 #include "model/uLocalPara.h"

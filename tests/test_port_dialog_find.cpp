@@ -2,7 +2,7 @@
 // the simulated cabinet on a pseudo-terminal at a speed the tool was not told.
 #include "app/UFrmCommInterface.h"
 #include "app/UFrmMain.h"
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 #include "app/uStartup.h"
 #include "comm/SPComm.h"
 #include "comm/uFrmCom.h"

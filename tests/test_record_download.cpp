@@ -3,7 +3,7 @@
 // raise the same reply flag) nor a stuck log pointer can hold the download for ever, and a flag
 // left from before the start never stores a record.
 #include "model/UShareData.h"
-#include "records/uRecordDownload.h"
+#include "store/uRecordDownload.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "model/uLocalPara.h"
-#include "records/uRecordDb.h"
-#include "records/uRecordFiles.h"
+#include "store/uRecordDb.h"
+#include "store/uRecordFiles.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

@@ -7,7 +7,7 @@
 #include "model/uUpsInfo.h"
 #include "records/uFrmJournal.h"
 #include "records/uJournalTexts.h"
-#include "records/uServiceJournal.h"
+#include "store/uServiceJournal.h"
 #include "records/uServiceReport.h"
 #include "support/TestSupport.h"
 

@@ -1,7 +1,7 @@
 // Program start and end: the always-present windows in their order, the defaults of a first
 // start, the settings saved at the end, and the run's own port kept out of the file.
 #include "app/UFrmMain.h"
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 #include "app/uStartup.h"
 #include "comm/uFrmCom.h"
 #include "diag/uFrmTrack.h"

@@ -5,7 +5,7 @@
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "model/uLocalPara.h"
-#include "records/uRecordDb.h"
+#include "store/uRecordDb.h"
 #include "records/uUpsRec.h"
 #include "support/DialogScript.h"
 #include "support/FileDialogScript.h"

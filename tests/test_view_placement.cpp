@@ -1,7 +1,7 @@
 // The views the main window opens without a modal loop come up centred on it, never on its menu
 // bar, and Escape closes each of them.
 #include "app/UFrmMain.h"
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 #include "app/uStartup.h"
 #include "model/uLocalPara.h"
 #include "support/TestSupport.h"

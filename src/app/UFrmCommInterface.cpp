@@ -7,7 +7,7 @@
 #include "model/uDataFunc.h"
 #include "model/uLocalPara.h"
 #include "ui/uNamed.h"
-#include "ui/uOpenFailure.h"
+#include "comm/uOpenFailure.h"
 #include "ui/uUiSeam.h"
 
 #include <QCheckBox>

@@ -9,7 +9,7 @@
 #include "model/uSettingsBackup.h"
 #include "model/uSiteFileName.h"
 #include "records/uFrmJournal.h"
-#include "records/uRecordDb.h"
+#include "store/uRecordDb.h"
 #include "settings/uFrmRestore.h"
 #include "ui/uGuard.h"
 #include "ui/uUiSeam.h"

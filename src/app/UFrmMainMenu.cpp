@@ -20,7 +20,7 @@
 #include "settings/uZyrCfg.h"
 #include "ui/uGuard.h"
 #include "ui/uMenuFlags.h"
-#include "ui/uOpenFailure.h"
+#include "comm/uOpenFailure.h"
 #include "ui/uShowView.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"

@@ -3,7 +3,7 @@
 // and the end of the run when the main window closes.
 #pragma once
 
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 
 #include <QElapsedTimer>
 #include <QList>

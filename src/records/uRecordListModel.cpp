@@ -1,7 +1,7 @@
 #include "records/uRecordListModel.h"
 
 #include "model/uDataFunc.h"
-#include "records/uRecordDb.h"
+#include "store/uRecordDb.h"
 
 #include <QDateTime>
 #include <QSqlError>

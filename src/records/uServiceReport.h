@@ -2,7 +2,7 @@
 // its active alarms by name, and the writes of the chosen day with their verdicts, as PDF.
 #pragma once
 
-#include "records/uServiceJournal.h"
+#include "store/uServiceJournal.h"
 
 #include <QDate>
 #include <QString>

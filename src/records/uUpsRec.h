@@ -3,9 +3,9 @@
 // cabinet's log; the grid below lists the local records.
 #pragma once
 
-#include "records/uDownloadProgress.h"
-#include "records/uRecordDb.h"
-#include "records/uRecordDownload.h"
+#include "store/uDownloadProgress.h"
+#include "store/uRecordDb.h"
+#include "store/uRecordDownload.h"
 #include "records/uRecordListModel.h"
 
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 #include "records/uUpsRec.h"
 
 #include "records/uRecDetail.h"
-#include "records/uRecordFiles.h"
+#include "store/uRecordFiles.h"
 
 #include "comm/uLinkState.h"
 #include "model/uDataFunc.h"

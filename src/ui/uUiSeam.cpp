@@ -11,7 +11,6 @@
 namespace {
 MessageBoxHandler messageBoxHandler;
 ModalHandler modalHandler;
-bool headlessRun = false;
 
 // The button a box takes when it is left to itself: its own default, else the first of its
 // buttons that accepts, else the first it has.
@@ -72,11 +71,8 @@ QString RunFileDialog(TFileDialogRequest r)
 }
 } // namespace
 
-void SetNoOneToAnswer(bool headless) { headlessRun = headless; }
-
 bool NoOneCanAnswer()
 {
-    if (headlessRun) return true;
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return true;
     const QString platform = QGuiApplication::platformName();
     return platform == QLatin1String("offscreen") || platform.startsWith(QLatin1String("minimal"));

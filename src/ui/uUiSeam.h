@@ -40,11 +40,9 @@ QMessageBox::StandardButton ShowMessageBox(const TMessageBoxRequest& request);
 // Runs a dialog modally (or hands it to the installed handler) and returns its result code.
 int ExecModal(QDialog* dialog);
 
-// True where a box would wait for no one: the offscreen or minimal platform, or a command run
-// without widgets at all.
+// True where a box would wait for no one: the offscreen or minimal platform, or a run without
+// a widget application (the headless commands run on a core application).
 bool NoOneCanAnswer();
-// Declares the run a headless command: its boxes go to standard error on any platform.
-void SetNoOneToAnswer(bool headless);
 // Shows a file dialog (or hands it to the installed handler) and returns the chosen path, empty
 // when cancelled. The save dialog does not ask about an existing file: the caller does.
 QString GetSaveFileName(const TFileDialogRequest& request);

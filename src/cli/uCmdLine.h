@@ -32,7 +32,8 @@ struct TCmdLine {
     bool PrintCounters = false;   // --print-counters: print the link's counters at the end
     bool Help = false;
     bool Version = false;
-    QString HelpText;
+    QString HelpText;             // the options' help; its usage line names the program only once
+                                  // the application object exists (see CmdLineHelpText)
 };
 
 // Parses the arguments (program name first; the toolkit's own options such as -platform are
@@ -42,6 +43,10 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error);
 // The arguments without the toolkit's own options (-platform NAME, -style NAME, -reverse ...),
 // as the application object would leave them; for checking the options before it exists.
 QStringList WithoutToolkitOptions(const QStringList& arguments);
+
+// The help of the option table, its usage line naming the running program; needs the
+// application object.
+QString CmdLineHelpText();
 
 // The one line that reports a usage error: the error and where to look.
 QString UsageErrorLine(const QString& error);

@@ -1,10 +1,10 @@
-#include "app/uHeadlessLink.h"
+#include "cli/uHeadlessLink.h"
 
-#include "app/uSignalWatch.h"
+#include "cli/uSignalWatch.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uLocalPara.h"
-#include "ui/uOpenFailure.h"
+#include "comm/uOpenFailure.h"
 
 #include <QEventLoop>
 #include <QTimer>

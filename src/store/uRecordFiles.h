@@ -4,7 +4,7 @@
 #pragma once
 
 #include "model/UShareData.h"
-#include "records/uRecordDb.h"
+#include "store/uRecordDb.h"
 
 #include <QString>
 #include <QStringList>

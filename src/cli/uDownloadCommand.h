@@ -3,7 +3,7 @@
 // name ending in ".mdb", as a copy of that database.
 #pragma once
 
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 
 int RunDownloadCommand(const TCmdLine& options);
 

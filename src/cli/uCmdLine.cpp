@@ -1,4 +1,4 @@
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 
 #include <QCommandLineParser>
 
@@ -155,7 +155,8 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error)
         error = QStringLiteral("--%1 is given more than once").arg(name);
         return false;
     }
-    out.Help = p.isSet(help);
+    // --help-all is the parser's own second help option; it must not start the windows.
+    out.Help = p.isSet(help) || p.isSet(QStringLiteral("help-all"));
     out.Fast = p.isSet(fast);
     out.Version = p.isSet(version);
     if (!p.positionalArguments().isEmpty()) {
@@ -373,6 +374,14 @@ QStringList WithoutToolkitOptions(const QStringList& arguments)
         out << a;
     }
     return out;
+}
+
+QString CmdLineHelpText()
+{
+    TCmdLine table;
+    QString error;
+    ParseCmdLine({QStringLiteral("zyrtool")}, table, error);
+    return table.HelpText;
 }
 
 QString UsageErrorLine(const QString& error)

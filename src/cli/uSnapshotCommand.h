@@ -2,6 +2,6 @@
 // module's block of one cabinet, written as JSON.
 #pragma once
 
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 
 int RunSnapshotCommand(const TCmdLine& options);

@@ -1,7 +1,7 @@
-#include "app/uBackupCommand.h"
+#include "cli/uBackupCommand.h"
 
-#include "app/uHeadlessLink.h"
-#include "app/uSignalWatch.h"
+#include "cli/uHeadlessLink.h"
+#include "cli/uSignalWatch.h"
 #include "comm/uBackupReader.h"
 #include "model/uFileWriter.h"
 #include "model/uSettingsBackup.h"

@@ -1,7 +1,7 @@
-#include "app/uValueLogCommand.h"
+#include "cli/uValueLogCommand.h"
 
-#include "app/uHeadlessLink.h"
-#include "app/uSignalWatch.h"
+#include "cli/uHeadlessLink.h"
+#include "cli/uSignalWatch.h"
 #include "comm/uLinkWatch.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"

@@ -1,13 +1,13 @@
-#include "app/uRestoreCommand.h"
+#include "cli/uRestoreCommand.h"
 
-#include "app/uHeadlessLink.h"
-#include "app/uSignalWatch.h"
+#include "cli/uHeadlessLink.h"
+#include "cli/uSignalWatch.h"
 #include "comm/uBackupReader.h"
 #include "comm/uRestoreWriter.h"
 #include "model/uBackupCompare.h"
 #include "model/uSettingsBackup.h"
-#include "records/uRecordDb.h"
-#include "records/uServiceJournal.h"
+#include "store/uRecordDb.h"
+#include "store/uServiceJournal.h"
 
 #include <QDir>
 #include <QEventLoop>

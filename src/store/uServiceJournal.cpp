@@ -1,4 +1,4 @@
-#include "records/uServiceJournal.h"
+#include "store/uServiceJournal.h"
 
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"

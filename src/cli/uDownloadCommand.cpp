@@ -1,14 +1,14 @@
-#include "app/uDownloadCommand.h"
+#include "cli/uDownloadCommand.h"
 
-#include "app/uHeadlessLink.h"
-#include "app/uSignalWatch.h"
+#include "cli/uHeadlessLink.h"
+#include "cli/uSignalWatch.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uFileWriter.h"
-#include "records/uDownloadProgress.h"
-#include "records/uRecordDb.h"
-#include "records/uRecordDownload.h"
-#include "records/uRecordFiles.h"
+#include "store/uDownloadProgress.h"
+#include "store/uRecordDb.h"
+#include "store/uRecordDownload.h"
+#include "store/uRecordFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

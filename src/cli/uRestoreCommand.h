@@ -3,7 +3,7 @@
 // with the write-enable command and a read-back, with no window.
 #pragma once
 
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 
 // Exit status 0 when every register written reads back equal (or nothing needs writing, or
 // --dry-run); 1 for a file that is no backup, another cabinet's file without --force, a port

@@ -1,4 +1,4 @@
-#include "app/uScanCommand.h"
+#include "cli/uScanCommand.h"
 
 #include "comm/SPComm.h"
 #include "comm/uCabinetScan.h"

@@ -3,6 +3,6 @@
 // refreshes it; no request of its own.
 #pragma once
 
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 
 int RunValueLogCommand(const TCmdLine& options);

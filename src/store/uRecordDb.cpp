@@ -1,4 +1,4 @@
-#include "records/uRecordDb.h"
+#include "store/uRecordDb.h"
 
 #include "model/uFilePlaces.h"
 

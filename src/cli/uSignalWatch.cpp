@@ -1,4 +1,4 @@
-#include "app/uSignalWatch.h"
+#include "cli/uSignalWatch.h"
 
 #include <QSocketNotifier>
 

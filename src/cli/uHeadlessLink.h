@@ -2,7 +2,7 @@
 // without a window.
 #pragma once
 
-#include "app/uCmdLine.h"
+#include "cli/uCmdLine.h"
 #include "comm/uLinkState.h"
 
 #include <QSet>

@@ -1,4 +1,4 @@
-#include "ui/uOpenFailure.h"
+#include "comm/uOpenFailure.h"
 
 #include "model/uDataFunc.h"
 

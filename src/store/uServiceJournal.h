@@ -8,7 +8,7 @@
 
 #include "comm/uLinkWatch.h"
 #include "model/uWriteVerdict.h"
-#include "records/uJournalWriter.h"
+#include "store/uJournalWriter.h"
 
 #include <QDate>
 #include <QDateTime>

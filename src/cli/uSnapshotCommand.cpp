@@ -1,7 +1,7 @@
-#include "app/uSnapshotCommand.h"
+#include "cli/uSnapshotCommand.h"
 
-#include "app/uHeadlessLink.h"
-#include "app/uSignalWatch.h"
+#include "cli/uHeadlessLink.h"
+#include "cli/uSignalWatch.h"
 #include "model/UShareData.h"
 #include "model/uFileWriter.h"
 #include "model/uSnapshotJson.h"

@@ -1,4 +1,4 @@
-#include "records/uDownloadProgress.h"
+#include "store/uDownloadProgress.h"
 
 #include "model/uDataFunc.h"
 

@@ -1,4 +1,4 @@
-#include "records/uRecordDownload.h"
+#include "store/uRecordDownload.h"
 
 void TRecordDownload::Start(int32_t from)
 {

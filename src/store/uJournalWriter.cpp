@@ -1,4 +1,4 @@
-#include "records/uJournalWriter.h"
+#include "store/uJournalWriter.h"
 
 #include <QDeadlineTimer>
 #include <QSqlDatabase>

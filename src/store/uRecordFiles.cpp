@@ -1,4 +1,4 @@
-#include "records/uRecordFiles.h"
+#include "store/uRecordFiles.h"
 
 #include "model/uDataFunc.h"
 #include "model/uFileWriter.h"
