@@ -3,6 +3,7 @@
 // number, a number beyond the register. In each the editor queues nothing and says why.
 #include "comm/uFrmCom.h"
 #include "comm/uKModbus.h"
+#include "comm/uRestoreWriter.h"
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
 #include "settings/UFrmSetBit.h"
@@ -328,6 +329,34 @@ TEST(AsciiNumber, OnlyTheDigitsZeroToNineMakeANumber)
         EXPECT_EQ(ParseAsciiNumber(QString::fromUtf8(c.text), 65535, &v), c.ok);
         if (c.ok) EXPECT_EQ(v, c.value);
     }
+}
+
+
+// The restore's writer fills its slots itself: on a paused link it queues nothing, and a pause
+// that outlasts its stall ends the run with every register not sent, as a silent cabinet does.
+TEST(RestoreWriterPaused, QueuesNothingAndEndsWithTheRestNotSent)
+{
+    ResetAll();
+    auto com = std::make_unique<TFrmCom>();
+    com->Timer1.stop();
+    com->SetLineSeam({[] { return true; }, [](const uint8_t*, int) { return true; }});
+    LinkState.CommPaused = true;
+    TRestoreWriter writer(1, QStringLiteral("test"));
+    std::vector<std::pair<int, int>> verdicts;
+    QObject::connect(&writer, &TRestoreWriter::Verdict,
+                     [&](int index, int verdict, int) { verdicts.emplace_back(index, verdict); });
+    ASSERT_TRUE(writer.Start({{40015, 32}, {51024, 3}}));
+    writer.Step();
+    for (int slot = 1; slot <= ReqSlotCount; ++slot) EXPECT_EQ(ReqSlot[slot].Pending, FlagOff) << slot;
+    for (int i = 0; i < TRestoreWriter::StallSeconds * 10 + 2 && writer.Running(); ++i) writer.Step();
+    EXPECT_FALSE(writer.Running());
+    EXPECT_EQ(writer.End(), TRestoreWriter::TEnd::NoAnswer);
+    const std::vector<std::pair<int, int>> notSent{{0, int(TWriteVerdict::NotSent)},
+                                                   {1, int(TWriteVerdict::NotSent)}};
+    EXPECT_EQ(verdicts, notSent);
+    for (int slot = 1; slot <= ReqSlotCount; ++slot) EXPECT_EQ(ReqSlot[slot].Pending, FlagOff) << slot;
+    LinkState.CommPaused = false;
+    ResetAll();
 }
 
 } // namespace

@@ -65,6 +65,9 @@ void TRestoreWriter::Step()
         return;
     }
     if (inFlight_) return;
+    // A paused link takes no write: the register waits, and a pause longer than the stall
+    // ends the restore with the rest not sent, as a silent cabinet does.
+    if (LinkState.CommPaused) return;
     // A window's own read may hold a slot for a moment: the register waits until all three are
     // free, so that its requests go in whole. Nothing has been sent yet, so this is no retry.
     for (int slot : {EnableSlot, WriteSlot, ReadSlot})
