@@ -11,6 +11,7 @@
 #include <vector>
 
 namespace {
+TCabinetValues values;
 constexpr double LineBitsPerSecond = 2400.0;
 constexpr double BitsPerByte = 11.0;
 
@@ -51,7 +52,7 @@ void runChecks(benchmark::State& state, TMModbus& mb, const std::vector<uint8_t>
 void BM_CheckReply44Registers(benchmark::State& state)
 {
     ResetSharedData();
-    TMModbus mb(TxBuf);
+    TMModbus mb(TxBuf, values);
     mb.SetCurrentAddress(1);
     mb.ReqAddr = 1;
     mb.ReqFunc = 4;
@@ -73,7 +74,7 @@ BENCHMARK(BM_CheckReply44Registers);
 void BM_CheckReplyRecord(benchmark::State& state)
 {
     ResetSharedData();
-    TMModbus mb(TxBuf);
+    TMModbus mb(TxBuf, values);
     mb.SetCurrentAddress(1);
     mb.ReqAddr = 1;
     mb.ReqFunc = 20;
@@ -82,7 +83,7 @@ void BM_CheckReplyRecord(benchmark::State& state)
                                   0x23, 0x15, 0x00, 0x00, 0x04, 0x02, 0x21, 0x22};
     while (reply.size() < 69) reply.push_back(static_cast<uint8_t>(reply.size()));
     appendCrc(reply);
-    if (!mb.CheckReply(reply.data(), static_cast<int>(reply.size())) || RecInfo.Rec.RecNo != 5)
+    if (!mb.CheckReply(reply.data(), static_cast<int>(reply.size())) || values.RecInfo.Rec.RecNo != 5)
         state.SkipWithError("record reply refused");
     runChecks(state, mb, reply);
 }

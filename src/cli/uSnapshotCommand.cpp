@@ -2,8 +2,10 @@
 
 #include "cli/uHeadlessLink.h"
 #include "cli/uSignalWatch.h"
+#include "comm/uCabinet.h"
 #include "model/UShareData.h"
 #include "model/uFileWriter.h"
+#include "model/uRegisters.h"
 #include "model/uSnapshotJson.h"
 #include "model/uUpsInfo.h"
 
@@ -15,14 +17,13 @@
 
 namespace {
 
-constexpr int ModuleBlockStart = 30101;
-constexpr int ModuleBlockSize = 50;
 constexpr int ModuleReadCount = 30;
 
 // What one poll cycle asks for (module 1 is the poll's module), and the identification.
 const std::vector<std::pair<int, int32_t>> pollBlocks = {
-    {4, 30001}, {4, 30061}, {3, 40001}, {4, 30101}, {4, 40081}};
-const std::vector<std::pair<int, int32_t>> identification = {{43, 2}, {43, 1}};
+    {4, RegSystemFirst}, {4, RegSystemTail}, {3, RegParaFirst}, {4, RegModuleFirst}, {4, RegMaskPoll}};
+const std::vector<std::pair<int, int32_t>> identification = {{FuncIdentification, 2},
+                                                             {FuncIdentification, 1}};
 
 bool writeOut(const QString& file, const QByteArray& json, QString& error)
 {
@@ -66,7 +67,7 @@ int RunSnapshotCommand(const TCmdLine& options)
     bool modulesRead = false;
     if (anyAnswer) {
         int next = 1;
-        auto moduleReg = [](int m) { return ModuleBlockStart + ModuleBlockSize * (m - 1); };
+        auto moduleReg = [](int m) { return ModuleRegister(m, 1); };
         link.FillSlot(2, 4, moduleReg(next), ModuleReadCount);
         modulesRead = link.RunUntil(
             [&] {
@@ -103,7 +104,7 @@ int RunSnapshotCommand(const TCmdLine& options)
                      link.Address(), qPrintable(link.PortName()));
         return 2;
     }
-    if (!writeOut(options.Snapshot, SnapshotJson(c), error)) {
+    if (!writeOut(options.Snapshot, SnapshotJson(Cabinet(), c), error)) {
         std::fprintf(stderr, "zyrtool: %s\n", qPrintable(error));
         // A signal while waiting for a FIFO's reader ends the run with its status.
         if (const int signal = TSignalWatch::Caught()) return TSignalWatch::ExitStatus(signal);

@@ -63,8 +63,8 @@ TFrmCom::~TFrmCom()
 void TFrmCom::FormCreate()
 {
     LinkState.ActiveProtocol = LocalPara.curProtocol;
-    Modbus = std::make_unique<TMModbus>(TxBuf);
-    Ydt = std::make_unique<TYDT_V31>();
+    Modbus = std::make_unique<TMModbus>(TxBuf, Values);
+    Ydt = std::make_unique<TYDT_V31>(Values);
     if (LinkState.ActiveProtocol == 0) {
         // The cabinets speak Modbus with two stop bits and no software flow control.
         Comm1.SetInx_XonXoffFlow(false);

@@ -15,19 +15,18 @@ void putWord(uint8_t* at, uint16_t v)
     at[1] = static_cast<uint8_t>(v & 0xFF);
 }
 
-// Only the addresses 0..15 have a record. Record 0 is never addressed by a window, so a stray
-// address beyond 15 lands there rather than in the record of another cabinet.
-TUpsData& recordOf(uint16_t addr) { return UpsData[addr <= MaxDevAddr ? addr : 0]; }
-
 constexpr int MaxWriteRegisters = TMModbus::MaxWriteWords;
 } // namespace
 
-TMModbus::TMModbus(uint8_t* txBuf) : CurRecord(&UpsData[1]), TxBuf(txBuf) {}
+TMModbus::TMModbus(uint8_t* txBuf, TCabinetValues& values)
+    : Values(values), CurRecord(&values.UpsData[1]), TxBuf(txBuf)
+{
+}
 
 void TMModbus::SetCurrentAddress(uint16_t addr)
 {
     CurAddr = addr;
-    CurRecord = &recordOf(addr);
+    CurRecord = &Values.Record(addr);
 }
 
 uint16_t TMModbus::Crc16(const uint8_t* bytes, int count)
@@ -110,17 +109,16 @@ void TMModbus::storeIdentification(const uint8_t* chunk, int len)
     const int dataLen = len - 2;
     if (dataLen < 9) return;
     const uint8_t objectId = chunk[8];
-    if (objectId == 1 && dataLen >= 16)
-        std::memcpy(CfgRx + 41, chunk + 10, 6);
-    else if (objectId == 2 && dataLen >= 20)
-        std::memcpy(CfgRx + 25, chunk + 10, 10);
+    if ((objectId == 1 && dataLen >= 10 + CfgIdentLength) ||
+        (objectId == 2 && dataLen >= 10 + CfgVersionLength))
+        Values.StoreIdentification(objectId, chunk + 10);
 }
 
 TMModbus::TJudgement TMModbus::JudgeReply(const uint8_t* chunk, int len)
 {
     // The shortest frame is address, function and CRC.
     if (len < 4 || chunk[0] != CurAddr) return TJudgement::Stray;
-    CurRecord = &recordOf(CurAddr);
+    CurRecord = &Values.Record(CurAddr);
     if (Crc16(chunk, len) != 0) return TJudgement::Stray;
 
     const uint8_t func = chunk[1];
@@ -137,7 +135,7 @@ TMModbus::TJudgement TMModbus::JudgeReply(const uint8_t* chunk, int len)
         const int byteCount = chunk[2];
         if (ReqCount < 0 || byteCount != 2 * ReqCount || byteCount > len - 5) return TJudgement::Stray;
         for (int i = 0; i < ReqCount; ++i)
-            StoreRegister(*CurRecord, ReqStartReg + i, wordAt(3 + 2 * i));
+            Values.StoreRegister(*CurRecord, ReqStartReg + i, wordAt(3 + 2 * i));
         return TJudgement::Accepted;
     }
     case 6:
@@ -152,12 +150,12 @@ TMModbus::TJudgement TMModbus::JudgeReply(const uint8_t* chunk, int len)
     case 20:
         // A short reply would decode stale bytes of an earlier one into a corrupt record.
         if (len < RecordReplyLength) return TJudgement::Stray;
-        DecodeRecordReply(chunk, RecInfo.Rec);
-        RecInfo.RecReplyRecvd = FlagOn;
+        DecodeRecordReply(chunk, Values.RecInfo.Rec);
+        Values.RecInfo.RecReplyRecvd = FlagOn;
         return TJudgement::Accepted;
     case 43:
         storeIdentification(chunk, len);
-        RecInfo.RecReplyRecvd = FlagOn;
+        Values.RecInfo.RecReplyRecvd = FlagOn;
         return TJudgement::Accepted;
     default: return TJudgement::Accepted;
     }
@@ -213,14 +211,14 @@ void TMModbus::BuildNextRequest()
         s.Counter += 1;
         break;
     }
-    CurRecord = &recordOf(CurAddr);
+    CurRecord = &Values.Record(CurAddr);
     // A line-speed link builds nothing while a download holds the poll and no slot is pending;
     // at the defined pace the last frame is built again, but a write is never sent twice so.
-    if (!SlotTaken && RecInfo.PollHold != 0 && (!RepeatHeldFrame || IsWriteFunc(ReqFunc))) {
+    if (!SlotTaken && Values.RecInfo.PollHold != 0 && (!RepeatHeldFrame || IsWriteFunc(ReqFunc))) {
         FrameLen = 0;
         return;
     }
-    if (!SlotTaken && RecInfo.PollHold == 0) {
+    if (!SlotTaken && Values.RecInfo.PollHold == 0) {
         // The background poll cycle; a new address takes effect at the start of a cycle.
         LinkState.PollStep += 1;
         if (LinkState.PollStep > LinkState.PollSteps) {
@@ -233,27 +231,27 @@ void TMModbus::BuildNextRequest()
         switch (LinkState.PollStep) {
         case 1:
             ReqFunc = 4;
-            ReqStartReg = 30001;
+            ReqStartReg = RegSystemFirst;
             ReqCount = 44;
             break;
         case 2:
             ReqFunc = 4;
-            ReqStartReg = 30061;
+            ReqStartReg = RegSystemTail;
             ReqCount = 31;
             break;
         case 3:
             ReqFunc = 3;
-            ReqStartReg = 40001;
+            ReqStartReg = RegParaFirst;
             ReqCount = 35;
             break;
         case 4:
             ReqFunc = 4;
-            ReqStartReg = 30101 + 50 * (LinkMain().CurModule() - 1);
+            ReqStartReg = ModuleRegister(LinkMain().CurModule(), 1);
             ReqCount = 35;
             break;
         case 5:
             ReqFunc = 4;
-            ReqStartReg = 40081;
+            ReqStartReg = RegMaskPoll;
             ReqCount = 11;
             break;
         default: break;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "comm/uLinkWatch.h"
+#include "model/uRegisters.h"
 #include "model/uWriteVerdict.h"
 
 #include <QObject>
@@ -48,8 +49,6 @@ public:
     // Seconds a register may wait for free slots or for its replies before the run gives up (a
     // link that sends nothing): well beyond the three attempts of each request.
     static constexpr int StallSeconds = 30;
-    static constexpr int WriteEnableReg = 50000;
-    static constexpr uint16_t WriteEnableCode = 10;
 
     // TLinkWatcher
     void RequestBuilt(const TLinkRequest& request) override;

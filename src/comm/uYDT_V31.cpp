@@ -2,7 +2,7 @@
 
 #include "comm/uLinkState.h"
 
-TYDT_V31::TYDT_V31() : CurRecord(&UpsData[1]) {}
+TYDT_V31::TYDT_V31(TCabinetValues& values) : Values(values), CurRecord(&values.UpsData[1]) {}
 
 void TYDT_V31::BuildNextRequest()
 {
@@ -11,7 +11,7 @@ void TYDT_V31::BuildNextRequest()
             p = 0;
             break;
         }
-    CurRecord = &UpsData[CurAddr <= MaxDevAddr ? CurAddr : 1];
+    CurRecord = &Values.UpsData[CurAddr <= MaxDevAddr ? CurAddr : 1];
     LinkState.PollStep += 1;
     if (LinkState.PollStep > LinkState.PollSteps) {
         LinkState.PollStep = 1;

@@ -2,16 +2,18 @@
 // builds no frame, so the line stays silent, and it accepts nothing.
 #pragma once
 
-#include "model/uUpsInfo.h"
+#include "model/uCabinetValues.h"
 
 #include <cstdint>
 
 class TYDT_V31 {
 public:
-    TYDT_V31();
+    // Its current record is one of values' device records.
+    explicit TYDT_V31(TCabinetValues& values);
     void BuildNextRequest();
     bool CheckReply(const uint8_t*, int) { return false; }
 
+    TCabinetValues& Values;
     TUpsData* CurRecord;
     uint16_t CurAddr = 1;
     uint8_t CommandCode = 0;

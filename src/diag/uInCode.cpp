@@ -1,5 +1,6 @@
 #include "diag/uInCode.h"
 
+#include "comm/uCabinet.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "ui/uCaptions.h"
@@ -307,12 +308,12 @@ void TfrmInCode::ApplyCaptions()
 
 void TfrmInCode::FormShow()
 {
-    if (!CodeSource) return;
-    Block = *CodeSource;
+    if (!Cabinet().CodeSource) return;
+    Block = *Cabinet().CodeSource;
     HasBlock = true;
     StatusDirty = AlarmDirty = true;
     const int second = pgc1->indexOf(ts2);
-    if (CodeIsSystem == 1) {
+    if (Cabinet().CodeIsSystem == 1) {
         pgc1->setTabText(pgc1->indexOf(ts1), QStringLiteral("Page1"));
         pgc1->setTabText(second, QStringLiteral("Page2"));
         pgc1->setTabVisible(second, true);
@@ -327,7 +328,7 @@ void TfrmInCode::FormActivate()
 {
     if (!HasBlock) return;
     // A fresh snapshot of the block on every activation.
-    if (CodeSource) Block = *CodeSource;
+    if (Cabinet().CodeSource) Block = *Cabinet().CodeSource;
     DecodeStatusBlock(Block);
     StatusDirty = AlarmDirty = true;
 }

@@ -2,7 +2,6 @@
 
 TReqSlot ReqSlot[ReqSlotCount + 1];
 TCommDebug CommDebug;
-TRecInfo RecInfo;
 TLocalPara LocalPara;
 
 void ResetCommCounters()

@@ -16,5 +16,8 @@ struct TSnapshotContext {
     bool modulesRead = false; // each module's block was read for this snapshot
 };
 
-QJsonObject SnapshotObject(const TSnapshotContext& context);
-QByteArray SnapshotJson(const TSnapshotContext& context);
+class TCabinetValues;
+
+// The snapshot of one cabinet from the values the link stored.
+QJsonObject SnapshotObject(const TCabinetValues& cabinet, const TSnapshotContext& context);
+QByteArray SnapshotJson(const TCabinetValues& cabinet, const TSnapshotContext& context);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include "comm/uCabinet.h"
 #include "comm/uKModbus.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
@@ -14,6 +15,7 @@
 void ResetAll()
 {
     ResetSharedData();
+    Cabinet().Reset();
     ResetLinkState();
     SetLinkMainHooks(nullptr);
     SetLinkTraceHooks(nullptr);
