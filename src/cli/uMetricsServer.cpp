@@ -90,9 +90,10 @@ bool ParseListenAddress(const QString& text, TListenAddress& address, QString& e
         const bool valid = ip.setAddress(host);
         const bool isV6 = valid && ip.protocol() == QAbstractSocket::IPv6Protocol;
         if (!valid || isV6 != bracketed) {
-            error = QStringLiteral("\"%1\" is not [HOST:]PORT: \"%2\" is not an IPv4 address, an IPv6 address "
-                                   "in brackets or localhost")
-                        .arg(text, host);
+            error =
+                QStringLiteral("\"%1\" is not [HOST:]PORT: \"%2\" is not an IPv4 address, an IPv6 address "
+                               "in brackets or localhost")
+                    .arg(text, host);
             return false;
         }
         parsed.Host = ip;
@@ -113,7 +114,8 @@ TMetricsServer::TMetricsServer(SnapshotProvider snapshot, HealthProvider linkRun
                                         : plain("the link is not running\n", TStatus::ServiceUnavailable);
                  }));
     http_->route(QStringLiteral("/"), getOnly([] {
-                     return QHttpServerResponse(QByteArrayLiteral("text/html; charset=utf-8"), QByteArray(indexPage));
+                     return QHttpServerResponse(QByteArrayLiteral("text/html; charset=utf-8"),
+                                                QByteArray(indexPage));
                  }));
     http_->setMissingHandler([](const QHttpServerRequest&, QHttpServerResponder&& responder) {
         plain("Not Found\n", TStatus::NotFound).write(std::move(responder));
@@ -131,7 +133,8 @@ bool TMetricsServer::Listen(const TListenAddress& address, QString& error)
         const QString host = address.Host.protocol() == QAbstractSocket::IPv6Protocol
                                  ? QStringLiteral("[%1]").arg(address.Host.toString())
                                  : address.Host.toString();
-        error = QStringLiteral("cannot listen on %1:%2: %3").arg(host).arg(address.Port).arg(tcp->errorString());
+        error =
+            QStringLiteral("cannot listen on %1:%2: %3").arg(host).arg(address.Port).arg(tcp->errorString());
         delete tcp;
         return false;
     }

@@ -21,7 +21,8 @@ struct TFamily {
 const TFamily families[] = {
     {"zyr_up", "gauge", "1 when the last poll cycle of the cabinet was answered, else 0."},
     {"zyr_info", "gauge", "The cabinet's identification (function 43); always 1."},
-    {"zyr_last_reply_timestamp_seconds", "gauge", "Time of the cabinet's last accepted reply, seconds since 1970."},
+    {"zyr_last_reply_timestamp_seconds", "gauge",
+     "Time of the cabinet's last accepted reply, seconds since 1970."},
     {"zyr_input_voltage_volts", "gauge", "Input voltage per phase."},
     {"zyr_input_current_amperes", "gauge", "Input current per phase."},
     {"zyr_input_frequency_hertz", "gauge", "Input frequency."},
@@ -65,7 +66,10 @@ QByteArray number(double v)
 class TWriter {
 public:
     void add(const char* name, TLabels labels, double value) { addLine(name, labels, number(value)); }
-    void addCount(const char* name, uint64_t value) { addLine(name, {}, QByteArray::number(qulonglong(value))); }
+    void addCount(const char* name, uint64_t value)
+    {
+        addLine(name, {}, QByteArray::number(qulonglong(value)));
+    }
 
     QByteArray text() const
     {
@@ -137,8 +141,8 @@ void writeValues(TWriter& w, const QString& a, const TUpsData& d)
         w.add("zyr_battery_voltage_volts", {{"address", a}, {"pole", pole}}, d.BattVolt[s]);
         w.add("zyr_battery_current_amperes", {{"address", a}, {"pole", pole}, {"direction", text("charge")}},
               d.BattChgCurr[s]);
-        w.add("zyr_battery_current_amperes", {{"address", a}, {"pole", pole}, {"direction", text("discharge")}},
-              d.BattDisCurr[s]);
+        w.add("zyr_battery_current_amperes",
+              {{"address", a}, {"pole", pole}, {"direction", text("discharge")}}, d.BattDisCurr[s]);
     }
     // The cabinet counts minutes.
     w.add("zyr_battery_remaining_seconds", {{"address", a}}, double(d.BattSupport) * 60.0);
@@ -157,7 +161,8 @@ void writeStatus(TWriter& w, const QString& a, const TMetricsCabinet& c)
         const bool current = StateTextEnglish(c.State) == state;
         w.add("zyr_state", {{"address", a}, {"state", state}}, current ? 1 : 0);
     }
-    for (int i = 0; i < 10; ++i) w.add("zyr_status_word", {{"address", a}, {"word", text(i + 1)}}, c.Data.Status.Word(i));
+    for (int i = 0; i < 10; ++i)
+        w.add("zyr_status_word", {{"address", a}, {"word", text(i + 1)}}, c.Data.Status.Word(i));
     for (const TMetricsAlarm& alarm : c.Alarms)
         w.add("zyr_alarm_active", {{"address", a}, {"code", text(alarm.Code)}, {"name", alarm.Name}}, 1);
 }
@@ -173,13 +178,15 @@ void writeCabinet(TWriter& w, const TMetricsCabinet& c)
                {"rating", c.Rating ? text(*c.Rating) : QString()},
                {"version", c.Version.value_or(QString())}},
               1);
-    if (c.LastReplyMs) w.add("zyr_last_reply_timestamp_seconds", {{"address", a}}, double(*c.LastReplyMs) / 1000.0);
+    if (c.LastReplyMs)
+        w.add("zyr_last_reply_timestamp_seconds", {{"address", a}}, double(*c.LastReplyMs) / 1000.0);
     if (c.Read.Values) writeValues(w, a, c.Data);
     if (c.Read.Status) writeStatus(w, a, c);
     if (c.ModulesPresent) w.add("zyr_modules_present", {{"address", a}}, *c.ModulesPresent);
     for (const TMetricsModule& m : c.Modules)
         for (int p = 0; p < 3; ++p)
-            w.add("zyr_module_output_current_amperes", {{"address", a}, {"module", text(m.Number)}, {"phase", text(phases[p])}},
+            w.add("zyr_module_output_current_amperes",
+                  {{"address", a}, {"module", text(m.Number)}, {"phase", text(phases[p])}},
                   m.Data.InvCurr[p]);
 }
 
