@@ -227,6 +227,7 @@ TEST_F(MetricsTest, SnapshotKeepsEachModuleOnceInNumberOrderAndTheIdentification
 
 TEST_F(MetricsTest, TextNamesLabelsAndBaseUnits)
 {
+    LocalPara.Language = 1; // states and alarms are named in English whatever the operator reads
     const QByteArray text = MetricsText(fullSnapshot());
     const QStringList all = lines(text);
     const char* const expected[] = {
