@@ -23,11 +23,10 @@ int lineSpeed(const TCmdLine& options)
 }
 } // namespace
 
-THeadlessLink::THeadlessLink(const TCmdLine& options) : address_(options.Address), port_(options.Port)
+THeadlessLink::THeadlessLink(const TCmdLine& options)
+    : address_(options.Address), port_(options.Port), baud_(lineSpeed(options))
 {
-    LocalPara.ComName = options.Port;
-    LocalPara.BaudRate = lineSpeed(options);
-    LocalPara.curProtocol = 0; // the cabinets speak Modbus
+    LocalPara.curProtocol = 0; // the cabinets speak Modbus; the link form takes it at its creation
     SetLinkMainHooks(this);
     com_ = std::make_unique<TFrmCom>();
     // The first poll cycle asks the chosen address, not the default one.
@@ -43,7 +42,7 @@ THeadlessLink::~THeadlessLink()
 bool THeadlessLink::Open(QString& error)
 {
     try {
-        com_->OpenPort();
+        com_->OpenPort(port_, baud_);
     } catch (const ECommsError& e) {
         // The window's text: the port's message, the device and the system's reason, the hint
         // for a refused permission; one line each.

@@ -14,7 +14,8 @@
 class TFrmCom;
 
 // The link of a headless command: the link form on the chosen port and address, with hooks
-// that note every accepted reply and every start of a poll cycle.
+// that note every accepted reply and every start of a poll cycle. The port and speed are the
+// command's own (--port, --baud); the settings record is not asked for them.
 class THeadlessLink : public TLinkMainHooks {
 public:
     explicit THeadlessLink(const TCmdLine& options);
@@ -48,6 +49,7 @@ public:
 private:
     int address_ = 1;
     QString port_;
+    int baud_ = 0; // --baud, else the settings file's speed
     int cycles_ = 0;
     QSet<QString> answered_;
     std::unique_ptr<TFrmCom> com_;
