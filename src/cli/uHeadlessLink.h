@@ -21,8 +21,11 @@ public:
     explicit THeadlessLink(const TCmdLine& options);
     ~THeadlessLink() override;
 
-    // Opens the port; false with a one-line message when it cannot be opened.
-    bool Open(QString& error);
+    // Opens the port and says what the command does there ("DOING cabinet 3 on PORTAFTER"); false,
+    // the reason said, when the port cannot be opened: the run then ends with status 1.
+    bool Open(const QString& doing, const QString& after = QString());
+    // "the cabinet at address 3 on PORT did not answer WHAT"
+    QString NoAnswer(const QString& what) const;
     bool PortOpen() const;
     void Close();
     // Runs the message loop until done() holds or the link has begun maxCycles more poll
@@ -40,6 +43,7 @@ public:
     int Address() const { return address_; }
     TFrmCom* Com() const { return com_.get(); }
     QString PortName() const { return port_; }
+    int BaudRate() const { return baud_; }
 
     // TLinkMainHooks
     int GetDevAddr() override { return address_; }
