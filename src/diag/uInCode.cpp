@@ -7,6 +7,7 @@
 #include "ui/uNamed.h"
 #include "ui/uStringGrid.h"
 #include "ui/uWidgets.h"
+#include "ui/uWindowFlags.h"
 
 #include <QEvent>
 #include <QGroupBox>
@@ -184,8 +185,7 @@ TCodeBit AlarmBitOfRow(int row)
 }
 
 TfrmInCode::TfrmInCode(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("frmInCode"));
     setWindowTitle(QStringLiteral("frmInCode"));
