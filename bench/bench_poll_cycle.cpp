@@ -139,10 +139,8 @@ bool runSpeed(const QString& simPath, int baud, int cycles, bool fast, Result& r
     bool ok = true;
     {
         TFrmCom frm; // Timer1 runs for real, every 100 ms
-        LocalPara.ComName = link;
-        LocalPara.BaudRate = baud;
         try {
-            frm.OpenPort();
+            frm.OpenPort(link, baud);
         } catch (const ECommsError& e) {
             std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(link), e.what());
             ok = false;

@@ -10,6 +10,7 @@
 #include "ui/uReqSlots.h"
 #include "ui/uStringGrid.h"
 #include "ui/uWindowCaptions.h"
+#include "ui/uWindowFlags.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -40,8 +41,7 @@ int bitOfRow(int row) { return 16 - row; }
 } // namespace
 
 TFrmSetBit::TFrmSetBit(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("FrmSetBit"));
     lblTopicInfo = MakeNamed<QLabel>(this, "lblTopicInfo");
