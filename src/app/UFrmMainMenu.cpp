@@ -78,7 +78,7 @@ void TFrmMain::spbComLinkClick()
     }
     try {
         FrmCom->OpenPort();
-        LinkState.CommPaused = false;
+        FrmCom->SetPaused(false);
     } catch (const ECommsError& e) {
         TMessageBoxRequest r;
         r.parent = this;

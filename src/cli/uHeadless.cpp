@@ -43,7 +43,6 @@ int RunHeadless(const TCmdLine& options)
     struct Unwait {
         ~Unwait() { SetReaderWait({}); }
     } unwait;
-    FastLineForRun = options.Fast;
     if (!options.Snapshot.isEmpty()) return RunSnapshotCommand(options);
     if (!options.DownloadLog.isEmpty()) return RunDownloadCommand(options);
     if (!options.Backup.isEmpty()) return RunBackupCommand(options);

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "cli/uCmdLine.h"
-#include "comm/uLinkState.h"
+#include "comm/uLinkConnections.h"
 
 #include <QSet>
 #include <QString>
@@ -13,12 +13,12 @@
 
 class TFrmCom;
 
-// The link of a headless command: the link form on the chosen port and address, with hooks
-// that note every accepted reply and every start of a poll cycle.
-class THeadlessLink : public TLinkMainHooks {
+// The link of a headless command: the link form on the chosen port and address, followed
+// through its signals for every accepted reply and every start of a poll cycle.
+class THeadlessLink {
 public:
     explicit THeadlessLink(const TCmdLine& options);
-    ~THeadlessLink() override;
+    ~THeadlessLink();
 
     // Opens the port; false with a one-line message when it cannot be opened.
     bool Open(QString& error);
@@ -40,15 +40,13 @@ public:
     TFrmCom* Com() const { return com_.get(); }
     QString PortName() const { return port_; }
 
-    // TLinkMainHooks
-    int GetDevAddr() override { return address_; }
-    void SetDataChanged() override;
-    void SyncDevAddr() override { ++cycles_; }
-
 private:
+    void replyAccepted();
+
     int address_ = 1;
     QString port_;
     int cycles_ = 0;
     QSet<QString> answered_;
     std::unique_ptr<TFrmCom> com_;
+    TLinkConnections links_;
 };

@@ -2,6 +2,7 @@
 
 #include "cli/uHeadlessLink.h"
 #include "cli/uSignalWatch.h"
+#include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uFileWriter.h"
 #include "model/uSnapshotJson.h"
@@ -60,7 +61,7 @@ int RunSnapshotCommand(const TCmdLine& options)
     };
     std::fprintf(stderr, "zyrtool: reading cabinet %d on %s\n", link.Address(), qPrintable(link.PortName()));
     const bool complete = link.RunUntil([&] { return missing().isEmpty(); }, 3);
-    bool anyAnswer = CommDebug.AckCount > 0;
+    bool anyAnswer = link.Com()->CommDebug.AckCount > 0;
 
     // Every module's block, one request at a time through slot 2, as the module scan does.
     bool modulesRead = false;
@@ -70,7 +71,7 @@ int RunSnapshotCommand(const TCmdLine& options)
         link.FillSlot(2, 4, moduleReg(next), ModuleReadCount);
         modulesRead = link.RunUntil(
             [&] {
-                if (ReqSlot[2].Pending) return false;
+                if (link.Com()->ReqSlot[2].Pending) return false;
                 if (next < ModuleCount) {
                     ++next;
                     link.FillSlot(2, 4, moduleReg(next), ModuleReadCount);
@@ -97,6 +98,7 @@ int RunSnapshotCommand(const TCmdLine& options)
     c.complete = complete;
     c.missing = missing();
     c.modulesRead = modulesRead;
+    c.counters = link.Com()->CommDebug;
     if (!anyAnswer) {
         std::fprintf(stderr,
                      "zyrtool: the cabinet at address %d on %s did not answer within three poll cycles\n",
