@@ -143,10 +143,8 @@ bool runSpeed(const QString& simPath, int baud, int cycles, bool fast, Result& r
         QObject::connect(&frm, &TFrmCom::ChunkReceived, [&recorder](const QByteArray& b) {
             recorder.TraceRx(reinterpret_cast<const uint8_t*>(b.constData()), int(b.size()));
         });
-        LocalPara.ComName = link;
-        LocalPara.BaudRate = baud;
         try {
-            frm.OpenPort();
+            frm.OpenPort(link, baud);
         } catch (const ECommsError& e) {
             std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(link), e.what());
             ok = false;

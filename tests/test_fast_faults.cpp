@@ -37,8 +37,6 @@ TEST(FastLineFaults, NoSpoiledReplyIsAcceptedAndThePollGoesOn)
             args << "--drop" << "0.05" << "--bad-crc" << "0.05" << "--wrong-address" << "0.05" << "--split" << "0.05"
                  << "--noise" << "0.05" << "--exception" << "0.05" << "--late" << "300" << "--late-rate" << "0.05";
         EXPECT_TRUE(sim.start(args));
-        LocalPara.ComName = sim.link();
-        LocalPara.BaudRate = 19200;
         TFrmCom form;
         form.SetFastLineForRun(true);
         form.Comm1.OnReceiveData = [&](TComm*, const uint8_t* buffer, uint16_t length) {
@@ -55,7 +53,7 @@ TEST(FastLineFaults, NoSpoiledReplyIsAcceptedAndThePollGoesOn)
                               << ": " << HexLine(reply.data(), int(reply.size())).toStdString();
             }
         };
-        EXPECT_NO_THROW(form.OpenPort());
+        EXPECT_NO_THROW(form.OpenPort(sim.link(), 19200));
         EXPECT_TRUE(form.FastLine());
         const int sentBefore = TestCommDebug().TxCount;
         QTest::qWait((faults ? seconds : 3) * 1000);

@@ -87,28 +87,31 @@ TEST_F(LinkForm, PortNamesMapToDevices)
     for (const Case& c : cases) EXPECT_EQ(TFrmCom::DeviceName(c.name), QString::fromUtf8(c.device)) << c.name;
 }
 
-TEST_F(LinkForm, OpenPortUsesTheSettingsAndReportsFailures)
+TEST_F(LinkForm, OpenPortUsesItsArgumentsAndReportsFailures)
 {
     TestPty pty;
     ASSERT_TRUE(pty.ok());
     TFrmCom form;
-    LocalPara.ComName = pty.slavePath();
-    LocalPara.BaudRate = 9600;
-    form.OpenPort();
+    // The settings record names another port and speed: the link opens the one it is handed.
+    LocalPara.ComName = QStringLiteral("ttyZyrNoSuchAdapter8");
+    LocalPara.BaudRate = 2400;
+    form.OpenPort(pty.slavePath(), 9600);
     ASSERT_TRUE(form.PortOpen());
     EXPECT_EQ(form.Comm1.CommName(), pty.slavePath());
     EXPECT_EQ(form.Comm1.BaudRate(), 9600u);
-    form.OpenPort(); // an open port is closed and opened again
+    EXPECT_EQ(LocalPara.ComName, QStringLiteral("ttyZyrNoSuchAdapter8"));
+    EXPECT_EQ(LocalPara.BaudRate, 2400);
+    form.OpenPort(pty.slavePath(), 19200); // an open port is closed and opened again
     EXPECT_TRUE(form.PortOpen());
+    EXPECT_EQ(form.Comm1.BaudRate(), 19200u);
     form.ClosePort();
     EXPECT_FALSE(form.PortOpen());
     form.ClosePort();
     EXPECT_FALSE(form.PortOpen());
 
-    form.OpenPort();
-    LocalPara.ComName = QStringLiteral("ttyZyrNoSuchAdapter9");
+    form.OpenPort(pty.slavePath(), 9600);
     try {
-        form.OpenPort();
+        form.OpenPort(QStringLiteral("ttyZyrNoSuchAdapter9"), 9600);
         FAIL() << "opened a missing device";
     } catch (const ECommsError& e) {
         EXPECT_STREQ(e.what(), "Error opening serial port");
@@ -122,8 +125,7 @@ TEST_F(LinkForm, AFrameGoesOutOnTheLineAndTheReplyComesBackAccepted)
     ASSERT_TRUE(pty.ok());
     TFrmCom form;
     form.Timer1.stop(); // the test is the clock
-    LocalPara.ComName = pty.slavePath();
-    form.OpenPort();
+    form.OpenPort(pty.slavePath(), 2400);
     ASSERT_TRUE(form.PortOpen());
 
     form.Timer1Timer(); // builds poll step 1
@@ -161,8 +163,7 @@ TEST_F(LinkForm, AVanishedAdapterShowsThePortClosedAndTheLinkWaits)
     ASSERT_TRUE(QFile::link(pty.slavePath(), adapter));
     TFrmCom form;
     form.Timer1.stop();
-    LocalPara.ComName = adapter;
-    form.OpenPort();
+    form.OpenPort(adapter, 2400);
     form.Timer1Timer();
     form.Timer1Timer();
     ASSERT_EQ(TestCommDebug().TxCount, 1);

@@ -9,6 +9,7 @@
 #include "ui/uNamed.h"
 #include "comm/uOpenFailure.h"
 #include "ui/uUiSeam.h"
+#include "ui/uWindowFlags.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -59,8 +60,7 @@ QStringList portNames()
 } // namespace
 
 TFrmCommInterface::TFrmCommInterface(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("FrmCommInterface"));
     setFixedSize(DialogWidth, DialogHeight);
@@ -198,7 +198,7 @@ bool TFrmCommInterface::confirm()
 
     if (FrmCom) {
         try {
-            FrmCom->OpenPort();
+            FrmCom->OpenPort(LocalPara.ComName, LocalPara.BaudRate);
         } catch (const ECommsError& e) {
             // The port stays closed and the link keeps its protocol; the operator may correct
             // the choice and confirm again.
@@ -232,7 +232,7 @@ void TFrmCommInterface::restoreLink()
     linkWasOpen_ = false;
     if (!FrmCom || FrmCom->PortOpen()) return;
     try {
-        FrmCom->OpenPort();
+        FrmCom->OpenPort(LocalPara.ComName, LocalPara.BaudRate);
     } catch (const ECommsError& e) {
         showError(OpenFailureText(e));
     }

@@ -176,15 +176,15 @@ QString TFrmCom::DeviceName(const QString& comName)
 #endif
 }
 
-void TFrmCom::OpenPort()
+void TFrmCom::OpenPort(const QString& port, int baudRate)
 {
     ClosePort();
-    Comm1.SetCommName(DeviceName(LocalPara.ComName));
-    Comm1.SetBaudRate(static_cast<uint32_t>(LocalPara.BaudRate));
+    Comm1.SetCommName(DeviceName(port));
+    Comm1.SetBaudRate(static_cast<uint32_t>(baudRate));
     SetFastLine(LocalPara.FastLine || FastLineForRun);
     Comm1.OpenComm();
     linkWanted_ = true;
-    lostName_ = LocalPara.ComName;
+    lostName_ = port;
 }
 
 void TFrmCom::ClosePort()

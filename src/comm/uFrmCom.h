@@ -27,9 +27,9 @@ public:
     ~TFrmCom() override;
 
     void FormCreate();
-    // Closes the port if open, then opens LocalPara's ComName at its BaudRate.
-    // Raises ECommsError when the port cannot be opened.
-    void OpenPort();
+    // Closes the port if open, then opens port (a name as the operator gives it: COMn, a
+    // device path) at baudRate. Raises ECommsError when the port cannot be opened.
+    void OpenPort(const QString& port, int baudRate);
     void ClosePort();
     bool PortOpen() const;
     // The device went away while the link button was on: the port is closed and the link
