@@ -51,7 +51,8 @@ void runChecks(benchmark::State& state, TMModbus& mb, const std::vector<uint8_t>
 void BM_CheckReply44Registers(benchmark::State& state)
 {
     ResetSharedData();
-    TMModbus mb(TxBuf);
+    uint8_t txBuf[CommBufSize] = {};
+    TMModbus mb(txBuf);
     mb.SetCurrentAddress(1);
     mb.ReqAddr = 1;
     mb.ReqFunc = 4;
@@ -73,7 +74,8 @@ BENCHMARK(BM_CheckReply44Registers);
 void BM_CheckReplyRecord(benchmark::State& state)
 {
     ResetSharedData();
-    TMModbus mb(TxBuf);
+    uint8_t txBuf[CommBufSize] = {};
+    TMModbus mb(txBuf);
     mb.SetCurrentAddress(1);
     mb.ReqAddr = 1;
     mb.ReqFunc = 20;

@@ -24,7 +24,8 @@ constexpr int HeaderLen = 5;
 
 TMModbus& codec()
 {
-    static TMModbus mb(TxBuf);
+    static uint8_t txBuf[CommBufSize];
+    static TMModbus mb(txBuf);
     return mb;
 }
 } // namespace

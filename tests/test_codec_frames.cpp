@@ -22,14 +22,14 @@ protected:
 TEST_P(CodecFrames, BuildsTheKnownFrame)
 {
     const FrameCase& c = GetParam();
-    TMModbus mb(TxBuf);
+    TMModbus mb(TestTxBuf());
     mb.ReqAddr = c.addr;
     mb.ReqFunc = c.func;
     mb.ReqStartReg = c.startReg;
     mb.ReqCount = c.count;
     mb.ReqValue = c.value;
     mb.BuildFrame();
-    EXPECT_EQ(HexLine(TxBuf, mb.FrameLen), QString::fromLatin1(c.expected));
+    EXPECT_EQ(HexLine(TestTxBuf(), mb.FrameLen), QString::fromLatin1(c.expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -160,7 +160,7 @@ protected:
 TEST_P(CodecReply, JudgesTheChunk)
 {
     const ReplyCase& c = GetParam();
-    TMModbus mb(TxBuf);
+    TMModbus mb(TestTxBuf());
     mb.SetCurrentAddress(1);
     mb.ReqAddr = 1;
     mb.ReqFunc = c.func;
@@ -221,7 +221,7 @@ protected:
 TEST_P(CodecJudge, TakesOnlyTheReplyToTheRequestSent)
 {
     const JudgeCase& c = GetParam();
-    TMModbus mb(TxBuf);
+    TMModbus mb(TestTxBuf());
     mb.SetCurrentAddress(1);
     mb.ReqAddr = 1;
     mb.ReqFunc = c.func;
@@ -277,7 +277,7 @@ INSTANTIATE_TEST_SUITE_P(
 class CodecReplyFixture : public ::testing::Test {
 protected:
     void SetUp() override { ResetAll(); }
-    TMModbus mb{TxBuf};
+    TMModbus mb{TestTxBuf()};
 
     void expectRead(uint8_t addr, uint8_t func, int32_t startReg, int32_t count)
     {
@@ -362,7 +362,7 @@ protected:
 TEST_P(CodecWriteFrames, SendsTheEditCopy)
 {
     const WriteFrameCase& c = GetParam();
-    TMModbus mb(TxBuf);
+    TMModbus mb(TestTxBuf());
     mb.ReqAddr = 1;
     mb.ReqFunc = 16;
     mb.ReqStartReg = c.startReg;
@@ -370,7 +370,7 @@ TEST_P(CodecWriteFrames, SendsTheEditCopy)
     mb.LoadWriteWords();
     mb.BuildFrame();
     EXPECT_EQ(mb.FrameLen, 9 + 2 * c.count);
-    EXPECT_EQ(HexLine(TxBuf, mb.FrameLen), QString::fromLatin1(c.expected));
+    EXPECT_EQ(HexLine(TestTxBuf(), mb.FrameLen), QString::fromLatin1(c.expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -394,7 +394,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CodecWriteLimits, CountsTheByteCountCannotCarryBuildNothing)
 {
     ResetAll();
-    TMModbus mb(TxBuf);
+    TMModbus mb(TestTxBuf());
     mb.ReqAddr = 1;
     mb.ReqFunc = 16;
     mb.ReqStartReg = 53000;
@@ -402,8 +402,8 @@ TEST(CodecWriteLimits, CountsTheByteCountCannotCarryBuildNothing)
     mb.ReqCount = 127;
     mb.BuildFrame();
     ASSERT_EQ(mb.FrameLen, 9 + 254);
-    EXPECT_EQ(TxBuf[6], 0xFE);
-    EXPECT_EQ(TMModbus::Crc16(TxBuf, mb.FrameLen), 0);
+    EXPECT_EQ(TestTxBuf()[6], 0xFE);
+    EXPECT_EQ(TMModbus::Crc16(TestTxBuf(), mb.FrameLen), 0);
 
     for (int32_t count : {128, 200, 1000, 65535, -1}) {
         SCOPED_TRACE(count);

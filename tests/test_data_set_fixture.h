@@ -72,7 +72,7 @@ protected:
     static bool slotsUntouched()
     {
         for (int i = 1; i <= ReqSlotCount; ++i)
-            if (ReqSlot[i].Pending) return false;
+            if (TestSlots()[i].Pending) return false;
         return true;
     }
 

@@ -69,17 +69,17 @@ TEST_F(FastLink, EachAcceptedReplyBringsTheNextPollStepWithoutATick)
     reply(readReply(4, 31));
     ASSERT_TRUE(waitForFrames(3));
     EXPECT_EQ(sent[2], WithCrc(HexBytes("01 03 9C 40 00 23"))); // step 3: 40001, 35 registers
-    EXPECT_EQ(CommDebug.AckCount, 2);
+    EXPECT_EQ(TestCommDebug().AckCount, 2);
 }
 
 TEST_F(FastLink, AnUnansweredSlotRequestIsSentThreeTimesThenTheNextGoesOut)
 {
-    ReqSlot[1] = TReqSlot{};
-    ReqSlot[1].Addr = 1;
-    ReqSlot[1].Func = 3;
-    ReqSlot[1].StartReg = 40051;
-    ReqSlot[1].Count = 6;
-    ReqSlot[1].Pending = FlagOn;
+    TestSlots()[1] = TReqSlot{};
+    TestSlots()[1].Addr = 1;
+    TestSlots()[1].Func = 3;
+    TestSlots()[1].StartReg = 40051;
+    TestSlots()[1].Count = 6;
+    TestSlots()[1].Pending = FlagOn;
     const Bytes request = WithCrc(HexBytes("01 03 9C 72 00 06"));
     // The wait is the wire time of the request and its reply, plus the margin.
     EXPECT_EQ(form->FastReplyTimeoutMs(request.data(), int(request.size())),
@@ -90,16 +90,16 @@ TEST_F(FastLink, AnUnansweredSlotRequestIsSentThreeTimesThenTheNextGoesOut)
     EXPECT_EQ(sent[1], request);
     EXPECT_EQ(sent[2], request);
     EXPECT_EQ(sent[3], WithCrc(HexBytes("01 04 75 30 00 2C"))) << "then the poll goes on";
-    EXPECT_EQ(ReqSlot[1].Counter, 1);
+    EXPECT_EQ(TestSlots()[1].Counter, 1);
 }
 
 TEST_F(FastLink, DuringADownloadTheHeldFrameIsNotSentAgain)
 {
     RecInfo.PollHold = FlagOn;
-    ReqSlot[1].Addr = 1;
-    ReqSlot[1].Func = 20;
-    ReqSlot[1].Value = 5;
-    ReqSlot[1].Pending = FlagOn;
+    TestSlots()[1].Addr = 1;
+    TestSlots()[1].Func = 20;
+    TestSlots()[1].Value = 5;
+    TestSlots()[1].Pending = FlagOn;
     form->Timer1Timer();
     ASSERT_EQ(sent.size(), 1u);
     Bytes record = {0x01, 0x14, 0x42, 0x41, 0x06, 0x00, 0x05};
@@ -111,7 +111,7 @@ TEST_F(FastLink, DuringADownloadTheHeldFrameIsNotSentAgain)
     form->Timer1Timer();
     form->Timer1Timer();
     EXPECT_EQ(sent.size(), 1u);
-    EXPECT_FALSE(LinkState.ReqOutstanding);
+    EXPECT_FALSE(TestLinkState().ReqOutstanding);
 }
 
 TEST_F(FastLink, OnlyAWholeFrameOfTheExpectedLengthIsJudged)
@@ -121,16 +121,16 @@ TEST_F(FastLink, OnlyAWholeFrameOfTheExpectedLengthIsJudged)
     // A late reply of another request (35 registers), good CRC: not decoded, not accepted.
     RegMirror[30001] = 0xEEEE;
     reply(readReply(3, 35));
-    EXPECT_EQ(CommDebug.AckCount, 0);
+    EXPECT_EQ(TestCommDebug().AckCount, 0);
     EXPECT_EQ(RegMirror[30001], 0xEEEE) << "nothing of it was stored";
-    EXPECT_TRUE(LinkState.ReqOutstanding);
+    EXPECT_TRUE(TestLinkState().ReqOutstanding);
     // The right reply with trailing noise is one chunk too many bytes: not judged either.
     Bytes noisy = readReply(4, 44);
     noisy.push_back(0xFF);
     reply(noisy);
-    EXPECT_EQ(CommDebug.AckCount, 0);
+    EXPECT_EQ(TestCommDebug().AckCount, 0);
     reply(readReply(4, 44));
-    EXPECT_EQ(CommDebug.AckCount, 1);
+    EXPECT_EQ(TestCommDebug().AckCount, 1);
 }
 
 // A cabinet slower than the wait: the write-enable is sent again, and the echo of each attempt
@@ -140,21 +140,21 @@ TEST_F(FastLink, ALateEchoIsNeverTakenAsTheNextWritesAcknowledgement)
 {
     const Bytes enable = WithCrc(HexBytes("01 06 C3 4F 00 0A"));
     const Bytes write = WithCrc(HexBytes("01 06 9C 58 00 2D")); // 45 to 40025
-    ReqSlot[1] = TReqSlot{FlagOn, 1, 6, 50000, 0, 10, 0};
-    ReqSlot[2] = TReqSlot{FlagOn, 1, 6, 40025, 0, 45, 0};
+    TestSlots()[1] = TReqSlot{FlagOn, 1, 6, 50000, 0, 10, 0};
+    TestSlots()[2] = TReqSlot{FlagOn, 1, 6, 40025, 0, 45, 0};
     form->Timer1Timer();
     ASSERT_TRUE(waitForFrames(2)) << "the write-enable is sent again when its wait runs out";
     ASSERT_EQ(sent[1], enable);
     reply(enable); // the first attempt's echo: this request's reply
-    EXPECT_EQ(CommDebug.AckCount, 1);
+    EXPECT_EQ(TestCommDebug().AckCount, 1);
     ASSERT_TRUE(waitForFrames(3));
     ASSERT_EQ(sent[2], write);
     reply(enable); // the second attempt's echo
-    EXPECT_EQ(CommDebug.AckCount, 1) << "not the write's acknowledgement";
-    EXPECT_TRUE(LinkState.ReqOutstanding);
+    EXPECT_EQ(TestCommDebug().AckCount, 1) << "not the write's acknowledgement";
+    EXPECT_TRUE(TestLinkState().ReqOutstanding);
     EXPECT_EQ(sent.size(), 3u);
     reply(write);
-    EXPECT_EQ(CommDebug.AckCount, 2);
+    EXPECT_EQ(TestCommDebug().AckCount, 2);
     ASSERT_TRUE(waitForFrames(4));
     EXPECT_EQ(sent[3], WithCrc(HexBytes("01 04 75 30 00 2C"))) << "the poll goes on";
     EXPECT_EQ(std::count(sent.begin(), sent.end(), write), 1) << "the write went out once";

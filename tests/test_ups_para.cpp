@@ -239,8 +239,8 @@ TEST_F(UpsParaTest, SetGoesThroughTheGuardAndOpensTheDataSetWindow)
     EXPECT_EQ(dataSetShown, 1);
     EXPECT_TRUE(shown.isNull()) << "freed when it closes";
     EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join('|').toStdString();
-    EXPECT_EQ(ReqSlot[2].StartReg, 40025);
-    EXPECT_EQ(ReqSlot[2].Value, 45);
+    EXPECT_EQ(TestSlots()[2].StartReg, 40025);
+    EXPECT_EQ(TestSlots()[2].Value, 45);
 
     // Within the grace period the prompt is skipped.
     grace = 12;

@@ -136,7 +136,7 @@ int RunDownloadCommand(const TCmdLine& options)
         QTimer tick;
         tick.setInterval(100);
         const auto requestRecord = [&] {
-            if (ReqSlot[1].Pending == 0) link.FillSlot(1, 20, 0, 0, static_cast<uint16_t>(RecInfo.NextRecNo));
+            if (link.Com()->ReqSlot[1].Pending == 0) link.FillSlot(1, 20, 0, 0, static_cast<uint16_t>(RecInfo.NextRecNo));
         };
         const auto store = [&](TRecordData& rec) {
             const TStoreOutcome out = db.StoreRecord(rec);

@@ -3,6 +3,7 @@
 #include "cli/uCommandOutput.h"
 #include "cli/uHeadlessLink.h"
 #include "cli/uSignalWatch.h"
+#include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uSnapshotJson.h"
 #include "model/uUpsInfo.h"
@@ -44,7 +45,7 @@ int RunSnapshotCommand(const TCmdLine& options)
         return m;
     };
     const bool complete = link.RunUntil([&] { return missing().isEmpty(); }, 3);
-    bool anyAnswer = CommDebug.AckCount > 0;
+    bool anyAnswer = link.Com()->CommDebug.AckCount > 0;
 
     // Every module's block, one request at a time through slot 2, as the module scan does.
     bool modulesRead = false;
@@ -54,7 +55,7 @@ int RunSnapshotCommand(const TCmdLine& options)
         link.FillSlot(2, 4, moduleReg(next), ModuleReadCount);
         modulesRead = link.RunUntil(
             [&] {
-                if (ReqSlot[2].Pending) return false;
+                if (link.Com()->ReqSlot[2].Pending) return false;
                 if (next < ModuleCount) {
                     ++next;
                     link.FillSlot(2, 4, moduleReg(next), ModuleReadCount);
@@ -81,6 +82,7 @@ int RunSnapshotCommand(const TCmdLine& options)
     c.complete = complete;
     c.missing = missing();
     c.modulesRead = modulesRead;
+    c.counters = link.Com()->CommDebug;
     if (!anyAnswer) return Fail(2, link.NoAnswer(QStringLiteral("within three poll cycles")));
     QString error;
     if (!WriteOutput(options.Snapshot, SnapshotJson(c), &error)) return OutputFailed(error);

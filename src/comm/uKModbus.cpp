@@ -1,7 +1,7 @@
 #include "comm/uKModbus.h"
 
 #include "comm/uLinkState.h"
-#include "comm/uLinkWatch.h"
+#include "comm/uLinkRequest.h"
 
 #include <algorithm>
 #include <cstring>
@@ -184,14 +184,15 @@ TLinkRequest TMModbus::CurrentRequest() const
     return r;
 }
 
-void TMModbus::BuildNextRequest()
+void TMModbus::BuildNextRequest(TReqSlot* slots, TLinkState& state, int pollAddr, int pollModule)
 {
+    CycleEndedAt = 0;
     SlotTaken = 0;
     TakenSlot = 0;
     TakenGroup = 0;
     ReqSource.clear();
     for (int i = 1; i <= ReqSlotCount; ++i) {
-        TReqSlot& s = ReqSlot[i];
+        TReqSlot& s = slots[i];
         if (s.Pending == 0) continue;
         s.Pending = 0;
         ReqAddr = s.Addr;
@@ -201,7 +202,7 @@ void TMModbus::BuildNextRequest()
         ReqValue = s.Value;
         std::fill(std::begin(ReqWords), std::end(ReqWords), uint16_t(0));
         std::copy(s.Words, s.Words + MaxSlotWords, ReqWords);
-        LinkState.MaxAttempts = 3;
+        state.MaxAttempts = 3;
         SlotTaken = FlagOn;
         TakenSlot = s.FilledAs != 0 ? s.FilledAs : i;
         TakenGroup = s.Group;
@@ -222,15 +223,14 @@ void TMModbus::BuildNextRequest()
     }
     if (!SlotTaken && RecInfo.PollHold == 0) {
         // The background poll cycle; a new address takes effect at the start of a cycle.
-        LinkState.PollStep += 1;
-        if (LinkState.PollStep > LinkState.PollSteps) {
-            LinkState.PollStep = 1;
-            NotifyPollCycleEnded(CurAddr);
-            LinkMain().SyncDevAddr();
-            SetCurrentAddress(static_cast<uint16_t>(LinkMain().GetDevAddr()));
+        state.PollStep += 1;
+        if (state.PollStep > state.PollSteps) {
+            state.PollStep = 1;
+            CycleEndedAt = CurAddr;
+            SetCurrentAddress(static_cast<uint16_t>(pollAddr));
         }
         ReqAddr = static_cast<uint8_t>(CurAddr);
-        switch (LinkState.PollStep) {
+        switch (state.PollStep) {
         case 1:
             ReqFunc = 4;
             ReqStartReg = 30001;
@@ -248,7 +248,7 @@ void TMModbus::BuildNextRequest()
             break;
         case 4:
             ReqFunc = 4;
-            ReqStartReg = 30101 + 50 * (LinkMain().CurModule() - 1);
+            ReqStartReg = 30101 + 50 * (pollModule - 1);
             ReqCount = 35;
             break;
         case 5:
@@ -261,5 +261,4 @@ void TMModbus::BuildNextRequest()
     }
     // While PollHold is set and no slot is pending, the last request is built and sent again.
     BuildFrame();
-    if (FrameLen > 0) NotifyRequestBuilt(CurrentRequest());
 }

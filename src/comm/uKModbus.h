@@ -3,7 +3,9 @@
 // what to build and when, and passes every received chunk in.
 #pragma once
 
-#include "comm/uLinkWatch.h"
+#include "comm/uLinkRequest.h"
+#include "comm/uLinkState.h"
+#include "model/UShareData.h"
 #include "model/uUpsInfo.h"
 
 #include <cstdint>
@@ -34,9 +36,12 @@ public:
     // True when the chunk is accepted as the reply to the outstanding request.
     bool CheckReply(const uint8_t* chunk, int len) { return JudgeReply(chunk, len) == TJudgement::Accepted; }
 
-    // Fills the request from the first pending slot, or from the background poll cycle, and
-    // builds its frame.
-    void BuildNextRequest();
+    // Fills the request from the first pending one of the link's slots (1 to ReqSlotCount), or
+    // from the background poll cycle, and builds its frame. A new poll cycle asks pollAddr;
+    // its module step reads pollModule. CycleEndedAt tells the address whose cycle ended on
+    // this build, 0 for none.
+    void BuildNextRequest(TReqSlot* slots, TLinkState& state, int pollAddr, int pollModule);
+    int CycleEndedAt = 0;
 
     // Sets the address replies are checked against, and the record they land in.
     void SetCurrentAddress(uint16_t addr);
@@ -59,7 +64,7 @@ public:
     int TakenGroup = 0; // its write group (the slots one write queued together), 0 for none
     QString ReqSource; // who filled that slot
 
-    // The request in progress, as the link's watchers are told of it.
+    // The request in progress, as the link's listeners are told of it.
     TLinkRequest CurrentRequest() const;
 
     // Takes the function-16 words from the edit copy as it is now (a frame built without a

@@ -9,7 +9,8 @@
 class TYDT_V31 {
 public:
     TYDT_V31();
-    void BuildNextRequest();
+    // Steps the link's poll step (1 to pollSteps); a new cycle asks pollAddr.
+    void BuildNextRequest(uint8_t& pollStep, uint8_t pollSteps, int pollAddr);
     bool CheckReply(const uint8_t*, int) { return false; }
 
     TUpsData* CurRecord;

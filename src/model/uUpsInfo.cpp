@@ -23,9 +23,6 @@ uint8_t MdRxNew;
 TParaSet ParaSet;
 
 namespace {
-ModuleStoredHandler moduleStoredHandler = nullptr;
-void* moduleStoredContext = nullptr;
-
 double tenth(uint16_t v) { return v * 0.1; }
 double hundredth(uint16_t v) { return v * 0.01; }
 uint8_t lowByte(uint16_t v) { return static_cast<uint8_t>(v & 0xFF); }
@@ -225,12 +222,6 @@ uint16_t& TStatusBlock::Word(int i)
     }
 }
 
-void SetModuleStoredHandler(ModuleStoredHandler handler, void* context)
-{
-    moduleStoredHandler = handler;
-    moduleStoredContext = context;
-}
-
 void StoreRegister(TUpsData& current, int reg, uint16_t value)
 {
     if (reg >= 30001 && reg <= 30099) {
@@ -242,7 +233,6 @@ void StoreRegister(TUpsData& current, int reg, uint16_t value)
         storeModuleRegister(md, c, value);
         md.ModState = DecodeState(md.Status);
         md.Status.State = md.ModState; // a module keeps its state in the block's state byte too
-        if (moduleStoredHandler) moduleStoredHandler(moduleStoredContext);
     } else if (reg >= 40001 && reg <= 40099) {
         storeHoldingRegister(current, reg, value);
     } else if (reg >= 51000 && reg <= 51999) {

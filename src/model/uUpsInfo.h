@@ -130,11 +130,6 @@ extern uint8_t MdRxLen;         // 54102
 extern uint8_t MdRxNew;         // set by 54102
 extern TParaSet ParaSet;
 
-// Called after every stored module register. The main window installs a handler that sets
-// its module-list flag; the model knows no window.
-using ModuleStoredHandler = void (*)(void* context);
-void SetModuleStoredHandler(ModuleStoredHandler handler, void* context);
-
 // Routes one received register value: into the current record, the module table and the
 // other destinations, and always into the mirror.
 void StoreRegister(TUpsData& current, int reg, uint16_t value);

@@ -1,6 +1,6 @@
 #include "records/uFrmJournal.h"
 
-#include "comm/uLinkState.h"
+#include "ui/uReqSlots.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "model/uUpsInfo.h"
@@ -221,7 +221,7 @@ void TfrmJournal::btnExportCsvClick()
 
 void TfrmJournal::btnReportClick()
 {
-    const int address = FilterAddress() > 0 ? FilterAddress() : LinkMain().GetDevAddr();
+    const int address = FilterAddress() > 0 ? FilterAddress() : SelectedDevAddr();
     const QDate day = dtpDay->date();
     const QString path =
         askSavePath(this, LangText("Service report (PDF)", "服务报告(PDF)"), "*.pdf",

@@ -1,7 +1,6 @@
 #include "settings/uFrmDataSet.h"
 
 #include "comm/uFrmCom.h"
-#include "comm/uLinkState.h"
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
 #include "settings/uParaRegisters.h"
@@ -216,7 +215,7 @@ long chargeLimit(const TUpsData& rec) { return static_cast<long>(rec.Para40021) 
 
 const TUpsData& selectedRecord()
 {
-    const int addr = LinkMain().GetDevAddr();
+    const int addr = SelectedDevAddr();
     return UpsData[addr >= 0 && addr <= MaxDevAddr ? addr : 0];
 }
 
@@ -495,6 +494,6 @@ void TFrmDataSet::btnSetToClick()
     if (selectedRow_ < 0) return;
     if (!checkEntry()) return;
     SetParaSetValue(ParaSet, targetReg_, newValue_);
-    if (LinkState.ActiveProtocol != 0) return; // only the Modbus master writes
+    if (FrmCom->LinkState.ActiveProtocol != 0) return; // only the Modbus master writes
     queueWrite();
 }

@@ -1,6 +1,5 @@
 #include "settings/uRunTime.h"
 
-#include "comm/uLinkState.h"
 #include "model/uUpsInfo.h"
 #include "settings/uEdtMdRegist.h"
 #include "ui/uCaptions.h"
@@ -105,7 +104,7 @@ void TfrmRunTime::hideEvent(QHideEvent* event)
 
 void TfrmRunTime::ShowValues()
 {
-    const TUpsData& d = UpsData[LinkMain().GetDevAddr()];
+    const TUpsData& d = UpsData[SelectedDevAddr()];
     edtRuntime->setText(QString::number(static_cast<uint16_t>(d.UpsRunTime)));
     edtLimit->setText(QString::number(d.RectTimeLimit));
     edtBattRun->setText(QString::number(static_cast<uint16_t>(d.BattRunTime)));
@@ -139,18 +138,18 @@ void TfrmRunTime::editCounter(const char* title, uint16_t reg1, uint32_t value1,
 
 void TfrmRunTime::btnSetClick()
 {
-    const TUpsData& d = UpsData[LinkMain().GetDevAddr()];
+    const TUpsData& d = UpsData[SelectedDevAddr()];
     editCounter("Edit UPS Runtime", 30043, d.UpsRunTime, 51051, d.RectTimeLimit);
 }
 
 void TfrmRunTime::btnSetBattClick()
 {
-    const TUpsData& d = UpsData[LinkMain().GetDevAddr()];
+    const TUpsData& d = UpsData[SelectedDevAddr()];
     editCounter("Edit Battery Runtime", 51061, d.BattTimeLimit, 51062, d.BattRunTime);
 }
 
 void TfrmRunTime::btnSetFanClick()
 {
-    const TUpsData& d = UpsData[LinkMain().GetDevAddr()];
+    const TUpsData& d = UpsData[SelectedDevAddr()];
     editCounter("Edit Fan Runtime", 51064, d.FanTimeLimit, 51065, d.FanRunTime);
 }

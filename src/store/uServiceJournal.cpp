@@ -1,5 +1,6 @@
 #include "store/uServiceJournal.h"
 
+#include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "model/uSettingsBackup.h"
@@ -38,7 +39,7 @@ TServiceJournal::TServiceJournal()
 TServiceJournal::~TServiceJournal()
 {
     Close();
-    RemoveLinkWatcher(this);
+    links_.Disconnect();
     if (theJournal == this) theJournal = nullptr;
 }
 
@@ -92,7 +93,7 @@ bool TServiceJournal::Open(const QString& path)
 {
     Close();
     path_ = path;
-    AddLinkWatcher(this);
+    listen();
     if (!QFileInfo(QFileInfo(path).absolutePath()).isDir()) {
         fail(QStringLiteral("%1: the folder cannot be used").arg(path));
         return false;
@@ -270,4 +271,14 @@ std::vector<int> TServiceJournal::Addresses() const
     }
     while (q.next()) out.push_back(q.value(0).toInt());
     return out;
+}
+
+// Follows the run's link from now on (no link, nothing to follow).
+void TServiceJournal::listen()
+{
+    links_.Disconnect();
+    if (!FrmCom) return;
+    links_ << QObject::connect(FrmCom, &TFrmCom::RequestBuilt, [this](const TLinkRequest& r) { this->RequestBuilt(r); });
+    links_ << QObject::connect(FrmCom, &TFrmCom::ReplyAccepted, [this](const TLinkRequest& r, const uint16_t* regs, int count) { this->ReplyAccepted(r, regs, count); });
+    links_ << QObject::connect(FrmCom, &TFrmCom::RequestDropped, [this](const TLinkRequest& r) { this->RequestDropped(r); });
 }
