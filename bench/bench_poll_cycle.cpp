@@ -142,7 +142,7 @@ bool runSpeed(const QString& simPath, int baud, int cycles, bool fast, Result& r
         LocalPara.ComName = link;
         LocalPara.BaudRate = baud;
         try {
-            frm.OpenPort();
+            frm.OpenPort(link, baud);
         } catch (const ECommsError& e) {
             std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(link), e.what());
             ok = false;

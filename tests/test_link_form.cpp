@@ -27,12 +27,12 @@ TEST_F(LinkForm, CreationForTheModbusProtocolSetsTheCabinetLine)
     EXPECT_EQ(form.objectName(), QStringLiteral("FrmCom"));
     EXPECT_EQ(LinkState.ActiveProtocol, 0);
     EXPECT_FALSE(LinkState.CommPaused);
-    EXPECT_EQ(form.Comm1.CommName(), QStringLiteral("COM1"));
-    EXPECT_EQ(form.Comm1.BaudRate(), 2400u);
-    EXPECT_EQ(form.Comm1.ReadIntervalTimeout(), 200u);
-    EXPECT_FALSE(form.Comm1.Inx_XonXoffFlow());
-    EXPECT_FALSE(form.Comm1.Outx_XonXoffFlow());
-    EXPECT_EQ(form.Comm1.StopBits(), TStopBits::_2);
+    EXPECT_EQ(form.SerialPort().CommName(), QStringLiteral("COM1"));
+    EXPECT_EQ(form.SerialPort().BaudRate(), 2400u);
+    EXPECT_EQ(form.SerialPort().ReadIntervalTimeout(), 200u);
+    EXPECT_FALSE(form.SerialPort().Inx_XonXoffFlow());
+    EXPECT_FALSE(form.SerialPort().Outx_XonXoffFlow());
+    EXPECT_EQ(form.SerialPort().StopBits(), TStopBits::_2);
     EXPECT_FALSE(form.PortOpen());
     EXPECT_TRUE(form.Timer1.isActive());
     EXPECT_EQ(form.Timer1.interval(), 100);
@@ -48,9 +48,9 @@ TEST_F(LinkForm, CreationForAnotherProtocolKeepsTheFormsLine)
         LocalPara.curProtocol = protocol;
         TFrmCom form;
         EXPECT_EQ(LinkState.ActiveProtocol, protocol);
-        EXPECT_TRUE(form.Comm1.Inx_XonXoffFlow());
-        EXPECT_TRUE(form.Comm1.Outx_XonXoffFlow());
-        EXPECT_EQ(form.Comm1.StopBits(), TStopBits::_1);
+        EXPECT_TRUE(form.SerialPort().Inx_XonXoffFlow());
+        EXPECT_TRUE(form.SerialPort().Outx_XonXoffFlow());
+        EXPECT_EQ(form.SerialPort().StopBits(), TStopBits::_1);
     }
 }
 
@@ -87,28 +87,28 @@ TEST_F(LinkForm, PortNamesMapToDevices)
     for (const Case& c : cases) EXPECT_EQ(TFrmCom::DeviceName(c.name), QString::fromUtf8(c.device)) << c.name;
 }
 
-TEST_F(LinkForm, OpenPortUsesTheSettingsAndReportsFailures)
+TEST_F(LinkForm, OpenPortOpensTheGivenPortAtItsSpeedAndReportsFailures)
 {
     TestPty pty;
     ASSERT_TRUE(pty.ok());
     TFrmCom form;
-    LocalPara.ComName = pty.slavePath();
-    LocalPara.BaudRate = 9600;
-    form.OpenPort();
+    // The settings name another port: the link opens what it is given.
+    LocalPara.ComName = QStringLiteral("ttyZyrNoSuchAdapter8");
+    LocalPara.BaudRate = 1200;
+    form.OpenPort(pty.slavePath(), 9600);
     ASSERT_TRUE(form.PortOpen());
-    EXPECT_EQ(form.Comm1.CommName(), pty.slavePath());
-    EXPECT_EQ(form.Comm1.BaudRate(), 9600u);
-    form.OpenPort(); // an open port is closed and opened again
+    EXPECT_EQ(form.SerialPort().CommName(), pty.slavePath());
+    EXPECT_EQ(form.SerialPort().BaudRate(), 9600u);
+    form.OpenPort(pty.slavePath(), 9600); // an open port is closed and opened again
     EXPECT_TRUE(form.PortOpen());
     form.ClosePort();
     EXPECT_FALSE(form.PortOpen());
     form.ClosePort();
     EXPECT_FALSE(form.PortOpen());
 
-    form.OpenPort();
-    LocalPara.ComName = QStringLiteral("ttyZyrNoSuchAdapter9");
+    form.OpenPort(pty.slavePath(), 9600);
     try {
-        form.OpenPort();
+        form.OpenPort(QStringLiteral("ttyZyrNoSuchAdapter9"), 9600);
         FAIL() << "opened a missing device";
     } catch (const ECommsError& e) {
         EXPECT_STREQ(e.what(), "Error opening serial port");
@@ -122,8 +122,7 @@ TEST_F(LinkForm, AFrameGoesOutOnTheLineAndTheReplyComesBackAccepted)
     ASSERT_TRUE(pty.ok());
     TFrmCom form;
     form.Timer1.stop(); // the test is the clock
-    LocalPara.ComName = pty.slavePath();
-    form.OpenPort();
+    form.OpenPort(pty.slavePath(), LocalPara.BaudRate);
     ASSERT_TRUE(form.PortOpen());
 
     form.Timer1Timer(); // builds poll step 1
@@ -161,8 +160,7 @@ TEST_F(LinkForm, AVanishedAdapterShowsThePortClosedAndTheLinkWaits)
     ASSERT_TRUE(QFile::link(pty.slavePath(), adapter));
     TFrmCom form;
     form.Timer1.stop();
-    LocalPara.ComName = adapter;
-    form.OpenPort();
+    form.OpenPort(adapter, LocalPara.BaudRate);
     form.Timer1Timer();
     form.Timer1Timer();
     ASSERT_EQ(CommDebug.TxCount, 1);

@@ -2,6 +2,7 @@
 // menu visibility strings and the language switch.
 #include "comm/uFrmCom.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "test_main_fixture.h"
 
 #include "comm/uFrmCom.h"
@@ -496,7 +497,7 @@ TEST_F(MainWindowTest, RecountAndReadQueueTheirRequests)
     bool portOpen = true;
     TFrmCom com;
     com.Timer1.stop();
-    com.SetLineSeam({[&] { return portOpen; }, [](const uint8_t*, int) { return true; }});
+    UseFakeLine(com, [&] { return portOpen; }, [](const uint8_t*, int) { return true; });
     w.btnReCntClick();
     EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
     EXPECT_EQ(ReqSlot[2].Addr, 2);

@@ -52,7 +52,7 @@ protected:
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
         LocalPara.ComName = pty.slavePath();
-        com->OpenPort();
+        com->OpenPort(pty.slavePath(), LocalPara.BaudRate);
         ASSERT_TRUE(com->PortOpen());
     }
 

@@ -9,6 +9,7 @@
 #include "records/uUpsRec.h"
 #include "support/DialogScript.h"
 #include "support/FileDialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 #include "ui/uWidgets.h"
 
@@ -68,7 +69,7 @@ protected:
         SetSettingsFolderOverride(dir_.path());
         com_ = std::make_unique<TFrmCom>();
         com_->Timer1.stop();
-        com_->SetLineSeam({[this] { return portOpen_; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(*com_, [this] { return portOpen_; }, [](const uint8_t*, int) { return true; });
     }
     void TearDown() override
     {
@@ -875,10 +876,12 @@ TEST_F(UpsRecTest, StopKeepsTheStoredRecordsAndThePollGoesOn)
         // The window asks for nothing more, and the link polls again: a minute of ticks sends
         // the poll cycle's requests and no function-20 frame.
         std::vector<QByteArray> frames;
-        com_->SetLineSeam({[] { return true; }, [&frames](const uint8_t* b, int n) {
-                               frames.emplace_back(reinterpret_cast<const char*>(b), n);
-                               return true;
-                           }});
+        UseFakeLine(
+            *com_, [] { return true; },
+            [&frames](const uint8_t* b, int n) {
+                frames.emplace_back(reinterpret_cast<const char*>(b), n);
+                return true;
+            });
         for (int t = 0; t < 600; ++t) {
             w.tmr1Timer();
             EXPECT_EQ(ReqSlot[1].Pending, 0);
@@ -897,7 +900,7 @@ TEST_F(UpsRecTest, StopKeepsTheStoredRecordsAndThePollGoesOn)
         ASSERT_TRUE(QDir(dir_.filePath("data")).removeRecursively());
         com_ = std::make_unique<TFrmCom>();
         com_->Timer1.stop();
-        com_->SetLineSeam({[this] { return portOpen_; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(*com_, [this] { return portOpen_; }, [](const uint8_t*, int) { return true; });
     }
 }
 

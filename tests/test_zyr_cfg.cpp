@@ -12,6 +12,7 @@
 #include "simharness/SimHarness.h"
 #include "support/DialogScript.h"
 #include "support/ProgramRun.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 #include "test_comm_pty.h"
 #include "test_main_fixture.h"
@@ -87,7 +88,7 @@ protected:
         // The editor writes only over an open port; a test that needs the real line opens one.
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        com->SetLineSeam({[] { return true; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(*com, [] { return true; }, [](const uint8_t*, int) { return true; });
     }
     void TearDown() override
     {
@@ -126,7 +127,7 @@ protected:
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
         LocalPara.ComName = pty.slavePath();
-        com->OpenPort();
+        com->OpenPort(pty.slavePath(), LocalPara.BaudRate);
         ASSERT_TRUE(com->PortOpen());
     }
 

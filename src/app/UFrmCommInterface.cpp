@@ -198,7 +198,7 @@ bool TFrmCommInterface::confirm()
 
     if (FrmCom) {
         try {
-            FrmCom->OpenPort();
+            FrmCom->OpenPort(LocalPara.ComName, LocalPara.BaudRate);
         } catch (const ECommsError& e) {
             // The port stays closed and the link keeps its protocol; the operator may correct
             // the choice and confirm again.
@@ -232,7 +232,7 @@ void TFrmCommInterface::restoreLink()
     linkWasOpen_ = false;
     if (!FrmCom || FrmCom->PortOpen()) return;
     try {
-        FrmCom->OpenPort();
+        FrmCom->OpenPort(LocalPara.ComName, LocalPara.BaudRate);
     } catch (const ECommsError& e) {
         showError(OpenFailureText(e));
     }

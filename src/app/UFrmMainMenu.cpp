@@ -77,7 +77,7 @@ void TFrmMain::spbComLinkClick()
         return;
     }
     try {
-        FrmCom->OpenPort();
+        FrmCom->OpenPort(LocalPara.ComName, LocalPara.BaudRate);
         LinkState.CommPaused = false;
     } catch (const ECommsError& e) {
         TMessageBoxRequest r;

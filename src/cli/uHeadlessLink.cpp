@@ -43,7 +43,7 @@ THeadlessLink::~THeadlessLink()
 bool THeadlessLink::Open(QString& error)
 {
     try {
-        com_->OpenPort();
+        com_->OpenPort(LocalPara.ComName, LocalPara.BaudRate);
     } catch (const ECommsError& e) {
         // The window's text: the port's message, the device and the system's reason, the hint
         // for a refused permission; one line each.

@@ -25,7 +25,7 @@ public:
         LocalPara.ComName = path;
         LocalPara.BaudRate = baud;
         try {
-            frm_->OpenPort();
+            frm_->OpenPort(path, baud);
         } catch (const ECommsError&) {
             return false;
         }
