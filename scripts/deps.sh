@@ -8,6 +8,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite libgl-dev
   qt6-charts-dev libqt6charts6
+  qt6-httpserver-dev qt6-websockets-dev prometheus
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsimpleini-dev libmodbus-dev mbpoll
   fonts-noto-cjk xvfb

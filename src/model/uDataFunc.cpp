@@ -256,6 +256,18 @@ QString StateText(int code) { return lookup(StateTexts, code); }
 
 QString AlarmText(int code) { return lookup(AlarmTexts, code); }
 
+QString StateTextEnglish(int code)
+{
+    const TCodeText* entry = findCode(StateTexts, code);
+    return entry ? QString::fromUtf8(entry->en) : QString();
+}
+
+QString AlarmTextEnglish(int code)
+{
+    const TCodeText* entry = findCode(AlarmTexts, code);
+    return entry ? QString::fromUtf8(entry->en) : QString();
+}
+
 // A cabinet newer than the tool may log events it has no text for; the number at least tells
 // the service engineer which one it was.
 QString EventText(int code)

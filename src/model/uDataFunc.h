@@ -36,6 +36,9 @@ QString FieldText(const uint8_t* bytes, int width);
 void PutFieldText(uint8_t* bytes, int width, const QString& text);
 
 QString StateText(int code);
+// The English text whatever the language flag: for readers that are programs (metric labels).
+QString StateTextEnglish(int code);
+QString AlarmTextEnglish(int code);
 QString EventText(int code);
 QString AlarmText(int code);
 QString SupplyModeText(int code);
