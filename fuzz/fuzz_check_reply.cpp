@@ -55,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool accepted = mb.CheckReply(chunk.get(), static_cast<int>(chunkLen));
 
     // An accepted chunk always came from the current address and passed its CRC.
-    if (accepted && (chunkLen < 4 || chunk[0] != mb.CurAddr ||
-                     Crc16(chunk.get(), static_cast<int>(chunkLen)) != 0))
+    if (accepted &&
+        (chunkLen < 4 || chunk[0] != mb.CurAddr || Crc16(chunk.get(), static_cast<int>(chunkLen)) != 0))
         __builtin_trap();
     // Only a frame of the function asked answers the request; a read's count is the count asked.
     if (accepted && chunk[1] != mb.ReqFunc) __builtin_trap();

@@ -24,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int address = uint8_t(bytes[0]);
     const TCabinetScan::TAnswer answer = TCabinetScan::JudgeAnswer(bytes, address);
     // An answer always passed its CRC; a refusal is the five bytes of an exception reply.
-    const bool crcGood =
-        Crc16(reinterpret_cast<const uint8_t*>(bytes.constData()), int(bytes.size())) == 0;
+    const bool crcGood = Crc16(reinterpret_cast<const uint8_t*>(bytes.constData()), int(bytes.size())) == 0;
     if (answer != TCabinetScan::TAnswer::None && !crcGood) __builtin_trap();
     if (answer == TCabinetScan::TAnswer::Refused && bytes.size() != 5) __builtin_trap();
     if (TCabinetScan::JudgeAnswer(bytes, (address + 1) & 0xFF) != TCabinetScan::TAnswer::None) __builtin_trap();

@@ -75,7 +75,8 @@ protected:
         MaskValue = 0;
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        UseFakeLine(*com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
+        UseFakeLine(
+            *com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
     }
     void TearDown() override
     {

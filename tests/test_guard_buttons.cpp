@@ -82,7 +82,8 @@ protected:
         SetSettingsFolderOverride(dir.path());
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        UseFakeLine(*com, [] { return true; }, [](const uint8_t*, int) { return true; });
+        UseFakeLine(
+            *com, [] { return true; }, [](const uint8_t*, int) { return true; });
         main = std::make_unique<TFrmMain>();
         main->tmr1->stop();
         main->show();

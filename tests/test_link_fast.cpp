@@ -35,10 +35,12 @@ protected:
         form = std::make_unique<TFrmCom>();
         form->Timer1.stop(); // ticks are driven by hand
         form->SetFastLine(true);
-        TFakeTransport& line = UseFakeLine(*form, [] { return true; }, [this](const uint8_t* b, int n) {
-            sent.push_back(Bytes(b, b + n));
-            return true;
-        });
+        TFakeTransport& line = UseFakeLine(
+            *form, [] { return true; },
+            [this](const uint8_t* b, int n) {
+                sent.push_back(Bytes(b, b + n));
+                return true;
+            });
         line.BaudRate = 19200;
     }
     void TearDown() override

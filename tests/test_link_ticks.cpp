@@ -4,9 +4,9 @@
 #include "comm/uPollSteps.h"
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
-#include "ui/uReqSlots.h"
 #include "support/FakeTransport.h"
 #include "support/TestSupport.h"
+#include "ui/uReqSlots.h"
 
 #include <gtest/gtest.h>
 
@@ -315,7 +315,8 @@ TEST_F(LinkTicks, ThePollStepTableIsTheCycleOfFrames)
     for (int module : {1, 2, 7, 32}) {
         for (int n = 1; n <= PollCycleLength; ++n) {
             const TPollStep& step = PollCycle[n - 1];
-            EXPECT_EQ(readFrame(1, step.func, PollStepFirstReg(step, module), step.count), pollFrame(n, 1, module))
+            EXPECT_EQ(readFrame(1, step.func, PollStepFirstReg(step, module), step.count),
+                      pollFrame(n, 1, module))
                 << "step " << n << ", module " << module;
         }
     }

@@ -25,7 +25,8 @@ protected:
         MainWindowTest::SetUp();
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        UseFakeLine(*com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
+        UseFakeLine(
+            *com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
     }
     void TearDown() override
     {

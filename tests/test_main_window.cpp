@@ -497,7 +497,8 @@ TEST_F(MainWindowTest, RecountAndReadQueueTheirRequests)
     bool portOpen = true;
     TFrmCom com;
     com.Timer1.stop();
-    UseFakeLine(com, [&] { return portOpen; }, [](const uint8_t*, int) { return true; });
+    UseFakeLine(
+        com, [&] { return portOpen; }, [](const uint8_t*, int) { return true; });
     w.btnReCntClick();
     EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
     EXPECT_EQ(ReqSlot[2].Addr, 2);

@@ -37,7 +37,8 @@ protected:
     {
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        UseFakeLine(*com, [] { return true; }, [](const uint8_t*, int) { return true; });
+        UseFakeLine(
+            *com, [] { return true; }, [](const uint8_t*, int) { return true; });
     }
     std::unique_ptr<TFrmCom> com;
 

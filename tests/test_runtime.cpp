@@ -265,7 +265,8 @@ protected:
         RunTimeTest::SetUp();
         com_ = std::make_unique<TFrmCom>();
         com_->Timer1.stop();
-        UseFakeLine(*com_, [] { return true; }, [](const uint8_t*, int) { return true; });
+        UseFakeLine(
+            *com_, [] { return true; }, [](const uint8_t*, int) { return true; });
     }
     void TearDown() override
     {

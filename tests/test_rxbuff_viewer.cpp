@@ -55,7 +55,8 @@ protected:
         ResetAll();
         com_ = std::make_unique<TFrmCom>();
         com_->Timer1.stop();
-        UseFakeLine(*com_, [this] { return portOpen_; }, [](const uint8_t*, int) { return true; });
+        UseFakeLine(
+            *com_, [this] { return portOpen_; }, [](const uint8_t*, int) { return true; });
         view_ = std::make_unique<TfrmViewMdbuff>();
         view_->tmr1->stop();
     }

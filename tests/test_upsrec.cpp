@@ -5,11 +5,11 @@
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "model/uLocalPara.h"
-#include "store/uRecordDb.h"
 #include "records/uUpsRec.h"
+#include "store/uRecordDb.h"
 #include "support/DialogScript.h"
-#include "support/FileDialogScript.h"
 #include "support/FakeTransport.h"
+#include "support/FileDialogScript.h"
 #include "support/TestSupport.h"
 #include "ui/uWidgets.h"
 
@@ -69,7 +69,8 @@ protected:
         SetSettingsFolderOverride(dir_.path());
         com_ = std::make_unique<TFrmCom>();
         com_->Timer1.stop();
-        UseFakeLine(*com_, [this] { return portOpen_; }, [](const uint8_t*, int) { return true; });
+        UseFakeLine(
+            *com_, [this] { return portOpen_; }, [](const uint8_t*, int) { return true; });
     }
     void TearDown() override
     {
@@ -900,7 +901,8 @@ TEST_F(UpsRecTest, StopKeepsTheStoredRecordsAndThePollGoesOn)
         ASSERT_TRUE(QDir(dir_.filePath("data")).removeRecursively());
         com_ = std::make_unique<TFrmCom>();
         com_->Timer1.stop();
-        UseFakeLine(*com_, [this] { return portOpen_; }, [](const uint8_t*, int) { return true; });
+        UseFakeLine(
+            *com_, [this] { return portOpen_; }, [](const uint8_t*, int) { return true; });
     }
 }
 

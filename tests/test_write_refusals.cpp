@@ -54,7 +54,8 @@ protected:
         ResetAll();
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        UseFakeLine(*com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
+        UseFakeLine(
+            *com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
         UpsData[1].Para40007 = 1;
         UpsData[1].Para40006 = 55; // matches no frequency item: nothing chosen
         UpsData[1].SysState = 3;
@@ -340,7 +341,8 @@ TEST(RestoreWriterPaused, QueuesNothingAndEndsWithTheRestNotSent)
     ResetAll();
     auto com = std::make_unique<TFrmCom>();
     com->Timer1.stop();
-    UseFakeLine(*com, [] { return true; }, [](const uint8_t*, int) { return true; });
+    UseFakeLine(
+        *com, [] { return true; }, [](const uint8_t*, int) { return true; });
     LinkState.CommPaused = true;
     TRestoreWriter writer(1, QStringLiteral("test"));
     std::vector<std::pair<int, int>> verdicts;

@@ -11,8 +11,8 @@
 #include "simharness/LinkDriver.h"
 #include "simharness/SimHarness.h"
 #include "support/DialogScript.h"
-#include "support/ProgramRun.h"
 #include "support/FakeTransport.h"
+#include "support/ProgramRun.h"
 #include "support/TestSupport.h"
 #include "test_comm_pty.h"
 #include "test_main_fixture.h"
@@ -88,7 +88,8 @@ protected:
         // The editor writes only over an open port; a test that needs the real line opens one.
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        UseFakeLine(*com, [] { return true; }, [](const uint8_t*, int) { return true; });
+        UseFakeLine(
+            *com, [] { return true; }, [](const uint8_t*, int) { return true; });
     }
     void TearDown() override
     {

@@ -202,7 +202,10 @@ int64_t TComm::wireMicros(int count) const
     return ReplyFrame::WireMicros(count, static_cast<int>(baudRate_), CharBits());
 }
 
-int TComm::interFrameGapMs() const { return ReplyFrame::InterFrameGapMs(static_cast<int>(baudRate_), CharBits()); }
+int TComm::interFrameGapMs() const
+{
+    return ReplyFrame::InterFrameGapMs(static_cast<int>(baudRate_), CharBits());
+}
 
 bool TComm::SendQueueEmpty() const { return sendQueueEmpty_ || (reader_ && reader_->WrittenSeq() == writeSeq_); }
 

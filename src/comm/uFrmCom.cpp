@@ -313,10 +313,7 @@ void TFrmCom::tryReopen()
     LinkMain().LinkReopened(lostName_);
 }
 
-bool TFrmCom::PortOpen() const
-{
-    return Comm1->isOpen();
-}
+bool TFrmCom::PortOpen() const { return Comm1->isOpen(); }
 
 void TFrmCom::SetActiveProtocol(int protocol) { LinkState.ActiveProtocol = protocol; }
 
