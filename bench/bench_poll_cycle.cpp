@@ -139,8 +139,6 @@ bool runSpeed(const QString& simPath, int baud, int cycles, bool fast, Result& r
     bool ok = true;
     {
         TFrmCom frm; // Timer1 runs for real, every 100 ms
-        LocalPara.ComName = link;
-        LocalPara.BaudRate = baud;
         try {
             frm.OpenPort(link, baud);
         } catch (const ECommsError& e) {

@@ -37,8 +37,6 @@ TEST(FastLineFaults, NoSpoiledReplyIsAcceptedAndThePollGoesOn)
             args << "--drop" << "0.05" << "--bad-crc" << "0.05" << "--wrong-address" << "0.05" << "--split" << "0.05"
                  << "--noise" << "0.05" << "--exception" << "0.05" << "--late" << "300" << "--late-rate" << "0.05";
         EXPECT_TRUE(sim.start(args));
-        LocalPara.ComName = sim.link();
-        LocalPara.BaudRate = 19200;
         FastLineForRun = true;
         TFrmCom form;
         // The port's event comes before the link takes the chunk, the second listener of its

@@ -87,20 +87,23 @@ TEST_F(LinkForm, PortNamesMapToDevices)
     for (const Case& c : cases) EXPECT_EQ(TFrmCom::DeviceName(c.name), QString::fromUtf8(c.device)) << c.name;
 }
 
-TEST_F(LinkForm, OpenPortOpensTheGivenPortAtItsSpeedAndReportsFailures)
+TEST_F(LinkForm, OpenPortUsesItsArgumentsAndReportsFailures)
 {
     TestPty pty;
     ASSERT_TRUE(pty.ok());
     TFrmCom form;
-    // The settings name another port: the link opens what it is given.
+    // The settings record names another port and speed: the link opens the one it is handed.
     LocalPara.ComName = QStringLiteral("ttyZyrNoSuchAdapter8");
-    LocalPara.BaudRate = 1200;
+    LocalPara.BaudRate = 2400;
     form.OpenPort(pty.slavePath(), 9600);
     ASSERT_TRUE(form.PortOpen());
     EXPECT_EQ(form.SerialPort().CommName(), pty.slavePath());
     EXPECT_EQ(form.SerialPort().BaudRate(), 9600u);
-    form.OpenPort(pty.slavePath(), 9600); // an open port is closed and opened again
+    EXPECT_EQ(LocalPara.ComName, QStringLiteral("ttyZyrNoSuchAdapter8"));
+    EXPECT_EQ(LocalPara.BaudRate, 2400);
+    form.OpenPort(pty.slavePath(), 19200); // an open port is closed and opened again
     EXPECT_TRUE(form.PortOpen());
+    EXPECT_EQ(form.SerialPort().BaudRate(), 19200u);
     form.ClosePort();
     EXPECT_FALSE(form.PortOpen());
     form.ClosePort();
@@ -122,7 +125,7 @@ TEST_F(LinkForm, AFrameGoesOutOnTheLineAndTheReplyComesBackAccepted)
     ASSERT_TRUE(pty.ok());
     TFrmCom form;
     form.Timer1.stop(); // the test is the clock
-    form.OpenPort(pty.slavePath(), LocalPara.BaudRate);
+    form.OpenPort(pty.slavePath(), 2400);
     ASSERT_TRUE(form.PortOpen());
 
     form.Timer1Timer(); // builds poll step 1
@@ -160,7 +163,7 @@ TEST_F(LinkForm, AVanishedAdapterShowsThePortClosedAndTheLinkWaits)
     ASSERT_TRUE(QFile::link(pty.slavePath(), adapter));
     TFrmCom form;
     form.Timer1.stop();
-    form.OpenPort(adapter, LocalPara.BaudRate);
+    form.OpenPort(adapter, 2400);
     form.Timer1Timer();
     form.Timer1Timer();
     ASSERT_EQ(CommDebug.TxCount, 1);

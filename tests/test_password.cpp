@@ -51,8 +51,7 @@ protected:
         ASSERT_TRUE(pty.ok());
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        LocalPara.ComName = pty.slavePath();
-        com->OpenPort(pty.slavePath(), LocalPara.BaudRate);
+        com->OpenPort(pty.slavePath(), 2400);
         ASSERT_TRUE(com->PortOpen());
     }
 

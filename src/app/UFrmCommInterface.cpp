@@ -9,6 +9,7 @@
 #include "ui/uNamed.h"
 #include "comm/uOpenFailure.h"
 #include "ui/uUiSeam.h"
+#include "ui/uWindowFlags.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -59,8 +60,7 @@ QStringList portNames()
 } // namespace
 
 TFrmCommInterface::TFrmCommInterface(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("FrmCommInterface"));
     setFixedSize(DialogWidth, DialogHeight);

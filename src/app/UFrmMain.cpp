@@ -13,6 +13,7 @@
 #include "ui/uStringGrid.h"
 #include "ui/uViewMainHooks.h"
 #include "ui/uViewRegistry.h"
+#include "ui/uWindowFlags.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -88,8 +89,7 @@ TFrmMain::TFrmMain(QWidget* parent)
       viewHooks_(std::make_unique<ViewHooks>(*this))
 {
     setObjectName(QStringLiteral("FrmMain"));
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
+    setWindowFlags(MinimizableWindowFlags);
     createMenu();
     auto* central = Named(new QWidget(this), "pnlMain");
     setCentralWidget(central);

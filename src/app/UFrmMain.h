@@ -5,6 +5,7 @@
 
 #include "comm/uLinkState.h"
 #include "model/uUpsInfo.h"
+#include "ui/uStatusWordFields.h"
 #include "ui/uWidgets.h"
 
 #include <QIcon>
@@ -322,6 +323,9 @@ private:
     bool replySinceTick_ = false;
     qint64 lastReplyMs_ = 0; // since the epoch; 0 while no reply has come
     std::unordered_map<QWidget*, QPalette> livePalettes_;
+    // The code fields of the system page's and the module page's status words.
+    TStatusWordFields cabinetWords_;
+    TStatusWordFields moduleWords_;
     // The port the run started with, when its device is not there; told in lblStatus until
     // the port opens or another is chosen.
     QString missingPort_;

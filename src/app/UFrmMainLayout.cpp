@@ -10,6 +10,7 @@
 #include "ui/uHexEdit.h"
 #include "ui/uNamed.h"
 #include "ui/uPassword.h"
+#include "ui/uStatusWordFields.h"
 #include "ui/uStringGrid.h"
 #include "ui/uViewMainHooks.h"
 #include "ui/uViewRegistry.h"
@@ -39,18 +40,23 @@ namespace {
 struct CodeFieldSlot {
     QLineEdit** field;
     const char* name;
+    TStatusWord word;
 };
 
-// The hexadecimal code fields of one group, in rows of perRow, pitch pixels apart.
-void placeCodeFields(QGroupBox* group, int perRow, int pitch, int width,
-                     std::initializer_list<CodeFieldSlot> slots)
+// The hexadecimal code fields of one group, in rows of perRow, pitch pixels apart; each shows
+// its word of the status block.
+TStatusWordFields placeCodeFields(QGroupBox* group, int perRow, int pitch, int width,
+                                  std::initializer_list<CodeFieldSlot> slots)
 {
+    TStatusWordFields shown;
     int i = 0;
     for (const CodeFieldSlot& slot : slots) {
         *slot.field = MakeCodeField(group, slot.name);
         (*slot.field)->setGeometry(12 + (i % perRow) * pitch, 26 + (i / perRow) * 32, width, 26);
+        shown.Add(slot.word, *slot.field);
         ++i;
     }
+    return shown;
 }
 
 QLineEdit* readOnlyEdit(QWidget* parent, const char* name)
@@ -122,17 +128,17 @@ void TFrmMain::createSystemPage()
     grp1 = Named(new QGroupBox(QStringLiteral("Code"), p), "grp1");
     grp1->setGeometry(8, 268, 400, 96);
     grp1->setEnabled(false);
-    placeCodeFields(grp1, 5, 76, 68,
-                    {{&mdtCmmStaH, "mdtCmmStaH"},
-                     {&mdtCmmStaL, "mdtCmmStaL"},
-                     {&mdtInvStaH, "mdtInvStaH"},
-                     {&mdtInvStaL, "mdtInvStaL"},
-                     {&mdtSysSta, "mdtSysSta"},
-                     {&mdtCmmAlmH, "mdtCmmAlmH"},
-                     {&mdtCmmAlmL, "mdtCmmAlmL"},
-                     {&mdtInvAlmH, "mdtInvAlmH"},
-                     {&mdtInvAlmL, "mdtInvAlmL"},
-                     {&mdtSysAlm, "mdtSysAlm"}});
+    cabinetWords_ = placeCodeFields(grp1, 5, 76, 68,
+                                    {{&mdtCmmStaH, "mdtCmmStaH", TStatusWord::CmmStaH},
+                                     {&mdtCmmStaL, "mdtCmmStaL", TStatusWord::CmmStaL},
+                                     {&mdtInvStaH, "mdtInvStaH", TStatusWord::InvStaH},
+                                     {&mdtInvStaL, "mdtInvStaL", TStatusWord::InvStaL},
+                                     {&mdtSysSta, "mdtSysSta", TStatusWord::SysSta},
+                                     {&mdtCmmAlmH, "mdtCmmAlmH", TStatusWord::CmmAlmH},
+                                     {&mdtCmmAlmL, "mdtCmmAlmL", TStatusWord::CmmAlmL},
+                                     {&mdtInvAlmH, "mdtInvAlmH", TStatusWord::InvAlmH},
+                                     {&mdtInvAlmL, "mdtInvAlmL", TStatusWord::InvAlmL},
+                                     {&mdtSysAlm, "mdtSysAlm", TStatusWord::SysAlm}});
     btnZyrCode = Named(new QPushButton(QStringLiteral("Detail"), p), "btnZyrCode");
     btnZyrCode->setGeometry(420, 304, 90, 30);
 
@@ -163,15 +169,15 @@ void TFrmMain::createModulePage()
 
     grp2 = Named(new QGroupBox(QStringLiteral("Code"), p), "grp2");
     grp2->setGeometry(178, 278, 300, 96);
-    placeCodeFields(grp2, 4, 72, 64,
-                    {{&mdt_MdCMMStatusH, "mdt_MdCMMStatusH"},
-                     {&mdt_MdCMMStatusL, "mdt_MdCMMStatusL"},
-                     {&mdt_MdINVStatusH, "mdt_MdINVStatusH"},
-                     {&mdt_MdINVStatusL, "mdt_MdINVStatusL"},
-                     {&mdt_MdCMMAlarmH, "mdt_MdCMMAlarmH"},
-                     {&mdt_MdCMMAlarmL, "mdt_MdCMMAlarmL"},
-                     {&mdt_MdINVAlarmH, "mdt_MdINVAlarmH"},
-                     {&mdt_MdINVAlarmL, "mdt_MdINVAlarmL"}});
+    moduleWords_ = placeCodeFields(grp2, 4, 72, 64,
+                                   {{&mdt_MdCMMStatusH, "mdt_MdCMMStatusH", TStatusWord::CmmStaH},
+                                    {&mdt_MdCMMStatusL, "mdt_MdCMMStatusL", TStatusWord::CmmStaL},
+                                    {&mdt_MdINVStatusH, "mdt_MdINVStatusH", TStatusWord::InvStaH},
+                                    {&mdt_MdINVStatusL, "mdt_MdINVStatusL", TStatusWord::InvStaL},
+                                    {&mdt_MdCMMAlarmH, "mdt_MdCMMAlarmH", TStatusWord::CmmAlmH},
+                                    {&mdt_MdCMMAlarmL, "mdt_MdCMMAlarmL", TStatusWord::CmmAlmL},
+                                    {&mdt_MdINVAlarmH, "mdt_MdINVAlarmH", TStatusWord::InvAlmH},
+                                    {&mdt_MdINVAlarmL, "mdt_MdINVAlarmL", TStatusWord::InvAlmL}});
     btnMdCode = Named(new QPushButton(QStringLiteral("Detail"), p), "btnMdCode");
     btnMdCode->setGeometry(178, 382, 90, 30);
 

@@ -211,16 +211,7 @@ void TFrmMain::RefreshView()
     put(shownValues_, dc, 1, 7, u.InsideTemp);
 
     const TStatusBlock& s = u.Status;
-    ShowText(mdtCmmStaH, HexWord(s.CmmStaH));
-    ShowText(mdtCmmStaL, HexWord(s.CmmStaL));
-    ShowText(mdtInvStaH, HexWord(s.InvStaH));
-    ShowText(mdtInvStaL, HexWord(s.InvStaL));
-    ShowText(mdtCmmAlmH, HexWord(s.CmmAlmH));
-    ShowText(mdtCmmAlmL, HexWord(s.CmmAlmL));
-    ShowText(mdtInvAlmH, HexWord(s.InvAlmH));
-    ShowText(mdtInvAlmL, HexWord(s.InvAlmL));
-    ShowText(mdtSysSta, HexWord(s.SysSta));
-    ShowText(mdtSysAlm, HexWord(s.SysAlm));
+    cabinetWords_.Show(s);
     ShowText(edtSysState, StateText(u.SysState));
 
     const TModuleData& m = ModuleData[CurModule >= 1 && CurModule <= ModuleCount ? CurModule : 1];
@@ -237,15 +228,7 @@ void TFrmMain::RefreshView()
     put(shownValues_, md, 1, 10, m.ChgRate, 0);
     put(shownValues_, md, 1, 11, m.RemainTime, 0);
 
-    const TStatusBlock& ms = m.Status;
-    ShowText(mdt_MdCMMStatusH, HexWord(ms.CmmStaH));
-    ShowText(mdt_MdCMMStatusL, HexWord(ms.CmmStaL));
-    ShowText(mdt_MdINVStatusH, HexWord(ms.InvStaH));
-    ShowText(mdt_MdINVStatusL, HexWord(ms.InvStaL));
-    ShowText(mdt_MdCMMAlarmH, HexWord(ms.CmmAlmH));
-    ShowText(mdt_MdCMMAlarmL, HexWord(ms.CmmAlmL));
-    ShowText(mdt_MdINVAlarmH, HexWord(ms.InvAlmH));
-    ShowText(mdt_MdINVAlarmL, HexWord(ms.InvAlmL));
+    moduleWords_.Show(m.Status);
     ShowText(edtMdState, StateText(m.ModState));
     ShowText(edtSend, QString::number(m.MdSend));
     ShowText(edtAcpt, QString::number(m.MdAccept));

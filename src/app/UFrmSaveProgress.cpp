@@ -2,6 +2,7 @@
 
 #include "model/uDataFunc.h"
 #include "ui/uNamed.h"
+#include "ui/uWindowFlags.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -9,7 +10,7 @@
 #include <QPushButton>
 
 TfrmSaveProgress::TfrmSaveProgress(int address, int total, QWidget* parent)
-    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent, ProgressDialogFlags),
       address_(address), total_(total)
 {
     setObjectName(QStringLiteral("frmSaveProgress"));

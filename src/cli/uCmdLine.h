@@ -1,10 +1,15 @@
-// The tool's own command-line options. None of them changes anything when absent.
+// The tool's own command-line options, from one table parsed once. None of them changes
+// anything when absent.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 
+// What the run does: the windows, or one thing without a window.
+enum class TCommand { Window, Help, Version, Snapshot, DownloadLog, Backup, LogValues, Scan, Restore };
+
 struct TCmdLine {
+    TCommand Command = TCommand::Window;
     QString Port;                 // --port NAME: this port instead of the settings file's, for this run
     int Baud = 0;                 // --baud N: this speed instead of the settings file's, for this run
     bool Connect = false;         // --connect: press the link button at start
@@ -45,7 +50,7 @@ bool ParseCmdLine(const QStringList& arguments, TCmdLine& out, QString& error);
 QStringList WithoutToolkitOptions(const QStringList& arguments);
 
 // The help of the option table, its usage line naming the running program; needs the
-// application object.
+// application object (the table is the parse's own; nothing is parsed again).
 QString CmdLineHelpText();
 
 // The one line that reports a usage error: the error and where to look.

@@ -1,5 +1,6 @@
 #include "cli/uDownloadCommand.h"
 
+#include "cli/uCommandOutput.h"
 #include "cli/uHeadlessLink.h"
 #include "cli/uSignalWatch.h"
 #include "comm/uFrmCom.h"
@@ -54,12 +55,6 @@ private:
     QElapsedTimer sincePrint_;
 };
 
-int fail(int status, const QString& message)
-{
-    std::fprintf(stderr, "zyrtool: %s\n", qPrintable(message));
-    return status;
-}
-
 const char* const WorkFolderPrefix = "zyrtool-download-";
 
 bool writeResult(TRecordDb& db, const QString& file, bool analysis, const QString& workFolder, QString& error)
@@ -69,17 +64,17 @@ bool writeResult(TRecordDb& db, const QString& file, bool analysis, const QStrin
         const QString csv = QDir(workFolder).filePath(QStringLiteral("records.csv"));
         int rows = 0;
         if (!ExportRecordsCsv(db, csv, analysis, &error, &rows)) return false;
-        if (rows == 0) return WriteStandardOutput(QByteArray(), &error);
+        if (rows == 0) return WriteOutput(file, QByteArray(), &error);
         QFile in(csv);
         const QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-        return WriteStandardOutput(bytes, &error);
+        return WriteOutput(file, bytes, &error);
     }
     if (file.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive))
         return CopyRecordDatabase(db, file, &error);
     int rows = 0;
     if (!ExportRecordsCsv(db, file, analysis, &error, &rows)) return false;
     // No record: the file is written empty, so a script finds what it asked for.
-    if (rows == 0) return TFileWriter::WriteWhole(file, QByteArray(), &error);
+    if (rows == 0) return WriteOutput(file, QByteArray(), &error);
     return true;
 }
 
@@ -94,25 +89,22 @@ void RemoveStaleDownloadFolders()
 int RunDownloadCommand(const TCmdLine& options)
 {
     LocalPara.Language = options.Language;
-    QString error;
     // A name that cannot be written is refused at once, not after the whole download.
-    const bool toStdout = options.DownloadLog == QLatin1String("-");
-    if (!toStdout && !CheckOutputPath(options.DownloadLog, &error)) return fail(1, error);
+    if (!OutputWritable(options.DownloadLog)) return 1;
+    QString error;
     // A database of the command's own: the operator's local records are not touched. The
     // folder goes with the command however it ends (an interrupt included).
     QTemporaryDir work(QDir::tempPath() + QLatin1Char('/') + QLatin1String(WorkFolderPrefix) +
                        QString::number(QCoreApplication::applicationPid()) + QStringLiteral("-XXXXXX"));
     if (!work.isValid())
-        return fail(1, QStringLiteral("cannot make a temporary folder: %1").arg(work.errorString()));
+        return Fail(1, QStringLiteral("cannot make a temporary folder: %1").arg(work.errorString()));
     TRecordDb db;
     db.SetFilePath(QDir(work.path()).filePath(QStringLiteral("record.mdb")));
     if (!db.OpenRecordDb(&error))
-        return fail(1, QStringLiteral("cannot create the record database: %1").arg(error));
+        return Fail(1, QStringLiteral("cannot create the record database: %1").arg(error));
 
     THeadlessLink link(options);
-    if (!link.Open(error)) return fail(1, error);
-    std::fprintf(stderr, "zyrtool: reading the record counters of cabinet %d on %s\n", link.Address(),
-                 qPrintable(link.PortName()));
+    if (!link.Open(QStringLiteral("reading the record counters of"))) return 1;
 
     // The record counters, as the event-record window reads them.
     RecInfo.RecCntRecvd = 0;
@@ -120,13 +112,10 @@ int RunDownloadCommand(const TCmdLine& options)
     const bool counted = link.RunUntil([] { return RecInfo.RecCntRecvd != 0; }, 3);
     if (const int signal = TSignalWatch::Caught()) {
         link.Close();
-        return fail(TSignalWatch::ExitStatus(signal),
+        return Fail(TSignalWatch::ExitStatus(signal),
                     QStringLiteral("%1 before the first record; nothing written").arg(TSignalWatch::Name(signal)));
     }
-    if (!counted)
-        return fail(2, QStringLiteral("the cabinet at address %1 on %2 did not answer the record counters")
-                           .arg(link.Address())
-                           .arg(link.PortName()));
+    if (!counted) return Fail(2, link.NoAnswer(QStringLiteral("the record counters")));
     const int32_t from = options.From;
     const int32_t last = RecInfo.AllRec;
     std::fprintf(stderr, "zyrtool: the cabinet holds %d records (at most %d); downloading from %d\n", last,
@@ -224,11 +213,7 @@ int RunDownloadCommand(const TCmdLine& options)
                      RecInfo.NextRecNo, last);
         status = 2;
     }
-    if (!writeResult(db, options.DownloadLog, options.Analysis, work.path(), error)) {
-        // A signal while waiting for a FIFO's reader ends the run with its status.
-        const int late = TSignalWatch::Caught();
-        return fail(late != 0 ? TSignalWatch::ExitStatus(late) : 1, error);
-    }
+    if (!writeResult(db, options.DownloadLog, options.Analysis, work.path(), error)) return OutputFailed(error);
     std::fprintf(stderr, "zyrtool: %d records written to %s\n", progress.Done(),
                  qPrintable(options.DownloadLog));
     return status;

@@ -1,6 +1,7 @@
 #include "cli/uHeadless.h"
 
 #include "cli/uBackupCommand.h"
+#include "cli/uCommandOutput.h"
 #include "cli/uDownloadCommand.h"
 #include "cli/uRestoreCommand.h"
 #include "cli/uScanCommand.h"
@@ -15,18 +16,12 @@
 
 #include <cstdio>
 
-bool IsHeadlessCommand(const TCmdLine& options)
-{
-    return !options.Snapshot.isEmpty() || !options.DownloadLog.isEmpty()
-           || !options.Backup.isEmpty() || !options.LogValues.isEmpty() || options.Scan
-           || !options.Restore.isEmpty();
-}
+namespace {
 
-int RunHeadless(const TCmdLine& options)
+// What every command that talks to a cabinet does first: its settings folder, the signal watch,
+// the leftovers of killed runs, the wait for a FIFO's reader, the line-speed mode.
+int runOnLink(const TCmdLine& options, int (*run)(const TCmdLine&))
 {
-    // The scan ends by itself within seconds for each port and keeps no file open: it takes no
-    // signal watch and reads no settings file.
-    if (options.Scan) return RunScanCommand(options);
     if (!options.SettingsDir.isEmpty()) SetSettingsFolderOverride(options.SettingsDir);
     // Ctrl-C, SIGTERM or SIGHUP ends a command in order instead of killing it mid-way.
     TSignalWatch watch;
@@ -34,21 +29,33 @@ int RunHeadless(const TCmdLine& options)
     RemoveStaleDownloadFolders();
     // A FIFO nobody reads yet is waited for until a signal ends the run.
     SetReaderWait([](const QString& path, qint64 waitedMs) {
-        if (waitedMs == 0) {
-            std::fprintf(stderr, "zyrtool: waiting for a program to read %s\n", qPrintable(path));
-            std::fflush(stderr);
-        }
+        if (waitedMs == 0) Say(QStringLiteral("waiting for a program to read %1").arg(path));
         return TSignalWatch::Caught() == 0;
     });
     struct Unwait {
         ~Unwait() { SetReaderWait({}); }
     } unwait;
     FastLineForRun = options.Fast;
-    if (!options.Snapshot.isEmpty()) return RunSnapshotCommand(options);
-    if (!options.DownloadLog.isEmpty()) return RunDownloadCommand(options);
-    if (!options.Backup.isEmpty()) return RunBackupCommand(options);
-    if (!options.LogValues.isEmpty()) return RunValueLogCommand(options);
-    if (!options.Restore.isEmpty()) return RunRestoreCommand(options);
+    return run(options);
+}
+
+} // namespace
+
+int RunCommand(const TCmdLine& options)
+{
+    switch (options.Command) {
+    case TCommand::Help: std::printf("%s", qPrintable(CmdLineHelpText())); return 0;
+    case TCommand::Version: std::printf("zyrtool %s\n", ZYR_VERSION); return 0;
+    // The scan ends by itself within seconds for each port and keeps no file open: it takes no
+    // signal watch and reads no settings file.
+    case TCommand::Scan: return RunScanCommand(options);
+    case TCommand::Snapshot: return runOnLink(options, RunSnapshotCommand);
+    case TCommand::DownloadLog: return runOnLink(options, RunDownloadCommand);
+    case TCommand::Backup: return runOnLink(options, RunBackupCommand);
+    case TCommand::LogValues: return runOnLink(options, RunValueLogCommand);
+    case TCommand::Restore: return runOnLink(options, RunRestoreCommand);
+    case TCommand::Window: break;
+    }
     return 1;
 }
 
@@ -69,22 +76,11 @@ bool ParseProgramArguments(int argc, char** argv, TCmdLine& options)
     return false;
 }
 
-bool NeedsNoWindow(const TCmdLine& options)
-{
-    return options.Help || options.Version || IsHeadlessCommand(options);
-}
+bool NeedsNoWindow(const TCmdLine& options) { return options.Command != TCommand::Window; }
 
 int RunWithoutWindow(int& argc, char** argv, const TCmdLine& options)
 {
     QCoreApplication app(argc, argv);
     NameApplication();
-    if (options.Help) {
-        std::printf("%s", qPrintable(CmdLineHelpText()));
-        return 0;
-    }
-    if (options.Version) {
-        std::printf("zyrtool %s\n", ZYR_VERSION);
-        return 0;
-    }
-    return RunHeadless(options);
+    return RunCommand(options);
 }

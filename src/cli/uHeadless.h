@@ -5,11 +5,6 @@
 
 #include "cli/uCmdLine.h"
 
-// True when the options ask for a headless command instead of the windows.
-bool IsHeadlessCommand(const TCmdLine& options);
-// Runs the command the options ask for and returns the program's exit status.
-int RunHeadless(const TCmdLine& options);
-
 // The tool's name and version, for whichever application object the run makes.
 void NameApplication();
 // Parses the command line once, before any application object exists, so that a mistyped one
@@ -18,6 +13,9 @@ void NameApplication();
 bool ParseProgramArguments(int argc, char** argv, TCmdLine& options);
 // True when the run needs no window: help, version, or a headless command.
 bool NeedsNoWindow(const TCmdLine& options);
-// Runs help, version or a headless command on a core application (no window system, no
-// platform plugin) and returns the program's exit status.
+// Runs the command the options ask for (help and version among them) and returns the
+// program's exit status; every command that runs without a window is dispatched here.
+int RunCommand(const TCmdLine& options);
+// Runs RunCommand on a core application (no window system, no platform plugin) and returns
+// the program's exit status.
 int RunWithoutWindow(int& argc, char** argv, const TCmdLine& options);

@@ -1,5 +1,6 @@
 #include "cli/uHeadlessLink.h"
 
+#include "cli/uCommandOutput.h"
 #include "cli/uSignalWatch.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
@@ -23,11 +24,10 @@ int lineSpeed(const TCmdLine& options)
 }
 } // namespace
 
-THeadlessLink::THeadlessLink(const TCmdLine& options) : address_(options.Address), port_(options.Port)
+THeadlessLink::THeadlessLink(const TCmdLine& options)
+    : address_(options.Address), port_(options.Port), baud_(lineSpeed(options))
 {
-    LocalPara.ComName = options.Port;
-    LocalPara.BaudRate = lineSpeed(options);
-    LocalPara.curProtocol = 0; // the cabinets speak Modbus
+    LocalPara.curProtocol = 0; // the cabinets speak Modbus; the link form takes it at its creation
     SetLinkMainHooks(this);
     com_ = std::make_unique<TFrmCom>();
     // The first poll cycle asks the chosen address, not the default one.
@@ -40,19 +40,27 @@ THeadlessLink::~THeadlessLink()
     SetLinkMainHooks(nullptr);
 }
 
-bool THeadlessLink::Open(QString& error)
+bool THeadlessLink::Open(const QString& doing, const QString& after)
 {
     try {
-        com_->OpenPort(LocalPara.ComName, LocalPara.BaudRate);
+        com_->OpenPort(port_, baud_);
     } catch (const ECommsError& e) {
         // The window's text: the port's message, the device and the system's reason, the hint
         // for a refused permission; one line each.
-        error = OpenFailureText(e);
+        QString error = OpenFailureText(e);
         if (e.Port.isEmpty()) error += QStringLiteral("\nPort %1").arg(port_);
         error.replace(QLatin1Char('\n'), QStringLiteral("\nzyrtool: "));
+        Say(error);
         return false;
     }
+    Say(QStringLiteral("%1 cabinet %2 on %3").arg(doing, QString::number(address_), port_) + after);
     return true;
+}
+
+QString THeadlessLink::NoAnswer(const QString& what) const
+{
+    return QStringLiteral("the cabinet at address %1 on %2 did not answer %3")
+        .arg(QString::number(address_), port_, what);
 }
 
 bool THeadlessLink::PortOpen() const { return com_ && com_->PortOpen(); }

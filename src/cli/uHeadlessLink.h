@@ -14,14 +14,18 @@
 class TFrmCom;
 
 // The link of a headless command: the link form on the chosen port and address, with hooks
-// that note every accepted reply and every start of a poll cycle.
+// that note every accepted reply and every start of a poll cycle. The port and speed are the
+// command's own (--port, --baud); the settings record is not asked for them.
 class THeadlessLink : public TLinkMainHooks {
 public:
     explicit THeadlessLink(const TCmdLine& options);
     ~THeadlessLink() override;
 
-    // Opens the port; false with a one-line message when it cannot be opened.
-    bool Open(QString& error);
+    // Opens the port and says what the command does there ("DOING cabinet 3 on PORTAFTER"); false,
+    // the reason said, when the port cannot be opened: the run then ends with status 1.
+    bool Open(const QString& doing, const QString& after = QString());
+    // "the cabinet at address 3 on PORT did not answer WHAT"
+    QString NoAnswer(const QString& what) const;
     bool PortOpen() const;
     void Close();
     // Runs the message loop until done() holds or the link has begun maxCycles more poll
@@ -39,6 +43,7 @@ public:
     int Address() const { return address_; }
     TFrmCom* Com() const { return com_.get(); }
     QString PortName() const { return port_; }
+    int BaudRate() const { return baud_; }
 
     // TLinkMainHooks
     int GetDevAddr() override { return address_; }
@@ -48,6 +53,7 @@ public:
 private:
     int address_ = 1;
     QString port_;
+    int baud_ = 0; // --baud, else the settings file's speed
     int cycles_ = 0;
     QSet<QString> answered_;
     std::unique_ptr<TFrmCom> com_;

@@ -1,5 +1,6 @@
 #include "cli/uRestoreCommand.h"
 
+#include "cli/uCommandOutput.h"
 #include "cli/uHeadlessLink.h"
 #include "cli/uSignalWatch.h"
 #include "comm/uBackupReader.h"
@@ -20,24 +21,18 @@ namespace {
 // A backup file is a few kilobytes; anything far larger is not one.
 constexpr qint64 MaxBackupBytes = 4 * 1024 * 1024;
 
-void say(const QString& text)
-{
-    std::fprintf(stderr, "zyrtool: %s\n", qPrintable(text));
-    std::fflush(stderr);
-}
-
 bool readFile(const QString& path, TSettingsBackup& file)
 {
     QFile f(path);
     if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly)) {
-        say(QStringLiteral("cannot open \"%1\": %2").arg(path, f.errorString()));
+        Say(QStringLiteral("cannot open \"%1\": %2").arg(path, f.errorString()));
         return false;
     }
     const QByteArray bytes = f.read(MaxBackupBytes + 1);
     QString why;
     if (bytes.size() > MaxBackupBytes) why = QStringLiteral("too large");
     if (!why.isEmpty() || !ParseBackupJson(bytes, file, &why)) {
-        say(QStringLiteral("\"%1\" is not a settings backup: %2").arg(path, why));
+        Say(QStringLiteral("\"%1\" is not a settings backup: %2").arg(path, why));
         return false;
     }
     return true;
@@ -52,15 +47,11 @@ int RunRestoreCommand(const TCmdLine& options)
     if (!readFile(options.Restore, file)) return 1;
 
     THeadlessLink link(options);
-    QString error;
-    if (!link.Open(error)) {
-        say(error);
-        return 1;
-    }
+    if (!link.Open(QStringLiteral("reading the settings of"))) return 1;
     // Every write is journalled as the windows' are, the command named as their source.
     TServiceJournal journal;
     journal.SetFailureHandler([](const QString& why) {
-        say(QStringLiteral("the service journal cannot be written (%1); writes go on without it").arg(why));
+        Say(QStringLiteral("the service journal cannot be written (%1); writes go on without it").arg(why));
     });
     if (!options.DryRun) {
         QDir().mkpath(RecordDataFolder());
@@ -68,7 +59,6 @@ int RunRestoreCommand(const TCmdLine& options)
     }
     const QString source = QStringLiteral("--restore");
 
-    say(QStringLiteral("reading the settings of cabinet %1 on %2").arg(link.Address()).arg(link.PortName()));
     TBackupReader reader(link.Address(), source);
     bool read = false;
     QObject::connect(&reader, &TBackupReader::Finished, [&](bool) { read = true; });
@@ -76,13 +66,12 @@ int RunRestoreCommand(const TCmdLine& options)
     link.RunUntil([&] { return read; }, 1000);
     if (const int signal = TSignalWatch::Caught()) {
         reader.Cancel();
-        say(QStringLiteral("%1; nothing written").arg(TSignalWatch::Name(signal)));
-        return TSignalWatch::ExitStatus(signal);
+        return Fail(TSignalWatch::ExitStatus(signal),
+                    QStringLiteral("%1; nothing written").arg(TSignalWatch::Name(signal)));
     }
     if (!read) reader.Cancel();
     if (!reader.Succeeded()) {
-        say(QStringLiteral("the cabinet was not read: %1; nothing written").arg(reader.Failure()));
-        return 2;
+        return Fail(2, QStringLiteral("the cabinet was not read: %1; nothing written").arg(reader.Failure()));
     }
     const TSettingsBackup& cabinet = reader.Result();
 
@@ -99,22 +88,21 @@ int RunRestoreCommand(const TCmdLine& options)
         std::printf("%s\n", qPrintable(line));
     }
     std::fflush(stdout);
-    say(QStringLiteral("%1 registers differ from %2").arg(differences.size()).arg(options.Restore));
+    Say(QStringLiteral("%1 registers differ from %2").arg(differences.size()).arg(options.Restore));
 
     const QStringList other = OtherCabinetReasons(file, cabinet);
     if (!other.isEmpty()) {
-        say(QStringLiteral("the file comes from another cabinet: %1").arg(other.join(QStringLiteral("; "))));
+        Say(QStringLiteral("the file comes from another cabinet: %1").arg(other.join(QStringLiteral("; "))));
         if (!options.Force) {
-            say(QStringLiteral("nothing written; --force writes it all the same"));
-            return 1;
+            return Fail(1, QStringLiteral("nothing written; --force writes it all the same"));
         }
     }
     if (options.DryRun) {
-        say(QStringLiteral("--dry-run: nothing written"));
+        Say(QStringLiteral("--dry-run: nothing written"));
         return 0;
     }
     if (toWrite.empty()) {
-        say(QStringLiteral("nothing to write"));
+        Say(QStringLiteral("nothing to write"));
         return 0;
     }
 
@@ -137,20 +125,19 @@ int RunRestoreCommand(const TCmdLine& options)
         QObject::connect(watch, &TSignalWatch::Interrupted, &writer, [&writer](int) { writer.Cancel(); });
     if (TSignalWatch::Caught() != 0) return TSignalWatch::ExitStatus(TSignalWatch::Caught());
     if (!writer.Start(std::move(items))) {
-        say(QStringLiteral("the port is closed; nothing written"));
-        return 2;
+        return Fail(2, QStringLiteral("the port is closed; nothing written"));
     }
     loop.exec();
 
     switch (writer.End()) {
     case TRestoreWriter::TEnd::Done: break;
     case TRestoreWriter::TEnd::Cancelled: break;
-    case TRestoreWriter::TEnd::PortLost: say(QStringLiteral("the port was lost; the rest is not sent")); break;
-    case TRestoreWriter::TEnd::NoAnswer: say(QStringLiteral("the cabinet stopped answering; the rest is not sent")); break;
+    case TRestoreWriter::TEnd::PortLost: Say(QStringLiteral("the port was lost; the rest is not sent")); break;
+    case TRestoreWriter::TEnd::NoAnswer: Say(QStringLiteral("the cabinet stopped answering; the rest is not sent")); break;
     }
     if (const int signal = TSignalWatch::Caught()) {
-        say(QStringLiteral("%1; the rest is not sent").arg(TSignalWatch::Name(signal)));
-        return TSignalWatch::ExitStatus(signal);
+        return Fail(TSignalWatch::ExitStatus(signal),
+                    QStringLiteral("%1; the rest is not sent").arg(TSignalWatch::Name(signal)));
     }
     return allEqual && writer.End() == TRestoreWriter::TEnd::Done ? 0 : 2;
 }

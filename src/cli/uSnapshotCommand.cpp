@@ -1,16 +1,15 @@
 #include "cli/uSnapshotCommand.h"
 
+#include "cli/uCommandOutput.h"
 #include "cli/uHeadlessLink.h"
 #include "cli/uSignalWatch.h"
 #include "comm/uPollSteps.h"
 #include "model/UShareData.h"
-#include "model/uFileWriter.h"
 #include "model/uSnapshotJson.h"
 #include "model/uUpsInfo.h"
 
 #include <QDateTime>
 
-#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -23,27 +22,13 @@ constexpr int ModuleReadCount = 30;
 // The identification objects asked for besides one poll cycle (module 1 is the poll's module).
 const std::vector<std::pair<int, int32_t>> identification = {{43, 2}, {43, 1}};
 
-bool writeOut(const QString& file, const QByteArray& json, QString& error)
-{
-    if (file == QLatin1String("-")) return WriteStandardOutput(json, &error);
-    return TFileWriter::WriteWhole(file, json, &error);
-}
-
 } // namespace
 
 int RunSnapshotCommand(const TCmdLine& options)
 {
-    QString error;
-    // A name that cannot be written is refused before the cabinet is asked anything.
-    if (options.Snapshot != QLatin1String("-") && !CheckOutputPath(options.Snapshot, &error)) {
-        std::fprintf(stderr, "zyrtool: %s\n", qPrintable(error));
-        return 1;
-    }
+    if (!OutputWritable(options.Snapshot)) return 1;
     THeadlessLink link(options);
-    if (!link.Open(error)) {
-        std::fprintf(stderr, "zyrtool: %s\n", qPrintable(error));
-        return 1;
-    }
+    if (!link.Open(QStringLiteral("reading"))) return 1;
     link.FillSlot(3, 43, 2, 0);
     link.FillSlot(4, 43, 1, 0);
 
@@ -59,7 +44,6 @@ int RunSnapshotCommand(const TCmdLine& options)
                 m << QStringLiteral("identification object %1").arg(b.second);
         return m;
     };
-    std::fprintf(stderr, "zyrtool: reading cabinet %d on %s\n", link.Address(), qPrintable(link.PortName()));
     const bool complete = link.RunUntil([&] { return missing().isEmpty(); }, 3);
     bool anyAnswer = CommDebug.AckCount > 0;
 
@@ -87,8 +71,8 @@ int RunSnapshotCommand(const TCmdLine& options)
 
     if (const int signal = TSignalWatch::Caught()) {
         link.Close();
-        std::fprintf(stderr, "zyrtool: %s; no snapshot written\n", qPrintable(TSignalWatch::Name(signal)));
-        return TSignalWatch::ExitStatus(signal);
+        return Fail(TSignalWatch::ExitStatus(signal),
+                    QStringLiteral("%1; no snapshot written").arg(TSignalWatch::Name(signal)));
     }
 
     TSnapshotContext c;
@@ -98,22 +82,11 @@ int RunSnapshotCommand(const TCmdLine& options)
     c.complete = complete;
     c.missing = missing();
     c.modulesRead = modulesRead;
-    if (!anyAnswer) {
-        std::fprintf(stderr,
-                     "zyrtool: the cabinet at address %d on %s did not answer within three poll cycles\n",
-                     link.Address(), qPrintable(link.PortName()));
-        return 2;
-    }
-    if (!writeOut(options.Snapshot, SnapshotJson(c), error)) {
-        std::fprintf(stderr, "zyrtool: %s\n", qPrintable(error));
-        // A signal while waiting for a FIFO's reader ends the run with its status.
-        if (const int signal = TSignalWatch::Caught()) return TSignalWatch::ExitStatus(signal);
-        return 1;
-    }
-    if (!complete) {
-        std::fprintf(stderr, "zyrtool: the snapshot is incomplete; missing: %s\n",
-                     qPrintable(c.missing.join(QStringLiteral(", "))));
-        return 2;
-    }
+    if (!anyAnswer) return Fail(2, link.NoAnswer(QStringLiteral("within three poll cycles")));
+    QString error;
+    if (!WriteOutput(options.Snapshot, SnapshotJson(c), &error)) return OutputFailed(error);
+    if (!complete)
+        return Fail(2, QStringLiteral("the snapshot is incomplete; missing: %1")
+                           .arg(c.missing.join(QStringLiteral(", "))));
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "cli/uValueLogCommand.h"
 
+#include "cli/uCommandOutput.h"
 #include "cli/uHeadlessLink.h"
 #include "cli/uSignalWatch.h"
 #include "comm/uLinkWatch.h"
@@ -31,12 +32,6 @@ namespace {
 constexpr int ValueBlockFunc = 4;
 constexpr int32_t ValueBlockStart = 30001;
 constexpr int StartCycles = 3; // cycles the cabinet has to answer anything in
-
-int fail(int status, const QString& message)
-{
-    std::fprintf(stderr, "zyrtool: %s\n", qPrintable(message));
-    return status;
-}
 
 // What the logger learns from the link: when the value block last came, how long a cycle takes.
 class TLogWatch : public TLinkWatcher {
@@ -152,16 +147,16 @@ int RunValueLogCommand(const TCmdLine& options)
         const QFileInfo info(path);
         if (info.isFile()) {
             if (::access(QFile::encodeName(path).constData(), W_OK) != 0)
-                return fail(1, QStringLiteral("cannot write %1: %2")
+                return Fail(1, QStringLiteral("cannot write %1: %2")
                                    .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
         } else if (!CheckOutputPath(path, &error)) {
-            return fail(1, error);
+            return Fail(1, error);
         }
     }
     const THeaderMatch match =
         toStdout ? THeaderMatch::Absent : MatchValueLogHeader(path, header, &unterminated, &found);
     if (match == THeaderMatch::Other)
-        return fail(1, QStringLiteral("%1 is not a value log with these columns; it is left as it is "
+        return Fail(1, QStringLiteral("%1 is not a value log with these columns; it is left as it is "
                                       "(its first line: \"%2\")")
                            .arg(path, found.left(80)));
     LocalPara.Language = static_cast<uint8_t>(options.Language);
@@ -185,18 +180,13 @@ int RunValueLogCommand(const TCmdLine& options)
     } unwatch{&watch};
     QObject::connect(stopWatch, &TSignalWatch::Interrupted, [&](int) { stopAsked = true; });
 
-    if (!link.Open(error)) return fail(1, error);
-    std::fprintf(stderr, "zyrtool: logging cabinet %d on %s to %s\n", link.Address(),
-                 qPrintable(link.PortName()), qPrintable(path));
+    if (!link.Open(QStringLiteral("logging"), QStringLiteral(" to ") + path)) return 1;
     // The link is set for Modbus RTU at --baud, at the line speed when --fast asked for it.
 
     link.RunUntil([&] { return watch.AnyReply() || stopAsked; }, StartCycles);
     if (!watch.AnyReply()) {
         if (stopAsked) return hungUp(0);
-        return fail(2,
-                    QStringLiteral("the cabinet at address %1 on %2 did not answer within three poll cycles")
-                        .arg(link.Address())
-                        .arg(link.PortName()));
+        return Fail(2, link.NoAnswer(QStringLiteral("within three poll cycles")));
     }
     // The first cycle with values tells the shortest interval the line can keep.
     link.RunUntil([&] { return watch.CycleMs() >= 0 || stopAsked; }, 2);
@@ -214,9 +204,9 @@ int RunValueLogCommand(const TCmdLine& options)
     if (!file.Open(match == THeaderMatch::Absent, unterminated, header)) {
         // A signal while waiting for a FIFO's reader ends the run with its status.
         if (const int signal = TSignalWatch::Caught())
-            return fail(TSignalWatch::ExitStatus(signal),
+            return Fail(TSignalWatch::ExitStatus(signal),
                         QStringLiteral("%1 before %2 could be opened").arg(TSignalWatch::Name(signal), path));
-        return fail(1, QStringLiteral("cannot write %1: %2").arg(path, file.Error()));
+        return Fail(1, QStringLiteral("cannot write %1: %2").arg(path, file.Error()));
     }
 
     QEventLoop loop;
@@ -228,7 +218,7 @@ int RunValueLogCommand(const TCmdLine& options)
     int status = 0;
     auto writeLine = [&] {
         if (!file.WriteLine(lineNow(watch, staleMs, link.Address()))) {
-            status = fail(1, QStringLiteral("cannot write %1: %2").arg(path, file.Error()));
+            status = Fail(1, QStringLiteral("cannot write %1: %2").arg(path, file.Error()));
             return false;
         }
         ++lines;

@@ -23,8 +23,8 @@ public:
     ~TFrmCom() override;
 
     void FormCreate();
-    // Closes the port if open, then opens port (a name such as COM3 or /dev/ttyUSB0) at
-    // baudRate. Raises ECommsError when the port cannot be opened.
+    // Closes the port if open, then opens port (a name as the operator gives it: COMn, a
+    // device path) at baudRate. Raises ECommsError when the port cannot be opened.
     void OpenPort(const QString& port, int baudRate);
     void ClosePort();
     bool PortOpen() const;

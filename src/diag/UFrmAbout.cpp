@@ -4,6 +4,7 @@
 #include "ui/uMenuFlags.h"
 #include "ui/uNamed.h"
 #include "ui/uViewMainHooks.h"
+#include "ui/uWindowFlags.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -77,8 +78,7 @@ QPixmap ProductPicture()
 }
 
 TFrmAbout::TFrmAbout(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("FrmAbout"));
     setWindowTitle(QStringLiteral("About"));

@@ -5,8 +5,10 @@
 #include "ui/uCaptions.h"
 #include "ui/uHexEdit.h"
 #include "ui/uNamed.h"
+#include "ui/uStatusWordFields.h"
 #include "ui/uStringGrid.h"
 #include "ui/uWidgets.h"
+#include "ui/uWindowFlags.h"
 
 #include <QEvent>
 #include <QGroupBox>
@@ -21,7 +23,7 @@
 
 namespace {
 
-enum Word { CmmStaH = 0, CmmStaL, CmmAlmH, CmmAlmL, InvStaH, InvStaL, InvAlmH, InvAlmL };
+constexpr int word(TStatusWord w) { return static_cast<int>(w); }
 
 struct TRowText {
     const char* en;
@@ -168,24 +170,23 @@ void markBits(QTableWidget* grid, int rows, TCodeBit (*bitOfRow)(int), const TSt
 
 TCodeBit StatusBitOfRow(int row)
 {
-    if (row >= 1 && row <= 10) return {CmmStaH, 16 - row};
-    if (row >= 11 && row <= 26) return {InvStaH, 26 - row};
-    if (row >= 27 && row <= 33) return {InvStaL, 42 - row};
+    if (row >= 1 && row <= 10) return {word(TStatusWord::CmmStaH), 16 - row};
+    if (row >= 11 && row <= 26) return {word(TStatusWord::InvStaH), 26 - row};
+    if (row >= 27 && row <= 33) return {word(TStatusWord::InvStaL), 42 - row};
     return {-1, -1};
 }
 
 TCodeBit AlarmBitOfRow(int row)
 {
-    if (row >= 1 && row <= 16) return {CmmAlmH, 16 - row};
-    if (row >= 17 && row <= 26) return {CmmAlmL, 32 - row};
-    if (row >= 27 && row <= 42) return {InvAlmH, 42 - row};
-    if (row >= 43 && row <= 51) return {InvAlmL, 58 - row};
+    if (row >= 1 && row <= 16) return {word(TStatusWord::CmmAlmH), 16 - row};
+    if (row >= 17 && row <= 26) return {word(TStatusWord::CmmAlmL), 32 - row};
+    if (row >= 27 && row <= 42) return {word(TStatusWord::InvAlmH), 42 - row};
+    if (row >= 43 && row <= 51) return {word(TStatusWord::InvAlmL), 58 - row};
     return {-1, -1};
 }
 
 TfrmInCode::TfrmInCode(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("frmInCode"));
     setWindowTitle(QStringLiteral("frmInCode"));
@@ -269,6 +270,12 @@ void TfrmInCode::createSecondPage()
     mdt_SysAlarm->setGeometry(176, 42, 80, 24);
     mdt_SysState->clear();
     mdt_SysAlarm->clear();
+    statusWords_ = {{TStatusWord::CmmStaH, mdt_CMMStatusH}, {TStatusWord::CmmStaL, mdt_CMMStatusL},
+                    {TStatusWord::InvStaH, mdt_INVStatusH}, {TStatusWord::InvStaL, mdt_INVStatusL},
+                    {TStatusWord::SysSta, mdt_SysState}};
+    alarmWords_ = {{TStatusWord::CmmAlmH, mdt_CMMAlarmH}, {TStatusWord::CmmAlmL, mdt_CMMAlarmL},
+                   {TStatusWord::InvAlmH, mdt_INVAlarmH}, {TStatusWord::InvAlmL, mdt_INVAlarmL},
+                   {TStatusWord::SysAlm, mdt_SysAlarm}};
 
     const int top = 98;
     mtlcmgrd3 = MakeNamed<QTableWidget>(p, "mtlcmgrd3");
@@ -346,11 +353,7 @@ void TfrmInCode::tmr1Timer()
 
 void TfrmInCode::ShowStatusBits()
 {
-    SetHexWord(mdt_CMMStatusH, Block.CmmStaH);
-    SetHexWord(mdt_CMMStatusL, Block.CmmStaL);
-    SetHexWord(mdt_INVStatusH, Block.InvStaH);
-    SetHexWord(mdt_INVStatusL, Block.InvStaL);
-    SetHexWord(mdt_SysState, Block.SysSta);
+    statusWords_.Show(Block);
     edtUpsRunMode->setText(StateText(Block.State));
     edtSupply->setText(SupplyModeText(Block.SupplyMode));
     edtInvert->setText(InvModeText(Block.InvMode));
@@ -359,11 +362,7 @@ void TfrmInCode::ShowStatusBits()
 
 void TfrmInCode::ShowAlarmBits()
 {
-    SetHexWord(mdt_CMMAlarmH, Block.CmmAlmH);
-    SetHexWord(mdt_CMMAlarmL, Block.CmmAlmL);
-    SetHexWord(mdt_INVAlarmH, Block.InvAlmH);
-    SetHexWord(mdt_INVAlarmL, Block.InvAlmL);
-    SetHexWord(mdt_SysAlarm, Block.SysAlm);
+    alarmWords_.Show(Block);
     markBits(mtlcmgrd2, AlarmBitRows, &AlarmBitOfRow, Block, QStringLiteral("Alarm"));
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "model/uUpsInfo.h"
+#include "ui/uStatusWordFields.h"
 
 #include <QDialog>
 
@@ -89,4 +90,7 @@ protected:
 private:
     void createFirstPage();
     void createSecondPage();
+    // The code fields of the status words and of the alarm words, each with its word.
+    TStatusWordFields statusWords_;
+    TStatusWordFields alarmWords_;
 };

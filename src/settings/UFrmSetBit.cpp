@@ -9,6 +9,7 @@
 #include "ui/uReqSlots.h"
 #include "ui/uStringGrid.h"
 #include "ui/uWindowCaptions.h"
+#include "ui/uWindowFlags.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -41,8 +42,7 @@ int bitOfRow(int row) { return 16 - row; }
 } // namespace
 
 TFrmSetBit::TFrmSetBit(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("FrmSetBit"));
     lblTopicInfo = MakeNamed<QLabel>(this, "lblTopicInfo");

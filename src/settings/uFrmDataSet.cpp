@@ -13,6 +13,7 @@
 #include "ui/uReqSlots.h"
 #include "ui/uWidgets.h"
 #include "ui/uWindowCaptions.h"
+#include "ui/uWindowFlags.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -222,8 +223,7 @@ const TUpsData& selectedRecord()
 } // namespace
 
 TFrmDataSet::TFrmDataSet(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("FrmDataSet"));
     theWindow = this;

@@ -11,6 +11,7 @@
 #include "ui/uReqSlots.h"
 #include "ui/uWidgets.h"
 #include "ui/uWindowCaptions.h"
+#include "ui/uWindowFlags.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -74,8 +75,7 @@ int broadCastIndex(uint8_t value)
 } // namespace
 
 TfrmEdtZyrCfg::TfrmEdtZyrCfg(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("frmEdtZyrCfg"));
     setWindowTitle(WindowCaptionText(objectName()));

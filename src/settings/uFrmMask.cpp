@@ -12,6 +12,7 @@
 #include "ui/uReqSlots.h"
 #include "ui/uUiSeam.h"
 #include "ui/uWindowCaptions.h"
+#include "ui/uWindowFlags.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -42,8 +43,7 @@ int panelHeight(int rows) { return 12 + rows * RowPitch; }
 } // namespace
 
 TfrmMask::TfrmMask(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("frmMask"));
     const char* labelNames[10] = {"Label1", "Label2", "Label3", "Label4", "Label5",

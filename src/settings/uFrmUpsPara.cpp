@@ -12,6 +12,7 @@
 #include "ui/uViewFormat.h"
 #include "ui/uWidgets.h"
 #include "ui/uWindowCaptions.h"
+#include "ui/uWindowFlags.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -78,8 +79,7 @@ QString distributionText(uint16_t mode)
 } // namespace
 
 TfrmUpsPara::TfrmUpsPara(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint)
+    : QWidget(parent, MinimizableWindowFlags)
 {
     setObjectName(QStringLiteral("frmUpsPara"));
     theWindow = this;

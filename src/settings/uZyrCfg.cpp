@@ -12,6 +12,7 @@
 #include "ui/uUiSeam.h"
 #include "ui/uWidgets.h"
 #include "ui/uWindowCaptions.h"
+#include "ui/uWindowFlags.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -52,8 +53,7 @@ QString BroadNumText(uint8_t value)
 }
 
 TfrmZyrCfg::TfrmZyrCfg(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("frmZyrCfg"));
     setFixedSize(540, 428);

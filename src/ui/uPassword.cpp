@@ -3,6 +3,7 @@
 #include "model/uLocalPara.h"
 #include "ui/uCaptions.h"
 #include "ui/uNamed.h"
+#include "ui/uWindowFlags.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -24,8 +25,7 @@ QString TrimPassword(const QString& text)
 }
 
 TfrmPassword::TfrmPassword(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, FixedDialogFlags)
 {
     setObjectName(QStringLiteral("frmPassword"));
     setFixedSize(240, 112);

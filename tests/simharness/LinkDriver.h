@@ -22,8 +22,6 @@ public:
     {
         frm_ = std::make_unique<TFrmCom>();
         frm_->Timer1.stop();
-        LocalPara.ComName = path;
-        LocalPara.BaudRate = baud;
         try {
             frm_->OpenPort(path, baud);
         } catch (const ECommsError&) {
