@@ -1,6 +1,7 @@
 // How long the Modbus master takes to judge a reply, beside how long that reply takes on the
 // wire at the cabinet's default 2400 bit/s. Each byte costs 11 bits there: start bit, eight
 // data bits, two stop bits.
+#include "comm/uCrc16.h"
 #include "comm/uKModbus.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
@@ -16,7 +17,7 @@ constexpr double BitsPerByte = 11.0;
 
 void appendCrc(std::vector<uint8_t>& frame)
 {
-    const uint16_t crc = TMModbus::Crc16(frame.data(), static_cast<int>(frame.size()));
+    const uint16_t crc = Crc16(frame.data(), static_cast<int>(frame.size()));
     frame.push_back(crc & 0xFF);
     frame.push_back(crc >> 8);
 }

@@ -11,6 +11,7 @@
 #include "settings/uFrmMask.h"
 #include "settings/uMaskBitNames.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 #include "test_main_fixture.h"
 #include "ui/uGraceWindows.h"
@@ -67,7 +68,8 @@ protected:
         MaskValue = 0;
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        com->SetLineSeam({[this] { return portOpen; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
     }
     void TearDown() override
     {

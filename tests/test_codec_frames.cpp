@@ -41,10 +41,4 @@ INSTANTIATE_TEST_SUITE_P(
                       FrameCase{"writeEnable", 1, 6, 50000, 0, 10, "01 06 C3 4F 00 0A 04 5E"},
                       FrameCase{"unknownFunction", 1, 5, 1, 1, 0, ""}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Crc16, ModbusCheckValue)
-{
-    const char* text = "123456789";
-    EXPECT_EQ(TMModbus::Crc16(reinterpret_cast<const uint8_t*>(text), 9), 0x4B37);
-}
 } // namespace

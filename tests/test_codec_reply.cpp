@@ -1,4 +1,5 @@
 // How the Modbus master judges received chunks, and the function-16 frames it builds.
+#include "comm/uCrc16.h"
 #include "comm/uKModbus.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
@@ -403,7 +404,7 @@ TEST(CodecWriteLimits, CountsTheByteCountCannotCarryBuildNothing)
     mb.BuildFrame();
     ASSERT_EQ(mb.FrameLen, 9 + 254);
     EXPECT_EQ(TestTxBuf()[6], 0xFE);
-    EXPECT_EQ(TMModbus::Crc16(TestTxBuf(), mb.FrameLen), 0);
+    EXPECT_EQ(Crc16(TestTxBuf(), mb.FrameLen), 0);
 
     for (int32_t count : {128, 200, 1000, 65535, -1}) {
         SCOPED_TRACE(count);

@@ -601,11 +601,12 @@ TEST_F(DataSetTest, AWriteOnAnIdlePollingLinkIsTakenOnTheFirstPress)
     ASSERT_TRUE(dir.isValid());
     SetSettingsFolderOverride(dir.path());
     std::vector<std::vector<uint8_t>> toAnswer;
-    com->SetLineSeam({[] { return true; },
-                      [&toAnswer](const uint8_t* b, int n) {
-                          toAnswer.emplace_back(b, b + n);
-                          return true;
-                      }});
+    UseFakeLine(
+        *com, [] { return true; },
+        [&toAnswer](const uint8_t* b, int n) {
+            toAnswer.emplace_back(b, b + n);
+            return true;
+        });
     auto mainWindow = std::make_unique<TFrmMain>();
     mainWindow->tmr1->stop();
     mainWindow->chkMdSta->setChecked(true);

@@ -7,6 +7,7 @@
 #include "model/uUpsInfo.h"
 #include "settings/uFrmDataSet.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 #include "ui/uGraceWindows.h"
 
@@ -26,7 +27,8 @@ protected:
         ClearGraceWindowProbes();
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        com->SetLineSeam({[this] { return portOpen; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
         TUpsData& r = UpsData[1];
         r.Para40002 = 1;
         r.Para40003 = 4;

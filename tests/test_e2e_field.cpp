@@ -111,12 +111,12 @@ TEST_F(LostDeviceTest, PulledCabinetShowsLostWaitsQuietlyAndResumesWhenItComesBa
     // Waiting for the device: one attempt every 20 link ticks, and the dead port raises no
     // notifications at all while the events run.
     FrmCom->Timer1.stop();
-    const quint64 wakeups = FrmCom->Comm1.Wakeups();
+    const quint64 wakeups = FrmCom->SerialPort().Wakeups();
     const int attempts = FrmCom->ReopenAttempts();
     const int txCount = TestCommDebug().TxCount;
     for (int i = 0; i < 3 * TFrmCom::ReopenTicks; ++i) tick();
     EXPECT_EQ(FrmCom->ReopenAttempts() - attempts, 3);
-    EXPECT_EQ(FrmCom->Comm1.Wakeups(), wakeups) << "no busy loop on the lost device";
+    EXPECT_EQ(FrmCom->SerialPort().Wakeups(), wakeups) << "no busy loop on the lost device";
     EXPECT_EQ(TestCommDebug().TxCount, txCount);
     EXPECT_TRUE(FrmCom->PortLost());
 

@@ -39,20 +39,25 @@ TEST(FastLineFaults, NoSpoiledReplyIsAcceptedAndThePollGoesOn)
         EXPECT_TRUE(sim.start(args));
         TFrmCom form;
         form.SetFastLineForRun(true);
-        form.Comm1.OnReceiveData = [&](TComm*, const uint8_t* buffer, uint16_t length) {
-            const int before = TestCommDebug().AckCount;
-            const Bytes request(TestTxBuf(), TestTxBuf() + TestLinkState().FrameLen);
-            form.Comm1ReceiveData(buffer, length);
+        // The port's event comes before the link takes the chunk, the second listener of its
+        // signal after: what was asked, and whether the chunk was accepted as its reply.
+        int before = 0;
+        Bytes request;
+        form.SerialPort().OnReceiveData = [&](TComm*, const uint8_t*, uint16_t) {
+            before = TestCommDebug().AckCount;
+            request = Bytes(TestTxBuf(), TestTxBuf() + TestLinkState().FrameLen);
+        };
+        QObject::connect(&form.SerialPort(), &TTransport::received, &form, [&](const QByteArray& chunk) {
             if (TestCommDebug().AckCount == before) return;
             ++accepted;
-            const Bytes reply(buffer, buffer + length);
+            const Bytes reply(chunk.begin(), chunk.end());
             auto [at, fresh] = truth.emplace(request, reply);
             if (!fresh && at->second != reply) {
                 ++spoiled;
                 ADD_FAILURE() << "accepted a spoiled reply to " << HexLine(request.data(), int(request.size())).toStdString()
                               << ": " << HexLine(reply.data(), int(reply.size())).toStdString();
             }
-        };
+        });
         EXPECT_NO_THROW(form.OpenPort(sim.link(), 19200));
         EXPECT_TRUE(form.FastLine());
         const int sentBefore = TestCommDebug().TxCount;

@@ -1,9 +1,10 @@
-// The link in line-speed mode, driven through its line seam: a request goes out as soon as the
+// The link in line-speed mode, driven through a fake line: a request goes out as soon as the
 // previous one is answered or given up, a download's held frame is not sent again, and only a
 // whole frame of the expected length is judged.
 #include "comm/uFrmCom.h"
 #include "comm/uReplyFrame.h"
 #include "model/UShareData.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 
 #include <QSignalSpy>
@@ -33,13 +34,14 @@ protected:
         ResetAll();
         form = std::make_unique<TFrmCom>();
         form->Timer1.stop(); // ticks are driven by hand
-        form->Comm1.SetBaudRate(19200);
         form->SetFastLine(true);
-        form->SetLineSeam({[] { return true; },
-                           [this](const uint8_t* b, int n) {
-                               sent.push_back(Bytes(b, b + n));
-                               return true;
-                           }});
+        TFakeTransport& line = UseFakeLine(
+            *form, [] { return true; },
+            [this](const uint8_t* b, int n) {
+                sent.push_back(Bytes(b, b + n));
+                return true;
+            });
+        line.BaudRate = 19200;
     }
     void TearDown() override
     {

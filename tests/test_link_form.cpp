@@ -27,12 +27,12 @@ TEST_F(LinkForm, CreationForTheModbusProtocolSetsTheCabinetLine)
     EXPECT_EQ(form.objectName(), QStringLiteral("FrmCom"));
     EXPECT_EQ(TestLinkState().ActiveProtocol, 0);
     EXPECT_FALSE(TestLinkState().CommPaused);
-    EXPECT_EQ(form.Comm1.CommName(), QStringLiteral("COM1"));
-    EXPECT_EQ(form.Comm1.BaudRate(), 2400u);
-    EXPECT_EQ(form.Comm1.ReadIntervalTimeout(), 200u);
-    EXPECT_FALSE(form.Comm1.Inx_XonXoffFlow());
-    EXPECT_FALSE(form.Comm1.Outx_XonXoffFlow());
-    EXPECT_EQ(form.Comm1.StopBits(), TStopBits::_2);
+    EXPECT_EQ(form.SerialPort().CommName(), QStringLiteral("COM1"));
+    EXPECT_EQ(form.SerialPort().BaudRate(), 2400u);
+    EXPECT_EQ(form.SerialPort().ReadIntervalTimeout(), 200u);
+    EXPECT_FALSE(form.SerialPort().Inx_XonXoffFlow());
+    EXPECT_FALSE(form.SerialPort().Outx_XonXoffFlow());
+    EXPECT_EQ(form.SerialPort().StopBits(), TStopBits::_2);
     EXPECT_FALSE(form.PortOpen());
     EXPECT_TRUE(form.Timer1.isActive());
     EXPECT_EQ(form.Timer1.interval(), 100);
@@ -48,9 +48,9 @@ TEST_F(LinkForm, CreationForAnotherProtocolKeepsTheFormsLine)
         LocalPara.curProtocol = protocol;
         TFrmCom form;
         EXPECT_EQ(TestLinkState().ActiveProtocol, protocol);
-        EXPECT_TRUE(form.Comm1.Inx_XonXoffFlow());
-        EXPECT_TRUE(form.Comm1.Outx_XonXoffFlow());
-        EXPECT_EQ(form.Comm1.StopBits(), TStopBits::_1);
+        EXPECT_TRUE(form.SerialPort().Inx_XonXoffFlow());
+        EXPECT_TRUE(form.SerialPort().Outx_XonXoffFlow());
+        EXPECT_EQ(form.SerialPort().StopBits(), TStopBits::_1);
     }
 }
 
@@ -97,13 +97,13 @@ TEST_F(LinkForm, OpenPortUsesItsArgumentsAndReportsFailures)
     LocalPara.BaudRate = 2400;
     form.OpenPort(pty.slavePath(), 9600);
     ASSERT_TRUE(form.PortOpen());
-    EXPECT_EQ(form.Comm1.CommName(), pty.slavePath());
-    EXPECT_EQ(form.Comm1.BaudRate(), 9600u);
+    EXPECT_EQ(form.SerialPort().CommName(), pty.slavePath());
+    EXPECT_EQ(form.SerialPort().BaudRate(), 9600u);
     EXPECT_EQ(LocalPara.ComName, QStringLiteral("ttyZyrNoSuchAdapter8"));
     EXPECT_EQ(LocalPara.BaudRate, 2400);
     form.OpenPort(pty.slavePath(), 19200); // an open port is closed and opened again
     EXPECT_TRUE(form.PortOpen());
-    EXPECT_EQ(form.Comm1.BaudRate(), 19200u);
+    EXPECT_EQ(form.SerialPort().BaudRate(), 19200u);
     form.ClosePort();
     EXPECT_FALSE(form.PortOpen());
     form.ClosePort();

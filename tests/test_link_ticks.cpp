@@ -1,11 +1,13 @@
 // The link driven tick by tick: Timer1Timer is called by hand, frames are captured through
-// the line seam, and replies are handed to Comm1ReceiveData as the port would hand them.
+// a fake line, and replies are handed to Comm1ReceiveData as the port would hand them.
 #include "comm/uFrmCom.h"
 #include "comm/uLinkConnections.h"
+#include "comm/uPollSteps.h"
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
-#include "ui/uReqSlots.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
+#include "ui/uReqSlots.h"
 
 #include <gtest/gtest.h>
 
@@ -111,11 +113,12 @@ protected:
                              watch.ReplyAccepted(r, regs, count);
                          });
         QObject::connect(f, &TFrmCom::RequestDropped, [this](const TLinkRequest& r) { watch.RequestDropped(r); });
-        form->SetLineSeam({[this] { return open; },
-                           [this](const uint8_t* b, int n) {
-                               sent.push_back({tick, Bytes(b, b + n)});
-                               return writeAccepted;
-                           }});
+        UseFakeLine(
+            *form, [this] { return open; },
+            [this](const uint8_t* b, int n) {
+                sent.push_back({tick, Bytes(b, b + n)});
+                return writeAccepted;
+            });
     }
     void TearDown() override
     {
@@ -307,6 +310,77 @@ TEST_F(LinkTicks, SelectingAnotherCabinetRestartsTheCycleAtTheNewAddress)
     ASSERT_EQ(sent.size(), 6u);
     EXPECT_EQ(sent.back().frame, pollFrame(2, 5));
     EXPECT_EQ(TestCommDebug().AckCount, 6);
+}
+
+// The poll-step table is the cycle the frames above spell out, for any module shown.
+TEST_F(LinkTicks, ThePollStepTableIsTheCycleOfFrames)
+{
+    ASSERT_EQ(PollCycleLength, 5);
+    for (int module : {1, 2, 7, 32}) {
+        for (int n = 1; n <= PollCycleLength; ++n) {
+            const TPollStep& step = PollCycle[n - 1];
+            EXPECT_EQ(readFrame(1, step.func, PollStepFirstReg(step, module), step.count),
+                      pollFrame(n, 1, module))
+                << "step " << n << ", module " << module;
+        }
+    }
+    // And the link sends them in that order, the module step for the module shown.
+    form->SetCurModule(7);
+    run(2 * PollCycleLength, 0);
+    ASSERT_EQ(sent.size(), size_t(PollCycleLength));
+    for (int n = 1; n <= PollCycleLength; ++n) EXPECT_EQ(sent[n - 1].frame, pollFrame(n, 1, 7)) << n;
+}
+
+// A line whose device went away is reopened every ReopenTicks ticks with the name and speed
+// of the operator's open, whatever the settings say by then; the poll goes on over it.
+TEST_F(LinkTicks, ALostLineIsReopenedWithTheNameAndSpeedItWasOpenedWith)
+{
+    TFakeTransport line;
+    line.OnWrite = [this](const uint8_t* b, int n) {
+        sent.push_back({tick, Bytes(b, b + n)});
+        return true;
+    };
+    form->SetTransport(&line);
+    LocalPara.ComName = QStringLiteral("COM3");
+    LocalPara.BaudRate = 2400;
+    form->OpenPort(QStringLiteral("ttyUSB7"), 19200);
+    ASSERT_TRUE(form->PortOpen());
+    run(4, 0);
+    ASSERT_EQ(sent.size(), 2u);
+
+    line.RefuseOpen = true;
+    line.Lose(QStringLiteral("unplugged"));
+    EXPECT_TRUE(form->PortLost());
+    EXPECT_FALSE(form->PortOpen());
+    EXPECT_EQ(form->LossCount(), 1);
+    run(TFrmCom::ReopenTicks); // one attempt, refused: not back yet
+    ASSERT_EQ(line.Opens.size(), 2u);
+    EXPECT_TRUE(form->PortLost());
+
+    LocalPara.ComName = QStringLiteral("COM9");
+    LocalPara.BaudRate = 4800;
+    line.RefuseOpen = false;
+    run(TFrmCom::ReopenTicks - 1);
+    EXPECT_EQ(line.Opens.size(), 2u) << "an attempt every ReopenTicks ticks, never in a loop";
+    run(1);
+    ASSERT_EQ(line.Opens.size(), 3u);
+    for (const TFakeTransport::TOpenCall& open : line.Opens) {
+        EXPECT_EQ(open.endpoint, QStringLiteral("ttyUSB7"));
+        EXPECT_EQ(open.baudRate, 19200);
+    }
+    EXPECT_FALSE(form->PortLost());
+    EXPECT_TRUE(form->PortOpen());
+    EXPECT_EQ(form->ReopenAttempts(), 2);
+    EXPECT_EQ(form->ReopenCount(), 1);
+
+    // The chunks of the reopened line reach the link: a request goes out and its reply is taken.
+    const int acked = TestCommDebug().AckCount;
+    const size_t before = sent.size();
+    for (int i = 0; i < 15 && sent.size() == before; ++i) step();
+    ASSERT_GT(sent.size(), before);
+    line.Receive(replyTo(sent.back().frame));
+    EXPECT_EQ(TestCommDebug().AckCount, acked + 1);
+    EXPECT_TRUE(TestLinkState().ReplyAccepted);
 }
 
 TEST_F(LinkTicks, TheModulePageDecidesTheFourthPollStep)

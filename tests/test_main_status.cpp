@@ -5,6 +5,7 @@
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "test_main_fixture.h"
 
 #include <QApplication>
@@ -24,7 +25,8 @@ protected:
         MainWindowTest::SetUp();
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        com->SetLineSeam({[this] { return portOpen; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
     }
     void TearDown() override
     {

@@ -3,6 +3,7 @@
 #include "test_main_fixture.h"
 
 #include "comm/uFrmCom.h"
+#include "support/FakeTransport.h"
 #include "model/UShareData.h"
 
 #include <QCheckBox>
@@ -189,10 +190,12 @@ TEST_F(MainWindowTest, AReplyTheLinkAcceptsIsShownOnTheWindowsNextTick)
     TFrmCom com;
     com.Timer1.stop();
     std::vector<std::vector<uint8_t>> sent;
-    com.SetLineSeam({[] { return true; }, [&sent](const uint8_t* b, int n) {
-                         sent.emplace_back(b, b + n);
-                         return true;
-                     }});
+    UseFakeLine(
+        com, [] { return true; },
+        [&sent](const uint8_t* b, int n) {
+            sent.emplace_back(b, b + n);
+            return true;
+        });
     TFrmMain& w = window(); // follows the link of the run
     w.tmr1Timer();
     const QString before = CellText(w.sgrdUPS_AC, 1, 1);

@@ -2,6 +2,7 @@
 // menu visibility strings and the language switch.
 #include "comm/uFrmCom.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "test_main_fixture.h"
 
 #include "comm/uFrmCom.h"
@@ -509,7 +510,8 @@ TEST_F(MainWindowTest, RecountAndReadQueueTheirRequests)
     bool portOpen = true;
     TFrmCom com;
     com.Timer1.stop();
-    com.SetLineSeam({[&] { return portOpen; }, [](const uint8_t*, int) { return true; }});
+    UseFakeLine(
+        com, [&] { return portOpen; }, [](const uint8_t*, int) { return true; });
     w.FollowLink(&com); // as the start-up does once the link is made
     w.btnReCntClick();
     EXPECT_EQ(TestSlots()[2].Pending, FlagOn);

@@ -6,6 +6,7 @@
 #include "settings/uMobusSet.h"
 #include "settings/uModbusConfig.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 #include "ui/uGuard.h"
 
@@ -36,7 +37,8 @@ protected:
     {
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        com->SetLineSeam({[] { return true; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com, [] { return true; }, [](const uint8_t*, int) { return true; });
     }
     std::unique_ptr<TFrmCom> com;
 

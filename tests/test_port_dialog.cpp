@@ -206,14 +206,14 @@ TEST_F(PortDialog, ConfirmStoresAndReopensThePort)
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_FALSE(dialog->isVisible());
     ASSERT_TRUE(com->PortOpen());
-    EXPECT_EQ(com->Comm1.BaudRate(), 2400u);
+    EXPECT_EQ(com->SerialPort().BaudRate(), 2400u);
 
     // Opened again at another speed: the port is closed first and reopened.
     showWith(pty.slavePath(), "9600", "ModBus");
     confirm();
     ASSERT_TRUE(messages.isEmpty()) << qPrintable(messages.join('\n'));
     EXPECT_TRUE(com->PortOpen());
-    EXPECT_EQ(com->Comm1.BaudRate(), 9600u);
+    EXPECT_EQ(com->SerialPort().BaudRate(), 9600u);
     EXPECT_EQ(LocalPara.ComName, pty.slavePath());
     EXPECT_EQ(LocalPara.BaudRate, 9600);
     EXPECT_EQ(LocalPara.curProtocol, 0);
@@ -259,7 +259,7 @@ TEST_F(PortDialog, FastLineBoxChoosesTheLineSpeedMode)
     ASSERT_TRUE(messages.isEmpty()) << qPrintable(messages.join('\n'));
     EXPECT_TRUE(LocalPara.FastLine);
     EXPECT_TRUE(com->FastLine());
-    EXPECT_TRUE(com->Comm1.FastLine());
+    EXPECT_TRUE(com->SerialPort().FastLine());
     EXPECT_TRUE(settingsText().contains("FastLine=1\n")) << qPrintable(settingsText());
     // On a line-speed link the first tick builds and sends at once.
     com->Timer1Timer();
@@ -271,7 +271,7 @@ TEST_F(PortDialog, FastLineBoxChoosesTheLineSpeedMode)
     dialog->chkFastLine->setChecked(false);
     confirm();
     EXPECT_FALSE(com->FastLine());
-    EXPECT_FALSE(com->Comm1.FastLine());
+    EXPECT_FALSE(com->SerialPort().FastLine());
     EXPECT_TRUE(settingsText().contains("FastLine=0\n")) << qPrintable(settingsText());
 }
 
@@ -283,7 +283,7 @@ TEST_F(PortDialog, Com12IsStoredAsTyped)
     confirm();
     EXPECT_EQ(LocalPara.ComName, "COM12");
     EXPECT_EQ(LocalPara.BaudRate, 9600);
-    EXPECT_EQ(com->Comm1.CommName(), TFrmCom::DeviceName("COM12"));
+    EXPECT_EQ(com->SerialPort().CommName(), TFrmCom::DeviceName("COM12"));
     if (com->PortOpen()) {
         EXPECT_TRUE(settingsText().contains("ComName=COM12\n"));
         EXPECT_TRUE(settingsText().contains("BaudRate=9600\n"));
@@ -414,7 +414,7 @@ TEST_F(PortDialog, RunsModallyThroughTheSeam)
     TFrmCommInterface modal;
     EXPECT_EQ(ExecModal(&modal), QDialog::Accepted);
     EXPECT_TRUE(com->PortOpen());
-    EXPECT_EQ(com->Comm1.BaudRate(), 1200u) << "the shown texts are what Confirm takes";
+    EXPECT_EQ(com->SerialPort().BaudRate(), 1200u) << "the shown texts are what Confirm takes";
 }
 
 } // namespace

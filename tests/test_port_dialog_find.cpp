@@ -129,7 +129,7 @@ TEST_F(PortDialogFind, FindThenChooseConfirmsTheSpeedAndSelectsTheAddress)
     // As Confirm does: the port reopened at the cabinet's speed, everything saved; and the
     // main window asks address 7.
     EXPECT_TRUE(FrmCom->PortOpen());
-    EXPECT_EQ(FrmCom->Comm1.BaudRate(), 9600u);
+    EXPECT_EQ(FrmCom->SerialPort().BaudRate(), 9600u);
     EXPECT_EQ(TestLinkState().ActiveProtocol, 0);
     EXPECT_EQ(w->DevAddr, 7);
     EXPECT_EQ(w->cbbSelectZYR->currentText(), "7");
@@ -191,7 +191,7 @@ TEST_F(PortDialogFind, CancelStopsTheScanAndTheDialogsCancelGivesTheLinkItsPortB
         return dlg->result();
     });
     EXPECT_TRUE(FrmCom->PortOpen()) << "the link goes on as before the Find";
-    EXPECT_EQ(FrmCom->Comm1.BaudRate(), 2400u);
+    EXPECT_EQ(FrmCom->SerialPort().BaudRate(), 2400u);
     EXPECT_TRUE(script->messages.empty());
 }
 

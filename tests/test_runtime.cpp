@@ -8,6 +8,7 @@
 #include "settings/uEdtMdRegist.h"
 #include "settings/uRunTime.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 #include "ui/uGuard.h"
 
@@ -255,7 +256,8 @@ protected:
         RunTimeTest::SetUp();
         com_ = std::make_unique<TFrmCom>();
         com_->Timer1.stop();
-        com_->SetLineSeam({[] { return true; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com_, [] { return true; }, [](const uint8_t*, int) { return true; });
     }
     void TearDown() override
     {

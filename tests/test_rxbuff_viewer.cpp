@@ -5,6 +5,7 @@
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 #include "test_main_fixture.h"
 #include "ui/uWidgets.h"
@@ -54,7 +55,8 @@ protected:
         ResetAll();
         com_ = std::make_unique<TFrmCom>();
         com_->Timer1.stop();
-        com_->SetLineSeam({[this] { return portOpen_; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com_, [this] { return portOpen_; }, [](const uint8_t*, int) { return true; });
         view_ = std::make_unique<TfrmViewMdbuff>();
         view_->tmr1->stop();
     }

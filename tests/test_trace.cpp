@@ -2,6 +2,7 @@
 #include "comm/uFrmCom.h"
 #include "diag/uFrmTrack.h"
 #include "model/UShareData.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -29,11 +30,12 @@ protected:
         ResetAll();
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop(); // ticks are driven by hand
-        com->SetLineSeam({[] { return true; },
-                          [this](const uint8_t* b, int n) {
-                              sent.emplace_back(b, b + n);
-                              return true;
-                          }});
+        UseFakeLine(
+            *com, [] { return true; },
+            [this](const uint8_t* b, int n) {
+                sent.emplace_back(b, b + n);
+                return true;
+            });
         track = std::make_unique<TfrmTrack>();
     }
     void TearDown() override

@@ -29,7 +29,8 @@ protected:
         SetPswGraceCounter(&grace);
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        com->SetLineSeam({[this] { return portOpen; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
         w = std::make_unique<TfrmUpsPara>();
     }
     void TearDown() override

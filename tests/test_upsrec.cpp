@@ -5,9 +5,10 @@
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "model/uLocalPara.h"
-#include "store/uRecordDb.h"
 #include "records/uUpsRec.h"
+#include "store/uRecordDb.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/FileDialogScript.h"
 #include "support/TestSupport.h"
 #include "ui/uWidgets.h"
@@ -68,7 +69,8 @@ protected:
         SetSettingsFolderOverride(dir_.path());
         com_ = std::make_unique<TFrmCom>();
         com_->Timer1.stop();
-        com_->SetLineSeam({[this] { return portOpen_; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com_, [this] { return portOpen_; }, [](const uint8_t*, int) { return true; });
     }
     void TearDown() override
     {
@@ -875,10 +877,12 @@ TEST_F(UpsRecTest, StopKeepsTheStoredRecordsAndThePollGoesOn)
         // The window asks for nothing more, and the link polls again: a minute of ticks sends
         // the poll cycle's requests and no function-20 frame.
         std::vector<QByteArray> frames;
-        com_->SetLineSeam({[] { return true; }, [&frames](const uint8_t* b, int n) {
-                               frames.emplace_back(reinterpret_cast<const char*>(b), n);
-                               return true;
-                           }});
+        UseFakeLine(
+            *com_, [] { return true; },
+            [&frames](const uint8_t* b, int n) {
+                frames.emplace_back(reinterpret_cast<const char*>(b), n);
+                return true;
+            });
         for (int t = 0; t < 600; ++t) {
             w.tmr1Timer();
             EXPECT_EQ(TestSlots()[1].Pending, 0);
@@ -897,7 +901,8 @@ TEST_F(UpsRecTest, StopKeepsTheStoredRecordsAndThePollGoesOn)
         ASSERT_TRUE(QDir(dir_.filePath("data")).removeRecursively());
         com_ = std::make_unique<TFrmCom>();
         com_->Timer1.stop();
-        com_->SetLineSeam({[this] { return portOpen_; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com_, [this] { return portOpen_; }, [](const uint8_t*, int) { return true; });
     }
 }
 

@@ -12,6 +12,7 @@
 #include "settings/uFrmEdtZyr.h"
 #include "settings/uMobusSet.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 #include "ui/uReqSlots.h"
 
@@ -53,7 +54,8 @@ protected:
         ResetAll();
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        com->SetLineSeam({[this] { return portOpen; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
         UpsData[1].Para40007 = 1;
         UpsData[1].Para40006 = 55; // matches no frequency item: nothing chosen
         UpsData[1].SysState = 3;
@@ -339,7 +341,8 @@ TEST(RestoreWriterPaused, QueuesNothingAndEndsWithTheRestNotSent)
     ResetAll();
     auto com = std::make_unique<TFrmCom>();
     com->Timer1.stop();
-    com->SetLineSeam({[] { return true; }, [](const uint8_t*, int) { return true; }});
+    UseFakeLine(
+        *com, [] { return true; }, [](const uint8_t*, int) { return true; });
     TestLinkState().CommPaused = true;
     TRestoreWriter writer(1, QStringLiteral("test"));
     std::vector<std::pair<int, int>> verdicts;

@@ -11,6 +11,7 @@
 #include "simharness/LinkDriver.h"
 #include "simharness/SimHarness.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/ProgramRun.h"
 #include "support/TestSupport.h"
 #include "test_comm_pty.h"
@@ -80,7 +81,8 @@ protected:
         // The editor writes only over an open port; a test that needs the real line opens one.
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        com->SetLineSeam({[] { return true; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com, [] { return true; }, [](const uint8_t*, int) { return true; });
         com->SetDevAddr(7); // the cabinet the main window has selected
     }
     void TearDown() override

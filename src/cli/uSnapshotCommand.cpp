@@ -4,6 +4,7 @@
 #include "cli/uHeadlessLink.h"
 #include "cli/uSignalWatch.h"
 #include "comm/uFrmCom.h"
+#include "comm/uPollSteps.h"
 #include "model/UShareData.h"
 #include "model/uSnapshotJson.h"
 #include "model/uUpsInfo.h"
@@ -19,9 +20,7 @@ constexpr int ModuleBlockStart = 30101;
 constexpr int ModuleBlockSize = 50;
 constexpr int ModuleReadCount = 30;
 
-// What one poll cycle asks for (module 1 is the poll's module), and the identification.
-const std::vector<std::pair<int, int32_t>> pollBlocks = {
-    {4, 30001}, {4, 30061}, {3, 40001}, {4, 30101}, {4, 40081}};
+// The identification objects asked for besides one poll cycle (module 1 is the poll's module).
 const std::vector<std::pair<int, int32_t>> identification = {{43, 2}, {43, 1}};
 
 } // namespace
@@ -36,9 +35,11 @@ int RunSnapshotCommand(const TCmdLine& options)
 
     auto missing = [&] {
         QStringList m;
-        for (const auto& b : pollBlocks)
-            if (!link.Answered(b.first, b.second))
-                m << QStringLiteral("function %1 from %2").arg(b.first).arg(b.second);
+        for (const TPollStep& step : PollCycle) {
+            const int32_t first = PollStepFirstReg(step, 1);
+            if (!link.Answered(step.func, first))
+                m << QStringLiteral("function %1 from %2").arg(int(step.func)).arg(first);
+        }
         for (const auto& b : identification)
             if (!link.Answered(b.first, b.second))
                 m << QStringLiteral("identification object %1").arg(b.second);

@@ -1,5 +1,6 @@
 #include "comm/uFrmCom.h"
 
+#include "comm/uCrc16.h"
 #include "comm/uReplyFrame.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
@@ -19,16 +20,13 @@ constexpr uint8_t CounterRefreshTicks = 10;
 TFrmCom::TFrmCom(QObject* parent) : QObject(parent)
 {
     setObjectName(QStringLiteral("FrmCom"));
-    Comm1.setObjectName(QStringLiteral("Comm1"));
+    serial_.setObjectName(QStringLiteral("Comm1"));
     Timer1.setObjectName(QStringLiteral("Timer1"));
-    // Comm1 as the form sets it; the line itself is chosen by OpenPort.
-    Comm1.SetCommName(QStringLiteral("COM1"));
-    Comm1.SetBaudRate(2400);
-    Comm1.SetReadIntervalTimeout(200);
-    Comm1.OnReceiveData = [this](TComm*, const uint8_t* buffer, uint16_t length) {
-        Comm1ReceiveData(buffer, length);
-    };
-    Comm1.OnDeviceLost = [this](TComm*, const QString& reason) { deviceLost(reason); };
+    // The serial port as the form sets it; the line itself is chosen by OpenPort.
+    serial_.SetCommName(QStringLiteral("COM1"));
+    serial_.SetBaudRate(2400);
+    serial_.SetReadIntervalTimeout(200);
+    listenToLine();
     Timer1.setInterval(100);
     connect(&Timer1, &QTimer::timeout, this, &TFrmCom::Timer1Timer);
     ReplyTimer.setObjectName(QStringLiteral("ReplyTimer"));
@@ -51,10 +49,32 @@ TFrmCom::TFrmCom(QObject* parent) : QObject(parent)
 TFrmCom::~TFrmCom()
 {
     Timer1.stop();
-    Comm1.OnReceiveData = nullptr;
-    Comm1.OnDeviceLost = nullptr;
-    Comm1.CloseComm();
+    disconnect(Comm1, nullptr, this, nullptr);
+    Comm1->close();
     if (FrmCom == this) FrmCom = nullptr;
+}
+
+void TFrmCom::listenToLine()
+{
+    connect(Comm1, &TTransport::received, this, [this](const QByteArray& chunk) {
+        Comm1ReceiveData(reinterpret_cast<const uint8_t*>(chunk.constData()), int(chunk.size()));
+    });
+    connect(Comm1, &TTransport::lost, this, [this](const QString& reason) { deviceLost(reason); });
+    if (Comm1 == &serial_) return;
+    connect(Comm1, &QObject::destroyed, this, [this] {
+        Comm1 = &serial_;
+        listenToLine();
+    });
+}
+
+void TFrmCom::SetTransport(TTransport* transport)
+{
+    TTransport* next = transport ? transport : &serial_;
+    if (next == Comm1) return;
+    disconnect(Comm1, nullptr, this, nullptr);
+    Comm1 = next;
+    listenToLine();
+    Comm1->setFastLine(fast_);
 }
 
 void TFrmCom::FormCreate()
@@ -64,9 +84,9 @@ void TFrmCom::FormCreate()
     Ydt = std::make_unique<TYDT_V31>();
     if (linkState_.ActiveProtocol == 0) {
         // The cabinets speak Modbus with two stop bits and no software flow control.
-        Comm1.SetInx_XonXoffFlow(false);
-        Comm1.SetOutx_XonXoffFlow(false);
-        Comm1.SetStopBits(TStopBits::_2);
+        serial_.SetInx_XonXoffFlow(false);
+        serial_.SetOutx_XonXoffFlow(false);
+        serial_.SetStopBits(TStopBits::_2);
     }
     linkState_.CommPaused = false;
     SetFastLine(LocalPara.FastLine || FastLineForRun);
@@ -75,7 +95,7 @@ void TFrmCom::FormCreate()
 void TFrmCom::SetFastLine(bool on)
 {
     fast_ = on;
-    Comm1.SetFastLine(on);
+    Comm1->setFastLine(on);
     // The defined pace sends the held frame again on every idle tick of a download.
     if (Modbus) Modbus->RepeatHeldFrame = !on;
     if (!on) {
@@ -84,17 +104,10 @@ void TFrmCom::SetFastLine(bool on)
     }
 }
 
-int TFrmCom::charBits() const
-{
-    return ReplyFrame::CharBits(5 + static_cast<int>(Comm1.ByteSize()), Comm1.Parity() != TParity::None,
-                                Comm1.StopBits() == TStopBits::_1 ? 1 : 2);
-}
-
 int TFrmCom::FastReplyTimeoutMs(const uint8_t* frame, int frameLen) const
 {
     const int reply = ReplyFrame::NominalReplyLength(frame, frameLen);
-    const int64_t wireUs = ReplyFrame::WireMicros(frameLen + (reply > 0 ? reply : ReplyFrame::MaxFrame),
-                                                  static_cast<int>(Comm1.BaudRate()), charBits());
+    const int64_t wireUs = Comm1->wireMicros(frameLen + (reply > 0 ? reply : ReplyFrame::MaxFrame));
     return static_cast<int>((wireUs + 999) / 1000) + FastMarginMs;
 }
 
@@ -137,7 +150,7 @@ void TFrmCom::fastSend()
     s.AttemptWaiting = false; // the wait of the attempt before, if any, has run out
     if (s.AttemptCount + 1 > s.MaxAttempts) {
         endOutstanding(); // dropped silently; the error rate tells
-        GapTimer.start(ReplyFrame::InterFrameGapMs(static_cast<int>(Comm1.BaudRate()), charBits()));
+        GapTimer.start(Comm1->interFrameGapMs());
         return;
     }
     s.AttemptCount += 1;
@@ -179,12 +192,12 @@ QString TFrmCom::DeviceName(const QString& comName)
 void TFrmCom::OpenPort(const QString& port, int baudRate)
 {
     ClosePort();
-    Comm1.SetCommName(DeviceName(port));
-    Comm1.SetBaudRate(static_cast<uint32_t>(baudRate));
     SetFastLine(LocalPara.FastLine || FastLineForRun);
-    Comm1.OpenComm();
+    ECommsError failure;
+    if (!Comm1->open(DeviceName(port), baudRate, failure)) throw failure;
     linkWanted_ = true;
     lostName_ = port;
+    openedBaud_ = baudRate;
 }
 
 void TFrmCom::ClosePort()
@@ -192,8 +205,8 @@ void TFrmCom::ClosePort()
     // The operator's close also ends the wait for a lost device.
     linkWanted_ = false;
     lost_ = false;
-    if (Comm1.IsOpen()) {
-        Comm1.CloseComm();
+    if (Comm1->isOpen()) {
+        Comm1->close();
         Q_EMIT LinkBroken();
     }
     DropPendingWrites();
@@ -290,31 +303,22 @@ void TFrmCom::deviceLost(const QString& reason)
 void TFrmCom::tryReopen()
 {
     ++reopenAttempts_;
-    try {
-        Comm1.OpenComm(); // the same device at the same speed
-    } catch (const ECommsError&) {
-        return; // not back yet; the next attempt comes ReopenTicks later
-    }
+    ECommsError failure;
+    // The same device at the same speed; not back yet: the next attempt comes ReopenTicks later.
+    if (!Comm1->open(DeviceName(lostName_), openedBaud_, failure)) return;
     lost_ = false;
     ++reopenCount_;
     Q_EMIT TraceNote(LangText("Port %1 reopened", "端口 %1 已重新打开").arg(lostName_));
     Q_EMIT DeviceBack(lostName_);
 }
 
-bool TFrmCom::PortOpen() const
-{
-    if (lineSeam_.isOpen) return lineSeam_.isOpen();
-    return Comm1.IsOpen();
-}
+bool TFrmCom::PortOpen() const { return Comm1->isOpen(); }
 
 void TFrmCom::SetActiveProtocol(int protocol) { linkState_.ActiveProtocol = protocol; }
 
 void TFrmCom::SendFrame(const uint8_t* bytes, int len)
 {
-    if (lineSeam_.write)
-        lineSeam_.write(bytes, len);
-    else
-        Comm1.WriteComm(bytes, len);
+    Comm1->write(bytes, len);
     // Counted even when the port refused it: the error rate then shows the loss.
     commDebug_.TxCount += 1;
     Q_EMIT FrameSent(QByteArray(reinterpret_cast<const char*>(bytes), len));
@@ -352,7 +356,7 @@ void TFrmCom::LinkTick()
 void TFrmCom::Timer1Timer()
 {
     // A lost device is looked for once every two seconds, never in a loop.
-    if (lost_ && !Comm1.IsOpen() && --reopenCountdown_ <= 0) {
+    if (lost_ && !Comm1->isOpen() && --reopenCountdown_ <= 0) {
         reopenCountdown_ = ReopenTicks;
         tryReopen();
     }
@@ -405,7 +409,7 @@ void TFrmCom::Comm1ReceiveData(const uint8_t* chunk, int len)
     if (judgement == TMModbus::TJudgement::Stray) {
         // A whole frame that answers something else is worth a line; a garbled chunk shows as
         // its bytes and in the error rate.
-        if (n >= 4 && TMModbus::Crc16(rxBuf_, n) == 0) traceStray();
+        if (n >= 4 && Crc16(rxBuf_, n) == 0) traceStray();
         return;
     }
     if (judgement == TMModbus::TJudgement::Refused) {
@@ -435,10 +439,10 @@ void TFrmCom::Comm1ReceiveData(const uint8_t* chunk, int len)
         s.ReqOutstanding = false;
         s.ReplyAccepted = false;
         Q_EMIT ReplyArrived();
-        // The port holds the request back for the inter-frame gap after the reply's last
-        // byte; through a seam (no port) the link waits for the gap itself.
-        if (lineSeam_.write)
-            GapTimer.start(ReplyFrame::InterFrameGapMs(static_cast<int>(Comm1.BaudRate()), charBits()));
+        // The serial port holds the request back for the inter-frame gap after the reply's
+        // last byte; on a line that does not, the link waits for the gap itself.
+        if (!Comm1->keepsFrameGap())
+            GapTimer.start(Comm1->interFrameGapMs());
         else if (linkRuns() && !s.ReqOutstanding)
             fastNext();
     }

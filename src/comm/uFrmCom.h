@@ -1,5 +1,6 @@
-// The hidden link form: owns the serial port Comm1 and the 100 ms Timer1, and on every tick
-// moves one request of the one-at-a-time master forward: build, send, wait, resend, drop.
+// The hidden link form: owns the 100 ms Timer1 and talks to the cabinet through one transport,
+// Comm1 (its own serial port unless another is set); on every tick it moves one request of the
+// one-at-a-time master forward: build, send, wait, resend, drop.
 // It owns what it schedules and counts (the request slots, the counters, the link state, both
 // buffers); everyone else reads them and tells the link what to do through its calls, and
 // follows what it does through its signals.
@@ -9,6 +10,7 @@
 #include "comm/uKModbus.h"
 #include "comm/uLinkRequest.h"
 #include "comm/uLinkState.h"
+#include "comm/uTransport.h"
 #include "comm/uYDT_V31.h"
 #include "model/UShareData.h"
 
@@ -33,7 +35,8 @@ public:
     void ClosePort();
     bool PortOpen() const;
     // The device went away while the link button was on: the port is closed and the link
-    // checks every ReopenTicks ticks whether it is back, reopening it with the same settings.
+    // checks every ReopenTicks ticks whether it is back, reopening the port it was opened with
+    // at the same speed.
     bool PortLost() const { return lost_; }
     // Ticks between two reopen attempts of a lost device: 2 s.
     static constexpr int ReopenTicks = 20;
@@ -73,16 +76,14 @@ public:
     // Windows; anything else names the device as given.
     static QString DeviceName(const QString& comName);
 
-    // A stand-in for the serial line, for tests that drive the link tick by tick without a
-    // device: while installed, PortOpen asks isOpen and SendFrame hands frames to write.
-    // Installing an empty seam gives the line back to Comm1.
-    struct TLineSeam {
-        std::function<bool()> isOpen;
-        std::function<bool(const uint8_t*, int)> write;
-    };
-    void SetLineSeam(TLineSeam seam) { lineSeam_ = std::move(seam); }
+    // The link's own serial port, set as the cabinets take it (two stop bits for Modbus).
+    TComm& SerialPort() { return serial_; }
+    // The transport the link talks through now.
+    TTransport& Transport() const { return *Comm1; }
+    // Puts the link on another transport, which it does not own; nullptr, or the transport's
+    // end, gives the line back to the serial port. The line-speed mode carries over.
+    void SetTransport(TTransport* transport);
 
-    TComm Comm1;
     QTimer Timer1;
     QTimer ReplyTimer; // line-speed mode: the wait for the outstanding reply
     QTimer GapTimer;   // line-speed mode: the pause before the next request
@@ -180,7 +181,6 @@ private:
     void fastSend();
     void fastTick();
     bool linkRuns() const;
-    int charBits() const;
     void deviceLost(const QString& reason);
     void endOutstanding();
     // The request in progress had an exception reply to one of its attempts.
@@ -188,8 +188,11 @@ private:
     void dropGroup(int group);
     void traceStray();
     void tryReopen();
+    void listenToLine();
 
-    TLineSeam lineSeam_;
+    TComm serial_;
+    TTransport* Comm1 = &serial_;
+    int openedBaud_ = 0; // the speed of the operator's open, for reopening a lost device
     bool fast_ = false;
     bool linkWanted_ = false; // opened by the operator and not closed since
     bool lost_ = false;

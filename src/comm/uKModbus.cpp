@@ -1,7 +1,9 @@
 #include "comm/uKModbus.h"
 
+#include "comm/uCrc16.h"
 #include "comm/uLinkState.h"
 #include "comm/uLinkRequest.h"
+#include "comm/uPollSteps.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,16 +30,6 @@ void TMModbus::SetCurrentAddress(uint16_t addr)
 {
     CurAddr = addr;
     CurRecord = &recordOf(addr);
-}
-
-uint16_t TMModbus::Crc16(const uint8_t* bytes, int count)
-{
-    uint16_t crc = 0xFFFF;
-    for (int i = 0; i < count; ++i) {
-        crc ^= bytes[i];
-        for (int b = 0; b < 8; ++b) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    return crc;
 }
 
 int TMModbus::appendCrc(int len)
@@ -224,39 +216,17 @@ void TMModbus::BuildNextRequest(TReqSlot* slots, TLinkState& state, int pollAddr
     if (!SlotTaken && RecInfo.PollHold == 0) {
         // The background poll cycle; a new address takes effect at the start of a cycle.
         state.PollStep += 1;
-        if (state.PollStep > state.PollSteps) {
+        if (state.PollStep > PollCycleLength) {
             state.PollStep = 1;
             CycleEndedAt = CurAddr;
             SetCurrentAddress(static_cast<uint16_t>(pollAddr));
         }
         ReqAddr = static_cast<uint8_t>(CurAddr);
-        switch (state.PollStep) {
-        case 1:
-            ReqFunc = 4;
-            ReqStartReg = 30001;
-            ReqCount = 44;
-            break;
-        case 2:
-            ReqFunc = 4;
-            ReqStartReg = 30061;
-            ReqCount = 31;
-            break;
-        case 3:
-            ReqFunc = 3;
-            ReqStartReg = 40001;
-            ReqCount = 35;
-            break;
-        case 4:
-            ReqFunc = 4;
-            ReqStartReg = 30101 + 50 * (pollModule - 1);
-            ReqCount = 35;
-            break;
-        case 5:
-            ReqFunc = 4;
-            ReqStartReg = 40081;
-            ReqCount = 11;
-            break;
-        default: break;
+        if (state.PollStep >= 1 && state.PollStep <= PollCycleLength) {
+            const TPollStep& step = PollCycle[state.PollStep - 1];
+            ReqFunc = step.func;
+            ReqStartReg = PollStepFirstReg(step, step.moduleStride != 0 ? pollModule : 1);
+            ReqCount = step.count;
         }
     }
     // While PollHold is set and no slot is pending, the last request is built and sent again.

@@ -19,9 +19,6 @@ public:
     // Encodes the request fields into the transmit buffer; FrameLen 0 when nothing can be built.
     void BuildFrame();
 
-    // CRC-16/MODBUS. A frame including its own two CRC bytes gives 0.
-    static uint16_t Crc16(const uint8_t* bytes, int count);
-
     // What a received chunk is to the outstanding request:
     //   Accepted  its reply: same address and function, and for a write the echo of the
     //             register and value (6) or register and count (16), for a read exactly the

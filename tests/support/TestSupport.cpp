@@ -8,6 +8,7 @@
 #include <iterator>
 #include <gtest/gtest.h>
 
+#include "comm/uCrc16.h"
 #include "comm/uKModbus.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
@@ -82,7 +83,7 @@ QString HexLine(const uint8_t* bytes, int count)
 
 std::vector<uint8_t> WithCrc(std::vector<uint8_t> frame)
 {
-    const uint16_t crc = TMModbus::Crc16(frame.data(), static_cast<int>(frame.size()));
+    const uint16_t crc = Crc16(frame.data(), static_cast<int>(frame.size()));
     frame.push_back(crc & 0xFF);
     frame.push_back(crc >> 8);
     return frame;
