@@ -121,9 +121,5 @@ void TBackupReader::RequestDropped(const TLinkRequest& request)
 // Follows the run's link from now on (no link, nothing to follow).
 void TBackupReader::listen()
 {
-    links_.Disconnect();
-    if (!FrmCom) return;
-    links_ << QObject::connect(FrmCom, &TFrmCom::RequestBuilt, [this](const TLinkRequest& r) { this->RequestBuilt(r); });
-    links_ << QObject::connect(FrmCom, &TFrmCom::ReplyAccepted, [this](const TLinkRequest& r, const uint16_t* regs, int count) { this->ReplyAccepted(r, regs, count); });
-    links_ << QObject::connect(FrmCom, &TFrmCom::RequestDropped, [this](const TLinkRequest& r) { this->RequestDropped(r); });
+    FollowRequests(links_, this);
 }

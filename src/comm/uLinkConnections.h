@@ -2,6 +2,8 @@
 // stops following the link, at the latest when it goes.
 #pragma once
 
+#include "comm/uFrmCom.h"
+
 #include <QMetaObject>
 #include <QObject>
 
@@ -29,3 +31,20 @@ public:
 private:
     std::vector<QMetaObject::Connection> list_;
 };
+
+// Drops what links follows and, when the run has a link, follows its requests: listener's
+// RequestBuilt, ReplyAccepted and RequestDropped hear the link's signals of those names (the
+// listeners that follow every request of a window: the journal, a backup, a restore).
+template <typename TListener> void FollowRequests(TLinkConnections& links, TListener* listener)
+{
+    links.Disconnect();
+    if (!FrmCom) return;
+    links << QObject::connect(FrmCom, &TFrmCom::RequestBuilt,
+                              [listener](const TLinkRequest& r) { listener->RequestBuilt(r); })
+          << QObject::connect(FrmCom, &TFrmCom::ReplyAccepted,
+                              [listener](const TLinkRequest& r, const uint16_t* regs, int count) {
+                                  listener->ReplyAccepted(r, regs, count);
+                              })
+          << QObject::connect(FrmCom, &TFrmCom::RequestDropped,
+                              [listener](const TLinkRequest& r) { listener->RequestDropped(r); });
+}

@@ -186,10 +186,6 @@ void TRestoreWriter::stop(TEnd end)
 // Follows the run's link from now on (no link, nothing to follow).
 void TRestoreWriter::listen()
 {
-    links_.Disconnect();
-    if (!FrmCom) return;
-    links_ << QObject::connect(FrmCom, &TFrmCom::RequestBuilt, [this](const TLinkRequest& r) { this->RequestBuilt(r); });
-    links_ << QObject::connect(FrmCom, &TFrmCom::ReplyAccepted, [this](const TLinkRequest& r, const uint16_t* regs, int count) { this->ReplyAccepted(r, regs, count); });
-    links_ << QObject::connect(FrmCom, &TFrmCom::RequestDropped, [this](const TLinkRequest& r) { this->RequestDropped(r); });
-    links_ << QObject::connect(FrmCom, &TFrmCom::LinkBroken, [this] { this->LinkBroken(); });
+    FollowRequests(links_, this);
+    if (FrmCom) links_ << QObject::connect(FrmCom, &TFrmCom::LinkBroken, [this] { this->LinkBroken(); });
 }

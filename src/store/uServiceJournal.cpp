@@ -276,9 +276,5 @@ std::vector<int> TServiceJournal::Addresses() const
 // Follows the run's link from now on (no link, nothing to follow).
 void TServiceJournal::listen()
 {
-    links_.Disconnect();
-    if (!FrmCom) return;
-    links_ << QObject::connect(FrmCom, &TFrmCom::RequestBuilt, [this](const TLinkRequest& r) { this->RequestBuilt(r); });
-    links_ << QObject::connect(FrmCom, &TFrmCom::ReplyAccepted, [this](const TLinkRequest& r, const uint16_t* regs, int count) { this->ReplyAccepted(r, regs, count); });
-    links_ << QObject::connect(FrmCom, &TFrmCom::RequestDropped, [this](const TLinkRequest& r) { this->RequestDropped(r); });
+    FollowRequests(links_, this);
 }
