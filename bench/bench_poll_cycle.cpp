@@ -84,14 +84,14 @@ int stepOf(const uint8_t* f, int n)
     return 0;
 }
 
-struct Recorder : TLinkTraceHooks {
+struct Recorder {
     QElapsedTimer clock;
     std::vector<Send> sends;
-    void TraceTx(const uint8_t* f, int n) override
+    void TraceTx(const uint8_t* f, int n)
     {
         sends.push_back({clock.nsecsElapsed() / 1e6, stepOf(f, n), cpuMs()});
     }
-    void TraceRx(const uint8_t*, int) override
+    void TraceRx(const uint8_t*, int)
     {
         if (!sends.empty() && sends.back().repliedMs < 0)
             sends.back().repliedMs = clock.nsecsElapsed() / 1e6 - sends.back().atMs;
@@ -132,13 +132,17 @@ bool runSpeed(const QString& simPath, int baud, int cycles, bool fast, Result& r
     while (!QFileInfo(link).isSymLink() && wait.elapsed() < 10000) QThread::msleep(10);
 
     ResetSharedData();
-    ResetLinkState();
-    FastLineForRun = fast;
     Recorder recorder;
-    SetLinkTraceHooks(&recorder);
     bool ok = true;
     {
         TFrmCom frm; // Timer1 runs for real, every 100 ms
+        frm.SetFastLineForRun(fast);
+        QObject::connect(&frm, &TFrmCom::FrameSent, [&recorder](const QByteArray& b) {
+            recorder.TraceTx(reinterpret_cast<const uint8_t*>(b.constData()), int(b.size()));
+        });
+        QObject::connect(&frm, &TFrmCom::ChunkReceived, [&recorder](const QByteArray& b) {
+            recorder.TraceRx(reinterpret_cast<const uint8_t*>(b.constData()), int(b.size()));
+        });
         try {
             frm.OpenPort(link, baud);
         } catch (const ECommsError& e) {
@@ -165,7 +169,6 @@ bool runSpeed(const QString& simPath, int baud, int cycles, bool fast, Result& r
         if (ok) loop.exec();
         frm.ClosePort();
     }
-    SetLinkTraceHooks(nullptr);
     ::kill(static_cast<pid_t>(sim.processId()), SIGTERM);
     sim.waitForFinished(10000);
     if (!ok) return false;

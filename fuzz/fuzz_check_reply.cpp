@@ -8,6 +8,7 @@
 // otherwise bits 0-5 give any address, those beyond 15 among them; with bit 6 set the last two
 // bytes of the chunk are replaced by its CRC, so that the fuzzer reaches the decoding behind
 // the CRC check. The rest of the input, at most 399 bytes, is the chunk.
+#include "comm/uCrc16.h"
 #include "comm/uKModbus.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
@@ -25,7 +26,8 @@ constexpr int HeaderLen = 5;
 TMModbus& codec()
 {
     static TCabinetValues values;
-    static TMModbus mb(TxBuf, values);
+    static uint8_t txBuf[CommBufSize];
+    static TMModbus mb(txBuf, values);
     return mb;
 }
 } // namespace
@@ -45,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::unique_ptr<uint8_t[]> chunk(chunkLen > 0 ? new uint8_t[chunkLen] : nullptr);
     if (chunkLen > 0) std::memcpy(chunk.get(), data + HeaderLen, chunkLen);
     if ((flags & 0x40) && chunkLen >= 2) {
-        const uint16_t crc = TMModbus::Crc16(chunk.get(), static_cast<int>(chunkLen) - 2);
+        const uint16_t crc = Crc16(chunk.get(), static_cast<int>(chunkLen) - 2);
         chunk[chunkLen - 2] = crc & 0xFF;
         chunk[chunkLen - 1] = crc >> 8;
     }
@@ -55,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool accepted = mb.CheckReply(chunk.get(), static_cast<int>(chunkLen));
 
     // An accepted chunk always came from the current address and passed its CRC.
-    if (accepted && (chunkLen < 4 || chunk[0] != mb.CurAddr ||
-                     TMModbus::Crc16(chunk.get(), static_cast<int>(chunkLen)) != 0))
+    if (accepted &&
+        (chunkLen < 4 || chunk[0] != mb.CurAddr || Crc16(chunk.get(), static_cast<int>(chunkLen)) != 0))
         __builtin_trap();
     // Only a frame of the function asked answers the request; a read's count is the count asked.
     if (accepted && chunk[1] != mb.ReqFunc) __builtin_trap();

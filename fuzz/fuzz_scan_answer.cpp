@@ -6,7 +6,7 @@
 // others, so that the fuzzer reaches the object walk behind the CRC check. The rest is what the
 // line brought; its first byte is the address the request went to.
 #include "comm/uCabinetScan.h"
-#include "comm/uKModbus.h"
+#include "comm/uCrc16.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,15 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QByteArray bytes(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
     if ((data[0] & 0x80) && bytes.size() >= 4) {
         const uint16_t crc =
-            TMModbus::Crc16(reinterpret_cast<const uint8_t*>(bytes.constData()), int(bytes.size()) - 2);
+            Crc16(reinterpret_cast<const uint8_t*>(bytes.constData()), int(bytes.size()) - 2);
         bytes[bytes.size() - 2] = char(crc & 0xFF);
         bytes[bytes.size() - 1] = char(crc >> 8);
     }
     const int address = uint8_t(bytes[0]);
     const TCabinetScan::TAnswer answer = TCabinetScan::JudgeAnswer(bytes, address);
     // An answer always passed its CRC; a refusal is the five bytes of an exception reply.
-    const bool crcGood =
-        TMModbus::Crc16(reinterpret_cast<const uint8_t*>(bytes.constData()), int(bytes.size())) == 0;
+    const bool crcGood = Crc16(reinterpret_cast<const uint8_t*>(bytes.constData()), int(bytes.size())) == 0;
     if (answer != TCabinetScan::TAnswer::None && !crcGood) __builtin_trap();
     if (answer == TCabinetScan::TAnswer::Refused && bytes.size() != 5) __builtin_trap();
     if (TCabinetScan::JudgeAnswer(bytes, (address + 1) & 0xFF) != TCabinetScan::TAnswer::None) __builtin_trap();

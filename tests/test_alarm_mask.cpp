@@ -12,6 +12,7 @@
 #include "settings/uFrmMask.h"
 #include "settings/uMaskBitNames.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 #include "test_main_fixture.h"
 #include "ui/uGraceWindows.h"
@@ -35,12 +36,6 @@
 #include <vector>
 
 namespace {
-
-// The main window's selected address as the link hooks report it.
-struct AddressHooks : TLinkMainHooks {
-    int addr = 1;
-    int GetDevAddr() override { return addr; }
-};
 
 const TReqSlot Untouched{FlagOn, 9, 4, 12345, 1, 0, 0};
 
@@ -69,13 +64,13 @@ protected:
         ResetAll();
         ClearGraceWindowProbes();
         SetPswGraceCounter(&grace);
-        SetLinkMainHooks(&hooks);
         LocalPara.Language = 0;
         MaskChannel = 0;
         MaskValue = 0;
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        com->SetLineSeam({[this] { return portOpen; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
     }
     void TearDown() override
     {
@@ -106,7 +101,6 @@ protected:
         return w;
     }
 
-    AddressHooks hooks;
     bool portOpen = false;
     int32_t grace = 0;
     std::unique_ptr<TFrmCom> com;
@@ -294,11 +288,11 @@ TEST_P(OkTable, QueuesWriteEnableWordAndReadBackAllOrNothing)
 {
     const OkCase& c = GetParam();
     portOpen = true;
-    hooks.addr = 7;
+    FrmCom->SetDevAddr(7); // the main window's selected address
     DialogScript script;
     for (int s : c.busy) {
-        ReqSlot[s] = Untouched;
-        ReqSlot[s].Group = 99; // the read-back of another write: it cannot make way
+        TestSlots()[s] = Untouched;
+        TestSlots()[s].Group = 99; // the read-back of another write: it cannot make way
     }
     auto w = bitWindow(5, 0xFCFF);
     click(*w, 2, 16); // bit 0 off
@@ -316,9 +310,9 @@ TEST_P(OkTable, QueuesWriteEnableWordAndReadBackAllOrNothing)
         const bool busy = std::find(c.busy.begin(), c.busy.end(), s) != c.busy.end();
         const bool filled = std::find(c.expected.begin(), c.expected.end(), s) != c.expected.end();
         const TReqSlot& expect = busy ? Untouched : filled ? want[s] : TReqSlot{};
-        EXPECT_TRUE(sameRequest(ReqSlot[s], expect)) << "slot " << s << ": " << describe(ReqSlot[s]);
+        EXPECT_TRUE(sameRequest(TestSlots()[s], expect)) << "slot " << s << ": " << describe(TestSlots()[s]);
     }
-    for (int s = 4; s <= ReqSlotCount; ++s) EXPECT_EQ(ReqSlot[s].Pending, 0) << s;
+    for (int s = 4; s <= ReqSlotCount; ++s) EXPECT_EQ(TestSlots()[s].Pending, 0) << s;
 }
 
 INSTANTIATE_TEST_SUITE_P(Slots, OkTable,
@@ -335,10 +329,11 @@ TEST_F(MaskTest, EachChannelWritesItsOwnRegister)
     portOpen = true;
     for (int channel = 1; channel <= MaskChannelCount; ++channel) {
         ResetSharedData();
+        for (int s = 1; s <= ReqSlotCount; ++s) FrmCom->Withdraw(s); // the last channel's write
         auto w = bitWindow(channel, static_cast<uint16_t>(0x0F00 + channel));
         w->btnOK->click();
-        EXPECT_EQ(ReqSlot[2].StartReg, 40081 + channel);
-        EXPECT_EQ(ReqSlot[2].Value, 0x0F00 + channel);
+        EXPECT_EQ(TestSlots()[2].StartReg, 40081 + channel);
+        EXPECT_EQ(TestSlots()[2].Value, 0x0F00 + channel);
     }
 }
 
@@ -354,7 +349,7 @@ TEST_F(MaskTest, CancelAndClosingSendNothing)
             w->close();
         EXPECT_FALSE(w->isVisible());
         EXPECT_EQ(w->result(), QDialog::Rejected);
-        for (int s = 1; s <= ReqSlotCount; ++s) EXPECT_EQ(ReqSlot[s].Pending, 0) << "slot " << s;
+        for (int s = 1; s <= ReqSlotCount; ++s) EXPECT_EQ(TestSlots()[s].Pending, 0) << "slot " << s;
     }
 }
 
@@ -570,14 +565,14 @@ TEST_F(MaskTest, PortClosedNeitherRefreshesNorReads)
     Cabinet().MaskWords[9] = 0xBEEF;
     for (int i = 0; i < 6; ++i) w->tmr1Timer();
     EXPECT_EQ(w->edtState01->text(), "0000");
-    EXPECT_EQ(ReqSlot[1].Pending, 0);
+    EXPECT_EQ(TestSlots()[1].Pending, 0);
 
     portOpen = true;
-    hooks.addr = 3;
+    FrmCom->SetDevAddr(3);
     w->tmr1Timer();
     EXPECT_EQ(w->edtState01->text(), "1234");
     EXPECT_EQ(w->edtMnAlarm->text(), "BEEF");
-    EXPECT_TRUE(sameRequest(ReqSlot[1], TReqSlot{FlagOn, 3, 3, 40082, 10, 0, 0})) << describe(ReqSlot[1]);
+    EXPECT_TRUE(sameRequest(TestSlots()[1], TReqSlot{FlagOn, 3, 3, 40082, 10, 0, 0})) << describe(TestSlots()[1]);
 }
 
 TEST_F(MaskTest, FormShowShowsTheWords)
@@ -603,10 +598,10 @@ TEST_F(MaskTest, ReadRhythm)
         auto w = maskWindow();
         std::vector<int> reads;
         for (int tick = 1; tick <= 14; ++tick) {
-            if (tick == c.busyAt) ReqSlot[1] = Untouched;
+            if (tick == c.busyAt) TestSlots()[1] = Untouched;
             w->tmr1Timer();
-            if (ReqSlot[1].Pending && ReqSlot[1].StartReg == 40082) reads.push_back(tick);
-            ReqSlot[1].Pending = 0; // the link takes it
+            if (TestSlots()[1].Pending && TestSlots()[1].StartReg == 40082) reads.push_back(tick);
+            TestSlots()[1].Pending = 0; // the link takes it
         }
         EXPECT_EQ(reads, c.reads) << c.name;
     }
@@ -670,7 +665,7 @@ TEST_F(MaskTest, NextEditStartsFromTheReceivedWord)
     EXPECT_EQ(MaskValue, 0x9111) << "the working value keeps the last edit";
     w->btnEdt05->click();
     EXPECT_EQ(shown, "1111");
-    for (int s = 1; s <= ReqSlotCount; ++s) EXPECT_EQ(ReqSlot[s].Pending, 0) << s;
+    for (int s = 1; s <= ReqSlotCount; ++s) EXPECT_EQ(TestSlots()[s].Pending, 0) << s;
 }
 
 TEST_F(MaskTest, GraceProbeFollowsTheWindow)

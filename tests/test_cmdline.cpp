@@ -266,8 +266,8 @@ TEST_F(CommandPort, TheLinkOpensTheCommandsPortAtItsSpeed)
     THeadlessLink link(o);
     ASSERT_TRUE(link.Open(QStringLiteral("reading the settings of")));
     ASSERT_TRUE(link.PortOpen());
-    EXPECT_EQ(link.Com()->Comm1.CommName(), pty.slavePath());
-    EXPECT_EQ(link.Com()->Comm1.BaudRate(), 19200u);
+    EXPECT_EQ(link.Com()->SerialPort().CommName(), pty.slavePath());
+    EXPECT_EQ(link.Com()->SerialPort().BaudRate(), 19200u);
     EXPECT_EQ(link.Address(), 3);
     expectSettingsUntouched();
     link.Close();
@@ -284,8 +284,8 @@ TEST_F(CommandPort, WithoutBaudTheSettingsFilesSpeedIsReadNotTheRecord)
     const TCmdLine o = parsed({"--port", pty.slavePath(), "--snapshot", "-"});
     THeadlessLink link(o);
     ASSERT_TRUE(link.Open(QStringLiteral("reading")));
-    EXPECT_EQ(link.Com()->Comm1.CommName(), pty.slavePath());
-    EXPECT_EQ(link.Com()->Comm1.BaudRate(), 9600u);
+    EXPECT_EQ(link.Com()->SerialPort().CommName(), pty.slavePath());
+    EXPECT_EQ(link.Com()->SerialPort().BaudRate(), 9600u);
     expectSettingsUntouched();
 }
 

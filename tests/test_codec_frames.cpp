@@ -29,14 +29,14 @@ protected:
 TEST_P(CodecFrames, BuildsTheKnownFrame)
 {
     const FrameCase& c = GetParam();
-    TMModbus mb(TxBuf, values);
+    TMModbus mb(TestTxBuf(), values);
     mb.ReqAddr = c.addr;
     mb.ReqFunc = c.func;
     mb.ReqStartReg = c.startReg;
     mb.ReqCount = c.count;
     mb.ReqValue = c.value;
     mb.BuildFrame();
-    EXPECT_EQ(HexLine(TxBuf, mb.FrameLen), QString::fromLatin1(c.expected));
+    EXPECT_EQ(HexLine(TestTxBuf(), mb.FrameLen), QString::fromLatin1(c.expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -48,10 +48,4 @@ INSTANTIATE_TEST_SUITE_P(
                       FrameCase{"writeEnable", 1, 6, 50000, 0, 10, "01 06 C3 4F 00 0A 04 5E"},
                       FrameCase{"unknownFunction", 1, 5, 1, 1, 0, ""}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Crc16, ModbusCheckValue)
-{
-    const char* text = "123456789";
-    EXPECT_EQ(TMModbus::Crc16(reinterpret_cast<const uint8_t*>(text), 9), 0x4B37);
-}
 } // namespace

@@ -69,20 +69,20 @@ TEST_P(CheckTable, AcceptsOrRefuses)
     if (c.accepted) {
         EXPECT_EQ(w.NewValue(), c.value);
         EXPECT_EQ(ParaSetValue(ParaSet, c.reg), c.value);
-        EXPECT_EQ(ReqSlot[1].Pending, FlagOn) << "Forced is ticked when the window opens";
-        EXPECT_EQ(ReqSlot[1].Func, 6);
-        EXPECT_EQ(ReqSlot[1].StartReg, 50000);
-        EXPECT_EQ(ReqSlot[1].Value, 10);
-        EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
-        EXPECT_EQ(ReqSlot[2].Addr, 1);
-        EXPECT_EQ(ReqSlot[2].Func, 6);
-        EXPECT_EQ(ReqSlot[2].StartReg, c.reg);
-        EXPECT_EQ(ReqSlot[2].Count, 1);
-        EXPECT_EQ(ReqSlot[2].Value, c.value);
-        EXPECT_EQ(ReqSlot[3].Pending, FlagOn);
-        EXPECT_EQ(ReqSlot[3].Func, 4);
-        EXPECT_EQ(ReqSlot[3].StartReg, 40001);
-        EXPECT_EQ(ReqSlot[3].Count, 34);
+        EXPECT_EQ(TestSlots()[1].Pending, FlagOn) << "Forced is ticked when the window opens";
+        EXPECT_EQ(TestSlots()[1].Func, 6);
+        EXPECT_EQ(TestSlots()[1].StartReg, 50000);
+        EXPECT_EQ(TestSlots()[1].Value, 10);
+        EXPECT_EQ(TestSlots()[2].Pending, FlagOn);
+        EXPECT_EQ(TestSlots()[2].Addr, 1);
+        EXPECT_EQ(TestSlots()[2].Func, 6);
+        EXPECT_EQ(TestSlots()[2].StartReg, c.reg);
+        EXPECT_EQ(TestSlots()[2].Count, 1);
+        EXPECT_EQ(TestSlots()[2].Value, c.value);
+        EXPECT_EQ(TestSlots()[3].Pending, FlagOn);
+        EXPECT_EQ(TestSlots()[3].Func, 4);
+        EXPECT_EQ(TestSlots()[3].StartReg, 40001);
+        EXPECT_EQ(TestSlots()[3].Count, 34);
     } else {
         EXPECT_TRUE(slotsUntouched());
         EXPECT_EQ(ParaSetValue(ParaSet, c.reg), ParaSetValue(before, c.reg)) << "a refusal stores nothing";
@@ -361,21 +361,21 @@ TEST_F(DataSetTest, SwitchesShowTheStatusBitsAndBuildTheWholeWord)
 
     DialogScript script;
     w.btnSetToClick();
-    EXPECT_EQ(ReqSlot[2].StartReg, 40027);
-    EXPECT_EQ(ReqSlot[2].Value, 0x1800) << "the other bits are written as 0";
+    EXPECT_EQ(TestSlots()[2].StartReg, 40027);
+    EXPECT_EQ(TestSlots()[2].Value, 0x1800) << "the other bits are written as 0";
 
-    for (int i = 1; i <= 3; ++i) ReqSlot[i].Pending = 0;
+    for (int i = 1; i <= 3; ++i) TestSlots()[i].Pending = 0;
     w.rgBuzzerSet->SetItemIndex(0);
     w.rgEnCharge->SetItemIndex(0);
     w.btnSetToClick();
-    EXPECT_EQ(ReqSlot[2].Value, 0) << "all on Enable";
+    EXPECT_EQ(TestSlots()[2].Value, 0) << "all on Enable";
 
-    for (int i = 1; i <= 3; ++i) ReqSlot[i].Pending = 0;
+    for (int i = 1; i <= 3; ++i) TestSlots()[i].Pending = 0;
     w.rgBuzzerSet->SetItemIndex(1);
     w.rgBoostChg->SetItemIndex(1);
     w.rgEnCharge->SetItemIndex(1);
     w.btnSetToClick();
-    EXPECT_EQ(ReqSlot[2].Value, 4096 + 8192 + 2048);
+    EXPECT_EQ(TestSlots()[2].Value, 4096 + 8192 + 2048);
     EXPECT_TRUE(script.messages.empty());
 }
 
@@ -479,7 +479,7 @@ TEST_F(DataSetTest, PortClosedSaysSerialPortOffAndQueuesNothing)
 
 TEST_F(DataSetTest, AnotherProtocolStoresTheValueButSendsNothing)
 {
-    LinkState.ActiveProtocol = 1;
+    TestLinkState().ActiveProtocol = 1;
     TFrmDataSet& w = window();
     choose(14);
     w.Edit1->setText("45");
@@ -508,10 +508,10 @@ TEST_P(WriteEnableTable, PrecedesTheWriteWhenForcedOrMaster)
     w.chkForced->setChecked(c.forced);
     w.Edit1->setText("45");
     w.btnSetToClick();
-    EXPECT_EQ(ReqSlot[1].Pending, c.writeEnable ? FlagOn : FlagOff);
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
-    EXPECT_EQ(ReqSlot[2].Value, 45);
-    EXPECT_EQ(ReqSlot[3].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[1].Pending, c.writeEnable ? FlagOn : FlagOff);
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[2].Value, 45);
+    EXPECT_EQ(TestSlots()[3].Pending, FlagOn);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, WriteEnableTable,
@@ -526,53 +526,53 @@ INSTANTIATE_TEST_SUITE_P(Cases, WriteEnableTable,
 
 TEST_F(DataSetTest, AnOccupiedSlotRefusesTheWholeWriteAndKeepsTheEntry)
 {
-    ReqSlot[2] = TReqSlot{FlagOn, 1, 6, 40017, 0, 3, 0}; // another window's write, not yet taken
+    TestSlots()[2] = TReqSlot{FlagOn, 1, 6, 40017, 0, 3, 0}; // another window's write, not yet taken
     TFrmDataSet& w = window();
     choose(14);
     w.Edit1->setText("45");
     DialogScript script;
     w.btnSetToClick();
     EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});
-    EXPECT_EQ(ReqSlot[1].Pending, FlagOff) << "no write-enable without its write";
-    EXPECT_EQ(ReqSlot[2].Func, 6) << "left as it was";
-    EXPECT_EQ(ReqSlot[2].StartReg, 40017);
-    EXPECT_EQ(ReqSlot[3].Pending, FlagOff);
+    EXPECT_EQ(TestSlots()[1].Pending, FlagOff) << "no write-enable without its write";
+    EXPECT_EQ(TestSlots()[2].Func, 6) << "left as it was";
+    EXPECT_EQ(TestSlots()[2].StartReg, 40017);
+    EXPECT_EQ(TestSlots()[3].Pending, FlagOff);
     EXPECT_EQ(w.Edit1->text(), "45") << "pressing again works";
 
-    ReqSlot[2].Pending = FlagOff; // the link took the write
+    TestSlots()[2].Pending = FlagOff; // the link took the write
     w.btnSetToClick();
-    EXPECT_EQ(ReqSlot[1].StartReg, 50000);
-    EXPECT_EQ(ReqSlot[2].StartReg, 40025);
-    EXPECT_EQ(ReqSlot[2].Value, 45);
-    EXPECT_EQ(ReqSlot[3].StartReg, 40001);
+    EXPECT_EQ(TestSlots()[1].StartReg, 50000);
+    EXPECT_EQ(TestSlots()[2].StartReg, 40025);
+    EXPECT_EQ(TestSlots()[2].Value, 45);
+    EXPECT_EQ(TestSlots()[3].StartReg, 40001);
 }
 
 TEST_F(DataSetTest, AWindowsOwnReadMakesWayForTheWriteAndIsServedAfterIt)
 {
-    ReqSlot[2] = TReqSlot{FlagOn, 1, 3, 53000, 40, 0, 0}; // the main window's configuration read
-    ReqSlot[3] = TReqSlot{FlagOn, 1, 43, 2, 0, 0, 0};     // and its version read
-    ReqSlot[2].Source = QStringLiteral("FrmMain");
+    TestSlots()[2] = TReqSlot{FlagOn, 1, 3, 53000, 40, 0, 0}; // the main window's configuration read
+    TestSlots()[3] = TReqSlot{FlagOn, 1, 43, 2, 0, 0, 0};     // and its version read
+    TestSlots()[2].Source = QStringLiteral("FrmMain");
     TFrmDataSet& w = window();
     choose(14);
     w.Edit1->setText("45");
     DialogScript script;
     w.btnSetToClick();
     EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join('\n').toStdString();
-    EXPECT_EQ(ReqSlot[1].StartReg, 50000);
-    EXPECT_EQ(ReqSlot[2].StartReg, 40025);
-    EXPECT_EQ(ReqSlot[3].StartReg, 40001);
+    EXPECT_EQ(TestSlots()[1].StartReg, 50000);
+    EXPECT_EQ(TestSlots()[2].StartReg, 40025);
+    EXPECT_EQ(TestSlots()[3].StartReg, 40001);
     // The reads wait in the slots no window fills, in the order they were in.
-    EXPECT_EQ(ReqSlot[4].Pending, FlagOff);
-    EXPECT_EQ(ReqSlot[5].Pending, FlagOn);
-    EXPECT_EQ(ReqSlot[5].StartReg, 53000);
-    EXPECT_EQ(ReqSlot[5].Source, "FrmMain");
-    EXPECT_EQ(ReqSlot[6].Pending, FlagOn);
-    EXPECT_EQ(ReqSlot[6].Func, 43);
+    EXPECT_EQ(TestSlots()[4].Pending, FlagOff);
+    EXPECT_EQ(TestSlots()[5].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[5].StartReg, 53000);
+    EXPECT_EQ(TestSlots()[5].Source, "FrmMain");
+    EXPECT_EQ(TestSlots()[6].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[6].Func, 43);
     // Whoever filled them hears of their replies under the slot they filled.
     TMModbus& mb = *com->Modbus;
     std::vector<int> order;
     for (int i = 0; i < 5; ++i) {
-        mb.BuildNextRequest();
+        mb.BuildNextRequest(TestSlots(), TestLinkState(), 1, 1);
         order.push_back(mb.ReqStartReg);
         if (i >= 3) EXPECT_EQ(mb.CurrentRequest().slot, i - 1);
     }
@@ -588,7 +588,7 @@ TEST_F(DataSetTest, AReadBackStillWaitingMakesTheNextWriteWait)
     DialogScript script;
     dlg->btnSetToClick();
     EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOff);
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOff);
 }
 
 // At a site the first Set on a healthy, idle link was refused as busy and the second went
@@ -602,11 +602,12 @@ TEST_F(DataSetTest, AWriteOnAnIdlePollingLinkIsTakenOnTheFirstPress)
     ASSERT_TRUE(dir.isValid());
     SetSettingsFolderOverride(dir.path());
     std::vector<std::vector<uint8_t>> toAnswer;
-    com->SetLineSeam({[] { return true; },
-                      [&toAnswer](const uint8_t* b, int n) {
-                          toAnswer.emplace_back(b, b + n);
-                          return true;
-                      }});
+    UseFakeLine(
+        *com, [] { return true; },
+        [&toAnswer](const uint8_t* b, int n) {
+            toAnswer.emplace_back(b, b + n);
+            return true;
+        });
     auto mainWindow = std::make_unique<TFrmMain>();
     mainWindow->tmr1->stop();
     mainWindow->chkMdSta->setChecked(true);
@@ -635,13 +636,13 @@ TEST_F(DataSetTest, AWriteOnAnIdlePollingLinkIsTakenOnTheFirstPress)
     };
     for (int press = 0; press < 22; ++press) {
         SCOPED_TRACE(press);
-        while (tick % 11 != press % 11 || ReqSlot[1].Pending || ReqSlot[2].Group || ReqSlot[3].Group) step();
+        while (tick % 11 != press % 11 || TestSlots()[1].Pending || TestSlots()[2].Group || TestSlots()[3].Group) step();
         w.Edit1->setText(QString::number(40 + press % 10));
         DialogScript script;
         w.btnSetToClick();
         EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join('\n').toStdString();
-        EXPECT_EQ(ReqSlot[2].StartReg, 40025);
-        EXPECT_EQ(ReqSlot[2].Value, 40 + press % 10);
+        EXPECT_EQ(TestSlots()[2].StartReg, 40025);
+        EXPECT_EQ(TestSlots()[2].Value, 40 + press % 10);
         for (int i = 0; i < 11; ++i) step();
     }
     mainWindow.reset();

@@ -8,6 +8,7 @@
 #include "model/uUpsInfo.h"
 #include "settings/uFrmDataSet.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 #include "ui/uGraceWindows.h"
 
@@ -27,7 +28,8 @@ protected:
         ClearGraceWindowProbes();
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        com->SetLineSeam({[this] { return portOpen; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
         TUpsData& r = Cabinet().UpsData[1];
         r.Para40002 = 1;
         r.Para40003 = 4;
@@ -73,7 +75,7 @@ protected:
     static bool slotsUntouched()
     {
         for (int i = 1; i <= ReqSlotCount; ++i)
-            if (ReqSlot[i].Pending) return false;
+            if (TestSlots()[i].Pending) return false;
         return true;
     }
 

@@ -117,13 +117,13 @@ TEST_P(EndToEndWriteModes, BoostLastTimeSetTo45ReachesTheCabinetAndComesBack)
     para->btnSetClick();
     ASSERT_EQ(dataSetRuns, 1);
     ASSERT_TRUE(script.messages.empty()) << script.messageTexts().join('|').toStdString();
-    const int readBacksBefore = ReqSlot[3].Counter;
+    const int readBacksBefore = TestSlots()[3].Counter;
 
     // The link serves slots 1, 2 and 3 in turn; the read-back lands in the device record.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            return !ReqSlot[1].Pending && !ReqSlot[2].Pending && !ReqSlot[3].Pending &&
-                   ReqSlot[3].Counter > readBacksBefore && Cabinet().UpsData[1].Para40025 == 45;
+            return !TestSlots()[1].Pending && !TestSlots()[2].Pending && !TestSlots()[3].Pending &&
+                   TestSlots()[3].Counter > readBacksBefore && Cabinet().UpsData[1].Para40025 == 45;
         },
         ArriveMs))
         << "boost time in the record " << Cabinet().UpsData[1].Para40025;
@@ -203,13 +203,13 @@ TEST_F(EndToEndWrite, TheFirstSetIsTakenWhileTheMainWindowsReadWaits)
     ds.Edit1->setText(QStringLiteral("44"));
     // The moment the main window's read is waiting in slot 2.
     ASSERT_TRUE(QTest::qWaitFor(
-        [] { return ReqSlot[2].Pending && ReqSlot[2].Func == 4 && ReqSlot[2].StartReg >= 30101; }, ArriveMs));
-    const int movedBefore = ReqSlot[5].Counter;
+        [] { return TestSlots()[2].Pending && TestSlots()[2].Func == 4 && TestSlots()[2].StartReg >= 30101; }, ArriveMs));
+    const int movedBefore = TestSlots()[5].Counter;
     ds.btnSetTo->click();
     EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join('|').toStdString();
-    EXPECT_EQ(ReqSlot[2].StartReg, 40025);
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return Cabinet().UpsData[1].Para40025 == 44 && ReqSlot[5].Counter > movedBefore; }, ArriveMs))
+    EXPECT_EQ(TestSlots()[2].StartReg, 40025);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cabinet().UpsData[1].Para40025 == 44 && TestSlots()[5].Counter > movedBefore; },
+                                ArriveMs))
         << "boost time in the record " << Cabinet().UpsData[1].Para40025;
     m->close();
 }

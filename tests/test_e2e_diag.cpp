@@ -76,8 +76,8 @@ TEST_F(DiagEndToEnd, TheRegisterViewerShowsTheCabinetsRegistersAfterTwoTicks)
     view.tmr1Timer(); // first tick: the mirror holds nothing yet; the read is queued
     for (int row = 1; row <= 10; ++row) EXPECT_EQ(CellText(view.strGrdData, 1, row), "0");
     // The link serves the slot before its own poll: the first reply is the viewer's.
-    ASSERT_TRUE(link_.tickUntil([] { return CommDebug.AckCount >= 1; }, 60));
-    EXPECT_EQ(ReqSlot[3].Counter, 1);
+    ASSERT_TRUE(link_.tickUntil([] { return TestCommDebug().AckCount >= 1; }, 60));
+    EXPECT_EQ(TestSlots()[3].Counter, 1);
     view.tmr1Timer(); // second tick: what came back
     for (int row = 1; row <= 10; ++row) {
         EXPECT_EQ(CellText(view.strGrdData, 0, row), QString::number(40000 + row));
@@ -95,18 +95,18 @@ TEST_F(DiagEndToEnd, ACountOneReplyCannotCarryIsSentAsTypedAndCountsAsAnError)
     view.tmr1->stop();
     view.OutIntNum->setText("200");
     view.tmr1Timer();
-    ASSERT_EQ(ReqSlot[3].Count, 200);
+    ASSERT_EQ(TestSlots()[3].Count, 200);
     const QString exception = logged(simtest::withCrc({1, 0x83, 0x03}));
     // Three attempts, each refused by the cabinet, then the request is dropped.
     ASSERT_TRUE(link_.tickUntil(
-        [&] { return timesLogged(sim_, "TX", exception) >= 3 && !LinkState.ReqOutstanding; }, 60));
+        [&] { return timesLogged(sim_, "TX", exception) >= 3 && !TestLinkState().ReqOutstanding; }, 60));
     EXPECT_EQ(timesLogged(sim_, "RX", logged(simtest::readRequest(1, 3, 40001, 200))), 3);
-    EXPECT_EQ(CommDebug.AckCount, 0);
-    EXPECT_GE(CommDebug.TxCount, 3);
+    EXPECT_EQ(TestCommDebug().AckCount, 0);
+    EXPECT_GE(TestCommDebug().TxCount, 3);
     EXPECT_EQ(Cabinet().RegMirror[40003], 0) << "nothing was stored";
     view.tmr1Timer();
     EXPECT_EQ(CellText(view.strGrdData, 1, 3), "0");
-    EXPECT_EQ(ReqSlot[3].Count, 200) << "the viewer goes on asking as typed";
+    EXPECT_EQ(TestSlots()[3].Count, 200) << "the viewer goes on asking as typed";
 }
 
 TEST_F(DiagEndToEnd, ChoosingModuleThreeMakesTheCabinetReportItsBuffer)
@@ -131,14 +131,14 @@ TEST_F(DiagEndToEnd, ChoosingModuleThreeMakesTheCabinetReportItsBuffer)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     view.cbbMdID->setCurrentIndex(2);
     view.cbbMdIDChange();
-    ASSERT_TRUE(link_.tickUntil([] { return CommDebug.AckCount >= 2; }, 80)); // the write, then the read
+    ASSERT_TRUE(link_.tickUntil([] { return TestCommDebug().AckCount >= 2; }, 80)); // the write, then the read
     EXPECT_EQ(Cabinet().MdRxModule, 3) << "the cabinet reports module 3";
     view.tmr1Timer();
     EXPECT_EQ(view.edtRxLen->text(), QString::number(length));
     EXPECT_EQ(view.lbCount->text(), "1");
     EXPECT_EQ(view.mmo1->toPlainText(), RxBufferLine(words.data(), length) + "\n...");
-    EXPECT_EQ(ReqSlot[1].Pending, FlagOff) << "the cabinet reports the module chosen: no new selection";
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[1].Pending, FlagOff) << "the cabinet reports the module chosen: no new selection";
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOn);
     EXPECT_EQ(timesLogged(sim_, "RX", logged(simtest::writeSingleRequest(1, 54101, 3))), 2)
         << "the test's own write and the viewer's";
     link_.close();

@@ -111,21 +111,21 @@ TEST_F(LostDeviceTest, PulledCabinetShowsLostWaitsQuietlyAndResumesWhenItComesBa
     // Waiting for the device: one attempt every 20 link ticks, and the dead port raises no
     // notifications at all while the events run.
     FrmCom->Timer1.stop();
-    const quint64 wakeups = FrmCom->Comm1.Wakeups();
+    const quint64 wakeups = FrmCom->SerialPort().Wakeups();
     const int attempts = FrmCom->ReopenAttempts();
-    const int txCount = CommDebug.TxCount;
+    const int txCount = TestCommDebug().TxCount;
     for (int i = 0; i < 3 * TFrmCom::ReopenTicks; ++i) tick();
     EXPECT_EQ(FrmCom->ReopenAttempts() - attempts, 3);
-    EXPECT_EQ(FrmCom->Comm1.Wakeups(), wakeups) << "no busy loop on the lost device";
-    EXPECT_EQ(CommDebug.TxCount, txCount);
+    EXPECT_EQ(FrmCom->SerialPort().Wakeups(), wakeups) << "no busy loop on the lost device";
+    EXPECT_EQ(TestCommDebug().TxCount, txCount);
     EXPECT_TRUE(FrmCom->PortLost());
 
     // Put back at the same path: the port reopens by itself and the poll goes on, within 3 s
     // of link ticks (one reopen period and the reply).
     ASSERT_TRUE(startSim());
-    const int acks = CommDebug.AckCount;
+    const int acks = TestCommDebug().AckCount;
     int ticks = 0;
-    while (CommDebug.AckCount == acks && ticks < 100) {
+    while (TestCommDebug().AckCount == acks && ticks < 100) {
         tick();
         ++ticks;
     }
@@ -184,19 +184,19 @@ TEST_F(LostDeviceTest, WritePendingWhenTheCabinetVanishesIsDroppedNotSentAfterTh
     TFrmMain* w = startup.Main();
     TfrmTrack* track = w->TrackWindow;
     ASSERT_NE(track, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return CommDebug.AckCount >= 2; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return TestCommDebug().AckCount >= 2; }, 20000));
 
     // The link's clock is held while the operator confirms a write: the write-enable, the
     // parameter and its read-back wait in their slots for the link's next idle tick.
     FrmCom->Timer1.stop();
     // (The main window's own periodic reads may hold a slot; the operator's write finds the
     // link free.)
-    for (int i = 1; i <= ReqSlotCount; ++i) ReqSlot[i].Pending = FlagOff;
+    for (int i = 1; i <= ReqSlotCount; ++i) TestSlots()[i].Pending = FlagOff;
     ASSERT_EQ(QueueWrite(nullptr, {{1, 6, 50000, 0, 10}, {2, 6, 40030, 1, 77}, {3, 4, 40001, 34}}),
               TWriteOutcome::Queued);
     auto writesPending = [] {
         int n = 0;
-        for (int i = 1; i <= ReqSlotCount; ++i) n += ReqSlot[i].Pending && IsWriteFunc(ReqSlot[i].Func);
+        for (int i = 1; i <= ReqSlotCount; ++i) n += TestSlots()[i].Pending && IsWriteFunc(TestSlots()[i].Func);
         return n;
     };
     ASSERT_EQ(writesPending(), 2);
@@ -204,7 +204,7 @@ TEST_F(LostDeviceTest, WritePendingWhenTheCabinetVanishesIsDroppedNotSentAfterTh
     pullSim();
     ASSERT_TRUE(QTest::qWaitFor([&] { return FrmCom->PortLost(); }, 10000)) << "the loss is noticed";
     EXPECT_EQ(writesPending(), 0) << "the write-enable and the write are dropped";
-    EXPECT_EQ(ReqSlot[3].Pending, FlagOff) << "the write's read-back goes with it";
+    EXPECT_EQ(TestSlots()[3].Pending, FlagOff) << "the write's read-back goes with it";
     track->show();
     const QString trace = track->Memo1->toPlainText();
     EXPECT_TRUE(trace.contains("Write to 50000 (function 6) dropped")) << trace.right(400).toStdString();
@@ -217,11 +217,11 @@ TEST_F(LostDeviceTest, WritePendingWhenTheCabinetVanishesIsDroppedNotSentAfterTh
     // The cabinet comes back at the same path, with a fresh frame log.
     QFile::remove(sim_.logPath());
     ASSERT_TRUE(startSim());
-    const int acks = CommDebug.AckCount;
+    const int acks = TestCommDebug().AckCount;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             tick();
-            return CommDebug.AckCount >= acks + 4;
+            return TestCommDebug().AckCount >= acks + 4;
         },
         20000))
         << "the link reopened and polled";

@@ -72,15 +72,15 @@ std::vector<std::tuple<int, int, int>> readsReceived(const std::vector<LoggedFra
 
 void fillSlot(int n, uint8_t func, int reg, int count, uint16_t value = 0)
 {
-    ReqSlot[n].Addr = 1;
-    ReqSlot[n].Func = func;
-    ReqSlot[n].StartReg = reg;
-    ReqSlot[n].Count = count;
-    ReqSlot[n].Value = value;
+    TestSlots()[n].Addr = 1;
+    TestSlots()[n].Func = func;
+    TestSlots()[n].StartReg = reg;
+    TestSlots()[n].Count = count;
+    TestSlots()[n].Value = value;
     // A function-16 slot carries its words, taken when it is filled, as the windows' kit does.
     if (func == 16)
-        for (int i = 0; i < count && i < MaxSlotWords; ++i) ReqSlot[n].Words[i] = WriteValue(reg + i);
-    ReqSlot[n].Pending = FlagOn;
+        for (int i = 0; i < count && i < MaxSlotWords; ++i) TestSlots()[n].Words[i] = WriteValue(reg + i);
+    TestSlots()[n].Pending = FlagOn;
 }
 
 class E2eLink : public ::testing::Test {
@@ -112,9 +112,9 @@ TEST_P(E2ePollCycle, LandsTheCabinetsValuesScaled)
     QStringList args{QStringLiteral("--modules"), QStringLiteral("2")};
     if (!c.paced) args << QStringLiteral("--no-pacing");
     launch(args, c.baud);
-    ASSERT_TRUE(driver.tickUntil([] { return CommDebug.AckCount >= 5; }, 150));
-    EXPECT_EQ(CommDebug.TxCount, 5) << "every poll frame answered at once";
-    EXPECT_EQ(CommDebug.RxCount, 5);
+    ASSERT_TRUE(driver.tickUntil([] { return TestCommDebug().AckCount >= 5; }, 150));
+    EXPECT_EQ(TestCommDebug().TxCount, 5) << "every poll frame answered at once";
+    EXPECT_EQ(TestCommDebug().RxCount, 5);
 
     const std::vector<LoggedFrame> frames = parseLog(sim.logLines());
     using Read = std::tuple<int, int, int>;
@@ -185,8 +185,8 @@ TEST_F(E2eLink, WriteThroughSlotOneThenReadBack)
     fillSlot(3, 16, 40018, 3);
     fillSlot(4, 16, 53000, 15);
     fillSlot(5, 3, 53000, 30);
-    ASSERT_TRUE(driver.tickUntil([] { return ReqSlot[5].Pending == 0 && CommDebug.AckCount >= 5; }, 150));
-    EXPECT_EQ(CommDebug.TxCount, 5);
+    ASSERT_TRUE(driver.tickUntil([] { return TestSlots()[5].Pending == 0 && TestCommDebug().AckCount >= 5; }, 150));
+    EXPECT_EQ(TestCommDebug().TxCount, 5);
     EXPECT_EQ(Cabinet().UpsData[1].Para40021, 150) << "the read-back in slot 2 carries the new value";
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(Cabinet().CfgRx), 15), QByteArray(company, 15));
 
@@ -214,32 +214,32 @@ TEST_P(E2eFault, SlotRequestRetriesSilently)
     launch({QStringLiteral("--no-pacing"), QLatin1String(c.option), QStringLiteral("1")});
     fillSlot(1, 3, 40001, 35);
 
-    ASSERT_TRUE(driver.tickUntil([] { return CommDebug.TxCount == 1; }, 5));
+    ASSERT_TRUE(driver.tickUntil([] { return TestCommDebug().TxCount == 1; }, 5));
     EXPECT_EQ(driver.ticks(), 2) << "built on the first tick, sent on the second";
-    ASSERT_TRUE(driver.tickUntil([&] { return CommDebug.RxCount >= c.firstAttemptChunks; }, 10));
+    ASSERT_TRUE(driver.tickUntil([&] { return TestCommDebug().RxCount >= c.firstAttemptChunks; }, 10));
     LinkDriver::pump(250); // anything else on its way arrives
-    EXPECT_EQ(CommDebug.RxCount, c.firstAttemptChunks);
-    EXPECT_EQ(CommDebug.AckCount, 0);
+    EXPECT_EQ(TestCommDebug().RxCount, c.firstAttemptChunks);
+    EXPECT_EQ(TestCommDebug().AckCount, 0);
     for (int reg = 40001; reg <= 40035; ++reg)
         ASSERT_EQ(Cabinet().RegMirror[reg], 0) << "a spoiled reply stores nothing, " << reg;
 
-    ASSERT_TRUE(driver.tickUntil([] { return CommDebug.TxCount == 2; }, 20));
+    ASSERT_TRUE(driver.tickUntil([] { return TestCommDebug().TxCount == 2; }, 20));
     EXPECT_EQ(driver.ticks(), 13) << "resent on t + 12";
-    ASSERT_TRUE(driver.tickUntil([] { return CommDebug.AckCount == 1; }, 10));
-    EXPECT_EQ(CommDebug.TxCount, 2);
-    EXPECT_EQ(CommDebug.RxCount, c.firstAttemptChunks + 1);
-    EXPECT_EQ(ReqSlot[1].Counter, 1);
+    ASSERT_TRUE(driver.tickUntil([] { return TestCommDebug().AckCount == 1; }, 10));
+    EXPECT_EQ(TestCommDebug().TxCount, 2);
+    EXPECT_EQ(TestCommDebug().RxCount, c.firstAttemptChunks + 1);
+    EXPECT_EQ(TestSlots()[1].Counter, 1);
 
     const std::map<int, uint16_t> sent = registersSent(parseLog(sim.logLines()));
     EXPECT_EQ(Cabinet().UpsData[1].Para40021, sent.at(40021));
     EXPECT_EQ(Cabinet().UpsData[1].Para40002, 1);
 
     // One counter refresh with the link paused, so that no further frame goes out.
-    LinkState.CommPaused = true;
-    CommDebug.TraceCountdown = 0;
+    TestLinkState().CommPaused = true;
+    TestCommDebug().TraceCountdown = 0;
     driver.frm().Timer1Timer();
-    EXPECT_EQ(CommDebug.TxCount, 2);
-    EXPECT_DOUBLE_EQ(CommDebug.ErrRate, 50.0);
+    EXPECT_EQ(TestCommDebug().TxCount, 2);
+    EXPECT_DOUBLE_EQ(TestCommDebug().ErrRate, 50.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -252,10 +252,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(E2eLink, UnansweredPollStepIsDroppedAndTheCycleMovesOn)
 {
     launch({QStringLiteral("--no-pacing"), QStringLiteral("--drop"), QStringLiteral("1")});
-    ASSERT_TRUE(driver.tickUntil([] { return CommDebug.TxCount == 2; }, 30));
+    ASSERT_TRUE(driver.tickUntil([] { return TestCommDebug().TxCount == 2; }, 30));
     EXPECT_EQ(driver.ticks(), 15)
         << "step 1 sent on tick 2, dropped on 13, step 2 built on 14 and sent on 15";
-    ASSERT_TRUE(driver.tickUntil([] { return CommDebug.AckCount == 1; }, 10));
+    ASSERT_TRUE(driver.tickUntil([] { return TestCommDebug().AckCount == 1; }, 10));
     using Read = std::tuple<int, int, int>;
     EXPECT_EQ(readsReceived(parseLog(sim.logLines())),
               (std::vector<Read>{Read{4, 30001, 44}, Read{4, 30061, 31}}));
@@ -267,8 +267,8 @@ TEST_F(E2eLink, LateReplyWithinTheWaitIsTaken)
 {
     launch({QStringLiteral("--no-pacing"), QStringLiteral("--late"), QStringLiteral("400")});
     fillSlot(1, 3, 40001, 35);
-    ASSERT_TRUE(driver.tickUntil([] { return CommDebug.AckCount == 1; }, 13));
-    EXPECT_EQ(CommDebug.TxCount, 1);
+    ASSERT_TRUE(driver.tickUntil([] { return TestCommDebug().AckCount == 1; }, 13));
+    EXPECT_EQ(TestCommDebug().TxCount, 1);
     EXPECT_EQ(Cabinet().UpsData[1].Para40002, 1);
 }
 

@@ -123,7 +123,7 @@ TEST_F(EndToEndTest, MainWindowShowsTheSimulatedCabinet)
     EXPECT_EQ(w->edtMdRate->text(), "50");
     EXPECT_EQ(w->edtSysState->text(), StateText(4));
     EXPECT_EQ(w->edtSysState->text(), "Online");
-    EXPECT_GT(CommDebug.AckCount, 0);
+    EXPECT_GT(TestCommDebug().AckCount, 0);
 
     // The link button closes the line; pressed again it opens it and polling goes on.
     w->spbComLinkClick();
@@ -132,7 +132,7 @@ TEST_F(EndToEndTest, MainWindowShowsTheSimulatedCabinet)
     EXPECT_EQ(w->spbComLink->toolTip(), "Trun On");
     w->spbComLinkClick();
     EXPECT_TRUE(FrmCom->PortOpen());
-    EXPECT_FALSE(LinkState.CommPaused);
+    EXPECT_FALSE(TestLinkState().CommPaused);
     w->tmr1Timer();
     EXPECT_EQ(w->spbComLink->toolTip(), "Trun Off");
 

@@ -44,7 +44,7 @@ protected:
     static bool slotsIdle()
     {
         for (int n = 1; n <= ReqSlotCount; ++n)
-            if (ReqSlot[n].Pending) return false;
+            if (TestSlots()[n].Pending) return false;
         return true;
     }
 
@@ -53,9 +53,9 @@ protected:
     // reply is that request's.
     static bool answered(LinkDriver& link, int slot, int32_t counterBefore)
     {
-        if (!link.tickUntil([&] { return ReqSlot[slot].Counter > counterBefore; }, 120)) return false;
-        const int32_t acks = CommDebug.AckCount;
-        return link.tickUntil([acks] { return CommDebug.AckCount > acks; }, 120);
+        if (!link.tickUntil([&] { return TestSlots()[slot].Counter > counterBefore; }, 120)) return false;
+        const int32_t acks = TestCommDebug().AckCount;
+        return link.tickUntil([acks] { return TestCommDebug().AckCount > acks; }, 120);
     }
 
     int32_t grace_ = 0;
@@ -91,11 +91,11 @@ TEST_F(OptionRunTimeEndToEnd, BaudCodeAndBatteryLimitReachTheCabinet)
         for (int item : {0, 2}) {
             set->cbbSelect->setCurrentIndex(item);
             // The view's own read, queued when it was activated, goes first.
-            EXPECT_TRUE(link.tickUntil([] { return ReqSlot[1].Pending == FlagOff; }, 120));
-            const int32_t readsBefore = ReqSlot[2].Counter;
+            EXPECT_TRUE(link.tickUntil([] { return TestSlots()[1].Pending == FlagOff; }, 120));
+            const int32_t readsBefore = TestSlots()[2].Counter;
             set->btnSend->click();
-            EXPECT_EQ(ReqSlot[1].Func, 6);
-            EXPECT_EQ(ReqSlot[2].StartReg, 51021);
+            EXPECT_EQ(TestSlots()[1].Func, 6);
+            EXPECT_EQ(TestSlots()[2].StartReg, 51021);
             EXPECT_TRUE(answered(link, 2, readsBefore)) << "the read-back of code " << item;
             readBack.push_back(Cabinet().OptBaud);
         }
@@ -129,10 +129,10 @@ TEST_F(OptionRunTimeEndToEnd, BaudCodeAndBatteryLimitReachTheCabinet)
         editor->lstSelct->setCurrentRow(0);
         EXPECT_EQ(editor->edtText->text(), "26280");
         editor->edtText->setText(QStringLiteral("20000"));
-        EXPECT_TRUE(link.tickUntil([] { return ReqSlot[1].Pending == FlagOff; }, 120));
-        const int32_t before = ReqSlot[1].Counter;
+        EXPECT_TRUE(link.tickUntil([] { return TestSlots()[1].Pending == FlagOff; }, 120));
+        const int32_t before = TestSlots()[1].Counter;
         editor->btnSend->click();
-        EXPECT_EQ(ReqSlot[1].Func, 6);
+        EXPECT_EQ(TestSlots()[1].Func, 6);
         sent = answered(link, 1, before);
         EXPECT_TRUE(slotsIdle()) << "no read-back queued";
         return int(QDialog::Rejected);
@@ -142,7 +142,7 @@ TEST_F(OptionRunTimeEndToEnd, BaudCodeAndBatteryLimitReachTheCabinet)
     EXPECT_EQ(Cabinet().UpsData[1].BattTimeLimit, 26280) << "no read-back after the write";
     // The window's next periodic read shows the new limit.
     for (int i = 0; i < 11; ++i) runtime.tmr1Timer();
-    ASSERT_EQ(ReqSlot[1].StartReg, 51051);
+    ASSERT_EQ(TestSlots()[1].StartReg, 51051);
     ASSERT_TRUE(link.tickUntil([] { return Cabinet().UpsData[1].BattTimeLimit == 20000; }, 120));
     runtime.tmr1Timer();
     EXPECT_EQ(runtime.edtBattLimit->text(), "20000");

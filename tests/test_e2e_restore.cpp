@@ -62,17 +62,17 @@ protected:
     // Writes one register through slot 5 and waits for the cabinet's answer.
     void writeRegister(int reg, uint16_t value)
     {
-        const int32_t acks = CommDebug.AckCount;
-        const int32_t taken = ReqSlot[5].Counter;
-        TReqSlot& s = ReqSlot[5];
+        const int32_t acks = TestCommDebug().AckCount;
+        const int32_t taken = TestSlots()[5].Counter;
+        TReqSlot& s = TestSlots()[5];
         s.Addr = 1;
         s.Func = 6;
         s.StartReg = reg;
         s.Count = 1;
         s.Value = value;
         s.Pending = FlagOn;
-        ASSERT_TRUE(link.tickUntil([&] { return ReqSlot[5].Counter > taken; }, 120));
-        ASSERT_TRUE(link.tickUntil([&] { return CommDebug.AckCount > acks; }, 120));
+        ASSERT_TRUE(link.tickUntil([&] { return TestSlots()[5].Counter > taken; }, 120));
+        ASSERT_TRUE(link.tickUntil([&] { return TestCommDebug().AckCount > acks; }, 120));
     }
 
     // The window reads the cabinet when shown; true once its table is built.
@@ -365,7 +365,7 @@ TEST_F(RestoreEndToEnd, CabinetLostMidWayStopsTheRestoreAndNothingIsWrittenWhenI
     EXPECT_EQ(cell(w, "40015", TfrmRestore::ColVerdict), "read back equal");
     EXPECT_EQ(cell(w, "51024", TfrmRestore::ColVerdict), "no answer");
     EXPECT_EQ(cell(w, "51061", TfrmRestore::ColVerdict), "not sent");
-    for (int slot = 1; slot <= 3; ++slot) EXPECT_EQ(ReqSlot[slot].Pending, 0) << "slot " << slot << " taken back";
+    for (int slot = 1; slot <= 3; ++slot) EXPECT_EQ(TestSlots()[slot].Pending, 0) << "slot " << slot << " taken back";
     EXPECT_TRUE(w.btnClose->isEnabled());
     EXPECT_FALSE(w.btnCancel->isEnabled());
     EXPECT_TRUE(w.close()) << "Close works";
@@ -379,8 +379,8 @@ TEST_F(RestoreEndToEnd, CabinetLostMidWayStopsTheRestoreAndNothingIsWrittenWhenI
     EXPECT_FALSE(QFileInfo::exists(sim.link()));
     QFile::remove(sim.logPath());
     ASSERT_TRUE(sim.start({"--baud", QString::number(Baud), "--no-drift"}));
-    const int32_t acks = CommDebug.AckCount;
-    ASSERT_TRUE(link.tickUntil([&] { return CommDebug.AckCount > acks + 3; }, 200)) << "the link is back";
+    const int32_t acks = TestCommDebug().AckCount;
+    ASSERT_TRUE(link.tickUntil([&] { return TestCommDebug().AckCount > acks + 3; }, 200)) << "the link is back";
     for (int i = 0; i < 30; ++i) link.tick();
     EXPECT_EQ(sim.logLines().filter(" RX 01 06 ").size(), 0) << sim.logLines().join('\n').toStdString();
     EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join('|').toStdString();
@@ -401,8 +401,7 @@ TEST_F(RestoreEndToEnd, JournalThatCannotBeWrittenIsToldOnceAndWritesGoOn)
     DialogScript script;
     for (uint16_t code : {1, 0}) {
         ASSERT_EQ(QueueWrite(nullptr, {{1, 6, 51024, 1, code}, {2, 3, 51021, 10, 0}}), TWriteOutcome::Queued);
-        ASSERT_TRUE(link.tickUntil([&] { return Cabinet().OptBaud == code && ReqSlot[2].Pending == 0; }, 200))
-            << code;
+        ASSERT_TRUE(link.tickUntil([&] { return Cabinet().OptBaud == code && TestSlots()[2].Pending == 0; }, 200)) << code;
     }
     EXPECT_EQ(told.size(), 1) << "told once";
     EXPECT_TRUE(journal.Failed());

@@ -162,6 +162,10 @@ TEST_F(TrendEndToEnd, ALostLinkLeavesAGapAndAPausedPictureStaysUntilResumed)
 
     link_.frm().ClosePort(); // the line breaks
     ASSERT_TRUE(link_.open(sim_.link(), Baud));
+    // The driver opens the line again with a link of its own: the recorder follows the run's
+    // link, which is that one now.
+    recorder_.Stop();
+    recorder_.Start();
     const int before = validSamples(TrendRing);
     ASSERT_TRUE(samplesUntil(before + 2));
     view.RefreshPlot();

@@ -161,12 +161,12 @@ TEST_F(RecordDownloadEndToEnd, SeventyRecordsEqualTheCabinetsLogAndTheEraseEmpti
     script.prompts = {{"tulip", TPromptAnswer::Ensure}};
     // The erase queues nothing while the counters read or the main window's reads hold slot 1
     // or 2: the operator presses it when the link is free.
-    ASSERT_TRUE(QTest::qWaitFor([] { return ReqSlot[1].Pending == 0 && ReqSlot[2].Pending == 0; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return TestSlots()[1].Pending == 0 && TestSlots()[2].Pending == 0; }, 10000));
     w->btnClrRecClick();
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOn);
     EXPECT_EQ(script.promptsShown, 1);
     // Once both writes are out, the next counters read shows the empty log.
-    ASSERT_TRUE(QTest::qWaitFor([] { return ReqSlot[1].Pending == 0 && ReqSlot[2].Pending == 0; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return TestSlots()[1].Pending == 0 && TestSlots()[2].Pending == 0; }, 10000));
     w->InfoCountdown = 0;
     EXPECT_TRUE(QTest::qWaitFor([&] { return w->redtAllRec->text() == "0"; }, 30000))
         << w->redtAllRec->text().toStdString();

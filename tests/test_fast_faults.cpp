@@ -37,33 +37,38 @@ TEST(FastLineFaults, NoSpoiledReplyIsAcceptedAndThePollGoesOn)
             args << "--drop" << "0.05" << "--bad-crc" << "0.05" << "--wrong-address" << "0.05" << "--split" << "0.05"
                  << "--noise" << "0.05" << "--exception" << "0.05" << "--late" << "300" << "--late-rate" << "0.05";
         EXPECT_TRUE(sim.start(args));
-        FastLineForRun = true;
         TFrmCom form;
-        form.Comm1.OnReceiveData = [&](TComm*, const uint8_t* buffer, uint16_t length) {
-            const int before = CommDebug.AckCount;
-            const Bytes request(TxBuf, TxBuf + LinkState.FrameLen);
-            form.Comm1ReceiveData(buffer, length);
-            if (CommDebug.AckCount == before) return;
+        form.SetFastLineForRun(true);
+        // The port's event comes before the link takes the chunk, the second listener of its
+        // signal after: what was asked, and whether the chunk was accepted as its reply.
+        int before = 0;
+        Bytes request;
+        form.SerialPort().OnReceiveData = [&](TComm*, const uint8_t*, uint16_t) {
+            before = TestCommDebug().AckCount;
+            request = Bytes(TestTxBuf(), TestTxBuf() + TestLinkState().FrameLen);
+        };
+        QObject::connect(&form.SerialPort(), &TTransport::received, &form, [&](const QByteArray& chunk) {
+            if (TestCommDebug().AckCount == before) return;
             ++accepted;
-            const Bytes reply(buffer, buffer + length);
+            const Bytes reply(chunk.begin(), chunk.end());
             auto [at, fresh] = truth.emplace(request, reply);
             if (!fresh && at->second != reply) {
                 ++spoiled;
                 ADD_FAILURE() << "accepted a spoiled reply to " << HexLine(request.data(), int(request.size())).toStdString()
                               << ": " << HexLine(reply.data(), int(reply.size())).toStdString();
             }
-        };
+        });
         EXPECT_NO_THROW(form.OpenPort(sim.link(), 19200));
         EXPECT_TRUE(form.FastLine());
-        const int sentBefore = CommDebug.TxCount;
+        const int sentBefore = TestCommDebug().TxCount;
         QTest::qWait((faults ? seconds : 3) * 1000);
         form.ClosePort();
-        EXPECT_GT(CommDebug.TxCount - sentBefore, 3 * (faults ? seconds : 3)) << "the poll went on";
+        EXPECT_GT(TestCommDebug().TxCount - sentBefore, 3 * (faults ? seconds : 3)) << "the poll went on";
         std::printf("%s: %d frames sent, %d replies accepted (%.1f %% lost)\n", faults ? "faults" : "clean",
-                    CommDebug.TxCount, CommDebug.AckCount,
-                    CommDebug.TxCount ? 100.0 * (CommDebug.TxCount - CommDebug.AckCount) / CommDebug.TxCount : 0.0);
-        const int lost = CommDebug.TxCount - CommDebug.AckCount;
-        CommDebug = TCommDebug{};
+                    TestCommDebug().TxCount, TestCommDebug().AckCount,
+                    TestCommDebug().TxCount ? 100.0 * (TestCommDebug().TxCount - TestCommDebug().AckCount) / TestCommDebug().TxCount : 0.0);
+        const int lost = TestCommDebug().TxCount - TestCommDebug().AckCount;
+        TestCommDebug() = TCommDebug{};
         return lost;
     };
     // A clean run first teaches the true reply to each request. Only the request the close cut

@@ -143,13 +143,13 @@ TEST_F(LostView, LostDeviceEmptiesTheLiveValuesInBothLanguages)
         Cabinet().UpsData[1].SysState = 4;
         Cabinet().ModuleData[1].InvVolt[0] = 220.0;
         Cabinet().ModuleData[1].MdSend = 9;
-        w.DataChanged = FlagOn;
+        w.NeedsRepaint = true;
         w.tmr1Timer();
         ASSERT_EQ(CellText(w.sgrdUPS_AC, 1, 1), "230.2");
         ASSERT_EQ(CellText(w.sgrdModule, 1, 1), "220.0");
 
-        w.DataChanged = FlagOn; // a reply counted before the loss
-        LinkMain().LinkLost(QStringLiteral("COM3"));
+        w.NeedsRepaint = true; // a reply counted before the loss
+        FrmCom->DeviceLost(QStringLiteral("COM3"));
         w.tmr1Timer();
         const QString lost = language == 1 ? QString::fromUtf8("COM3 已断开") : QStringLiteral("COM3 lost");
         EXPECT_EQ(CellText(w.sgrdUPS_AC, 1, 1), "");
@@ -165,7 +165,7 @@ TEST_F(LostView, LostDeviceEmptiesTheLiveValuesInBothLanguages)
         EXPECT_EQ(Cabinet().UpsData[1].InVolt[0], 230.2) << "the device record itself is kept";
 
         // The first reply after the reopen fills the view again.
-        w.DataChanged = FlagOn;
+        w.NeedsRepaint = true;
         w.tmr1Timer();
         EXPECT_EQ(CellText(w.sgrdUPS_AC, 1, 1), "230.2");
         EXPECT_EQ(w.edtSysState->text(), StateText(4));

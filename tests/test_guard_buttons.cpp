@@ -9,6 +9,7 @@
 #include "settings/uRunTime.h"
 #include "settings/uZyrCfg.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 #include "ui/uGraceWindows.h"
 #include "ui/uGuard.h"
@@ -81,7 +82,8 @@ protected:
         SetSettingsFolderOverride(dir.path());
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        com->SetLineSeam({[] { return true; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com, [] { return true; }, [](const uint8_t*, int) { return true; });
         main = std::make_unique<TFrmMain>();
         main->tmr1->stop();
         main->show();

@@ -21,24 +21,24 @@ protected:
 
 TEST_F(LinkForm, CreationForTheModbusProtocolSetsTheCabinetLine)
 {
-    LinkState.CommPaused = true;
+    TestLinkState().CommPaused = true;
     TFrmCom form;
     EXPECT_EQ(FrmCom, &form);
     EXPECT_EQ(form.objectName(), QStringLiteral("FrmCom"));
-    EXPECT_EQ(LinkState.ActiveProtocol, 0);
-    EXPECT_FALSE(LinkState.CommPaused);
-    EXPECT_EQ(form.Comm1.CommName(), QStringLiteral("COM1"));
-    EXPECT_EQ(form.Comm1.BaudRate(), 2400u);
-    EXPECT_EQ(form.Comm1.ReadIntervalTimeout(), 200u);
-    EXPECT_FALSE(form.Comm1.Inx_XonXoffFlow());
-    EXPECT_FALSE(form.Comm1.Outx_XonXoffFlow());
-    EXPECT_EQ(form.Comm1.StopBits(), TStopBits::_2);
+    EXPECT_EQ(TestLinkState().ActiveProtocol, 0);
+    EXPECT_FALSE(TestLinkState().CommPaused);
+    EXPECT_EQ(form.SerialPort().CommName(), QStringLiteral("COM1"));
+    EXPECT_EQ(form.SerialPort().BaudRate(), 2400u);
+    EXPECT_EQ(form.SerialPort().ReadIntervalTimeout(), 200u);
+    EXPECT_FALSE(form.SerialPort().Inx_XonXoffFlow());
+    EXPECT_FALSE(form.SerialPort().Outx_XonXoffFlow());
+    EXPECT_EQ(form.SerialPort().StopBits(), TStopBits::_2);
     EXPECT_FALSE(form.PortOpen());
     EXPECT_TRUE(form.Timer1.isActive());
     EXPECT_EQ(form.Timer1.interval(), 100);
     ASSERT_TRUE(form.Modbus);
     ASSERT_TRUE(form.Ydt);
-    EXPECT_EQ(form.Modbus->TxBuf, TxBuf);
+    EXPECT_EQ(static_cast<const uint8_t*>(form.Modbus->TxBuf), form.TxBuf) << "the codec builds into the link's buffer";
 }
 
 TEST_F(LinkForm, CreationForAnotherProtocolKeepsTheFormsLine)
@@ -47,10 +47,10 @@ TEST_F(LinkForm, CreationForAnotherProtocolKeepsTheFormsLine)
         SCOPED_TRACE(protocol);
         LocalPara.curProtocol = protocol;
         TFrmCom form;
-        EXPECT_EQ(LinkState.ActiveProtocol, protocol);
-        EXPECT_TRUE(form.Comm1.Inx_XonXoffFlow());
-        EXPECT_TRUE(form.Comm1.Outx_XonXoffFlow());
-        EXPECT_EQ(form.Comm1.StopBits(), TStopBits::_1);
+        EXPECT_EQ(TestLinkState().ActiveProtocol, protocol);
+        EXPECT_TRUE(form.SerialPort().Inx_XonXoffFlow());
+        EXPECT_TRUE(form.SerialPort().Outx_XonXoffFlow());
+        EXPECT_EQ(form.SerialPort().StopBits(), TStopBits::_1);
     }
 }
 
@@ -97,13 +97,13 @@ TEST_F(LinkForm, OpenPortUsesItsArgumentsAndReportsFailures)
     LocalPara.BaudRate = 2400;
     form.OpenPort(pty.slavePath(), 9600);
     ASSERT_TRUE(form.PortOpen());
-    EXPECT_EQ(form.Comm1.CommName(), pty.slavePath());
-    EXPECT_EQ(form.Comm1.BaudRate(), 9600u);
+    EXPECT_EQ(form.SerialPort().CommName(), pty.slavePath());
+    EXPECT_EQ(form.SerialPort().BaudRate(), 9600u);
     EXPECT_EQ(LocalPara.ComName, QStringLiteral("ttyZyrNoSuchAdapter8"));
     EXPECT_EQ(LocalPara.BaudRate, 2400);
     form.OpenPort(pty.slavePath(), 19200); // an open port is closed and opened again
     EXPECT_TRUE(form.PortOpen());
-    EXPECT_EQ(form.Comm1.BaudRate(), 19200u);
+    EXPECT_EQ(form.SerialPort().BaudRate(), 19200u);
     form.ClosePort();
     EXPECT_FALSE(form.PortOpen());
     form.ClosePort();
@@ -140,9 +140,9 @@ TEST_F(LinkForm, AFrameGoesOutOnTheLineAndTheReplyComesBackAccepted)
     }
     const std::vector<uint8_t> reply = WithCrc(body);
     ASSERT_TRUE(pty.send(QByteArray(reinterpret_cast<const char*>(reply.data()), int(reply.size()))));
-    ASSERT_TRUE(QTest::qWaitFor([] { return CommDebug.AckCount == 1; }, WaitMs));
-    EXPECT_EQ(CommDebug.RxCount, 1);
-    EXPECT_TRUE(LinkState.ReplyAccepted);
+    ASSERT_TRUE(QTest::qWaitFor([] { return TestCommDebug().AckCount == 1; }, WaitMs));
+    EXPECT_EQ(TestCommDebug().RxCount, 1);
+    EXPECT_TRUE(TestLinkState().ReplyAccepted);
 
     form.Timer1Timer(); // ends the wait and builds step 2
     form.Timer1Timer();
@@ -166,14 +166,14 @@ TEST_F(LinkForm, AVanishedAdapterShowsThePortClosedAndTheLinkWaits)
     form.OpenPort(adapter, 2400);
     form.Timer1Timer();
     form.Timer1Timer();
-    ASSERT_EQ(CommDebug.TxCount, 1);
+    ASSERT_EQ(TestCommDebug().TxCount, 1);
     pty.closeMaster();
     ASSERT_TRUE(QFile::remove(adapter));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !form.PortOpen(); }, WaitMs));
     for (int i = 0; i < 40; ++i) form.Timer1Timer();
-    EXPECT_EQ(CommDebug.TxCount, 1);       // nothing more is sent
-    EXPECT_TRUE(LinkState.ReqOutstanding); // and the request waits for the port
-    EXPECT_DOUBLE_EQ(CommDebug.ErrRate, 100.0);
+    EXPECT_EQ(TestCommDebug().TxCount, 1);       // nothing more is sent
+    EXPECT_TRUE(TestLinkState().ReqOutstanding); // and the request waits for the port
+    EXPECT_DOUBLE_EQ(TestCommDebug().ErrRate, 100.0);
 }
 
 } // namespace

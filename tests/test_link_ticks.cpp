@@ -1,9 +1,12 @@
 // The link driven tick by tick: Timer1Timer is called by hand, frames are captured through
-// the line seam, and replies are handed to Comm1ReceiveData as the port would hand them.
+// a fake line, and replies are handed to Comm1ReceiveData as the port would hand them.
 #include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
+#include "comm/uLinkConnections.h"
+#include "comm/uPollSteps.h"
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 #include "ui/uReqSlots.h"
 
@@ -16,45 +19,35 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct FakeMain : TLinkMainHooks {
-    int addr = 1;
-    int module = 1;
-    int syncs = 0;
+// What a main window learns from the link's signals.
+struct FakeMain {
+    int syncs = 0; // poll cycles ended
     int dataChanged = 0;
     int txLed = 0;
     int rxLed = 0;
-    int GetDevAddr() override { return addr; }
-    void SyncDevAddr() override { ++syncs; }
-    int CurModule() override { return module; }
-    void SetDataChanged() override { ++dataChanged; }
-    void SetTxLedHold(int v) override { txLed = v; }
-    void SetRxLedHold(int v) override { rxLed = v; }
 };
 
-struct FakeTrace : TLinkTraceHooks {
+// What a trace window learns from the link's signals.
+struct FakeTrace {
     std::vector<Bytes> tx, rx;
     std::vector<int> showTicks;
     const int* tick = nullptr;
-    void TraceTx(const uint8_t* b, int n) override { tx.emplace_back(b, b + n); }
-    void TraceRx(const uint8_t* b, int n) override { rx.emplace_back(b, b + n); }
-    void ShowCounters() override { showTicks.push_back(*tick); }
     std::vector<QString> notes;
-    void TraceNote(const QString& text) override { notes.push_back(text); }
 };
 
-// What the link told its watchers.
-struct Watch : TLinkWatcher {
+// What the link told its listeners.
+struct Watch {
     struct Told {
         char what; // 'a' accepted, 'd' dropped
         TLinkRequest request;
         std::vector<uint16_t> regs;
     };
     std::vector<Told> told;
-    void ReplyAccepted(const TLinkRequest& r, const uint16_t* regs, int count) override
+    void ReplyAccepted(const TLinkRequest& r, const uint16_t* regs, int count)
     {
         told.push_back({'a', r, std::vector<uint16_t>(regs, regs + count)});
     }
-    void RequestDropped(const TLinkRequest& r) override { told.push_back({'d', r, {}}); }
+    void RequestDropped(const TLinkRequest& r) { told.push_back({'d', r, {}}); }
     // "a6:40025 d4:40001-" : what, function, register, and for a drop + sent, - never sent,
     // ! refused.
     std::string line() const
@@ -100,23 +93,37 @@ protected:
     {
         ResetAll();
         trace.tick = &tick;
-        SetLinkMainHooks(&main);
-        SetLinkTraceHooks(&trace);
         form = std::make_unique<TFrmCom>();
         form->Timer1.stop(); // the tests are the clock
-        AddLinkWatcher(&watch);
-        form->SetLineSeam({[this] { return open; },
-                           [this](const uint8_t* b, int n) {
-                               sent.push_back({tick, Bytes(b, b + n)});
-                               return writeAccepted;
-                           }});
+        TFrmCom* f = form.get();
+        auto bytes = [](const QByteArray& b) { return Bytes(b.begin(), b.end()); };
+        QObject::connect(f, &TFrmCom::FrameSent, [this, bytes](const QByteArray& b) {
+            main.txLed = 3;
+            trace.tx.push_back(bytes(b));
+        });
+        QObject::connect(f, &TFrmCom::ChunkReceived, [this, bytes](const QByteArray& b) {
+            main.rxLed = 2;
+            trace.rx.push_back(bytes(b));
+        });
+        QObject::connect(f, &TFrmCom::CountersChanged, [this] { trace.showTicks.push_back(*trace.tick); });
+        QObject::connect(f, &TFrmCom::TraceNote, [this](const QString& text) { trace.notes.push_back(text); });
+        QObject::connect(f, &TFrmCom::PollCycleEnded, [this] { ++main.syncs; });
+        QObject::connect(f, &TFrmCom::ReplyAccepted,
+                         [this](const TLinkRequest& r, const uint16_t* regs, int count) {
+                             ++main.dataChanged;
+                             watch.ReplyAccepted(r, regs, count);
+                         });
+        QObject::connect(f, &TFrmCom::RequestDropped, [this](const TLinkRequest& r) { watch.RequestDropped(r); });
+        UseFakeLine(
+            *form, [this] { return open; },
+            [this](const uint8_t* b, int n) {
+                sent.push_back({tick, Bytes(b, b + n)});
+                return writeAccepted;
+            });
     }
     void TearDown() override
     {
-        RemoveLinkWatcher(&watch);
         form.reset();
-        SetLinkMainHooks(nullptr);
-        SetLinkTraceHooks(nullptr);
     }
 
     // One timer tick; with replyDelay >= 0 the cabinet answers each frame that many ticks
@@ -145,7 +152,7 @@ protected:
     }
     static void fillSlot(int n, uint8_t func, int reg, int count, uint16_t value = 0, uint8_t addr = 1)
     {
-        TReqSlot& s = ReqSlot[n];
+        TReqSlot& s = TestSlots()[n];
         s.Addr = addr;
         s.Func = func;
         s.StartReg = reg;
@@ -185,8 +192,8 @@ TEST_F(LinkTicks, TheFivePollFramesGoOutInOrderAndTheCycleWraps)
     EXPECT_EQ(HexLine(sent[0].frame.data(), 8), QStringLiteral("01 04 75 30 00 2C EB D4"));
     EXPECT_EQ(HexLine(sent[2].frame.data(), 8), QStringLiteral("01 03 9C 40 00 23 2B 97"));
     EXPECT_EQ(main.syncs, 1); // when the cycle wraps
-    EXPECT_EQ(CommDebug.TxCount, 6);
-    EXPECT_EQ(CommDebug.AckCount, 6);
+    EXPECT_EQ(TestCommDebug().TxCount, 6);
+    EXPECT_EQ(TestCommDebug().AckCount, 6);
     EXPECT_EQ(main.dataChanged, 6);
 }
 
@@ -216,8 +223,8 @@ TEST_F(LinkTicks, ASilentCabinetGetsEachPollFrameOnceThirteenTicksApart)
     EXPECT_EQ(sendTicks(), expected);
     for (int i = 0; i < 10; ++i) EXPECT_EQ(sent[i].frame, pollFrame(i % 5 + 1)) << "frame " << i;
     run(11); // reach the next counter refresh
-    EXPECT_EQ(CommDebug.AckCount, 0);
-    EXPECT_DOUBLE_EQ(CommDebug.ErrRate, 100.0);
+    EXPECT_EQ(TestCommDebug().AckCount, 0);
+    EXPECT_DOUBLE_EQ(TestCommDebug().ErrRate, 100.0);
 }
 
 TEST_F(LinkTicks, AnUnansweredSlotIsSentThreeTimesElevenTicksApartThenDropped)
@@ -232,8 +239,8 @@ TEST_F(LinkTicks, AnUnansweredSlotIsSentThreeTimesElevenTicksApartThenDropped)
     // Dropped on tick 35; tick 36 builds the first poll step, tick 37 sends it.
     EXPECT_EQ(sent[3].tick, 37);
     EXPECT_EQ(sent[3].frame, pollFrame(1));
-    EXPECT_EQ(ReqSlot[1].Counter, 1);
-    EXPECT_EQ(ReqSlot[1].Pending, 0);
+    EXPECT_EQ(TestSlots()[1].Counter, 1);
+    EXPECT_EQ(TestSlots()[1].Pending, 0);
 }
 
 TEST_F(LinkTicks, ASlotFilledDuringAPollRequestIsTakenOnTheFirstIdleTickAfterIt)
@@ -280,35 +287,106 @@ TEST_F(LinkTicks, SlotsAreServedInNumberOrderWhateverOrderTheyWereFilled)
     EXPECT_EQ(HexLine(sent[2].frame.data(), int(sent[2].frame.size())),
               QStringLiteral("01 2B 0E 01 02 F1 B6"));
     EXPECT_EQ(sent[3].frame, pollFrame(1));
-    for (int n : {1, 2, 7}) EXPECT_EQ(ReqSlot[n].Counter, 1) << n;
+    for (int n : {1, 2, 7}) EXPECT_EQ(TestSlots()[n].Counter, 1) << n;
 }
 
 TEST_F(LinkTicks, SelectingAnotherCabinetRestartsTheCycleAtTheNewAddress)
 {
     run(6, 0); // steps 1..3 answered
     ASSERT_EQ(sent.size(), 3u);
-    main.addr = 5;
+    form->SetDevAddr(5);
     run(2, 0); // without a restart the address waits for the end of the cycle
     ASSERT_EQ(sent.size(), 4u);
     EXPECT_EQ(sent[3].frame, pollFrame(4, 1));
 
-    LinkState.PollStep = 100; // what the main window does on a new selection
+    TestLinkState().PollStep = 100; // what the main window does on a new selection
     const int syncsBefore = main.syncs;
     run(2, 0);
     ASSERT_EQ(sent.size(), 5u);
     EXPECT_EQ(sent[4].frame, pollFrame(1, 5));
     EXPECT_EQ(main.syncs, syncsBefore + 1);
-    EXPECT_EQ(LinkState.PollStep, 1);
+    EXPECT_EQ(TestLinkState().PollStep, 1);
     // The reply from address 5 is accepted and the cycle goes on there.
     run(2, 0);
     ASSERT_EQ(sent.size(), 6u);
     EXPECT_EQ(sent.back().frame, pollFrame(2, 5));
-    EXPECT_EQ(CommDebug.AckCount, 6);
+    EXPECT_EQ(TestCommDebug().AckCount, 6);
+}
+
+// The poll-step table is the cycle the frames above spell out, for any module shown.
+TEST_F(LinkTicks, ThePollStepTableIsTheCycleOfFrames)
+{
+    ASSERT_EQ(PollCycleLength, 5);
+    for (int module : {1, 2, 7, 32}) {
+        for (int n = 1; n <= PollCycleLength; ++n) {
+            const TPollStep& step = PollCycle[n - 1];
+            EXPECT_EQ(readFrame(1, step.func, PollStepFirstReg(step, module), step.count),
+                      pollFrame(n, 1, module))
+                << "step " << n << ", module " << module;
+        }
+    }
+    // And the link sends them in that order, the module step for the module shown.
+    form->SetCurModule(7);
+    run(2 * PollCycleLength, 0);
+    ASSERT_EQ(sent.size(), size_t(PollCycleLength));
+    for (int n = 1; n <= PollCycleLength; ++n) EXPECT_EQ(sent[n - 1].frame, pollFrame(n, 1, 7)) << n;
+}
+
+// A line whose device went away is reopened every ReopenTicks ticks with the name and speed
+// of the operator's open, whatever the settings say by then; the poll goes on over it.
+TEST_F(LinkTicks, ALostLineIsReopenedWithTheNameAndSpeedItWasOpenedWith)
+{
+    TFakeTransport line;
+    line.OnWrite = [this](const uint8_t* b, int n) {
+        sent.push_back({tick, Bytes(b, b + n)});
+        return true;
+    };
+    form->SetTransport(&line);
+    LocalPara.ComName = QStringLiteral("COM3");
+    LocalPara.BaudRate = 2400;
+    form->OpenPort(QStringLiteral("ttyUSB7"), 19200);
+    ASSERT_TRUE(form->PortOpen());
+    run(4, 0);
+    ASSERT_EQ(sent.size(), 2u);
+
+    line.RefuseOpen = true;
+    line.Lose(QStringLiteral("unplugged"));
+    EXPECT_TRUE(form->PortLost());
+    EXPECT_FALSE(form->PortOpen());
+    EXPECT_EQ(form->LossCount(), 1);
+    run(TFrmCom::ReopenTicks); // one attempt, refused: not back yet
+    ASSERT_EQ(line.Opens.size(), 2u);
+    EXPECT_TRUE(form->PortLost());
+
+    LocalPara.ComName = QStringLiteral("COM9");
+    LocalPara.BaudRate = 4800;
+    line.RefuseOpen = false;
+    run(TFrmCom::ReopenTicks - 1);
+    EXPECT_EQ(line.Opens.size(), 2u) << "an attempt every ReopenTicks ticks, never in a loop";
+    run(1);
+    ASSERT_EQ(line.Opens.size(), 3u);
+    for (const TFakeTransport::TOpenCall& open : line.Opens) {
+        EXPECT_EQ(open.endpoint, QStringLiteral("ttyUSB7"));
+        EXPECT_EQ(open.baudRate, 19200);
+    }
+    EXPECT_FALSE(form->PortLost());
+    EXPECT_TRUE(form->PortOpen());
+    EXPECT_EQ(form->ReopenAttempts(), 2);
+    EXPECT_EQ(form->ReopenCount(), 1);
+
+    // The chunks of the reopened line reach the link: a request goes out and its reply is taken.
+    const int acked = TestCommDebug().AckCount;
+    const size_t before = sent.size();
+    for (int i = 0; i < 15 && sent.size() == before; ++i) step();
+    ASSERT_GT(sent.size(), before);
+    line.Receive(replyTo(sent.back().frame));
+    EXPECT_EQ(TestCommDebug().AckCount, acked + 1);
+    EXPECT_TRUE(TestLinkState().ReplyAccepted);
 }
 
 TEST_F(LinkTicks, TheModulePageDecidesTheFourthPollStep)
 {
-    main.module = 7;
+    form->SetCurModule(7);
     run(8, 0);
     ASSERT_EQ(sent.size(), 4u);
     EXPECT_EQ(sent[3].frame, readFrame(1, 4, 30101 + 50 * 6, 35));
@@ -324,7 +402,7 @@ TEST_F(LinkTicks, PollHoldResendsTheLastFrameOnEveryIdleTick)
     run(26);
     ASSERT_EQ(sent.size(), 8u);
     for (size_t i = 1; i < sent.size(); ++i) EXPECT_EQ(sent[i].frame, pollFrame(2)) << i;
-    EXPECT_EQ(LinkState.PollStep, 2);
+    EXPECT_EQ(TestLinkState().PollStep, 2);
     EXPECT_EQ(sent[6].tick + 13, sent[7].tick);
     // Released, the cycle goes on with step 3.
     Cabinet().RecInfo.PollHold = FlagOff;
@@ -341,7 +419,7 @@ TEST_F(LinkTicks, ASlotIsServedEvenWhilePollHoldIsSet)
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].frame, readFrame(1, 4, 40051, 4));
     EXPECT_EQ(sent[1].frame, readFrame(1, 4, 40051, 4)); // held: the slot's request again
-    EXPECT_EQ(ReqSlot[1].Counter, 1);
+    EXPECT_EQ(TestSlots()[1].Counter, 1);
 }
 
 // A held poll sends its last frame again, but never a write: the write-enable word and the
@@ -374,21 +452,23 @@ TEST_F(LinkTicks, OtherProtocolsSendNothingAndAcceptNothingButCountChunks)
         fillSlot(1, 3, 40001, 1);
         run(40);
         EXPECT_TRUE(sent.empty());
-        EXPECT_EQ(CommDebug.TxCount, 0);
-        EXPECT_EQ(ReqSlot[1].Pending, FlagOn); // only the Modbus master takes slots
+        EXPECT_EQ(TestCommDebug().TxCount, 0);
+        EXPECT_EQ(TestSlots()[1].Pending, FlagOn); // only the Modbus master takes slots
         const Bytes reply = replyTo(readFrame(1, 4, 30001, 44));
         form->Comm1ReceiveData(reply.data(), int(reply.size()));
-        EXPECT_EQ(CommDebug.RxCount, 1);
-        EXPECT_EQ(CommDebug.AckCount, 0);
-        EXPECT_FALSE(LinkState.ReplyAccepted);
+        EXPECT_EQ(TestCommDebug().RxCount, 1);
+        EXPECT_EQ(TestCommDebug().AckCount, 0);
+        EXPECT_FALSE(TestLinkState().ReplyAccepted);
         EXPECT_EQ(main.dataChanged, 0);
         if (protocol == 1) {
             // The YD/T stub steps through the same cycle: 40 idle ticks, 40 steps.
-            EXPECT_EQ(LinkState.PollStep, 5);
+            EXPECT_EQ(TestLinkState().PollStep, 5);
             EXPECT_EQ(form->Ydt->CommandCode, 0x84);
-            EXPECT_EQ(main.syncs, 7); // wraps at steps 6, 11, ..., 36
+            // It wraps at steps 6, 11, ..., 36, but a stub that reads nothing ends no poll
+            // cycle its listeners could take values from.
+            EXPECT_EQ(main.syncs, 0);
         } else {
-            EXPECT_EQ(LinkState.PollStep, 0);
+            EXPECT_EQ(TestLinkState().PollStep, 0);
         }
     }
 }
@@ -396,15 +476,15 @@ TEST_F(LinkTicks, OtherProtocolsSendNothingAndAcceptNothingButCountChunks)
 TEST_F(LinkTicks, TheYdtStubStepsThroughItsCommandsAndTakesTheAddressAtTheWrap)
 {
     form->SetActiveProtocol(1);
-    main.addr = 9;
+    form->SetDevAddr(9);
     const uint8_t codes[] = {0x43, 0x44, 0x80, 0x82, 0x84, 0x43, 0x44};
     for (int i = 0; i < 7; ++i) {
         step();
-        EXPECT_EQ(LinkState.PollStep, i % 5 + 1) << i;
+        EXPECT_EQ(TestLinkState().PollStep, i % 5 + 1) << i;
         EXPECT_EQ(form->Ydt->CommandCode, codes[i]) << i;
         EXPECT_EQ(form->Ydt->CurAddr, i < 5 ? 1 : 9) << i;
         EXPECT_EQ(form->Ydt->FrameLen, 0);
-        EXPECT_FALSE(LinkState.ReqOutstanding);
+        EXPECT_FALSE(TestLinkState().ReqOutstanding);
     }
     EXPECT_EQ(form->Ydt->CurRecord, &Cabinet().UpsData[9]); // re-pointed on the step after the wrap
     EXPECT_FALSE(form->Ydt->CheckReply(WriteEnable.data(), int(WriteEnable.size())));
@@ -436,14 +516,14 @@ TEST_F(LinkTicks, TheErrorRateIsWorkedOutAtEachCounterRefresh)
     open = false;
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.tx << "/" << c.ack);
-        CommDebug.TxCount = c.tx;
-        CommDebug.AckCount = c.ack;
-        CommDebug.ErrRate = -1;
-        CommDebug.TraceCountdown = 0;
+        TestCommDebug().TxCount = c.tx;
+        TestCommDebug().AckCount = c.ack;
+        TestCommDebug().ErrRate = -1;
+        TestCommDebug().TraceCountdown = 0;
         step();
-        EXPECT_EQ(CommDebug.AckCount, c.ackAfter);
-        EXPECT_DOUBLE_EQ(CommDebug.ErrRate, c.rate);
-        EXPECT_EQ(CommDebug.TraceCountdown, 10);
+        EXPECT_EQ(TestCommDebug().AckCount, c.ackAfter);
+        EXPECT_DOUBLE_EQ(TestCommDebug().ErrRate, c.rate);
+        EXPECT_EQ(TestCommDebug().TraceCountdown, 10);
     }
 }
 
@@ -464,9 +544,9 @@ TEST_F(LinkTicks, SlotsFilledWhileThePortIsClosedWaitAndAreServedInOrder)
     fillSlot(1, 4, 51000, 24);
     run(30);
     EXPECT_TRUE(sent.empty());
-    EXPECT_EQ(ReqSlot[1].Pending, FlagOn);
-    EXPECT_EQ(ReqSlot[3].Pending, FlagOn);
-    EXPECT_EQ(LinkState.PollStep, 0);
+    EXPECT_EQ(TestSlots()[1].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[3].Pending, FlagOn);
+    EXPECT_EQ(TestLinkState().PollStep, 0);
     open = true;
     run(6, 0);
     ASSERT_EQ(sent.size(), 3u);
@@ -492,14 +572,14 @@ TEST_F(LinkTicks, PausingFreezesTheMachineAndResumingContinuesTheCountdown)
 {
     fillSlot(1, 6, 50000, 0, 10);
     run(5); // built on 1, sent on 2, three ticks of waiting
-    EXPECT_EQ(LinkState.RetryCountdown, 7);
-    LinkState.CommPaused = true;
+    EXPECT_EQ(TestLinkState().RetryCountdown, 7);
+    TestLinkState().CommPaused = true;
     fillSlot(2, 3, 40001, 35);
     run(50);
     EXPECT_EQ(sent.size(), 1u);
-    EXPECT_EQ(LinkState.RetryCountdown, 7);
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
-    LinkState.CommPaused = false;
+    EXPECT_EQ(TestLinkState().RetryCountdown, 7);
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOn);
+    TestLinkState().CommPaused = false;
     const int resumed = tick;
     run(30);
     // The second attempt follows after the remaining seven ticks of waiting.
@@ -513,14 +593,14 @@ TEST_F(LinkTicks, AReplyWhileNothingIsOutstandingIsAStrayFrame)
 {
     open = false;
     form->Comm1ReceiveData(WriteEnable.data(), int(WriteEnable.size())); // a stray echo
-    EXPECT_FALSE(LinkState.ReplyAccepted);
-    EXPECT_EQ(CommDebug.RxCount, 1);
-    EXPECT_EQ(CommDebug.AckCount, 0);
+    EXPECT_FALSE(TestLinkState().ReplyAccepted);
+    EXPECT_EQ(TestCommDebug().RxCount, 1);
+    EXPECT_EQ(TestCommDebug().AckCount, 0);
     ASSERT_EQ(trace.notes.size(), 1u);
     EXPECT_EQ(trace.notes[0], "Stray frame dropped: not the reply to the request sent");
     open = true;
     step();
-    EXPECT_TRUE(LinkState.ReqOutstanding); // the tick built poll step 1
+    EXPECT_TRUE(TestLinkState().ReqOutstanding); // the tick built poll step 1
     step();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].frame, pollFrame(1));
@@ -531,7 +611,7 @@ TEST_F(LinkTicks, SendFrameCountsAndTracesEvenAWriteThePortRefuses)
     writeAccepted = false;
     run(2);
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(CommDebug.TxCount, 1);
+    EXPECT_EQ(TestCommDebug().TxCount, 1);
     EXPECT_EQ(main.txLed, 3);
     ASSERT_EQ(trace.tx.size(), 1u);
     EXPECT_EQ(trace.tx[0], pollFrame(1));
@@ -543,19 +623,19 @@ TEST_F(LinkTicks, AReceivedChunkIsCopiedCountedTracedAndChecked)
     const Bytes reply = replyTo(pollFrame(1));
     form->Comm1ReceiveData(reply.data(), int(reply.size()));
     EXPECT_EQ(main.rxLed, 2);
-    EXPECT_EQ(CommDebug.RxCount, 1);
-    EXPECT_EQ(CommDebug.AckCount, 1);
+    EXPECT_EQ(TestCommDebug().RxCount, 1);
+    EXPECT_EQ(TestCommDebug().AckCount, 1);
     EXPECT_EQ(main.dataChanged, 1);
     ASSERT_EQ(trace.rx.size(), 1u);
     EXPECT_EQ(trace.rx[0], reply);
-    EXPECT_TRUE(std::equal(reply.begin(), reply.end(), RxBuf));
+    EXPECT_TRUE(std::equal(reply.begin(), reply.end(), TestRxBuf()));
 
     // A reply with a broken CRC is counted and traced but not accepted.
     Bytes bad = reply;
     bad.back() ^= 0xFF;
     form->Comm1ReceiveData(bad.data(), int(bad.size()));
-    EXPECT_EQ(CommDebug.RxCount, 2);
-    EXPECT_EQ(CommDebug.AckCount, 1);
+    EXPECT_EQ(TestCommDebug().RxCount, 2);
+    EXPECT_EQ(TestCommDebug().AckCount, 1);
     EXPECT_EQ(main.dataChanged, 1);
     EXPECT_TRUE(trace.notes.empty()) << "a garbled chunk is no stray frame: its bytes tell";
 }
@@ -569,17 +649,17 @@ TEST_F(LinkTicks, AChunkLongerThan399BytesIsCutAndFails)
     ASSERT_EQ(chunk.size(), 400u);
     form->Modbus->ReqFunc = 0x41;
     ASSERT_TRUE(form->Modbus->CheckReply(chunk.data(), int(chunk.size()))); // whole, it would pass
-    LinkState.ReqOutstanding = true; // sent and waiting: only the cut refuses it
-    LinkState.AttemptCount = 1;
-    RxBuf[399] = 0xEE;
+    TestLinkState().ReqOutstanding = true; // sent and waiting: only the cut refuses it
+    TestLinkState().AttemptCount = 1;
+    TestRxBuf()[399] = 0xEE;
     form->Comm1ReceiveData(chunk.data(), int(chunk.size()));
-    EXPECT_EQ(CommDebug.RxCount, 1);
-    EXPECT_EQ(CommDebug.AckCount, 0);
-    EXPECT_FALSE(LinkState.ReplyAccepted);
+    EXPECT_EQ(TestCommDebug().RxCount, 1);
+    EXPECT_EQ(TestCommDebug().AckCount, 0);
+    EXPECT_FALSE(TestLinkState().ReplyAccepted);
     ASSERT_EQ(trace.rx.size(), 1u);
     EXPECT_EQ(trace.rx[0].size(), 399u);
-    EXPECT_TRUE(std::equal(chunk.begin(), chunk.begin() + 399, RxBuf));
-    EXPECT_EQ(RxBuf[399], 0xEE); // nothing written past the cut
+    EXPECT_TRUE(std::equal(chunk.begin(), chunk.begin() + 399, TestRxBuf()));
+    EXPECT_EQ(TestRxBuf()[399], 0xEE); // nothing written past the cut
 }
 
 // ---- Replies matched to their request --------------------------------------------------------
@@ -613,11 +693,11 @@ TEST_P(LinkReplyMatching, OnlyTheReplyToTheRequestSentEndsItsWait)
     form->Comm1ReceiveData(c.chunk.data(), int(c.chunk.size()));
     EXPECT_EQ(watch.line(), c.told);
     const bool accepted = std::string(c.told).rfind('a', 0) == 0;
-    EXPECT_EQ(CommDebug.AckCount, accepted ? 1 : 0);
+    EXPECT_EQ(TestCommDebug().AckCount, accepted ? 1 : 0);
     EXPECT_EQ(trace.notes.size(), !c.waitEnds && c.stray ? 1u : 0u) << "a stray frame is noted in the trace";
     step();
-    EXPECT_EQ(LinkState.PollStep, c.waitEnds ? 1 : 0);
-    EXPECT_EQ(LinkState.RetryCountdown, c.waitEnds ? 0 : 9);
+    EXPECT_EQ(TestLinkState().PollStep, c.waitEnds ? 1 : 0);
+    EXPECT_EQ(TestLinkState().RetryCountdown, c.waitEnds ? 0 : 9);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -646,7 +726,7 @@ TEST_F(LinkTicks, AReplyBeforeTheWriteIsSentDoesNotCancelIt)
     ASSERT_TRUE(sent.empty());
     const Bytes early = echo6(1, 40025, 45); // a late echo of an earlier write of the same value
     form->Comm1ReceiveData(early.data(), int(early.size()));
-    EXPECT_EQ(CommDebug.AckCount, 0);
+    EXPECT_EQ(TestCommDebug().AckCount, 0);
     step();
     ASSERT_EQ(sent.size(), 1u) << "the write still goes out";
     EXPECT_EQ(sent[0].frame, echo6(1, 40025, 45));
@@ -666,7 +746,7 @@ TEST_F(LinkTicks, ALateEchoIsNeverTakenAsTheNextWritesAcknowledgement)
     ASSERT_EQ(sent[2].frame, echo6(1, 40025, 45));
     answer(WriteEnable); // the echo of the second attempt comes in now
     EXPECT_EQ(watch.line(), "a6:50000") << "the write is not acknowledged by it";
-    EXPECT_EQ(LinkState.RetryCountdown, 10);
+    EXPECT_EQ(TestLinkState().RetryCountdown, 10);
     step();
     answer(sent[2].frame); // the write's own echo
     run(2);
@@ -674,7 +754,7 @@ TEST_F(LinkTicks, ALateEchoIsNeverTakenAsTheNextWritesAcknowledgement)
     EXPECT_EQ(sent[3].frame, readFrame(1, 4, 40001, 34));
     answer(sent[3].frame);
     EXPECT_EQ(watch.line(), "a6:50000 a6:40025 a4:40001");
-    EXPECT_EQ(CommDebug.AckCount, 3);
+    EXPECT_EQ(TestCommDebug().AckCount, 3);
 }
 
 // ---- Write groups ----------------------------------------------------------------------------
@@ -691,11 +771,11 @@ class LinkWriteGroups : public LinkTicks, public ::testing::WithParamInterface<G
 TEST_P(LinkWriteGroups, AWriteThatFailsTakesItsWholeGroupWithIt)
 {
     const GroupCase& c = GetParam();
-    ReqSlot[5].Pending = FlagOn; // a read of someone else's, queued on its own
-    ReqSlot[5].Addr = 1;
-    ReqSlot[5].Func = 3;
-    ReqSlot[5].StartReg = 51000;
-    ReqSlot[5].Count = 24;
+    TestSlots()[5].Pending = FlagOn; // a read of someone else's, queued on its own
+    TestSlots()[5].Addr = 1;
+    TestSlots()[5].Func = 3;
+    TestSlots()[5].StartReg = 51000;
+    TestSlots()[5].Count = 24;
     ASSERT_EQ(QueueWrite(nullptr, {{1, 6, 50000, 1, 10}, {2, 6, 40025, 1, 45}, {3, 4, 40001, 34}}),
               TWriteOutcome::Queued);
     run(c.ticksBefore);
@@ -709,9 +789,9 @@ TEST_P(LinkWriteGroups, AWriteThatFailsTakesItsWholeGroupWithIt)
         form->DropPendingWrites(); // what closing the port or losing it does
     }
     EXPECT_EQ(watch.line(), c.told);
-    for (int slot : {1, 2, 3}) EXPECT_EQ(ReqSlot[slot].Pending, FlagOff) << slot;
+    for (int slot : {1, 2, 3}) EXPECT_EQ(TestSlots()[slot].Pending, FlagOff) << slot;
     const bool ranOn = std::string(c.fate) == "silent" || std::string(c.fate) == "refused";
-    EXPECT_EQ(ReqSlot[5].Pending, ranOn ? FlagOff : FlagOn)
+    EXPECT_EQ(TestSlots()[5].Pending, ranOn ? FlagOff : FlagOn)
         << "a read of its own is no part of the write";
     for (const Sent& s : sent) {
         EXPECT_NE(s.frame, echo6(1, 40025, 45)) << "the write never goes out after its write-enable failed";
@@ -734,8 +814,79 @@ TEST_F(LinkTicks, AClosedPortLeavesAWindowsOwnReadsPending)
     ASSERT_EQ(QueueWrite(nullptr, {{1, 6, 51201, 1, 27}}), TWriteOutcome::Queued);
     form->DropPendingWrites();
     EXPECT_EQ(watch.line(), "d6:51201-");
-    EXPECT_EQ(ReqSlot[1].Pending, FlagOff);
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[1].Pending, FlagOff);
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOn);
+}
+
+// ---- What goes in, and what the link tells -------------------------------------------------
+
+TEST_F(LinkTicks, AnAcceptedReplyIsAnnouncedOnceWithItsRequestAndTheValuesItCarried)
+{
+    std::vector<TLinkRequest> built;
+    TLinkConnections listening;
+    listening << QObject::connect(form.get(), &TFrmCom::RequestBuilt,
+                                  [&built](const TLinkRequest& r) { built.push_back(r); });
+    step(); // builds the first poll request
+    ASSERT_EQ(built.size(), 1u);
+    EXPECT_EQ(built[0].startReg, 30001);
+    EXPECT_TRUE(watch.told.empty()) << "nothing is answered before it is sent";
+    step(); // sends it
+    ASSERT_EQ(sent.size(), 1u);
+    answer(sent[0].frame);
+    run(3); // the next request is built and sent; nothing more is said of the first
+    ASSERT_EQ(watch.told.size(), 1u);
+    const Watch::Told& t = watch.told[0];
+    EXPECT_EQ(t.what, 'a');
+    EXPECT_EQ(t.request.slot, 0) << "the background poll";
+    EXPECT_EQ(t.request.addr, 1);
+    EXPECT_EQ(t.request.func, 4);
+    EXPECT_EQ(t.request.startReg, 30001);
+    EXPECT_EQ(t.request.count, 44);
+    std::vector<uint16_t> values;
+    for (int i = 0; i < 44; ++i) values.push_back(uint16_t(i + 1));
+    EXPECT_EQ(t.regs, values);
+    EXPECT_EQ(main.dataChanged, 1);
+    EXPECT_EQ(built.size(), 2u);
+
+    answer(sent[0].frame); // the same reply again answers nothing asked now
+    EXPECT_EQ(watch.told.size(), 1u);
+    EXPECT_EQ(main.dataChanged, 1);
+}
+
+TEST_F(LinkTicks, ARequestGoesInOnlyIntoAFreeSlotWhichKeepsItsOwnCount)
+{
+    TReqSlot r;
+    r.Addr = 1;
+    r.Func = 3;
+    r.StartReg = 40051;
+    r.Count = 4;
+    r.Source = QStringLiteral("FrmTest");
+    r.Counter = 99; // not the filler's to set
+    TestSlots()[2].Counter = 7;
+    EXPECT_TRUE(form->Submit(2, r));
+    EXPECT_EQ(form->ReqSlot[2].Pending, FlagOn);
+    EXPECT_EQ(form->ReqSlot[2].Counter, 7);
+    EXPECT_EQ(form->ReqSlot[2].StartReg, 40051);
+    EXPECT_EQ(form->ReqSlot[2].Source, "FrmTest");
+
+    TReqSlot other = r;
+    other.StartReg = 40001;
+    EXPECT_FALSE(form->Submit(2, other)) << "a busy slot is left as it is";
+    EXPECT_EQ(form->ReqSlot[2].StartReg, 40051);
+    for (int outside : {0, -1, ReqSlotCount + 1}) EXPECT_FALSE(form->Submit(outside, r)) << outside;
+
+    form->Withdraw(2);
+    EXPECT_EQ(form->ReqSlot[2].Pending, FlagOff);
+    run(2);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].frame, pollFrame(1)) << "a request taken back never goes out";
+
+    ASSERT_TRUE(form->Submit(2, r));
+    answer(sent[0].frame);
+    run(2); // the reply is taken and the slot's request built, then sent
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[1].frame, readFrame(1, 3, 40051, 4));
+    EXPECT_EQ(form->ReqSlot[2].Counter, 8);
 }
 
 // ---- The error rate ----------------------------------------------------------------------------
@@ -745,17 +896,17 @@ TEST_F(LinkTicks, TheErrorRateOfACleanLineIsZeroAndOfASilentLineAHundred)
     std::vector<double> rates;
     for (int i = 0; i < 120; ++i) { // 12 s of a cabinet answering every frame two ticks after it
         step(2);
-        if (CommDebug.TraceCountdown == 10) rates.push_back(CommDebug.ErrRate);
+        if (TestCommDebug().TraceCountdown == 10) rates.push_back(TestCommDebug().ErrRate);
     }
     ASSERT_GE(rates.size(), 10u);
     for (double r : rates) EXPECT_DOUBLE_EQ(r, 0.0);
-    ASSERT_GT(CommDebug.AckCount, 20);
+    ASSERT_GT(TestCommDebug().AckCount, 20);
 
-    CommDebug = TCommDebug{};
+    TestCommDebug() = TCommDebug{};
     rates.clear();
     for (int i = 0; i < 120; ++i) { // 12 s of silence
         step();
-        if (CommDebug.TraceCountdown == 10 && CommDebug.TxCount > 1) rates.push_back(CommDebug.ErrRate);
+        if (TestCommDebug().TraceCountdown == 10 && TestCommDebug().TxCount > 1) rates.push_back(TestCommDebug().ErrRate);
     }
     ASSERT_GE(rates.size(), 5u);
     for (double r : rates) EXPECT_DOUBLE_EQ(r, 100.0);

@@ -6,6 +6,7 @@
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "test_main_fixture.h"
 
 #include <QApplication>
@@ -25,7 +26,8 @@ protected:
         MainWindowTest::SetUp();
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        com->SetLineSeam({[this] { return portOpen; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
     }
     void TearDown() override
     {
@@ -59,7 +61,7 @@ TEST_P(StaleValues, GreyWhileThePortIsDownLiveAgainAtTheNextReply)
     ASSERT_NE(live.first(), grey) << "the test needs a live colour that is not the grey";
 
     Cabinet().UpsData[1].InVolt[0] = 231.4;
-    LinkMain().SetDataChanged(); // a reply accepted
+    FrmCom->ReplyAccepted(TLinkRequest{}, nullptr, 0); // a reply accepted
     w.tmr1Timer();
     EXPECT_FALSE(w.ValuesStale());
     EXPECT_EQ(w.lblStatus->text(), "");
@@ -79,7 +81,7 @@ TEST_P(StaleValues, GreyWhileThePortIsDownLiveAgainAtTheNextReply)
     EXPECT_TRUE(w.ValuesStale());
 
     Cabinet().UpsData[1].InVolt[0] = 229.8;
-    LinkMain().SetDataChanged();
+    FrmCom->ReplyAccepted(TLinkRequest{}, nullptr, 0);
     w.tmr1Timer();
     EXPECT_FALSE(w.ValuesStale());
     EXPECT_EQ(CellText(w.sgrdUPS_AC, 1, 1), "229.8");
@@ -97,11 +99,11 @@ INSTANTIATE_TEST_SUITE_P(Languages, StaleValues,
 TEST_F(MainStatusTest, APulledDeviceGreysTheViewToo)
 {
     TFrmMain& w = window();
-    LinkMain().SetDataChanged();
+    FrmCom->ReplyAccepted(TLinkRequest{}, nullptr, 0);
     w.tmr1Timer();
     EXPECT_FALSE(w.ValuesStale());
     portOpen = false;
-    LinkMain().LinkLost(QStringLiteral("/dev/ttyUSB0"));
+    FrmCom->DeviceLost(QStringLiteral("/dev/ttyUSB0"));
     w.tmr1Timer();
     EXPECT_TRUE(w.ValuesStale());
     EXPECT_TRUE(w.lblStatus->text().startsWith("Not live: last reply at "))

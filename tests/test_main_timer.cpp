@@ -3,6 +3,8 @@
 #include "comm/uCabinet.h"
 #include "test_main_fixture.h"
 
+#include "comm/uFrmCom.h"
+#include "support/FakeTransport.h"
 #include "model/UShareData.h"
 
 #include <QCheckBox>
@@ -34,10 +36,10 @@ std::map<int, std::map<int, Taken>> runOneMinute(MainWindowTest& t, TFrmMain& w,
     for (int p = 0; p < 61; ++p) {
         period();
         for (int slot = 2; slot <= 4; ++slot) {
-            if (ReqSlot[slot].Pending) {
-                queued[w.SecCount][slot] = {ReqSlot[slot].Func, ReqSlot[slot].StartReg, ReqSlot[slot].Count};
-                EXPECT_EQ(ReqSlot[slot].Addr, w.DevAddr);
-                ReqSlot[slot].Pending = 0;
+            if (TestSlots()[slot].Pending) {
+                queued[w.SecCount][slot] = {TestSlots()[slot].Func, TestSlots()[slot].StartReg, TestSlots()[slot].Count};
+                EXPECT_EQ(TestSlots()[slot].Addr, w.DevAddr);
+                TestSlots()[slot].Pending = 0;
             }
         }
     }
@@ -98,8 +100,8 @@ TEST_F(MainWindowTest, ModulePageRefreshWaitsForAPendingSlotTwo)
     TFrmMain& w = window();
     w.PageControl1->setCurrentWidget(w.TabSheet2);
     w.lstMd->setCurrentRow(5);
-    ASSERT_EQ(ReqSlot[2].StartReg, 30101 + 50 * 5); // the choice itself asked for module 6
-    ReqSlot[2].Pending = 0;
+    ASSERT_EQ(TestSlots()[2].StartReg, 30101 + 50 * 5); // the choice itself asked for module 6
+    TestSlots()[2].Pending = 0;
     const auto queued = runOneMinute(*this, w, [this] { period(); });
     for (int s = 0; s <= 60; ++s) {
         // At 0 and 55 the 53000 request of the same period holds slot 2: the module page
@@ -129,35 +131,35 @@ TEST_F(MainWindowTest, ModulePageRefreshLeavesAPendingWriteAlone)
     TFrmMain& w = window();
     w.PageControl1->setCurrentWidget(w.TabSheet2);
     w.SecCount = 4;
-    ReqSlot[2] = TReqSlot{FlagOn, 1, 6, 40082, 0, 0x8001, 0};
+    TestSlots()[2] = TReqSlot{FlagOn, 1, 6, 40082, 0, 0x8001, 0};
     period();
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
-    EXPECT_EQ(ReqSlot[2].Func, 6) << "the write is still there";
-    EXPECT_EQ(ReqSlot[2].StartReg, 40082);
-    EXPECT_EQ(ReqSlot[2].Value, 0x8001);
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[2].Func, 6) << "the write is still there";
+    EXPECT_EQ(TestSlots()[2].StartReg, 40082);
+    EXPECT_EQ(TestSlots()[2].Value, 0x8001);
 
-    ReqSlot[2].Pending = 0; // the link took the write
+    TestSlots()[2].Pending = 0; // the link took the write
     w.SecCount = 9;
     period();
-    EXPECT_EQ(ReqSlot[2].Func, 4) << "the refresh comes at its next turn";
-    EXPECT_EQ(ReqSlot[2].StartReg, 30101);
+    EXPECT_EQ(TestSlots()[2].Func, 4) << "the refresh comes at its next turn";
+    EXPECT_EQ(TestSlots()[2].StartReg, 30101);
 }
 
 TEST_F(MainWindowTest, PendingSlotsAreLeftAlone)
 {
     TFrmMain& w = window();
     w.SecCount = 17;
-    ReqSlot[3] = TReqSlot{FlagOn, 1, 3, 40001, 34, 0, 0};
+    TestSlots()[3] = TReqSlot{FlagOn, 1, 3, 40001, 34, 0, 0};
     period(); // 18: slot 3 pending, slot 4 free
-    EXPECT_EQ(ReqSlot[3].Func, 3);
-    EXPECT_EQ(ReqSlot[3].StartReg, 40001);
-    EXPECT_EQ(ReqSlot[4].Func, 43);
-    EXPECT_EQ(ReqSlot[4].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[3].Func, 3);
+    EXPECT_EQ(TestSlots()[3].StartReg, 40001);
+    EXPECT_EQ(TestSlots()[4].Func, 43);
+    EXPECT_EQ(TestSlots()[4].Pending, FlagOn);
     w.SecCount = 10;
-    ReqSlot[2] = TReqSlot{FlagOn, 1, 6, 50000, 0, 10, 0};
+    TestSlots()[2] = TReqSlot{FlagOn, 1, 6, 50000, 0, 10, 0};
     period(); // 11: slot 2 pending
-    EXPECT_EQ(ReqSlot[2].Func, 6);
-    EXPECT_EQ(ReqSlot[2].StartReg, 50000);
+    EXPECT_EQ(TestSlots()[2].Func, 6);
+    EXPECT_EQ(TestSlots()[2].StartReg, 50000);
 }
 
 TEST_F(MainWindowTest, ModuleScanAsksForOneModulePerPeriodAndCycles)
@@ -168,10 +170,10 @@ TEST_F(MainWindowTest, ModuleScanAsksForOneModulePerPeriodAndCycles)
     std::vector<int> asked;
     for (int p = 0; p < 40; ++p) {
         period();
-        if (ReqSlot[2].Pending && ReqSlot[2].Func == 4)
-            asked.push_back((ReqSlot[2].StartReg - 30101) / 50 + 1);
-        ReqSlot[2].Pending = 0;
-        ReqSlot[3].Pending = ReqSlot[4].Pending = 0;
+        if (TestSlots()[2].Pending && TestSlots()[2].Func == 4)
+            asked.push_back((TestSlots()[2].StartReg - 30101) / 50 + 1);
+        TestSlots()[2].Pending = 0;
+        TestSlots()[3].Pending = TestSlots()[4].Pending = 0;
     }
     // Periods at SecCount 11, 22, 33 put the 53000 request first; the scan waits for them.
     ASSERT_GE(asked.size(), 32u);
@@ -179,9 +181,44 @@ TEST_F(MainWindowTest, ModuleScanAsksForOneModulePerPeriodAndCycles)
 
     // While slot 2 is pending the scan does not move on.
     const uint8_t idx = w.ModScanIdx;
-    ReqSlot[2].Pending = FlagOn;
+    TestSlots()[2].Pending = FlagOn;
     period();
     EXPECT_EQ(w.ModScanIdx, idx);
+}
+
+TEST_F(MainWindowTest, AReplyTheLinkAcceptsIsShownOnTheWindowsNextTick)
+{
+    TFrmCom com;
+    com.Timer1.stop();
+    std::vector<std::vector<uint8_t>> sent;
+    UseFakeLine(
+        com, [] { return true; },
+        [&sent](const uint8_t* b, int n) {
+            sent.emplace_back(b, b + n);
+            return true;
+        });
+    TFrmMain& w = window(); // follows the link of the run
+    w.tmr1Timer();
+    const QString before = CellText(w.sgrdUPS_AC, 1, 1);
+    com.Timer1Timer(); // builds the first poll request
+    com.Timer1Timer(); // sends it
+    ASSERT_EQ(sent.size(), 1u);
+    ASSERT_EQ(sent[0][1], 4);
+    std::vector<uint8_t> reply{1, 4, 88};
+    for (int i = 0; i < 44; ++i) {
+        const uint16_t v = i == 0 ? 2314 : 0; // 30001: 231.4 V
+        reply.push_back(uint8_t(v >> 8));
+        reply.push_back(uint8_t(v));
+    }
+    reply = WithCrc(reply);
+    com.Comm1ReceiveData(reply.data(), int(reply.size()));
+    EXPECT_EQ(CellText(w.sgrdUPS_AC, 1, 1), before) << "the view is repainted at its own pace";
+    EXPECT_TRUE(w.NeedsRepaint);
+    w.tmr1Timer();
+    EXPECT_EQ(CellText(w.sgrdUPS_AC, 1, 1), "231.4");
+    EXPECT_FALSE(w.NeedsRepaint);
+    EXPECT_EQ(TxLedHold, 2) << "lit by the frame sent, one tick gone";
+    EXPECT_EQ(RxLedHold, 1) << "lit by the chunk received, one tick gone";
 }
 
 TEST_F(MainWindowTest, AcceptedReplyRefreshesTheViewOnTheNextTick)
@@ -190,10 +227,10 @@ TEST_F(MainWindowTest, AcceptedReplyRefreshesTheViewOnTheNextTick)
     Cabinet().UpsData[1].InVolt[0] = 231.4;
     w.tmr1Timer();
     EXPECT_NE(CellText(w.sgrdUPS_AC, 1, 1), "231.4"); // no reply accepted yet
-    LinkMain().SetDataChanged();
+    FrmCom->ReplyAccepted(TLinkRequest{}, nullptr, 0);
     w.tmr1Timer();
     EXPECT_EQ(CellText(w.sgrdUPS_AC, 1, 1), "231.4");
-    EXPECT_EQ(w.DataChanged, 0);
+    EXPECT_FALSE(w.NeedsRepaint);
 }
 
 TEST_F(MainWindowTest, ModuleListRebuildsInAPeriodWhenMarked)

@@ -3,6 +3,7 @@
 #include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "test_main_fixture.h"
 
 #include "comm/uFrmCom.h"
@@ -239,7 +240,7 @@ TEST_F(MainWindowTest, RefreshViewShowsTheSelectedCabinetAndModule)
     Cabinet().CfgRx[45] = 0x01;
     Cabinet().CfgRx[46] = 0x2C;
 
-    w.DevAddr = 3;
+    w.SelectDevAddr(3);
     w.CurModule = 5;
     w.RefreshView();
 
@@ -291,7 +292,7 @@ TEST_F(MainWindowTest, AValueShownBeforeTheLinkWasLostIsShownAgainAfterIt)
 {
     TFrmMain& w = window();
     w.FormShow();
-    w.DevAddr = 1;
+    w.SelectDevAddr(1);
     Cabinet().UpsData[1].InVolt[0] = 230.1;
     Cabinet().UpsData[1].BattTemp = 25.5;
     w.RefreshView();
@@ -342,9 +343,9 @@ TEST_F(MainWindowTest, ClickingTheShownModuleOnlyRestartsThePeriod)
     w.lstMdClick();
     EXPECT_EQ(w.TickCount, 0);
     EXPECT_EQ(w.CurModule, 1);
-    EXPECT_EQ(ReqSlot[2].Pending, 0);
+    EXPECT_EQ(TestSlots()[2].Pending, 0);
     EXPECT_EQ(Cabinet().ModuleData[1].InvVolt[0], 220);
-    EXPECT_EQ(w.DataChanged, 0);
+    EXPECT_FALSE(w.NeedsRepaint);
 }
 
 TEST_F(MainWindowTest, ChoosingAnotherModuleClearsItsValuesAndAsksForIt)
@@ -367,18 +368,18 @@ TEST_F(MainWindowTest, ChoosingAnotherModuleClearsItsValuesAndAsksForIt)
     EXPECT_EQ(m.BattVolt[0], 270); // battery values stay until the reply
     EXPECT_EQ(m.ChgRate, 90);
     EXPECT_EQ(m.ModState, 4);
-    EXPECT_EQ(w.DataChanged, FlagOn);
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
-    EXPECT_EQ(ReqSlot[2].Func, 4);
-    EXPECT_EQ(ReqSlot[2].StartReg, 30101 + 50 * 3);
-    EXPECT_EQ(ReqSlot[2].Count, 30);
-    EXPECT_EQ(ReqSlot[2].Addr, 1);
+    EXPECT_TRUE(w.NeedsRepaint);
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[2].Func, 4);
+    EXPECT_EQ(TestSlots()[2].StartReg, 30101 + 50 * 3);
+    EXPECT_EQ(TestSlots()[2].Count, 30);
+    EXPECT_EQ(TestSlots()[2].Addr, 1);
 
     // With slot 2 still pending, another choice queues nothing over it.
-    ReqSlot[2].StartReg = 11111;
+    TestSlots()[2].StartReg = 11111;
     find<QListWidget>(w, "lstMd")->setCurrentRow(6);
     EXPECT_EQ(w.CurModule, 7);
-    EXPECT_EQ(ReqSlot[2].StartReg, 11111);
+    EXPECT_EQ(TestSlots()[2].StartReg, 11111);
 }
 
 TEST_F(MainWindowTest, ClearModuleValuesLeavesBatteryAndState)
@@ -415,43 +416,56 @@ TEST_F(MainWindowTest, ModuleRegistersMarkTheListForRebuild)
 {
     TFrmMain& w = window();
     EXPECT_EQ(w.ModListDirty, 0);
-    Cabinet().StoreRegister(Cabinet().UpsData[1], 30101 + 50 * 2 + 12, 0x8000);
+    TLinkRequest values;
+    values.func = 4;
+    values.startReg = 30001;
+    values.count = 44;
+    FrmCom->ReplyAccepted(values, nullptr, 0);
+    EXPECT_EQ(w.ModListDirty, 0) << "the cabinet's own values are no module's";
+    TLinkRequest module = values;
+    module.startReg = 30101 + 50 * 2;
+    module.count = 30;
+    FrmCom->ReplyAccepted(module, nullptr, 0);
     EXPECT_NE(w.ModListDirty, 0);
     w.chkMdStaClick();
     EXPECT_EQ(w.ModListDirty, FlagOn);
 }
 
-TEST_F(MainWindowTest, LinkReachesTheWindowOnlyThroughItsHooks)
+TEST_F(MainWindowTest, TheWindowFollowsTheLinkThroughItsSignalsAndTellsItTheSelection)
 {
     {
         TFrmMain& w = window();
-        w.DevAddr = 7;
+        w.SelectDevAddr(7);
         w.CurModule = 12;
-        EXPECT_EQ(LinkMain().GetDevAddr(), 7);
-        EXPECT_EQ(LinkMain().CurModule(), 12);
-        LinkMain().SetDataChanged();
-        EXPECT_EQ(w.DataChanged, FlagOn);
-        LinkMain().SetTxLedHold(3);
-        LinkMain().SetRxLedHold(2);
+        w.FollowLink(FrmCom); // the window tells its selection as it starts to follow
+        EXPECT_EQ(FrmCom->DevAddr(), 7);
+        // The module step of the poll asks the module the window shows.
+        TestLinkState().PollStep = 3;
+        FrmCom->LinkTick();
+        EXPECT_EQ(FrmCom->Modbus->ReqStartReg, 30101 + 50 * 11);
+        EXPECT_FALSE(w.NeedsRepaint);
+        FrmCom->ReplyAccepted(TLinkRequest{}, nullptr, 0);
+        EXPECT_TRUE(w.NeedsRepaint);
+        const QByteArray frame("\x01\x04\x00\x00\x00\x01\x31\xCA", 8);
+        FrmCom->FrameSent(frame);
+        FrmCom->ChunkReceived(frame);
         EXPECT_EQ(TxLedHold, 3);
         EXPECT_EQ(RxLedHold, 2);
-        auto* cbb = find<QComboBox>(w, "cbbSelectZYR");
-        cbb->setCurrentIndex(-1);
-        LinkMain().SyncDevAddr();
-        EXPECT_EQ(cbb->currentIndex(), 0);
     }
     w_.reset();
-    EXPECT_EQ(LinkMain().GetDevAddr(), 1); // the defaults again
+    TxLedHold = RxLedHold = 0;
+    FrmCom->FrameSent(QByteArray(1, '\x01')); // the window is gone: nobody listens
+    EXPECT_EQ(TxLedHold, 0);
 }
 
 TEST_F(MainWindowTest, SelectingAnotherCabinetRestartsThePollCycle)
 {
     TFrmMain& w = window();
-    LinkState.PollStep = 3;
+    TestLinkState().PollStep = 3;
     find<QComboBox>(w, "cbbSelectZYR")->setCurrentIndex(2);
     w.cbbSelectZYRChange();
     EXPECT_EQ(w.DevAddr, 3);
-    EXPECT_EQ(LinkState.PollStep, 100);
+    EXPECT_EQ(TestLinkState().PollStep, 100);
 }
 
 TEST_F(MainWindowTest, SelectingAnotherCabinetMovesTheWindowsWaitingReadsOnly)
@@ -472,60 +486,62 @@ TEST_F(MainWindowTest, SelectingAnotherCabinetMovesTheWindowsWaitingReadsOnly)
         {{FlagOn, 2, 3, 53000, 40, 0, 0, {}, self}, 2, "a read for another address stays"},
         {{0, 1, 3, 53000, 40, 0, 0, {}, self}, 1, "a free slot is not touched"},
     };
-    for (int i = 0; i < int(std::size(cases)); ++i) ReqSlot[i + 1] = cases[i].slot;
+    for (int i = 0; i < int(std::size(cases)); ++i) TestSlots()[i + 1] = cases[i].slot;
     find<QComboBox>(w, "cbbSelectZYR")->setCurrentIndex(2);
     w.cbbSelectZYRChange();
     ASSERT_EQ(w.DevAddr, 3);
     for (int i = 0; i < int(std::size(cases)); ++i) {
-        EXPECT_EQ(ReqSlot[i + 1].Addr, cases[i].addrAfter) << cases[i].why;
-        EXPECT_EQ(ReqSlot[i + 1].Pending, cases[i].slot.Pending) << cases[i].why;
-        EXPECT_EQ(ReqSlot[i + 1].StartReg, cases[i].slot.StartReg) << cases[i].why;
+        EXPECT_EQ(TestSlots()[i + 1].Addr, cases[i].addrAfter) << cases[i].why;
+        EXPECT_EQ(TestSlots()[i + 1].Pending, cases[i].slot.Pending) << cases[i].why;
+        EXPECT_EQ(TestSlots()[i + 1].StartReg, cases[i].slot.StartReg) << cases[i].why;
     }
 }
 
 TEST_F(MainWindowTest, RecountAndReadQueueTheirRequests)
 {
     TFrmMain& w = window();
-    w.DevAddr = 2;
+    w.SelectDevAddr(2);
     w.CurModule = 3;
     DialogScript script;
     // The recount is a write: never queued while the port is closed.
     w.btnReCntClick();
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOff);
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOff);
     EXPECT_EQ(script.messageTexts(), QStringList{"COM Port is off !"});
 
     bool portOpen = true;
     TFrmCom com;
     com.Timer1.stop();
-    com.SetLineSeam({[&] { return portOpen; }, [](const uint8_t*, int) { return true; }});
+    UseFakeLine(
+        com, [&] { return portOpen; }, [](const uint8_t*, int) { return true; });
+    w.FollowLink(&com); // as the start-up does once the link is made
     w.btnReCntClick();
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
-    EXPECT_EQ(ReqSlot[2].Addr, 2);
-    EXPECT_EQ(ReqSlot[2].Func, 6);
-    EXPECT_EQ(ReqSlot[2].StartReg, 30122 + 100);
-    EXPECT_EQ(ReqSlot[2].Value, 0);
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[2].Addr, 2);
+    EXPECT_EQ(TestSlots()[2].Func, 6);
+    EXPECT_EQ(TestSlots()[2].StartReg, 30122 + 100);
+    EXPECT_EQ(TestSlots()[2].Value, 0);
     w.CurModule = 4;
     w.btnReCntClick(); // slot still pending: refused, said
-    EXPECT_EQ(ReqSlot[2].StartReg, 30222);
+    EXPECT_EQ(TestSlots()[2].StartReg, 30222);
     EXPECT_EQ(script.messageTexts().last(), "Link busy, please try again");
     w.btnReadClick();
-    EXPECT_EQ(ReqSlot[4].Pending, FlagOn);
-    EXPECT_EQ(ReqSlot[4].Func, 43);
-    EXPECT_EQ(ReqSlot[4].StartReg, 1);
+    EXPECT_EQ(TestSlots()[4].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[4].Func, 43);
+    EXPECT_EQ(TestSlots()[4].StartReg, 1);
 }
 
 TEST_F(MainWindowTest, ErrorRateLabelShowsAndResetsTheCounters)
 {
     TFrmMain& w = window();
-    CommDebug.TxCount = 8;
-    CommDebug.RxCount = 7;
-    CommDebug.AckCount = 7;
-    CommDebug.ErrRate = 12.54;
+    TestCommDebug().TxCount = 8;
+    TestCommDebug().RxCount = 7;
+    TestCommDebug().AckCount = 7;
+    TestCommDebug().ErrRate = 12.54;
     w.tmr1Timer();
     EXPECT_EQ(find<QLabel>(w, "lblErrRate")->text(), "Err Rate:  12.5%");
     w.lblErrRateDblClick();
-    EXPECT_EQ(CommDebug.TxCount + CommDebug.RxCount + CommDebug.AckCount, 0);
-    EXPECT_EQ(CommDebug.ErrRate, 0.0);
+    EXPECT_EQ(TestCommDebug().TxCount + TestCommDebug().RxCount + TestCommDebug().AckCount, 0);
+    EXPECT_EQ(TestCommDebug().ErrRate, 0.0);
 }
 
 TEST_F(MainWindowTest, LedsStayLitForTheirHoldTicks)

@@ -496,7 +496,7 @@ TEST_F(MetricsServerTest, RoutesAnswerWithTheirStatusAndContentType)
 
 TEST_F(MetricsServerTest, ScrapesServeTheProvidersSnapshotAndSendNothingToACabinet)
 {
-    const int sentBefore = CommDebug.TxCount;
+    const int sentBefore = TestCommDebug().TxCount;
     THttpReply reply = HttpRequest(port, "GET /metrics");
     ASSERT_TRUE(reply.complete);
     EXPECT_EQ(reply.body, MetricsText(snapshot));
@@ -516,8 +516,8 @@ TEST_F(MetricsServerTest, ScrapesServeTheProvidersSnapshotAndSendNothingToACabin
     HttpRequest(port, "GET /");
     HttpRequest(port, "GET /healthz");
     EXPECT_EQ(scrapes, 2);
-    EXPECT_EQ(CommDebug.TxCount, sentBefore);
-    for (int i = 1; i <= ReqSlotCount; ++i) EXPECT_EQ(ReqSlot[i].Pending, 0) << i;
+    EXPECT_EQ(TestCommDebug().TxCount, sentBefore);
+    for (int i = 1; i <= ReqSlotCount; ++i) EXPECT_EQ(TestSlots()[i].Pending, 0) << i;
 }
 
 TEST_F(MetricsServerTest, PageLinksToTheMetricsAndHealthFollowsTheLink)

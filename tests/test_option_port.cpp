@@ -7,6 +7,7 @@
 #include "settings/uMobusSet.h"
 #include "settings/uModbusConfig.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 #include "ui/uGuard.h"
 
@@ -37,7 +38,8 @@ protected:
     {
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        com->SetLineSeam({[] { return true; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com, [] { return true; }, [](const uint8_t*, int) { return true; });
     }
     std::unique_ptr<TFrmCom> com;
 
@@ -51,7 +53,7 @@ protected:
 
     static bool slotHolds(int n, uint8_t func, int32_t reg, int32_t count, uint16_t value = 0)
     {
-        const TReqSlot& s = ReqSlot[n];
+        const TReqSlot& s = TestSlots()[n];
         return s.Pending == FlagOn && s.Addr == 1 && s.Func == func && s.StartReg == reg &&
                (func == 6 ? s.Value == value : s.Count == count);
     }
@@ -145,14 +147,14 @@ TEST_F(OptionPortTest, ShownViewReadsAtOnceThenEveryEleventhTick)
     std::vector<int> readTicks;
     for (int tick = 1; tick <= 34; ++tick) {
         v->tmr1Timer();
-        if (ReqSlot[1].Pending) {
+        if (TestSlots()[1].Pending) {
             EXPECT_TRUE(slotHolds(1, 3, 51021, 10)) << "tick " << tick;
             readTicks.push_back(tick);
-            ReqSlot[1].Pending = FlagOff; // the link took it
+            TestSlots()[1].Pending = FlagOff; // the link took it
         }
     }
     EXPECT_EQ(readTicks, (std::vector<int>{1, 12, 23, 34}));
-    for (int n = 2; n <= ReqSlotCount; ++n) EXPECT_EQ(ReqSlot[n].Pending, FlagOff) << "slot " << n;
+    for (int n = 2; n <= ReqSlotCount; ++n) EXPECT_EQ(TestSlots()[n].Pending, FlagOff) << "slot " << n;
 }
 
 TEST_F(OptionPortTest, ActivationMakesTheNextTickRead)
@@ -160,9 +162,9 @@ TEST_F(OptionPortTest, ActivationMakesTheNextTickRead)
     auto v = view();
     v->show();
     v->tmr1Timer(); // reads; countdown 10
-    ReqSlot[1].Pending = FlagOff;
+    TestSlots()[1].Pending = FlagOff;
     for (int i = 0; i < 4; ++i) v->tmr1Timer();
-    ASSERT_EQ(ReqSlot[1].Pending, FlagOff);
+    ASSERT_EQ(TestSlots()[1].Pending, FlagOff);
     v->FormActivate();
     v->tmr1Timer();
     EXPECT_TRUE(slotHolds(1, 3, 51021, 10));
@@ -175,23 +177,23 @@ TEST_F(OptionPortTest, HiddenViewCountsButQueuesNothing)
     v->FormActivate();
     for (int tick = 1; tick <= 40; ++tick) {
         v->tmr1Timer();
-        ASSERT_EQ(ReqSlot[1].Pending, FlagOff) << "tick " << tick;
+        ASSERT_EQ(TestSlots()[1].Pending, FlagOff) << "tick " << tick;
     }
     // The countdown ran meanwhile: shown at a tick that is not a read tick, it waits.
-    for (int n = 1; n <= ReqSlotCount; ++n) EXPECT_EQ(ReqSlot[n].Pending, FlagOff);
+    for (int n = 1; n <= ReqSlotCount; ++n) EXPECT_EQ(TestSlots()[n].Pending, FlagOff);
     EXPECT_GT(v->ReadCountdown, 0);
     // 40 ticks: reads due at 1, 12, 23, 34; the countdown now stands at 4.
     EXPECT_EQ(v->ReadCountdown, 4);
     v->show();
     v->tmr1Timer();
-    EXPECT_EQ(ReqSlot[1].Pending, FlagOff);
+    EXPECT_EQ(TestSlots()[1].Pending, FlagOff);
 }
 
 TEST_F(OptionPortTest, BusySlotOneIsLeftAloneAndTheReadWaitsAPeriod)
 {
     auto v = view();
     v->show();
-    ReqSlot[1] = TReqSlot{FlagOn, 1, 6, 40017, 0, 3, 0};
+    TestSlots()[1] = TReqSlot{FlagOn, 1, 6, 40017, 0, 3, 0};
     v->tmr1Timer();
     EXPECT_TRUE(slotHolds(1, 6, 40017, 0, 3)) << "another window's write stays as it was";
     EXPECT_EQ(v->ReadCountdown, 10);
@@ -269,8 +271,8 @@ TEST_P(OptionSend, WritesTheCodeOfTheRowChosenLastAndReadsBack)
     w.btnSend->click();
     if (c.item < 0) {
         // Nothing chosen: no code nobody chose is written.
-        EXPECT_EQ(ReqSlot[1].Pending, FlagOff);
-        EXPECT_EQ(ReqSlot[2].Pending, FlagOff);
+        EXPECT_EQ(TestSlots()[1].Pending, FlagOff);
+        EXPECT_EQ(TestSlots()[2].Pending, FlagOff);
         EXPECT_EQ(script.messageTexts(),
                   QStringList{c.row == 0 ? "[Baud] value is invalid" : "[Protocol] value is invalid"});
     } else {
@@ -296,7 +298,7 @@ TEST_F(OptionPortTest, NothingReadYetOpensUnselectedAndSendWritesNothing)
     chooseRow(w, 0);
     EXPECT_EQ(w.cbbSelect->currentIndex(), -1);
     w.btnSendClick();
-    EXPECT_EQ(ReqSlot[1].Pending, FlagOff) << "code 0 is not written for nobody's choice";
+    EXPECT_EQ(TestSlots()[1].Pending, FlagOff) << "code 0 is not written for nobody's choice";
     EXPECT_EQ(script.messageTexts(), QStringList{"[Baud] value is invalid"});
 }
 
@@ -310,10 +312,10 @@ TEST_F(OptionPortTest, SendWithSlotOneBusyQueuesNothingAndSaysSo)
     w.cbbSelect->setCurrentIndex(2);
     TReqSlot busy{FlagOn, 1, 3, 40001, 35, 0, 0};
     busy.Group = 99; // the read-back of another write: it cannot make way
-    ReqSlot[1] = busy;
+    TestSlots()[1] = busy;
     w.btnSend->click();
     EXPECT_TRUE(slotHolds(1, 3, 40001, 35)) << "slot 1 untouched";
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOff) << "no read-back without the write";
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOff) << "no read-back without the write";
     EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});
 }
 
@@ -327,12 +329,12 @@ TEST_F(OptionPortTest, SendWithSlotTwoBusyWritesNothingUntilItIsFree)
     w.cbbSelect->setCurrentIndex(1);
     TReqSlot readBack{FlagOn, 1, 3, 53000, 40, 0, 0};
     readBack.Group = 99; // the read-back of another write: it cannot make way
-    ReqSlot[2] = readBack;
+    TestSlots()[2] = readBack;
     w.btnSend->click();
-    EXPECT_EQ(ReqSlot[1].Pending, FlagOff) << "no write without its read-back";
+    EXPECT_EQ(TestSlots()[1].Pending, FlagOff) << "no write without its read-back";
     EXPECT_TRUE(slotHolds(2, 3, 53000, 40)) << "the other read-back stays";
     EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});
-    ReqSlot[2].Pending = FlagOff; // the link took the read
+    TestSlots()[2].Pending = FlagOff; // the link took the read
     w.btnSend->click();
     EXPECT_TRUE(slotHolds(1, 6, 51029, 0, 1)) << "pressing again works";
     EXPECT_TRUE(slotHolds(2, 3, 51021, 10));

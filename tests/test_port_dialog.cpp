@@ -206,18 +206,18 @@ TEST_F(PortDialog, ConfirmStoresAndReopensThePort)
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_FALSE(dialog->isVisible());
     ASSERT_TRUE(com->PortOpen());
-    EXPECT_EQ(com->Comm1.BaudRate(), 2400u);
+    EXPECT_EQ(com->SerialPort().BaudRate(), 2400u);
 
     // Opened again at another speed: the port is closed first and reopened.
     showWith(pty.slavePath(), "9600", "ModBus");
     confirm();
     ASSERT_TRUE(messages.isEmpty()) << qPrintable(messages.join('\n'));
     EXPECT_TRUE(com->PortOpen());
-    EXPECT_EQ(com->Comm1.BaudRate(), 9600u);
+    EXPECT_EQ(com->SerialPort().BaudRate(), 9600u);
     EXPECT_EQ(LocalPara.ComName, pty.slavePath());
     EXPECT_EQ(LocalPara.BaudRate, 9600);
     EXPECT_EQ(LocalPara.curProtocol, 0);
-    EXPECT_EQ(LinkState.ActiveProtocol, 0);
+    EXPECT_EQ(TestLinkState().ActiveProtocol, 0);
     const QString text = settingsText();
     EXPECT_TRUE(text.contains("ComName=" + pty.slavePath() + "\n")) << qPrintable(text);
     EXPECT_TRUE(text.contains("BaudRate=9600\n")) << qPrintable(text);
@@ -259,7 +259,7 @@ TEST_F(PortDialog, FastLineBoxChoosesTheLineSpeedMode)
     ASSERT_TRUE(messages.isEmpty()) << qPrintable(messages.join('\n'));
     EXPECT_TRUE(LocalPara.FastLine);
     EXPECT_TRUE(com->FastLine());
-    EXPECT_TRUE(com->Comm1.FastLine());
+    EXPECT_TRUE(com->SerialPort().FastLine());
     EXPECT_TRUE(settingsText().contains("FastLine=1\n")) << qPrintable(settingsText());
     // On a line-speed link the first tick builds and sends at once.
     com->Timer1Timer();
@@ -271,7 +271,7 @@ TEST_F(PortDialog, FastLineBoxChoosesTheLineSpeedMode)
     dialog->chkFastLine->setChecked(false);
     confirm();
     EXPECT_FALSE(com->FastLine());
-    EXPECT_FALSE(com->Comm1.FastLine());
+    EXPECT_FALSE(com->SerialPort().FastLine());
     EXPECT_TRUE(settingsText().contains("FastLine=0\n")) << qPrintable(settingsText());
 }
 
@@ -283,7 +283,7 @@ TEST_F(PortDialog, Com12IsStoredAsTyped)
     confirm();
     EXPECT_EQ(LocalPara.ComName, "COM12");
     EXPECT_EQ(LocalPara.BaudRate, 9600);
-    EXPECT_EQ(com->Comm1.CommName(), TFrmCom::DeviceName("COM12"));
+    EXPECT_EQ(com->SerialPort().CommName(), TFrmCom::DeviceName("COM12"));
     if (com->PortOpen()) {
         EXPECT_TRUE(settingsText().contains("ComName=COM12\n"));
         EXPECT_TRUE(settingsText().contains("BaudRate=9600\n"));
@@ -300,12 +300,12 @@ TEST_F(PortDialog, DspCommStoresTwoAndSendsNothing)
     confirm();
     ASSERT_TRUE(messages.isEmpty()) << qPrintable(messages.join('\n'));
     EXPECT_EQ(LocalPara.curProtocol, 2);
-    EXPECT_EQ(LinkState.ActiveProtocol, 2);
+    EXPECT_EQ(TestLinkState().ActiveProtocol, 2);
     EXPECT_TRUE(settingsText().contains("curProtocol=2\n"));
     EXPECT_TRUE(com->PortOpen()) << "the port reopens";
     for (int i = 0; i < 40; ++i) com->Timer1Timer();
     EXPECT_EQ(pty.read(300), QByteArray());
-    EXPECT_EQ(CommDebug.TxCount, 0);
+    EXPECT_EQ(TestCommDebug().TxCount, 0);
 }
 
 TEST_F(PortDialog, ProtocolIndexOfTheText)
@@ -322,7 +322,7 @@ TEST_F(PortDialog, ProtocolIndexOfTheText)
         dialog->ComboBox3->setEditText(QString::fromUtf8(c.text));
         confirm();
         EXPECT_EQ(LocalPara.curProtocol, c.protocol);
-        EXPECT_EQ(LinkState.ActiveProtocol, c.protocol);
+        EXPECT_EQ(TestLinkState().ActiveProtocol, c.protocol);
         com->ClosePort();
     }
 }
@@ -335,7 +335,7 @@ TEST_F(PortDialog, SpeedThatIsNotAWholeNumber)
         messages.clear();
         LocalPara = TLocalPara{};
         LocalPara.curProtocol = 1;
-        LinkState.ActiveProtocol = 1;
+        TestLinkState().ActiveProtocol = 1;
         showWith("COM5", QString::fromUtf8(speed), "DSP Comm");
         confirm();
         ASSERT_EQ(messages.size(), 1);
@@ -344,7 +344,7 @@ TEST_F(PortDialog, SpeedThatIsNotAWholeNumber)
         EXPECT_EQ(LocalPara.ComName, "COM5") << "already taken when the speed fails";
         EXPECT_EQ(LocalPara.BaudRate, 2400);
         EXPECT_EQ(LocalPara.curProtocol, 1);
-        EXPECT_EQ(LinkState.ActiveProtocol, 1);
+        EXPECT_EQ(TestLinkState().ActiveProtocol, 1);
         EXPECT_TRUE(dialog->isVisible()) << "the dialog stays open";
         EXPECT_FALSE(com->PortOpen());
         EXPECT_FALSE(QFile::exists(settingsPath())) << "nothing is saved";
@@ -353,7 +353,7 @@ TEST_F(PortDialog, SpeedThatIsNotAWholeNumber)
 
 TEST_F(PortDialog, PortThatCannotBeOpened)
 {
-    LinkState.ActiveProtocol = 0;
+    TestLinkState().ActiveProtocol = 0;
     const QString missing = dir.filePath("no-such-tty");
     showWith(missing, "19200", "YDT V3.1");
     confirm();
@@ -364,7 +364,7 @@ TEST_F(PortDialog, PortThatCannotBeOpened)
     EXPECT_EQ(LocalPara.ComName, missing);
     EXPECT_EQ(LocalPara.BaudRate, 19200);
     EXPECT_EQ(LocalPara.curProtocol, 1);
-    EXPECT_EQ(LinkState.ActiveProtocol, 0) << "the link keeps its protocol";
+    EXPECT_EQ(TestLinkState().ActiveProtocol, 0) << "the link keeps its protocol";
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_FALSE(com->PortOpen());
     EXPECT_FALSE(QFile::exists(settingsPath()));
@@ -384,7 +384,7 @@ TEST_F(PortDialog, PortThatCannotBeOpened)
 
 TEST_F(PortDialog, CancelChangesNothing)
 {
-    LinkState.ActiveProtocol = 0;
+    TestLinkState().ActiveProtocol = 0;
     const TLocalPara before = LocalPara;
     showWith("COM9", "abc", "DSP Comm");
     QTest::mouseClick(dialog->Button2, Qt::LeftButton);
@@ -393,7 +393,7 @@ TEST_F(PortDialog, CancelChangesNothing)
     EXPECT_EQ(LocalPara.ComName, before.ComName);
     EXPECT_EQ(LocalPara.BaudRate, before.BaudRate);
     EXPECT_EQ(LocalPara.curProtocol, before.curProtocol);
-    EXPECT_EQ(LinkState.ActiveProtocol, 0);
+    EXPECT_EQ(TestLinkState().ActiveProtocol, 0);
     EXPECT_FALSE(com->PortOpen());
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_FALSE(QFile::exists(settingsPath()));
@@ -414,7 +414,7 @@ TEST_F(PortDialog, RunsModallyThroughTheSeam)
     TFrmCommInterface modal;
     EXPECT_EQ(ExecModal(&modal), QDialog::Accepted);
     EXPECT_TRUE(com->PortOpen());
-    EXPECT_EQ(com->Comm1.BaudRate(), 1200u) << "the shown texts are what Confirm takes";
+    EXPECT_EQ(com->SerialPort().BaudRate(), 1200u) << "the shown texts are what Confirm takes";
 }
 
 } // namespace

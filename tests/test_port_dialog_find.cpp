@@ -6,7 +6,8 @@
 #include "app/uStartup.h"
 #include "comm/SPComm.h"
 #include "comm/uFrmCom.h"
-#include "comm/uLinkWatch.h"
+#include "comm/uLinkConnections.h"
+#include "comm/uLinkRequest.h"
 #include "model/UShareData.h"
 #include "model/uLocalPara.h"
 #include "simharness/SimHarness.h"
@@ -128,8 +129,8 @@ TEST_F(PortDialogFind, FindThenChooseConfirmsTheSpeedAndSelectsTheAddress)
     // As Confirm does: the port reopened at the cabinet's speed, everything saved; and the
     // main window asks address 7.
     EXPECT_TRUE(FrmCom->PortOpen());
-    EXPECT_EQ(FrmCom->Comm1.BaudRate(), 9600u);
-    EXPECT_EQ(LinkState.ActiveProtocol, 0);
+    EXPECT_EQ(FrmCom->SerialPort().BaudRate(), 9600u);
+    EXPECT_EQ(TestLinkState().ActiveProtocol, 0);
     EXPECT_EQ(w->DevAddr, 7);
     EXPECT_EQ(w->cbbSelectZYR->currentText(), "7");
     const QString saved = settingsText();
@@ -139,13 +140,13 @@ TEST_F(PortDialogFind, FindThenChooseConfirmsTheSpeedAndSelectsTheAddress)
     // The link polls the chosen cabinet, which answers. What the window had queued for the
     // cabinet selected before (its periodic reads waited while the scan held the port) asks
     // the chosen one: no request goes to the old address, to cost three timeouts each.
-    struct TSeen : TLinkWatcher {
+    struct {
         QList<int> addresses;
-        TSeen() { AddLinkWatcher(this); }
-        ~TSeen() override { RemoveLinkWatcher(this); }
-        void RequestBuilt(const TLinkRequest& r) override { addresses << r.addr; }
     } seen;
-    EXPECT_TRUE(QTest::qWaitFor([] { return CommDebug.AckCount > 0; }, 20000));
+    TLinkConnections listening;
+    listening << QObject::connect(FrmCom, &TFrmCom::RequestBuilt,
+                                  [&seen](const TLinkRequest& r) { seen.addresses << r.addr; });
+    EXPECT_TRUE(QTest::qWaitFor([] { return TestCommDebug().AckCount > 0; }, 20000));
     ASSERT_FALSE(seen.addresses.isEmpty());
     EXPECT_EQ(seen.addresses.count(7), seen.addresses.size()) << "addresses asked: " << [&] {
         QStringList t;
@@ -190,7 +191,7 @@ TEST_F(PortDialogFind, CancelStopsTheScanAndTheDialogsCancelGivesTheLinkItsPortB
         return dlg->result();
     });
     EXPECT_TRUE(FrmCom->PortOpen()) << "the link goes on as before the Find";
-    EXPECT_EQ(FrmCom->Comm1.BaudRate(), 2400u);
+    EXPECT_EQ(FrmCom->SerialPort().BaudRate(), 2400u);
     EXPECT_TRUE(script->messages.empty());
 }
 

@@ -99,7 +99,7 @@ TEST_F(RegViewerTest, StartsAtTenHoldingRegistersFrom40001AndTheFirstTickAsksFor
     v.tmr1Timer();
     EXPECT_EQ(cell(1, 1), "0");
     EXPECT_EQ(cell(1, 3), "32");
-    const TReqSlot& s = ReqSlot[3];
+    const TReqSlot& s = TestSlots()[3];
     EXPECT_EQ(s.Pending, FlagOn);
     EXPECT_EQ(s.Addr, 1);
     EXPECT_EQ(s.Func, 3);
@@ -137,9 +137,9 @@ TEST_F(RegViewerTest, TheRequestTakesTheEditsAsTheyStandTheGridWhatWasLeft)
     v.OutIntNum->setText("44");
     v.cbbFunc->setCurrentIndex(1);
     v.tmr1Timer();
-    EXPECT_EQ(ReqSlot[3].Func, 4);
-    EXPECT_EQ(ReqSlot[3].StartReg, 30001);
-    EXPECT_EQ(ReqSlot[3].Count, 44);
+    EXPECT_EQ(TestSlots()[3].Func, 4);
+    EXPECT_EQ(TestSlots()[3].StartReg, 30001);
+    EXPECT_EQ(TestSlots()[3].Count, 44);
     EXPECT_EQ(v.FuncCode, 2);
     EXPECT_EQ(cell(0, 1), "40001") << "the grid follows the edits only when they are left";
     EXPECT_EQ(v.strGrdData->rowCount(), 11);
@@ -158,20 +158,20 @@ TEST_F(RegViewerTest, TheRequestTakesTheEditsAsTheyStandTheGridWhatWasLeft)
 TEST_F(RegViewerTest, ABusySlotOrPollsOffSendsNothingButTheGridIsRefreshed)
 {
     TfrmMdbView& v = *view_;
-    ReqSlot[3] = TReqSlot{FlagOn, 1, 43, 2, 0, 0, 0}; // the main window's version read
+    TestSlots()[3] = TReqSlot{FlagOn, 1, 43, 2, 0, 0, 0}; // the main window's version read
     Cabinet().RegMirror[40001] = 7;
     v.tmr1Timer();
-    EXPECT_EQ(ReqSlot[3].Func, 43) << "a pending slot is left alone";
+    EXPECT_EQ(TestSlots()[3].Func, 43) << "a pending slot is left alone";
     EXPECT_EQ(cell(1, 1), "7");
-    ReqSlot[3].Pending = FlagOff;
+    TestSlots()[3].Pending = FlagOff;
     v.tmr1Timer();
-    EXPECT_EQ(ReqSlot[3].Func, 3) << "the next tick tries again";
+    EXPECT_EQ(TestSlots()[3].Func, 3) << "the next tick tries again";
 
-    ReqSlot[3] = TReqSlot{};
+    TestSlots()[3] = TReqSlot{};
     v.chkPoll->setChecked(false);
     Cabinet().RegMirror[40001] = 8; // another read still changes the mirror
     v.tmr1Timer();
-    EXPECT_EQ(ReqSlot[3].Pending, FlagOff);
+    EXPECT_EQ(TestSlots()[3].Pending, FlagOff);
     EXPECT_EQ(cell(1, 1), "8");
 }
 
@@ -182,8 +182,8 @@ TEST_F(RegViewerTest, CountZeroLeavesTheTitleRowAndStillAsks)
     EXPECT_EQ(v.strGrdData->rowCount(), 1);
     EXPECT_EQ(cell(0, 0), "Address");
     v.tmr1Timer();
-    EXPECT_EQ(ReqSlot[3].Pending, FlagOn);
-    EXPECT_EQ(ReqSlot[3].Count, 0);
+    EXPECT_EQ(TestSlots()[3].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[3].Count, 0);
 }
 
 // Counts above what one reply carries are sent as typed; only the end of the register
@@ -203,9 +203,9 @@ TEST_P(RegViewerRangeTest, NoReadGoesPastTheLastRegister)
     view_->OutIntAddr->setText(QLatin1String(c.addr));
     view_->OutIntNum->setText(QLatin1String(c.count));
     view_->tmr1Timer();
-    EXPECT_EQ(ReqSlot[3].StartReg, c.sentStart);
-    EXPECT_EQ(ReqSlot[3].Count, c.sentCount);
-    EXPECT_LE(ReqSlot[3].StartReg + ReqSlot[3].Count, MirrorEnd);
+    EXPECT_EQ(TestSlots()[3].StartReg, c.sentStart);
+    EXPECT_EQ(TestSlots()[3].Count, c.sentCount);
+    EXPECT_LE(TestSlots()[3].StartReg + TestSlots()[3].Count, MirrorEnd);
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, RegViewerRangeTest,

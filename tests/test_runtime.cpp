@@ -9,6 +9,7 @@
 #include "settings/uEdtMdRegist.h"
 #include "settings/uRunTime.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 #include "ui/uGuard.h"
 
@@ -26,13 +27,6 @@
 
 namespace {
 
-// The main window's selected cabinet, as the link and the windows ask for it.
-class SelectedCabinet : public TLinkMainHooks {
-public:
-    int addr = 1;
-    int GetDevAddr() override { return addr; }
-};
-
 class RunTimeTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -40,7 +34,6 @@ protected:
         ResetAll();
         ASSERT_TRUE(dir_.isValid());
         SetSettingsFolderOverride(dir_.path());
-        SetLinkMainHooks(&cabinet_);
         SetPswGraceCounter(&grace_);
     }
     void TearDown() override
@@ -79,19 +72,18 @@ protected:
 
     static bool slotHolds(int n, int addr, uint8_t func, int32_t reg, int32_t countOrValue)
     {
-        const TReqSlot& s = ReqSlot[n];
+        const TReqSlot& s = TestSlots()[n];
         return s.Pending == FlagOn && s.Addr == addr && s.Func == func && s.StartReg == reg &&
                (func == 6 ? s.Value == countOrValue : s.Count == countOrValue);
     }
 
     QTemporaryDir dir_;
-    SelectedCabinet cabinet_;
     int32_t grace_ = 0;
 };
 
 TEST_F(RunTimeTest, ShowsTheSixValuesOfTheSelectedCabinet)
 {
-    cabinet_.addr = 3;
+    FrmCom->SetDevAddr(3); // the main window selected it
     fillCabinet(3);
     Cabinet().UpsData[1].UpsRunTime = 1; // another cabinet's values stay out
     auto w = shownWindow();
@@ -113,10 +105,10 @@ TEST_F(RunTimeTest, ReadsOnTheFirstTickAfterShowingThenEveryEleventh)
     std::vector<int> reads;
     for (int tick = 1; tick <= 23; ++tick) {
         w->tmr1Timer();
-        if (ReqSlot[1].Pending) {
+        if (TestSlots()[1].Pending) {
             EXPECT_TRUE(slotHolds(1, 1, 3, 51051, 16));
             reads.push_back(tick);
-            ReqSlot[1].Pending = FlagOff;
+            TestSlots()[1].Pending = FlagOff;
         }
     }
     EXPECT_EQ(reads, (std::vector<int>{1, 12, 23}));
@@ -125,7 +117,7 @@ TEST_F(RunTimeTest, ReadsOnTheFirstTickAfterShowingThenEveryEleventh)
     w->show(); // shown again: the next tick reads
     w->tmr1Timer();
     EXPECT_TRUE(slotHolds(1, 1, 3, 51051, 16));
-    for (int n = 2; n <= ReqSlotCount; ++n) EXPECT_EQ(ReqSlot[n].Pending, FlagOff);
+    for (int n = 2; n <= ReqSlotCount; ++n) EXPECT_EQ(TestSlots()[n].Pending, FlagOff);
 }
 
 TEST_F(RunTimeTest, TheTimerRunsOnlyWhileTheWindowIsShown)
@@ -142,7 +134,7 @@ TEST_F(RunTimeTest, TheTimerRunsOnlyWhileTheWindowIsShown)
 TEST_F(RunTimeTest, BusySlotOneIsLeftAlone)
 {
     auto w = shownWindow();
-    ReqSlot[1] = TReqSlot{FlagOn, 1, 6, 40017, 0, 3, 0};
+    TestSlots()[1] = TReqSlot{FlagOn, 1, 6, 40017, 0, 3, 0};
     w->tmr1Timer();
     EXPECT_TRUE(slotHolds(1, 1, 6, 40017, 3));
 }
@@ -228,7 +220,7 @@ class SetButtons : public RunTimeTest, public ::testing::WithParamInterface<Butt
 TEST_P(SetButtons, OpenTheEditorOnTheirCounter)
 {
     const ButtonCase& c = GetParam();
-    cabinet_.addr = 2;
+    FrmCom->SetDevAddr(2); // the main window selected it
     fillCabinet(2);
     DialogScript script;
     script.prompts.push_back({QStringLiteral("tulip"), TPromptAnswer::Ensure});
@@ -265,7 +257,8 @@ protected:
         RunTimeTest::SetUp();
         com_ = std::make_unique<TFrmCom>();
         com_->Timer1.stop();
-        com_->SetLineSeam({[] { return true; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com_, [] { return true; }, [](const uint8_t*, int) { return true; });
     }
     void TearDown() override
     {
@@ -348,7 +341,7 @@ TEST_F(EditorTest, ChoosingAnEntryShowsItsValueAndNoneHidesTheEditor)
     EXPECT_FALSE(e.btnSend->isEnabled());
     EXPECT_EQ(e.CurEntry(), 0);
     e.btnSendClick(); // no entry chosen: nothing
-    EXPECT_EQ(ReqSlot[1].Pending, FlagOff);
+    EXPECT_EQ(TestSlots()[1].Pending, FlagOff);
 }
 
 struct ValueCase {
@@ -362,7 +355,7 @@ TEST_P(EditorValues, SendWritesTheTypedNumberOrRefusesIt)
 {
     const ValueCase& c = GetParam();
     DialogScript script;
-    cabinet_.addr = 4;
+    FrmCom->SetDevAddr(4); // the main window selected it
     TfrmEdtMdRegist e;
     e.AddEntry(51061, 26280);
     e.AddEntry(51062, 8760);
@@ -374,11 +367,11 @@ TEST_P(EditorValues, SendWritesTheTypedNumberOrRefusesIt)
         EXPECT_TRUE(slotHolds(1, 4, 6, 51061, static_cast<uint16_t>(c.sent)));
         EXPECT_TRUE(script.messages.empty());
     } else {
-        EXPECT_EQ(ReqSlot[1].Pending, FlagOff) << "nothing nobody chose is written";
+        EXPECT_EQ(TestSlots()[1].Pending, FlagOff) << "nothing nobody chose is written";
         EXPECT_EQ(script.messageTexts(),
                   QStringList{"[Battery Time limit(hour)] value is invalid: enter a number from 0 to 65535"});
     }
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOff) << "no read-back";
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOff) << "no read-back";
     EXPECT_TRUE(e.isVisible()) << "the editor stays open";
 }
 
@@ -396,8 +389,8 @@ TEST_F(EditorTest, SendWithSlotOneBusyQueuesNothing)
     e.AddEntry(51064, 43800);
     e.show();
     choose(e, 0);
-    ReqSlot[1] = TReqSlot{FlagOn, 1, 3, 51051, 16, 0, 0};
-    ReqSlot[1].Group = 99; // the read-back of another write: it cannot make way
+    TestSlots()[1] = TReqSlot{FlagOn, 1, 3, 51051, 16, 0, 0};
+    TestSlots()[1].Group = 99; // the read-back of another write: it cannot make way
     e.btnSend->click();
     EXPECT_TRUE(slotHolds(1, 1, 3, 51051, 16));
     EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});

@@ -6,6 +6,7 @@
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 #include "test_main_fixture.h"
 #include "ui/uWidgets.h"
@@ -55,7 +56,8 @@ protected:
         ResetAll();
         com_ = std::make_unique<TFrmCom>();
         com_->Timer1.stop();
-        com_->SetLineSeam({[this] { return portOpen_; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com_, [this] { return portOpen_; }, [](const uint8_t*, int) { return true; });
         view_ = std::make_unique<TfrmViewMdbuff>();
         view_->tmr1->stop();
     }
@@ -186,14 +188,14 @@ TEST_F(RxBuffViewerTest, ChoosingAModuleWritesTheSelectionThenReadsTheBuffer)
     v.cbbMdID->setCurrentIndex(2);
     v.cbbMdIDChange(); // not active, not shown: the choice is sent all the same
     EXPECT_EQ(v.SelModule, 3);
-    const TReqSlot& w = ReqSlot[1];
+    const TReqSlot& w = TestSlots()[1];
     EXPECT_EQ(w.Pending, FlagOn);
     EXPECT_EQ(w.Addr, 1);
     EXPECT_EQ(w.Func, 6);
     EXPECT_EQ(w.StartReg, 54101);
     EXPECT_EQ(w.Count, 1);
     EXPECT_EQ(w.Value, 3);
-    const TReqSlot& r = ReqSlot[2];
+    const TReqSlot& r = TestSlots()[2];
     EXPECT_EQ(r.Pending, FlagOn);
     EXPECT_EQ(r.Func, 3);
     EXPECT_EQ(r.StartReg, 54000);
@@ -204,29 +206,29 @@ TEST_F(RxBuffViewerTest, ABusySelectionSlotStillQueuesTheReadAndTheNextActiveTic
 {
     TfrmViewMdbuff& v = *view_;
     activate();
-    ReqSlot[1] = TReqSlot{FlagOn, 1, 6, 40017, 0, 3, 0}; // another window's write
+    TestSlots()[1] = TReqSlot{FlagOn, 1, 6, 40017, 0, 3, 0}; // another window's write
     v.cbbMdID->setCurrentIndex(2);
     {
         DialogScript script;
         v.cbbMdIDChange();
         EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});
     }
-    EXPECT_EQ(ReqSlot[1].StartReg, 40017) << "the busy slot is left alone";
-    EXPECT_EQ(ReqSlot[2].StartReg, 54000);
-    ReqSlot[1] = TReqSlot{};
-    ReqSlot[2] = TReqSlot{};
+    EXPECT_EQ(TestSlots()[1].StartReg, 40017) << "the busy slot is left alone";
+    EXPECT_EQ(TestSlots()[2].StartReg, 54000);
+    TestSlots()[1] = TReqSlot{};
+    TestSlots()[2] = TReqSlot{};
     v.tmr1Timer();
-    EXPECT_EQ(ReqSlot[1].Func, 6);
-    EXPECT_EQ(ReqSlot[1].Value, 3);
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[1].Func, 6);
+    EXPECT_EQ(TestSlots()[1].Value, 3);
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOn);
 
     // Once the cabinet reports module 3 only the buffer is read.
-    ReqSlot[1] = TReqSlot{};
-    ReqSlot[2] = TReqSlot{};
+    TestSlots()[1] = TReqSlot{};
+    TestSlots()[2] = TReqSlot{};
     arrive({0x33}, 1, 3);
     v.tmr1Timer();
-    EXPECT_EQ(ReqSlot[1].Pending, FlagOff);
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[1].Pending, FlagOff);
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOn);
     EXPECT_EQ(memo(), "33 ");
 }
 
@@ -245,7 +247,7 @@ TEST_F(RxBuffViewerTest, TheSelectionWaitsForNeitherAClosedPortNorAPausedLink)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         portOpen_ = c.open;
-        LinkState.CommPaused = c.paused;
+        TestLinkState().CommPaused = c.paused;
         DialogScript script;
         v.cbbMdID->setCurrentIndex(c.open ? 4 : 5);
         v.cbbMdIDChange();
@@ -253,23 +255,23 @@ TEST_F(RxBuffViewerTest, TheSelectionWaitsForNeitherAClosedPortNorAPausedLink)
         v.tmr1Timer();
         v.tmr1Timer();
         EXPECT_EQ(script.messages.size(), 1u) << "the timer asks again without a word";
-        EXPECT_EQ(ReqSlot[1].Pending, FlagOff);
-        ReqSlot[2] = TReqSlot{};
+        EXPECT_EQ(TestSlots()[1].Pending, FlagOff);
+        TestSlots()[2] = TReqSlot{};
     }
     portOpen_ = true;
-    LinkState.CommPaused = false;
+    TestLinkState().CommPaused = false;
     v.tmr1Timer();
-    EXPECT_EQ(ReqSlot[1].StartReg, 54101);
-    EXPECT_EQ(ReqSlot[1].Value, 5);
-    EXPECT_NE(ReqSlot[1].Group, 0) << "queued as a write";
+    EXPECT_EQ(TestSlots()[1].StartReg, 54101);
+    EXPECT_EQ(TestSlots()[1].Value, 5);
+    EXPECT_NE(TestSlots()[1].Group, 0) << "queued as a write";
 }
 
 TEST_F(RxBuffViewerTest, PausedOrInTheBackgroundItAsksForNothingButShowsWhatArrives)
 {
     TfrmViewMdbuff& v = *view_;
     v.tmr1Timer(); // not the active window
-    EXPECT_EQ(ReqSlot[1].Pending, FlagOff);
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOff);
+    EXPECT_EQ(TestSlots()[1].Pending, FlagOff);
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOff);
 
     activate();
     v.spb1->click();
@@ -277,8 +279,8 @@ TEST_F(RxBuffViewerTest, PausedOrInTheBackgroundItAsksForNothingButShowsWhatArri
     EXPECT_EQ(v.spb1->text(), "continue");
     arrive({0x0A}, 1, 5); // a reply already on its way, for another module
     v.tmr1Timer();
-    EXPECT_EQ(ReqSlot[1].Pending, FlagOff);
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOff);
+    EXPECT_EQ(TestSlots()[1].Pending, FlagOff);
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOff);
     EXPECT_EQ(memo(), "0A ");
     EXPECT_EQ(v.lbCount->text(), "1");
     v.tmr1Timer();
@@ -288,8 +290,8 @@ TEST_F(RxBuffViewerTest, PausedOrInTheBackgroundItAsksForNothingButShowsWhatArri
     EXPECT_EQ(v.Paused, FlagOff);
     EXPECT_EQ(v.spb1->text(), "pause");
     v.tmr1Timer();
-    EXPECT_EQ(ReqSlot[1].Value, 1) << "module 1 is chosen but the cabinet reports another";
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[1].Value, 1) << "module 1 is chosen but the cabinet reports another";
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOn);
 }
 
 TEST_F(RxBuffViewerTest, NeverNarrowerThan400AndTheMemoFollowsTheWidth)

@@ -1,7 +1,7 @@
 // The service journal's bookkeeping of writes and read-backs, its window with the CSV export,
 // the one-page service report, and the active alarms by name.
 #include "comm/uCabinet.h"
-#include "comm/uLinkWatch.h"
+#include "comm/uLinkRequest.h"
 #include "model/UShareData.h"
 #include "model/uActiveAlarms.h"
 #include "model/uDataFunc.h"
@@ -74,20 +74,20 @@ protected:
     // One write through the link's notifications: built, then acknowledged or dropped.
     void write(const TLinkRequest& w, bool answered)
     {
-        NotifyRequestBuilt(w);
+        FrmCom->RequestBuilt(w);
         if (answered) {
-            NotifyReplyAccepted(w, nullptr, 0);
+            FrmCom->ReplyAccepted(w, nullptr, 0);
         } else {
             TLinkRequest sent = w; // it went out; nothing answered
             sent.sent = true;
-            NotifyRequestDropped(sent);
+            FrmCom->RequestDropped(sent);
         }
     }
     void read(int addr, int reg, std::vector<uint16_t> values)
     {
         const TLinkRequest r = read3(addr, reg, int(values.size()));
-        NotifyRequestBuilt(r);
-        NotifyReplyAccepted(r, values.data(), int(values.size()));
+        FrmCom->RequestBuilt(r);
+        FrmCom->ReplyAccepted(r, values.data(), int(values.size()));
     }
     QTemporaryDir dir;
     TServiceJournal journal;
@@ -145,14 +145,14 @@ TEST_F(Journal, ADroppedWriteSaysWhetherItEverLeft)
     int reg = 40020;
     for (const Case& c : cases) {
         TLinkRequest w = write6(1, ++reg, 7);
-        NotifyRequestBuilt(w);
+        FrmCom->RequestBuilt(w);
         w.sent = c.sent;
         w.refused = c.refused;
-        NotifyRequestDropped(w);
+        FrmCom->RequestDropped(w);
         // The read-back of the same write, dropped with it before it was built.
-        NotifyRequestDropped(read3(1, reg, 1));
+        FrmCom->RequestDropped(read3(1, reg, 1));
         // A write of another window waiting in a slot, dropped with the port.
-        NotifyRequestDropped(write6(1, 40030, 1));
+        FrmCom->RequestDropped(write6(1, 40030, 1));
     }
     const std::vector<TJournalEntry> e = journal.Entries();
     ASSERT_EQ(e.size(), 3u) << "a slot never built has no entry";
@@ -387,21 +387,21 @@ TEST(JournalLocked, CallsReturnWhileLockedAndRowsFollowInOrderOnceItIsFree)
 
             // Every one of these returns while the lock is held.
             auto write = [](const TLinkRequest& w, bool answered) {
-                NotifyRequestBuilt(w);
+                FrmCom->RequestBuilt(w);
                 TLinkRequest gone = w;
                 gone.sent = true; // it went out and nothing answered
                 if (answered)
-                    NotifyReplyAccepted(w, nullptr, 0);
+                    FrmCom->ReplyAccepted(w, nullptr, 0);
                 else
-                    NotifyRequestDropped(gone);
+                    FrmCom->RequestDropped(gone);
             };
             write(write6(1, 40015, 36), true);
             write(write6(1, 40016, 7), false);
             write(write6(1, 40017, 2), true);
             const TLinkRequest readBack = read3(1, 40015, 3);
             const std::vector<uint16_t> values{36, 0, 1};
-            NotifyRequestBuilt(readBack);
-            NotifyReplyAccepted(readBack, values.data(), 3);
+            FrmCom->RequestBuilt(readBack);
+            FrmCom->ReplyAccepted(readBack, values.data(), 3);
 
             for (int i = 0; i < 400 && told.isEmpty(); ++i) {
                 QCoreApplication::processEvents();

@@ -80,7 +80,7 @@ TEST_F(StartupTest, WindowsAreCreatedInTheirOrderAfterTheSettingsAreRead)
     EXPECT_EQ(Cabinet().OptBaud, -1);
     EXPECT_EQ(Cabinet().OptProtocol, -1);
     // The link form took the protocol the main window's creation had read.
-    EXPECT_EQ(LinkState.ActiveProtocol, 2);
+    EXPECT_EQ(TestLinkState().ActiveProtocol, 2);
     ASSERT_NE(FrmCom, nullptr);
     EXPECT_FALSE(FrmCom->PortOpen());
     TFrmMain* w = s.Main();
@@ -92,9 +92,9 @@ TEST_F(StartupTest, WindowsAreCreatedInTheirOrderAfterTheSettingsAreRead)
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(w->windowTitle(), QString::fromUtf8("工程工具(ZYR)"));
     // FormShow queued the version read.
-    EXPECT_EQ(ReqSlot[3].Pending, FlagOn);
-    EXPECT_EQ(ReqSlot[3].Func, 43);
-    EXPECT_EQ(ReqSlot[3].StartReg, 2);
+    EXPECT_EQ(TestSlots()[3].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[3].Func, 43);
+    EXPECT_EQ(TestSlots()[3].StartReg, 2);
     ASSERT_NE(createdWindow(s, "TfrmTrack"), nullptr);
     EXPECT_FALSE(createdWindow(s, "TfrmTrack")->isVisible()); // the trace window stays hidden
     // The record detail view: hidden, on top, in its place, and the one the grid will show.

@@ -2,6 +2,7 @@
 #include "comm/uFrmCom.h"
 #include "diag/uFrmTrack.h"
 #include "model/UShareData.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -29,11 +30,12 @@ protected:
         ResetAll();
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop(); // ticks are driven by hand
-        com->SetLineSeam({[] { return true; },
-                          [this](const uint8_t* b, int n) {
-                              sent.emplace_back(b, b + n);
-                              return true;
-                          }});
+        UseFakeLine(
+            *com, [] { return true; },
+            [this](const uint8_t* b, int n) {
+                sent.emplace_back(b, b + n);
+                return true;
+            });
         track = std::make_unique<TfrmTrack>();
     }
     void TearDown() override
@@ -100,10 +102,11 @@ TEST_F(TraceWindow, ComponentsAndTheirFirstTexts)
     EXPECT_EQ(find<QPlainTextEdit>("mmoTrack")->parentWidget(), track->grpVMdb);
     for (const char* memo : {"Memo1", "Memo2", "mmoTrack"}) ASSERT_NE(find<QPlainTextEdit>(memo), nullptr);
     EXPECT_TRUE(track->isWindow());
-    EXPECT_EQ(&LinkTrace(), static_cast<TLinkTraceHooks*>(track.get()));
+    const uint8_t frame[] = {0x01, 0x04};
+    com->SendFrame(frame, 2);
+    EXPECT_EQ(lines(track->Memo1), QStringList{"01 04"}) << "the window follows the link it was made with";
     track.reset();
-    EXPECT_NE(&LinkTrace(), nullptr);
-    LinkTrace().TraceTx(nullptr, 0); // the default hooks again, not the freed window
+    com->SendFrame(frame, 2); // the freed window is no longer told
 }
 
 TEST_F(TraceWindow, TheLinkFeedsTheHiddenWindow)
@@ -119,7 +122,7 @@ TEST_F(TraceWindow, TheLinkFeedsTheHiddenWindow)
         EXPECT_TRUE(memo->toPlainText().isEmpty()) << "a hidden view is left alone";
     EXPECT_EQ(track->lblMdbInfo->text(), "lblMdbInfo");
 
-    ++ReqSlot[4].Counter; // after the frame: the line shows the counters as they stood at it
+    ++TestSlots()[4].Counter; // after the frame: the line shows the counters as they stood at it
     track->show();
     EXPECT_EQ(track->lblMdbInfo->text(),
               "idxCyc: 1;  Ord01: 0;  Ord02: 0;  Ord03: 0;  Ord04: 0;  Ord05: 0;  Ord06: 0;  Ord07: 0;  "
@@ -136,10 +139,10 @@ TEST_F(TraceWindow, TheLinkFeedsTheHiddenWindow)
 
 TEST_F(TraceWindow, RequestLineAndSlotCounters)
 {
-    ReqSlot[3].Counter = 12;
-    ReqSlot[9].Counter = 4;
-    ReqSlot[10].Counter = 77; // slot 10 is not shown
-    ReqSlot[2] = TReqSlot{FlagOn, 1, 3, 40051, 4, 0, 5};
+    TestSlots()[3].Counter = 12;
+    TestSlots()[9].Counter = 4;
+    TestSlots()[10].Counter = 77; // slot 10 is not shown
+    TestSlots()[2] = TReqSlot{FlagOn, 1, 3, 40051, 4, 0, 5};
     tick(2);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(lines(track->mmoTrack), QStringList{"Func:03; Addr:40051"}); // shows the window
@@ -147,8 +150,8 @@ TEST_F(TraceWindow, RequestLineAndSlotCounters)
               "idxCyc: 0;  Ord01: 0;  Ord02: 6;  Ord03: 12;  Ord04: 0;  Ord05: 0;  Ord06: 0;  Ord07: 0;  "
               "Ord08: 0;  Ord09: 4");
 
-    ReqSlot[1] = TReqSlot{FlagOn, 1, 16, 51000, 24, 0, 0};
-    LinkState.ReqOutstanding = false;
+    TestSlots()[1] = TReqSlot{FlagOn, 1, 16, 51000, 24, 0, 0};
+    TestLinkState().ReqOutstanding = false;
     tick(2);
     EXPECT_EQ(lines(track->mmoTrack).last(), "Func:10; Addr:51000") << "the function in hexadecimal";
 }
@@ -223,7 +226,7 @@ TEST_F(TraceWindow, ClearEmptiesSentAndReceivedButKeepsTheRequestList)
     tick(2);
     const std::vector<uint8_t> chunk = HexBytes("01 83 02 C0 F1");
     com->Comm1ReceiveData(chunk.data(), int(chunk.size()));
-    CommDebug = TCommDebug{5, 4, 3, 40.0, 6};
+    TestCommDebug() = TCommDebug{5, 4, 3, 40.0, 6};
     ASSERT_FALSE(lines(track->Memo1).isEmpty());
     ASSERT_FALSE(lines(track->Memo2).isEmpty());
 
@@ -231,11 +234,11 @@ TEST_F(TraceWindow, ClearEmptiesSentAndReceivedButKeepsTheRequestList)
     EXPECT_TRUE(lines(track->Memo1).isEmpty());
     EXPECT_TRUE(lines(track->Memo2).isEmpty());
     EXPECT_EQ(lines(track->mmoTrack), QStringList{"Func:04; Addr:30001"});
-    EXPECT_EQ(CommDebug.TxCount, 0);
-    EXPECT_EQ(CommDebug.RxCount, 0);
-    EXPECT_EQ(CommDebug.AckCount, 0);
-    EXPECT_EQ(CommDebug.ErrRate, 0.0);
-    EXPECT_EQ(CommDebug.TraceCountdown, 6) << "the refresh rhythm is the link's own";
+    EXPECT_EQ(TestCommDebug().TxCount, 0);
+    EXPECT_EQ(TestCommDebug().RxCount, 0);
+    EXPECT_EQ(TestCommDebug().AckCount, 0);
+    EXPECT_EQ(TestCommDebug().ErrRate, 0.0);
+    EXPECT_EQ(TestCommDebug().TraceCountdown, 6) << "the refresh rhythm is the link's own";
 }
 
 TEST_F(TraceWindow, DoubleClickOnTheRateResetsTheCountersOnly)
@@ -243,13 +246,13 @@ TEST_F(TraceWindow, DoubleClickOnTheRateResetsTheCountersOnly)
     tick(2);
     const std::vector<uint8_t> chunk = HexBytes("01 83 02 C0 F1");
     com->Comm1ReceiveData(chunk.data(), int(chunk.size()));
-    CommDebug = TCommDebug{5, 4, 3, 40.0, 6};
+    TestCommDebug() = TCommDebug{5, 4, 3, 40.0, 6};
     track->show();
     QTest::mouseDClick(track->lbERate, Qt::LeftButton);
-    EXPECT_EQ(CommDebug.TxCount, 0);
-    EXPECT_EQ(CommDebug.RxCount, 0);
-    EXPECT_EQ(CommDebug.AckCount, 0);
-    EXPECT_EQ(CommDebug.ErrRate, 0.0);
+    EXPECT_EQ(TestCommDebug().TxCount, 0);
+    EXPECT_EQ(TestCommDebug().RxCount, 0);
+    EXPECT_EQ(TestCommDebug().AckCount, 0);
+    EXPECT_EQ(TestCommDebug().ErrRate, 0.0);
     // The exception of another function is no reply to the read sent: noted as a stray frame.
     const QString stray = "*** Stray frame dropped: not the reply to the request sent";
     EXPECT_EQ(lines(track->Memo1).size(), 2);
@@ -257,9 +260,9 @@ TEST_F(TraceWindow, DoubleClickOnTheRateResetsTheCountersOnly)
     EXPECT_EQ(lines(track->Memo2), (QStringList{"01 83 02 C0 F1", stray}));
     EXPECT_EQ(lines(track->mmoTrack).size(), 1);
 
-    CommDebug.TxCount = 9;
+    TestCommDebug().TxCount = 9;
     QTest::mouseClick(track->lbERate, Qt::LeftButton);
-    EXPECT_EQ(CommDebug.TxCount, 9) << "a single click does nothing";
+    EXPECT_EQ(TestCommDebug().TxCount, 9) << "a single click does nothing";
 }
 
 TEST_F(TraceWindow, CounterTexts)
@@ -277,7 +280,7 @@ TEST_F(TraceWindow, CounterTexts)
         {{3, 3, 2, 33.333333, 0}, "Tx: 3", "Rx: 3", "ACK: 2", "ErrRate: 33.3%"},
     };
     for (const auto& c : cases) {
-        CommDebug = c.counters;
+        TestCommDebug() = c.counters;
         track->ShowCounters();
         EXPECT_EQ(track->lbTxCnt->text(), c.tx);
         EXPECT_EQ(track->lbRxCnt->text(), c.rx);
@@ -288,8 +291,8 @@ TEST_F(TraceWindow, CounterTexts)
 
 TEST_F(TraceWindow, TheLinkRefreshesTheCountersEveryEleventhTick)
 {
-    CommDebug = TCommDebug{8, 1, 6, 0.0, 0};
-    LinkState.CommPaused = true; // nothing sent, so the counters stay as set
+    TestCommDebug() = TCommDebug{8, 1, 6, 0.0, 0};
+    TestLinkState().CommPaused = true; // nothing sent, so the counters stay as set
     tick();                      // countdown 0: refresh now, with the rate of the previous refresh
     EXPECT_EQ(track->lbTxCnt->text(), "Tx: 8");
     EXPECT_EQ(track->lbERate->text(), "ErrRate: 0.0%");
@@ -306,32 +309,32 @@ TEST_F(TraceWindow, PauseAndResumeContinueTheOutstandingRequest)
     tick(2);
     ASSERT_EQ(sent.size(), 1u);
     tick(3);
-    ASSERT_TRUE(LinkState.ReqOutstanding);
-    const uint8_t countdown = LinkState.RetryCountdown;
+    ASSERT_TRUE(TestLinkState().ReqOutstanding);
+    const uint8_t countdown = TestLinkState().RetryCountdown;
     ASSERT_EQ(countdown, 7);
 
     QTest::mouseClick(track->btnPause, Qt::LeftButton);
-    EXPECT_TRUE(LinkState.CommPaused);
+    EXPECT_TRUE(TestLinkState().CommPaused);
     EXPECT_EQ(track->btnPause->text(), "Start");
-    ReqSlot[1] = TReqSlot{FlagOn, 1, 3, 40001, 35, 0, 0};
+    TestSlots()[1] = TReqSlot{FlagOn, 1, 3, 40001, 35, 0, 0};
     tick(40);
     EXPECT_EQ(sent.size(), 1u) << "nothing is sent while paused";
-    EXPECT_TRUE(LinkState.ReqOutstanding);
-    EXPECT_EQ(LinkState.RetryCountdown, countdown) << "the wait stands still";
-    EXPECT_EQ(ReqSlot[1].Pending, FlagOn) << "pending slots wait";
+    EXPECT_TRUE(TestLinkState().ReqOutstanding);
+    EXPECT_EQ(TestLinkState().RetryCountdown, countdown) << "the wait stands still";
+    EXPECT_EQ(TestSlots()[1].Pending, FlagOn) << "pending slots wait";
 
     QTest::mouseClick(track->btnPause, Qt::LeftButton);
-    EXPECT_FALSE(LinkState.CommPaused);
+    EXPECT_FALSE(TestLinkState().CommPaused);
     EXPECT_EQ(track->btnPause->text(), "Stop");
     tick();
-    EXPECT_EQ(LinkState.RetryCountdown, countdown - 1) << "the wait goes on where it stopped";
+    EXPECT_EQ(TestLinkState().RetryCountdown, countdown - 1) << "the wait goes on where it stopped";
 
     // The cabinet's reply to the request sent before the pause is still accepted.
     std::vector<uint8_t> reply = {0x01, 0x04, 88};
     reply.resize(3 + 88, 0);
     reply = WithCrc(reply);
     com->Comm1ReceiveData(reply.data(), int(reply.size()));
-    EXPECT_EQ(CommDebug.AckCount, 1);
+    EXPECT_EQ(TestCommDebug().AckCount, 1);
     tick(2);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(lines(track->mmoTrack).last(), "Func:03; Addr:40001") << "then the waiting slot is served";
@@ -342,14 +345,14 @@ TEST_F(TraceWindow, ShowingAgainWhilePausedOffersToStop)
     LocalPara.Language = 0;
     track->show();
     track->btnPauseClick();
-    ASSERT_TRUE(LinkState.CommPaused);
+    ASSERT_TRUE(TestLinkState().CommPaused);
     ASSERT_EQ(track->btnPause->text(), "Start");
     track->hide();
     track->show();
     EXPECT_EQ(track->btnPause->text(), "Stop");
-    EXPECT_TRUE(LinkState.CommPaused) << "the link stays paused until the button is pressed";
+    EXPECT_TRUE(TestLinkState().CommPaused) << "the link stays paused until the button is pressed";
     track->btnPauseClick();
-    EXPECT_FALSE(LinkState.CommPaused);
+    EXPECT_FALSE(TestLinkState().CommPaused);
     EXPECT_EQ(track->btnPause->text(), "Stop");
 }
 

@@ -186,8 +186,8 @@ protected:
         TLinkRequest valueBlock;
         valueBlock.func = 4;
         valueBlock.startReg = 30001;
-        if (answered) NotifyReplyAccepted(valueBlock, nullptr, 0);
-        NotifyPollCycleEnded(1);
+        if (answered) FrmCom->ReplyAccepted(valueBlock, nullptr, 0);
+        FrmCom->PollCycleEnded(1);
     }
     TTrendRing ring{100};
     int64_t now = 1'700'000'000'000;
@@ -201,7 +201,7 @@ TEST_F(TrendRecorderTest, ALostPortOrASilentCycleLeavesAGapNeverALineToZero)
     recorder.Start();
     cycle(true, 230.0);
     cycle(true, 231.0);
-    NotifyLinkBroken();
+    FrmCom->LinkBroken();
     now += 60000;
     cycle(true, 229.0); // the device is back
     cycle(false, 0.0);  // a cycle without the value block

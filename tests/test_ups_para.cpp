@@ -30,7 +30,8 @@ protected:
         SetPswGraceCounter(&grace);
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        com->SetLineSeam({[this] { return portOpen; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
         w = std::make_unique<TfrmUpsPara>();
     }
     void TearDown() override
@@ -240,8 +241,8 @@ TEST_F(UpsParaTest, SetGoesThroughTheGuardAndOpensTheDataSetWindow)
     EXPECT_EQ(dataSetShown, 1);
     EXPECT_TRUE(shown.isNull()) << "freed when it closes";
     EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join('|').toStdString();
-    EXPECT_EQ(ReqSlot[2].StartReg, 40025);
-    EXPECT_EQ(ReqSlot[2].Value, 45);
+    EXPECT_EQ(TestSlots()[2].StartReg, 40025);
+    EXPECT_EQ(TestSlots()[2].Value, 45);
 
     // Within the grace period the prompt is skipped.
     grace = 12;

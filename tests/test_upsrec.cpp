@@ -9,6 +9,7 @@
 #include "records/uUpsRec.h"
 #include "store/uRecordDb.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/FileDialogScript.h"
 #include "support/TestSupport.h"
 #include "ui/uWidgets.h"
@@ -69,7 +70,8 @@ protected:
         SetSettingsFolderOverride(dir_.path());
         com_ = std::make_unique<TFrmCom>();
         com_->Timer1.stop();
-        com_->SetLineSeam({[this] { return portOpen_; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com_, [this] { return portOpen_; }, [](const uint8_t*, int) { return true; });
     }
     void TearDown() override
     {
@@ -127,11 +129,11 @@ DriveRun drive(TfrmUpsRec& w, int maxTicks, const std::function<std::optional<in
     DriveRun run;
     for (int t = 1; t <= maxTicks; ++t) {
         w.tmr1Timer();
-        if (ReqSlot[1].Pending) {
-            ReqSlot[1].Pending = 0;
-            EXPECT_EQ(ReqSlot[1].Func, 20);
-            run.requests.push_back({t, ReqSlot[1].Value});
-            if (const std::optional<int> reply = answer(ReqSlot[1].Value)) {
+        if (TestSlots()[1].Pending) {
+            TestSlots()[1].Pending = 0;
+            EXPECT_EQ(TestSlots()[1].Func, 20);
+            run.requests.push_back({t, TestSlots()[1].Value});
+            if (const std::optional<int> reply = answer(TestSlots()[1].Value)) {
                 Cabinet().RecInfo.Rec = sampleRecord(*reply);
                 Cabinet().RecInfo.RecReplyRecvd = FlagOn;
             }
@@ -247,7 +249,7 @@ TEST_F(UpsRecTest, SecondClickStopsAndClosedPortRefusesToStart)
     EXPECT_EQ(script.messages[0].icon, QMessageBox::Warning);
     // With the port closed nothing is queued.
     window().RequestRecord();
-    EXPECT_EQ(ReqSlot[1].Pending, 0);
+    EXPECT_EQ(TestSlots()[1].Pending, 0);
 }
 
 TEST_F(UpsRecTest, StartingOverLocalRecordsAsksFirst)
@@ -606,8 +608,8 @@ TEST_F(UpsRecTest, EraseAsksTheQuestionThenThePasswordThenQueuesTwoWrites)
         script.buttons = {c.answer};
         script.prompts = {{QString::fromLatin1(c.typed), TPromptAnswer::Ensure}};
         if (c.slot1Busy) { // another window's write
-            ReqSlot[1].Pending = FlagOn;
-            ReqSlot[1].Func = 6;
+            TestSlots()[1].Pending = FlagOn;
+            TestSlots()[1].Func = 6;
         }
         window().btnClrRec->click();
         ASSERT_GE(script.messages.size(), 1u);
@@ -618,17 +620,17 @@ TEST_F(UpsRecTest, EraseAsksTheQuestionThenThePasswordThenQueuesTwoWrites)
         EXPECT_EQ(script.messages.size(), c.refused || c.refusal ? 2u : 1u);
         if (c.refused) EXPECT_EQ(script.messages[1].text, "Password is incorrect ! ");
         if (c.refusal && script.messages.size() > 1) EXPECT_EQ(script.messages[1].text, c.refusal);
-        EXPECT_EQ(ReqSlot[2].Pending, c.queued ? FlagOn : 0);
+        EXPECT_EQ(TestSlots()[2].Pending, c.queued ? FlagOn : 0);
         if (c.queued) {
-            EXPECT_EQ(ReqSlot[1].Func, 6);
-            EXPECT_EQ(ReqSlot[1].StartReg, 50000);
-            EXPECT_EQ(ReqSlot[1].Value, 10);
-            EXPECT_EQ(ReqSlot[2].Func, 6);
-            EXPECT_EQ(ReqSlot[2].StartReg, 40054);
-            EXPECT_EQ(ReqSlot[2].Value, 0);
-            EXPECT_EQ(ReqSlot[1].Addr, 1);
+            EXPECT_EQ(TestSlots()[1].Func, 6);
+            EXPECT_EQ(TestSlots()[1].StartReg, 50000);
+            EXPECT_EQ(TestSlots()[1].Value, 10);
+            EXPECT_EQ(TestSlots()[2].Func, 6);
+            EXPECT_EQ(TestSlots()[2].StartReg, 40054);
+            EXPECT_EQ(TestSlots()[2].Value, 0);
+            EXPECT_EQ(TestSlots()[1].Addr, 1);
         } else if (!c.slot1Busy) {
-            EXPECT_EQ(ReqSlot[1].Pending, 0);
+            EXPECT_EQ(TestSlots()[1].Pending, 0);
         }
     }
 }
@@ -637,12 +639,12 @@ TEST_F(UpsRecTest, CountersAreReadWhileActiveAndIdle)
 {
     window().ActiveForTest = true;
     window().tmr1Timer();
-    ASSERT_EQ(ReqSlot[2].Pending, FlagOn);
-    EXPECT_EQ(ReqSlot[2].Func, 3);
-    EXPECT_EQ(ReqSlot[2].StartReg, 40051);
-    EXPECT_EQ(ReqSlot[2].Count, 6);
+    ASSERT_EQ(TestSlots()[2].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[2].Func, 3);
+    EXPECT_EQ(TestSlots()[2].StartReg, 40051);
+    EXPECT_EQ(TestSlots()[2].Count, 6);
     EXPECT_EQ(window().InfoCountdown, 300);
-    ReqSlot[2].Pending = 0;
+    TestSlots()[2].Pending = 0;
 
     Cabinet().RecInfo.MaxRec = 1000;
     Cabinet().RecInfo.AllRec = -2;
@@ -653,25 +655,25 @@ TEST_F(UpsRecTest, CountersAreReadWhileActiveAndIdle)
     EXPECT_EQ(window().InfoCountdown, 100);
     EXPECT_EQ(Cabinet().RecInfo.RecCntRecvd, 0);
     for (int i = 0; i < 100; ++i) window().tmr1Timer();
-    EXPECT_EQ(ReqSlot[2].Pending, 0);
+    EXPECT_EQ(TestSlots()[2].Pending, 0);
     window().tmr1Timer();
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOn) << "10 s after a reply";
-    ReqSlot[2].Pending = 0;
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOn) << "10 s after a reply";
+    TestSlots()[2].Pending = 0;
 
     // Inactive, or downloading: the countdown stops at 0 and nothing is read.
     window().InfoCountdown = 0;
     window().ActiveForTest = false;
     for (int i = 0; i < 5; ++i) window().tmr1Timer();
-    EXPECT_EQ(ReqSlot[2].Pending, 0);
+    EXPECT_EQ(TestSlots()[2].Pending, 0);
     EXPECT_EQ(window().InfoCountdown, 0);
     window().ActiveForTest = true;
     Cabinet().RecInfo.PollHold = FlagOn;
     Cabinet().RecInfo.AllRec = 5;
     window().tmr1Timer();
-    EXPECT_EQ(ReqSlot[2].Pending, 0);
+    EXPECT_EQ(TestSlots()[2].Pending, 0);
     Cabinet().RecInfo.PollHold = 0;
     window().tmr1Timer();
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOn);
 }
 
 TEST_F(UpsRecTest, StoreErrorIsShownOncePerCauseAndTheTickIsNotReentered)
@@ -847,18 +849,18 @@ TEST_F(UpsRecTest, StopKeepsTheStoredRecordsAndThePollGoesOn)
         const DriveRun run = drive(w, 5, [](int n) { return std::optional<int>(n); });
         ASSERT_EQ(recNos(run), (std::vector<int>{1, 2, 3, 4, 5}));
         w.tmr1Timer();
-        ASSERT_EQ(ReqSlot[1].Pending, FlagOn);
-        ASSERT_EQ(ReqSlot[1].Value, 6);
+        ASSERT_EQ(TestSlots()[1].Pending, FlagOn);
+        ASSERT_EQ(TestSlots()[1].Value, 6);
         EXPECT_TRUE(w.btnStop->isEnabled());
         if (c.replyWaiting) {
-            ReqSlot[1].Pending = 0; // the link took it and the cabinet answered
+            TestSlots()[1].Pending = 0; // the link took it and the cabinet answered
             Cabinet().RecInfo.Rec = sampleRecord(6);
             Cabinet().RecInfo.RecReplyRecvd = FlagOn;
         }
 
         w.btnStop->click();
         EXPECT_EQ(Cabinet().RecInfo.PollHold, 0);
-        EXPECT_EQ(ReqSlot[1].Pending, 0) << "the request for the next record is taken back";
+        EXPECT_EQ(TestSlots()[1].Pending, 0) << "the request for the next record is taken back";
         EXPECT_FALSE(w.btnBegin->isChecked());
         EXPECT_FALSE(w.btnStop->isEnabled());
         EXPECT_EQ(w.Db().RowCount(), c.stored);
@@ -876,13 +878,15 @@ TEST_F(UpsRecTest, StopKeepsTheStoredRecordsAndThePollGoesOn)
         // The window asks for nothing more, and the link polls again: a minute of ticks sends
         // the poll cycle's requests and no function-20 frame.
         std::vector<QByteArray> frames;
-        com_->SetLineSeam({[] { return true; }, [&frames](const uint8_t* b, int n) {
-                               frames.emplace_back(reinterpret_cast<const char*>(b), n);
-                               return true;
-                           }});
+        UseFakeLine(
+            *com_, [] { return true; },
+            [&frames](const uint8_t* b, int n) {
+                frames.emplace_back(reinterpret_cast<const char*>(b), n);
+                return true;
+            });
         for (int t = 0; t < 600; ++t) {
             w.tmr1Timer();
-            EXPECT_EQ(ReqSlot[1].Pending, 0);
+            EXPECT_EQ(TestSlots()[1].Pending, 0);
             com_->LinkTick();
         }
         ASSERT_FALSE(frames.empty());
@@ -898,7 +902,8 @@ TEST_F(UpsRecTest, StopKeepsTheStoredRecordsAndThePollGoesOn)
         ASSERT_TRUE(QDir(dir_.filePath("data")).removeRecursively());
         com_ = std::make_unique<TFrmCom>();
         com_->Timer1.stop();
-        com_->SetLineSeam({[this] { return portOpen_; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com_, [this] { return portOpen_; }, [](const uint8_t*, int) { return true; });
     }
 }
 

@@ -13,6 +13,7 @@
 #include "settings/uFrmEdtZyr.h"
 #include "settings/uMobusSet.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/TestSupport.h"
 #include "ui/uReqSlots.h"
 
@@ -54,7 +55,8 @@ protected:
         ResetAll();
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        com->SetLineSeam({[this] { return portOpen; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
         Cabinet().UpsData[1].Para40007 = 1;
         Cabinet().UpsData[1].Para40006 = 55; // matches no frequency item: nothing chosen
         Cabinet().UpsData[1].SysState = 3;
@@ -131,13 +133,13 @@ TEST_P(WriteRefusals, QueuesNothingAndSaysWhy)
     const RefusalCase& c = GetParam();
     portOpen = c.portOpen;
     LocalPara.Language = c.language;
-    LinkState.CommPaused = c.paused;
+    TestLinkState().CommPaused = c.paused;
     std::fill(std::begin(Cabinet().CfgRegsFrom), std::end(Cabinet().CfgRegsFrom), uint8_t(c.cfgFrom));
     if (c.busySlot) {
-        ReqSlot[c.busySlot].Pending = FlagOn;
-        ReqSlot[c.busySlot].Func = 6;
-        ReqSlot[c.busySlot].StartReg = OtherReg;
-        ReqSlot[c.busySlot].Count = 0;
+        TestSlots()[c.busySlot].Pending = FlagOn;
+        TestSlots()[c.busySlot].Func = 6;
+        TestSlots()[c.busySlot].StartReg = OtherReg;
+        TestSlots()[c.busySlot].Count = 0;
     }
     DialogScript script;
     const bool open = press(c);
@@ -146,11 +148,11 @@ TEST_P(WriteRefusals, QueuesNothingAndSaysWhy)
     for (int i = 1; i <= ReqSlotCount; ++i) {
         SCOPED_TRACE(i);
         if (i == c.busySlot) {
-            EXPECT_EQ(ReqSlot[i].Pending, FlagOn);
-            EXPECT_EQ(ReqSlot[i].Func, 6) << "the busy slot keeps what it held";
-            EXPECT_EQ(ReqSlot[i].StartReg, OtherReg);
+            EXPECT_EQ(TestSlots()[i].Pending, FlagOn);
+            EXPECT_EQ(TestSlots()[i].Func, 6) << "the busy slot keeps what it held";
+            EXPECT_EQ(TestSlots()[i].StartReg, OtherReg);
         } else {
-            EXPECT_EQ(ReqSlot[i].Pending, FlagOff) << "nothing queued";
+            EXPECT_EQ(TestSlots()[i].Pending, FlagOff) << "nothing queued";
         }
     }
     EXPECT_EQ(open, c.staysOpen) << "the entries stay for another try";
@@ -245,13 +247,13 @@ TEST_F(WriteRefusals, FreeLinkAndAChoiceQueueTheWholeWrite)
         w.btnSendClick();
     }
     EXPECT_TRUE(script.messages.empty());
-    EXPECT_EQ(ReqSlot[1].Pending, FlagOn);
-    EXPECT_EQ(ReqSlot[1].Func, 6);
-    EXPECT_EQ(ReqSlot[1].Value, 2);
-    EXPECT_EQ(ReqSlot[2].Pending, FlagOn);
-    EXPECT_EQ(ReqSlot[2].Func, 3);
+    EXPECT_EQ(TestSlots()[1].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[1].Func, 6);
+    EXPECT_EQ(TestSlots()[1].Value, 2);
+    EXPECT_EQ(TestSlots()[2].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[2].Func, 3);
 
-    ReqSlot[1].Pending = ReqSlot[2].Pending = FlagOff;
+    TestSlots()[1].Pending = TestSlots()[2].Pending = FlagOff;
     {
         TfrmEdtMdRegist w;
         w.AddEntry(51061, 26280);
@@ -261,19 +263,19 @@ TEST_F(WriteRefusals, FreeLinkAndAChoiceQueueTheWholeWrite)
         w.btnSendClick();
     }
     EXPECT_TRUE(script.messages.empty());
-    EXPECT_EQ(ReqSlot[1].Pending, FlagOn);
-    EXPECT_EQ(ReqSlot[1].Value, 65535);
+    EXPECT_EQ(TestSlots()[1].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[1].Value, 65535);
 
-    ReqSlot[1].Pending = FlagOff;
+    TestSlots()[1].Pending = FlagOff;
     MaskChannel = 5;
     MaskValue = 0x8001;
     TFrmSetBit bits;
     bits.show();
     bits.btnOKClick();
     EXPECT_FALSE(bits.isVisible()) << "a queued mask write closes the window";
-    EXPECT_EQ(ReqSlot[1].Pending, FlagOn);
-    EXPECT_EQ(ReqSlot[2].Value, 0x8001);
-    EXPECT_EQ(ReqSlot[3].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[1].Pending, FlagOn);
+    EXPECT_EQ(TestSlots()[2].Value, 0x8001);
+    EXPECT_EQ(TestSlots()[3].Pending, FlagOn);
 }
 
 // A function-16 write carries the words of the moment Send was pressed: reopening the editor
@@ -290,8 +292,8 @@ TEST_F(WriteRefusals, TextWriteSendsTheWordsConfirmedAtSend)
         w.btnSendClick();
     }
     ASSERT_TRUE(script.messages.empty()) << script.messageTexts().join('\n').toStdString();
-    ASSERT_EQ(ReqSlot[1].Pending, FlagOn);
-    ASSERT_EQ(ReqSlot[2].Pending, FlagOn);
+    ASSERT_EQ(TestSlots()[1].Pending, FlagOn);
+    ASSERT_EQ(TestSlots()[2].Pending, FlagOn);
     {
         TfrmEdtZyrCfg again; // FormShow: the edit copy is the cabinet's texts once more
         again.show();
@@ -300,16 +302,16 @@ TEST_F(WriteRefusals, TextWriteSendsTheWordsConfirmedAtSend)
     TMModbus& mb = *com->Modbus;
     for (int slot : {1, 2}) {
         SCOPED_TRACE(slot);
-        mb.BuildNextRequest();
+        mb.BuildNextRequest(TestSlots(), TestLinkState(), 1, 1);
         ASSERT_EQ(mb.ReqFunc, 16);
         const int count = mb.ReqCount;
         ASSERT_EQ(mb.FrameLen, 9 + 2 * count);
         QByteArray company;
-        for (int i = 0; i < 15; ++i) company.append(char(TxBuf[7 + 2 * i + 1]));
+        for (int i = 0; i < 15; ++i) company.append(char(TestTxBuf()[7 + 2 * i + 1]));
         EXPECT_EQ(company, QByteArray("NEWCO          "));
         if (count == 30) {
             QByteArray model;
-            for (int i = 20; i < 30; ++i) model.append(char(TxBuf[7 + 2 * i + 1]));
+            for (int i = 20; i < 30; ++i) model.append(char(TestTxBuf()[7 + 2 * i + 1]));
             EXPECT_EQ(model, QByteArray("ZYR-60    ")) << "the other text is written back unchanged";
         }
     }
@@ -340,23 +342,24 @@ TEST(RestoreWriterPaused, QueuesNothingAndEndsWithTheRestNotSent)
     ResetAll();
     auto com = std::make_unique<TFrmCom>();
     com->Timer1.stop();
-    com->SetLineSeam({[] { return true; }, [](const uint8_t*, int) { return true; }});
-    LinkState.CommPaused = true;
+    UseFakeLine(
+        *com, [] { return true; }, [](const uint8_t*, int) { return true; });
+    TestLinkState().CommPaused = true;
     TRestoreWriter writer(1, QStringLiteral("test"));
     std::vector<std::pair<int, int>> verdicts;
     QObject::connect(&writer, &TRestoreWriter::Verdict,
                      [&](int index, int verdict, int) { verdicts.emplace_back(index, verdict); });
     ASSERT_TRUE(writer.Start({{40015, 32}, {51024, 3}}));
     writer.Step();
-    for (int slot = 1; slot <= ReqSlotCount; ++slot) EXPECT_EQ(ReqSlot[slot].Pending, FlagOff) << slot;
+    for (int slot = 1; slot <= ReqSlotCount; ++slot) EXPECT_EQ(TestSlots()[slot].Pending, FlagOff) << slot;
     for (int i = 0; i < TRestoreWriter::StallSeconds * 10 + 2 && writer.Running(); ++i) writer.Step();
     EXPECT_FALSE(writer.Running());
     EXPECT_EQ(writer.End(), TRestoreWriter::TEnd::NoAnswer);
     const std::vector<std::pair<int, int>> notSent{{0, int(TWriteVerdict::NotSent)},
                                                    {1, int(TWriteVerdict::NotSent)}};
     EXPECT_EQ(verdicts, notSent);
-    for (int slot = 1; slot <= ReqSlotCount; ++slot) EXPECT_EQ(ReqSlot[slot].Pending, FlagOff) << slot;
-    LinkState.CommPaused = false;
+    for (int slot = 1; slot <= ReqSlotCount; ++slot) EXPECT_EQ(TestSlots()[slot].Pending, FlagOff) << slot;
+    TestLinkState().CommPaused = false;
     ResetAll();
 }
 

@@ -12,6 +12,7 @@
 #include "simharness/LinkDriver.h"
 #include "simharness/SimHarness.h"
 #include "support/DialogScript.h"
+#include "support/FakeTransport.h"
 #include "support/ProgramRun.h"
 #include "support/TestSupport.h"
 #include "test_comm_pty.h"
@@ -44,12 +45,6 @@
 
 namespace {
 
-// The cabinet address the main window has selected, as the link hooks report it.
-class AddrHooks : public TLinkMainHooks {
-public:
-    int GetDevAddr() override { return 7; }
-};
-
 struct SlotSeen {
     int pending, func, reg, count, value;
     bool operator==(const SlotSeen& o) const
@@ -66,7 +61,7 @@ std::ostream& operator<<(std::ostream& os, const SlotSeen& s)
 
 SlotSeen slot(int n)
 {
-    const TReqSlot& s = ReqSlot[n];
+    const TReqSlot& s = TestSlots()[n];
     return {s.Pending, s.Func, s.StartReg, s.Count, s.Value};
 }
 
@@ -84,18 +79,18 @@ protected:
         ASSERT_TRUE(dir.isValid());
         SetSettingsFolderOverride(dir.path());
         SetPswGraceCounter(&grace);
-        SetLinkMainHooks(&hooks);
         // The editor writes only over an open port; a test that needs the real line opens one.
         com = std::make_unique<TFrmCom>();
         com->Timer1.stop();
-        com->SetLineSeam({[] { return true; }, [](const uint8_t*, int) { return true; }});
+        UseFakeLine(
+            *com, [] { return true; }, [](const uint8_t*, int) { return true; });
+        com->SetDevAddr(7); // the cabinet the main window has selected
     }
     void TearDown() override
     {
         editor.reset();
         view.reset();
         com.reset();
-        SetLinkMainHooks(nullptr);
         SetPswGraceCounter(nullptr);
         SetSettingsFolderOverride(QString());
         ClearGraceWindowProbes();
@@ -114,8 +109,7 @@ protected:
         if (textsRead) {
             // The configuration as read from the selected cabinet.
             Cabinet().CfgTextRecvd = FlagOn;
-            std::fill(std::begin(Cabinet().CfgRegsFrom), std::end(Cabinet().CfgRegsFrom),
-                      uint8_t(LinkMain().GetDevAddr()));
+            std::fill(std::begin(Cabinet().CfgRegsFrom), std::end(Cabinet().CfgRegsFrom), uint8_t(FrmCom->DevAddr()));
         }
         editor = std::make_unique<TfrmEdtZyrCfg>();
         editor->show();
@@ -133,7 +127,6 @@ protected:
 
     QTemporaryDir dir;
     int32_t grace = 0;
-    AddrHooks hooks;
     TestPty pty;
     std::unique_ptr<TFrmCom> com;
     std::unique_ptr<TfrmZyrCfg> view;
@@ -259,8 +252,8 @@ TEST_F(ZyrCfgTest, ReadsTextsOnTheFirstTickAndRegistersOnTheThirdOfSix)
         v.tmr1Timer();
         counts << v.lblCount->text();
         seen.push_back(slot(1));
-        if (ReqSlot[1].Pending) EXPECT_EQ(ReqSlot[1].Addr, 7) << "the selected cabinet";
-        ReqSlot[1].Pending = 0; // the link takes it
+        if (TestSlots()[1].Pending) EXPECT_EQ(TestSlots()[1].Addr, 7) << "the selected cabinet";
+        TestSlots()[1].Pending = 0; // the link takes it
     }
     EXPECT_EQ(counts.join(QLatin1Char(' ')), QStringLiteral("0 1 2 3 4 5 0 1 2 3 4 5 0"));
     const SlotSeen texts{255, 3, 53000, 40, 0};
@@ -274,7 +267,7 @@ TEST_F(ZyrCfgTest, ReadsTextsOnTheFirstTickAndRegistersOnTheThirdOfSix)
         else
             EXPECT_EQ(seen[i].pending, 0) << "tick " << tick;
     }
-    EXPECT_EQ(ReqSlot[2].Pending, 0) << "the view reads through slot 1 only";
+    EXPECT_EQ(TestSlots()[2].Pending, 0) << "the view reads through slot 1 only";
 }
 
 TEST_F(ZyrCfgTest, HiddenViewCountsButReadsNothing)
@@ -282,7 +275,7 @@ TEST_F(ZyrCfgTest, HiddenViewCountsButReadsNothing)
     TfrmZyrCfg& v = makeView();
     for (int tick = 1; tick <= 6; ++tick) {
         v.tmr1Timer();
-        EXPECT_EQ(ReqSlot[1].Pending, 0) << "tick " << tick;
+        EXPECT_EQ(TestSlots()[1].Pending, 0) << "tick " << tick;
     }
     EXPECT_EQ(v.TickCount, 0);
 }
@@ -291,12 +284,12 @@ TEST_F(ZyrCfgTest, ABusySlotOneIsLeftAlone)
 {
     TfrmZyrCfg& v = makeView();
     v.show();
-    ReqSlot[1] = TReqSlot{255, 3, 20, 1, 0, 5, 0};
+    TestSlots()[1] = TReqSlot{255, 3, 20, 1, 0, 5, 0};
     v.tmr1Timer(); // the texts' turn
     EXPECT_EQ(slot(1), (SlotSeen{255, 20, 1, 0, 5}));
-    ReqSlot[1].Pending = 0;
+    TestSlots()[1].Pending = 0;
     v.tmr1Timer();
-    EXPECT_EQ(ReqSlot[1].Pending, 0) << "the skipped read is not made up on the next tick";
+    EXPECT_EQ(TestSlots()[1].Pending, 0) << "the skipped read is not made up on the next tick";
 }
 
 TEST_F(ZyrCfgTest, GraceProbesFollowTheWindows)
@@ -470,7 +463,7 @@ TEST_F(ZyrCfgTest, NoRowOrARowBeyondTheListShowsNoEditor)
     EXPECT_FALSE(e.btnSend->isEnabled());
     EXPECT_FALSE(e.rgChoise->isVisible());
     e.btnSendClick();
-    EXPECT_EQ(ReqSlot[1].Pending, 0) << "Send without a row queues nothing";
+    EXPECT_EQ(TestSlots()[1].Pending, 0) << "Send without a row queues nothing";
 }
 
 struct RowCase {
@@ -515,17 +508,17 @@ TEST_P(EditorRow, OpensWithTheCabinetsValueAndSendsTheChoice)
     e.btnSendClick();
     if (c.slot1.pending == 0) {
         // Nothing chosen: nothing nobody chose is written.
-        EXPECT_EQ(ReqSlot[1].Pending, 0);
-        EXPECT_EQ(ReqSlot[2].Pending, 0);
+        EXPECT_EQ(TestSlots()[1].Pending, 0);
+        EXPECT_EQ(TestSlots()[2].Pending, 0);
         EXPECT_EQ(script.messageTexts(),
                   QStringList{QStringLiteral("[%1] value is invalid").arg(e.lstSelct->item(c.row)->text())});
         return;
     }
     EXPECT_TRUE(script.messages.empty());
     EXPECT_EQ(slot(1), c.slot1);
-    EXPECT_EQ(ReqSlot[1].Addr, 7);
+    EXPECT_EQ(TestSlots()[1].Addr, 7);
     EXPECT_EQ(slot(2), (SlotSeen{255, 3, 51201, 10, 0})) << "read-back";
-    EXPECT_EQ(ReqSlot[2].Addr, 7);
+    EXPECT_EQ(TestSlots()[2].Addr, 7);
 }
 
 const QStringList Broad{"Type0 (25)", "Type1 (27)", "Type2 (28)", "Type3 (29)", "None (0)"};
@@ -584,7 +577,7 @@ TEST_P(MasterCode, DecidesTheModuleTypesOffered)
     DialogScript script;
     e.btnSendClick();
     if (c.initial < 0)
-        EXPECT_EQ(ReqSlot[1].Pending, 0) << "no choice, no write";
+        EXPECT_EQ(TestSlots()[1].Pending, 0) << "no choice, no write";
     else
         EXPECT_EQ(slot(1), (SlotSeen{255, 6, 51204, 1, c.sent}));
 }
@@ -674,12 +667,12 @@ TEST_P(EditorBusy, QueuesNothingWhileEitherSlotIsBusy)
     const TReqSlot other2{255, 3, 3, 53000, 40, 0, 0};
     // Both are part of another write (its read-backs), so neither can make way.
     if (c.slot1Busy) {
-        ReqSlot[1] = other1;
-        ReqSlot[1].Group = 99;
+        TestSlots()[1] = other1;
+        TestSlots()[1].Group = 99;
     }
     if (c.slot2Busy) {
-        ReqSlot[2] = other2;
-        ReqSlot[2].Group = 99;
+        TestSlots()[2] = other2;
+        TestSlots()[2].Group = 99;
     }
     DialogScript script;
     TfrmEdtZyrCfg& e = openEditor();
@@ -692,11 +685,11 @@ TEST_P(EditorBusy, QueuesNothingWhileEitherSlotIsBusy)
     if (c.slot1Busy)
         EXPECT_EQ(slot(1), (SlotSeen{255, 4, 30001, 44, 0})) << "slot 1 untouched";
     else
-        EXPECT_EQ(ReqSlot[1].Pending, 0) << "no first half without the second";
+        EXPECT_EQ(TestSlots()[1].Pending, 0) << "no first half without the second";
     if (c.slot2Busy)
         EXPECT_EQ(slot(2), (SlotSeen{255, 3, 53000, 40, 0})) << "slot 2 untouched";
     else
-        EXPECT_EQ(ReqSlot[2].Pending, 0);
+        EXPECT_EQ(TestSlots()[2].Pending, 0);
     EXPECT_EQ(std::memcmp(CfgEdit, before, CfgSize), 0) << "the edit copy is kept as it was";
     if (c.row <= 1) EXPECT_EQ(e.edtText->text(), "NEW") << "the entry stays for another try";
 }
@@ -751,7 +744,7 @@ protected:
     void SetUp() override
     {
         ZyrCfgTest::SetUp();
-        SetLinkMainHooks(nullptr); // the link addresses cabinet 1
+        com->SetDevAddr(1); // the link addresses cabinet 1
     }
     void TearDown() override
     {
@@ -762,9 +755,9 @@ protected:
     // outstanding at a time, so the first reply accepted after the slot was taken is its own.
     bool serve(int n)
     {
-        if (!driver.tickUntil([n] { return ReqSlot[n].Pending == 0; }, 60)) return false;
-        const int acks = CommDebug.AckCount;
-        return driver.tickUntil([acks] { return CommDebug.AckCount > acks; }, 60);
+        if (!driver.tickUntil([n] { return TestSlots()[n].Pending == 0; }, 60)) return false;
+        const int acks = TestCommDebug().AckCount;
+        return driver.tickUntil([acks] { return TestCommDebug().AckCount > acks; }, 60);
     }
     simtest::SimProcess sim;
     simtest::LinkDriver driver;
@@ -780,7 +773,7 @@ TEST_F(ZyrCfgEndToEnd, CompanyNameWrittenReadBackAndShown)
     // The view's first cycle reads the cabinet's texts and registers.
     for (int tick = 0; tick < 4; ++tick) {
         v.tmr1Timer();
-        if (ReqSlot[1].Pending) ASSERT_TRUE(serve(1)) << "tick " << tick;
+        if (TestSlots()[1].Pending) ASSERT_TRUE(serve(1)) << "tick " << tick;
     }
     v.tmr1Timer();
     EXPECT_EQ(v.edtCompany->text(), QStringLiteral("ZYR POWER CO.  "));
@@ -800,17 +793,17 @@ TEST_F(ZyrCfgEndToEnd, CompanyNameWrittenReadBackAndShown)
         e->hide();
         return int(QDialog::Accepted);
     };
-    const int acksBefore = CommDebug.AckCount;
+    const int acksBefore = TestCommDebug().AckCount;
     v.btnEditClick();
     ASSERT_TRUE(script.messages.empty()) << qPrintable(script.messageTexts().join(QLatin1Char('|')));
     ASSERT_TRUE(serve(1)) << "the company name";
     ASSERT_TRUE(serve(2)) << "the whole text area";
-    EXPECT_GE(CommDebug.AckCount, acksBefore + 2);
+    EXPECT_GE(TestCommDebug().AckCount, acksBefore + 2);
 
     // The view's next cycle reads the new name back and shows it.
     for (int tick = 0; tick < 12 && v.edtCompany->text() != QStringLiteral("ACME           "); ++tick) {
         v.tmr1Timer();
-        if (ReqSlot[1].Pending) ASSERT_TRUE(serve(1)) << "tick " << tick;
+        if (TestSlots()[1].Pending) ASSERT_TRUE(serve(1)) << "tick " << tick;
     }
     EXPECT_EQ(v.edtCompany->text(), QStringLiteral("ACME           "));
     EXPECT_EQ(v.edtModel->text(), QStringLiteral("ZYR33-200K")) << "the model written again unchanged";
@@ -878,8 +871,8 @@ TEST_F(ZyrCfgTest, TextsAreNotWrittenBeforeTheyWereRead)
     ASSERT_EQ(script.messages.size(), 1u);
     EXPECT_TRUE(script.messages[0].text.contains(QStringLiteral("not been read")))
         << qPrintable(script.messages[0].text);
-    EXPECT_EQ(ReqSlot[1].Pending, 0);
-    EXPECT_EQ(ReqSlot[2].Pending, 0);
+    EXPECT_EQ(TestSlots()[1].Pending, 0);
+    EXPECT_EQ(TestSlots()[2].Pending, 0);
 
     // Nor a register row: its choice would start from a value never read from this cabinet.
     chooseRow(3);
@@ -887,7 +880,7 @@ TEST_F(ZyrCfgTest, TextsAreNotWrittenBeforeTheyWereRead)
     ASSERT_EQ(script.messages.size(), 2u);
     EXPECT_TRUE(script.messages[1].text.contains(QStringLiteral("configuration has not been read")))
         << qPrintable(script.messages[1].text);
-    EXPECT_EQ(ReqSlot[1].Pending, 0);
+    EXPECT_EQ(TestSlots()[1].Pending, 0);
 
     // Once a reply has carried the texts, a new editor writes them.
     for (int r = 53000; r <= 53029; ++r) Cabinet().StoreRegister(Cabinet().UpsData[1], r, 'A');
@@ -897,9 +890,9 @@ TEST_F(ZyrCfgTest, TextsAreNotWrittenBeforeTheyWereRead)
     later.edtText->setText(QStringLiteral("ACME"));
     later.btnSendClick();
     EXPECT_EQ(script.messages.size(), 2u) << "no further message";
-    EXPECT_EQ(ReqSlot[1].Pending, 255);
-    EXPECT_EQ(ReqSlot[2].Func, 16);
-    ReqSlot[1].Pending = ReqSlot[2].Pending = 0;
+    EXPECT_EQ(TestSlots()[1].Pending, 255);
+    EXPECT_EQ(TestSlots()[2].Func, 16);
+    TestSlots()[1].Pending = TestSlots()[2].Pending = 0;
 
     // Once the cabinet's registers have come in, a register row is written.
     for (int r : {51201, 51202, 51203, 51204, 51207, 51208})
@@ -908,15 +901,14 @@ TEST_F(ZyrCfgTest, TextsAreNotWrittenBeforeTheyWereRead)
     chooseRow(3);
     other.btnSendClick();
     EXPECT_EQ(script.messages.size(), 3u) << "read from another cabinet: refused";
-    EXPECT_EQ(ReqSlot[1].Pending, 0);
-    for (int r : {51201, 51202, 51203, 51204, 51207, 51208})
-        Cabinet().StoreRegister(Cabinet().UpsData[7], r, 0);
+    EXPECT_EQ(TestSlots()[1].Pending, 0);
+    for (int r : {51201, 51202, 51203, 51204, 51207, 51208}) Cabinet().StoreRegister(Cabinet().UpsData[7], r, 0);
     TfrmEdtZyrCfg& last = openEditor(false);
     chooseRow(3);
     last.btnSendClick();
     EXPECT_EQ(script.messages.size(), 3u);
-    EXPECT_EQ(ReqSlot[1].Pending, 255);
-    EXPECT_EQ(ReqSlot[1].StartReg, 51202);
+    EXPECT_EQ(TestSlots()[1].Pending, 255);
+    EXPECT_EQ(TestSlots()[1].StartReg, 51202);
     EXPECT_EQ(bytesText(CfgEdit + 15, 10), QStringLiteral("AAAAAAAAAA")) << "the model is written as read";
 }
 

@@ -1,6 +1,8 @@
-// The main window: its creation, its hooks for the link and the views, and the plumbing of its
+// The main window: its creation, how it follows the link and serves the views, and the plumbing of its
 // events.
 #include "app/UFrmMain.h"
+
+#include "model/uRegisters.h"
 
 #include "comm/uFrmCom.h"
 #include "diag/uFrmTrack.h"
@@ -40,28 +42,39 @@ int32_t RxLedHold = 0;
 TFrmMain* FrmMain = nullptr;
 
 namespace {
-void moduleStored(void* context) { static_cast<TFrmMain*>(context)->ModListDirty = FlagOn; }
+// Ticks the LEDs stay lit after a frame sent and after a chunk received.
+constexpr int TxLedTicks = 3;
+constexpr int RxLedTicks = 2;
 } // namespace
 
-// The link's view of this window.
-class TFrmMain::LinkHooks : public TLinkMainHooks {
-public:
-    explicit LinkHooks(TFrmMain& f) : f_(f) {}
-    int GetDevAddr() override { return f_.GetDevAddr(); }
-    void SyncDevAddr() override { f_.SyncDevAddr(); }
-    int CurModule() override { return f_.CurModule; }
-    void SetDataChanged() override
-    {
-        f_.DataChanged = FlagOn;
-        f_.NoteReply();
-    }
-    void SetTxLedHold(int n) override { TxLedHold = n; }
-    void SetRxLedHold(int n) override { RxLedHold = n; }
-    void LinkLost(const QString& port) override { f_.ClearLiveView(port); }
+void TFrmMain::FollowLink(TFrmCom* link)
+{
+    links_.Disconnect();
+    if (!link) return;
+    links_ << connect(link, &TFrmCom::FrameSent, this, [] { TxLedHold = TxLedTicks; })
+           << connect(link, &TFrmCom::ChunkReceived, this, [] { RxLedHold = RxLedTicks; })
+           << connect(link, &TFrmCom::ReplyAccepted, this,
+                      [this](const TLinkRequest& request) { replyAccepted(request); })
+           << connect(link, &TFrmCom::DeviceLost, this, [this](const QString& port) { ClearLiveView(port); });
+    pushSelection();
+}
 
-private:
-    TFrmMain& f_;
-};
+void TFrmMain::replyAccepted(const TLinkRequest& request)
+{
+    NeedsRepaint = true;
+    NoteReply();
+    // A module's values came: the module list shows their state on its next rebuild.
+    if ((request.func == 3 || request.func == 4) && request.startReg <= RegModuleLast &&
+        request.startReg + request.count - 1 >= RegModuleFirst)
+        ModListDirty = FlagOn;
+}
+
+void TFrmMain::pushSelection()
+{
+    if (!FrmCom) return;
+    FrmCom->SetDevAddr(DevAddr);
+    FrmCom->SetCurModule(CurModule);
+}
 
 // The views' view of this window.
 class TFrmMain::ViewHooks : public TViewMainHooks {
@@ -85,8 +98,7 @@ bool TApplicationEvents::eventFilter(QObject* watched, QEvent* event)
 }
 
 TFrmMain::TFrmMain(QWidget* parent)
-    : QMainWindow(parent), linkHooks_(std::make_unique<LinkHooks>(*this)),
-      viewHooks_(std::make_unique<ViewHooks>(*this))
+    : QMainWindow(parent), viewHooks_(std::make_unique<ViewHooks>(*this))
 {
     setObjectName(QStringLiteral("FrmMain"));
     setWindowFlags(MinimizableWindowFlags);
@@ -126,10 +138,9 @@ TFrmMain::TFrmMain(QWidget* parent)
     AcceptedPsw.clear();
     SetPswGraceCounter(&PswGraceCount);
     registerViews();
-    SetLinkMainHooks(linkHooks_.get());
     SetViewMainHooks(viewHooks_.get());
-    SetModuleStoredHandler(&moduleStored, this);
     FormCreate();
+    FollowLink(FrmCom);
     tmr1->start();
 }
 
@@ -138,8 +149,7 @@ TFrmMain::~TFrmMain()
     if (tmr1) tmr1->stop();
     if (ownsTrackWindow_) delete TrackWindow.data();
     qApp->removeEventFilter(aplctnvnts1);
-    SetModuleStoredHandler(nullptr, nullptr);
-    SetLinkMainHooks(nullptr);
+    links_.Disconnect();
     if (FrmMain == this) {
         SetViewMainHooks(nullptr);
         FrmMain = nullptr;
@@ -190,6 +200,7 @@ void TFrmMain::FormCreate()
     DevAddr = 1;
     cbbSelectZYR->setCurrentIndex(0);
     CurModule = 1;
+    pushSelection();
     BuildModuleList();
     PageControl1->setCurrentWidget(TabSheet1);
 }

@@ -3,7 +3,7 @@
 // opens every other window.
 #pragma once
 
-#include "comm/uLinkState.h"
+#include "comm/uLinkConnections.h"
 #include "model/uUpsInfo.h"
 #include "ui/uStatusWordFields.h"
 #include "ui/uWidgets.h"
@@ -43,10 +43,12 @@ class TfrmRunTime;
 class TfrmUpsRec;
 class TfrmJournal;
 class TBackupReader;
+class TFrmCom;
+struct TLinkRequest;
 class TfrmTrend;
 
-// Counters the link sets after each frame sent (3) and each receive event (2); the LEDs stay
-// lit while they are above 0.
+// Counters set after each frame the link sends (3) and each chunk it receives (2); the LEDs
+// stay lit while they are above 0.
 extern int32_t TxLedHold;
 extern int32_t RxLedHold;
 
@@ -78,7 +80,8 @@ public:
     uint8_t TickCount = 0;
     uint8_t SecCount = 0;
     uint8_t CurModule = 1;
-    uint8_t DataChanged = 0;
+    // The link accepted a reply since the last repaint: the next tick repaints the view.
+    bool NeedsRepaint = false;
     int32_t PswGraceCount = 0;
     uint8_t ModListDirty = 0;
     uint8_t ModScanIdx = 0;
@@ -87,6 +90,9 @@ public:
     // Interfaces for the link and the other windows.
     int GetDevAddr() const { return DevAddr; }
     void SyncDevAddr();
+    // Follows link's signals (the LEDs, new values, a lost device) and tells it the selected
+    // cabinet and module; a window made before the link follows it once it is there.
+    void FollowLink(TFrmCom* link);
     void ApplyCaptions();
     void ApplyMenuVisibility();
     void RefreshView();
@@ -295,8 +301,10 @@ private:
     void showTrack();
     void bringToFront(QWidget* w);
 
-    class LinkHooks;
-    std::unique_ptr<LinkHooks> linkHooks_;
+    void replyAccepted(const TLinkRequest& request);
+    // Tells the link the selected cabinet and module.
+    void pushSelection();
+    TLinkConnections links_;
     class ViewHooks;
     std::unique_ptr<ViewHooks> viewHooks_;
     bool buildingModuleList_ = false;

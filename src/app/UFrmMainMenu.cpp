@@ -79,7 +79,7 @@ void TFrmMain::spbComLinkClick()
     }
     try {
         FrmCom->OpenPort(LocalPara.ComName, LocalPara.BaudRate);
-        LinkState.CommPaused = false;
+        FrmCom->SetPaused(false);
     } catch (const ECommsError& e) {
         TMessageBoxRequest r;
         r.parent = this;

@@ -26,23 +26,25 @@ bool portOpen() { return FrmCom && FrmCom->PortOpen(); }
 
 void TFrmMain::fillSlot(int slot, uint8_t func, int32_t startReg, int32_t count, uint16_t value)
 {
-    TReqSlot& s = ReqSlot[slot];
+    if (!FrmCom) return;
+    TReqSlot s;
     s.Addr = DevAddr;
     s.Func = func;
     s.StartReg = startReg;
     s.Count = count;
     s.Value = value;
     s.Source = objectName();
-    s.Pending = FlagOn;
+    FrmCom->Submit(slot, s);
 }
 
 void TFrmMain::tmr1Timer()
 {
     // The rate changes once a period at most; formatting it every tick was a tenth of the
     // tool's whole work while polling.
-    if (!(CommDebug.ErrRate == shownErrRate_)) {
-        shownErrRate_ = CommDebug.ErrRate;
-        lblErrRate->setText(QStringLiteral("Err Rate:  ") + FloatText(CommDebug.ErrRate, 1) +
+    const double errRate = FrmCom ? FrmCom->CommDebug.ErrRate : 0.0;
+    if (!(errRate == shownErrRate_)) {
+        shownErrRate_ = errRate;
+        lblErrRate->setText(QStringLiteral("Err Rate:  ") + FloatText(errRate, 1) +
                             QLatin1Char('%'));
     }
 
@@ -53,8 +55,8 @@ void TFrmMain::tmr1Timer()
 
     showLinkState();
 
-    if (DataChanged) {
-        DataChanged = FlagOff;
+    if (NeedsRepaint) {
+        NeedsRepaint = false;
         RefreshView();
     }
     showFreshness();
@@ -111,15 +113,15 @@ void TFrmMain::periodWork()
     ++SecCount;
     if (SecCount > 60) SecCount = 0;
 
-    if (SecCount % 11 == 0 && !ReqSlot[2].Pending) fillSlot(2, 3, RegTextFirst, CfgTextReadCount);
+    if (SecCount % 11 == 0 && ReqSlotFree(2)) fillSlot(2, 3, RegTextFirst, CfgTextReadCount);
     if (SecCount % 18 == 0) {
-        if (!ReqSlot[3].Pending) fillSlot(3, 43, 2, 0); // version text
-        if (!ReqSlot[4].Pending) fillSlot(4, 43, 1, 0); // type and rating
+        if (ReqSlotFree(3)) fillSlot(3, 43, 2, 0); // version text
+        if (ReqSlotFree(4)) fillSlot(4, 43, 1, 0); // type and rating
     }
 
     if (chkMdSta->isChecked())
         ScanNextModule();
-    else if (PageControl1->currentWidget() == TabSheet2 && SecCount % 5 == 0 && !ReqSlot[2].Pending)
+    else if (PageControl1->currentWidget() == TabSheet2 && SecCount % 5 == 0 && ReqSlotFree(2))
         // A pending slot 2 may hold a write whose write-enable has already gone out: the page
         // refresh waits for the next period rather than overwrite it.
         RequestModule(std::max(lstMd->currentRow(), 0) + 1);
@@ -166,7 +168,7 @@ void TFrmMain::RequestModule(int m) { fillSlot(2, 4, ModuleRegister(m, 1), Modul
 
 void TFrmMain::ScanNextModule()
 {
-    if (ReqSlot[2].Pending) return;
+    if (!ReqSlotFree(2)) return;
     ++ModScanIdx;
     if (ModScanIdx > lstMd->count()) ModScanIdx = 1;
     RequestModule(ModScanIdx);
@@ -178,9 +180,10 @@ void TFrmMain::lstMdClick()
     const int row = lstMd->currentRow();
     if (row < 0 || row + 1 == CurModule) return;
     CurModule = static_cast<uint8_t>(row + 1);
+    pushSelection();
     ClearModuleValues(CurModule);
-    DataChanged = FlagOn;
-    if (!ReqSlot[2].Pending) RequestModule(CurModule);
+    NeedsRepaint = true;
+    if (ReqSlotFree(2)) RequestModule(CurModule);
 }
 
 void TFrmMain::ClearModuleValues(int m)
@@ -206,13 +209,11 @@ void TFrmMain::cbbSelectZYRChange()
     // The window's own reads still waiting ask about the selected cabinet, so they follow the
     // selection: left as they were, each would cost the old address three timeouts before the
     // new one is polled. A write stays with the cabinet it was confirmed for.
-    for (int i = 1; i <= ReqSlotCount; ++i) {
-        TReqSlot& s = ReqSlot[i];
-        if (s.Pending && !IsWriteFunc(s.Func) && s.Addr == before && s.Source == objectName())
-            s.Addr = DevAddr;
-    }
+    pushSelection();
+    if (!FrmCom) return;
+    FrmCom->ReaddressReads(objectName(), before, DevAddr);
     // The link starts a fresh poll cycle for the new address at its next idle turn.
-    LinkState.PollStep = 100;
+    FrmCom->RestartPollCycle();
 }
 
 void TFrmMain::SelectDevAddr(int addr)
@@ -228,7 +229,10 @@ void TFrmMain::btnReCntClick() { QueueWrite(this, {{2, 6, ModuleRegister(CurModu
 
 void TFrmMain::btnReadClick()
 {
-    if (!ReqSlot[4].Pending) fillSlot(4, 43, 1, 0);
+    if (ReqSlotFree(4)) fillSlot(4, 43, 1, 0);
 }
 
-void TFrmMain::lblErrRateDblClick() { ResetCommCounters(); }
+void TFrmMain::lblErrRateDblClick()
+{
+    if (FrmCom) FrmCom->ResetCounters();
+}

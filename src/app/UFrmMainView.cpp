@@ -259,5 +259,5 @@ void TFrmMain::ClearLiveView(const QString& port)
     edtSysState->setText(state);
     edtMdState->setText(state);
     // A reply still counted as new from before the loss must not bring the old values back.
-    DataChanged = FlagOff;
+    NeedsRepaint = false;
 }

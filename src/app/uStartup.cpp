@@ -58,7 +58,6 @@ bool TStartup::CreateWindows(QString& error)
     // box left open can never hold off the timed end.
     if (options_.QuitAfterMs >= 0) QTimer::singleShot(options_.QuitAfterMs, this, &TStartup::timedEnd);
     if (!options_.SettingsDir.isEmpty()) SetSettingsFolderOverride(options_.SettingsDir);
-    FastLineForRun = options_.Fast;
     if (options_.Demo) {
         demo_ = std::make_unique<TDemoCabinet>();
         if (!demo_->Start(error, demoSimulator_)) return false;
@@ -89,6 +88,9 @@ bool TStartup::CreateWindows(QString& error)
     main_->TrackWindow = track;
 
     com_ = new TFrmCom; // takes curProtocol as the link's active protocol
+    com_->SetFastLineForRun(options_.Fast);
+    main_->FollowLink(com_);
+    track->FollowLink(com_);
     StartTrendRecording(); // the trend keeps every poll cycle from now on, its window open or not
     created_.append(com_);
     openJournal();
@@ -262,7 +264,7 @@ void TStartup::printCounters()
 {
     if (!options_.PrintCounters || !com_) return;
     std::printf("counters: tx %d rx %d ack %d errrate %.1f%% lost %d reopen-attempts %d reopened %d\n",
-                CommDebug.TxCount, CommDebug.RxCount, CommDebug.AckCount, CommDebug.ErrRate,
+                com_->CommDebug.TxCount, com_->CommDebug.RxCount, com_->CommDebug.AckCount, com_->CommDebug.ErrRate,
                 com_->LossCount(), com_->ReopenAttempts(), com_->ReopenCount());
     std::fflush(stdout);
 }

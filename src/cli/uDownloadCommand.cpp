@@ -138,7 +138,7 @@ int RunDownloadCommand(const TCmdLine& options)
         QTimer tick;
         tick.setInterval(100);
         const auto requestRecord = [&] {
-            if (ReqSlot[1].Pending == 0)
+            if (link.Com()->ReqSlot[1].Pending == 0)
                 link.FillSlot(1, 20, 0, 0, static_cast<uint16_t>(Cabinet().RecInfo.NextRecNo));
         };
         const auto store = [&](TRecordData& rec) {

@@ -35,7 +35,6 @@ int runOnLink(const TCmdLine& options, int (*run)(const TCmdLine&))
     struct Unwait {
         ~Unwait() { SetReaderWait({}); }
     } unwait;
-    FastLineForRun = options.Fast;
     return run(options);
 }
 

@@ -28,16 +28,19 @@ THeadlessLink::THeadlessLink(const TCmdLine& options)
     : address_(options.Address), port_(options.Port), baud_(lineSpeed(options))
 {
     LocalPara.curProtocol = 0; // the cabinets speak Modbus; the link form takes it at its creation
-    SetLinkMainHooks(this);
     com_ = std::make_unique<TFrmCom>();
+    com_->SetDevAddr(address_);
+    com_->SetFastLineForRun(options.Fast);
     // The first poll cycle asks the chosen address, not the default one.
     com_->Modbus->SetCurrentAddress(static_cast<uint16_t>(address_));
+    links_ << QObject::connect(com_.get(), &TFrmCom::ReplyAccepted, [this] { replyAccepted(); })
+           << QObject::connect(com_.get(), &TFrmCom::PollCycleEnded, [this] { ++cycles_; });
 }
 
 THeadlessLink::~THeadlessLink()
 {
+    links_.Disconnect();
     com_.reset();
-    SetLinkMainHooks(nullptr);
 }
 
 bool THeadlessLink::Open(const QString& doing, const QString& after)
@@ -70,7 +73,7 @@ void THeadlessLink::Close()
     if (com_) com_->ClosePort();
 }
 
-void THeadlessLink::SetDataChanged()
+void THeadlessLink::replyAccepted()
 {
     if (com_ && com_->Modbus) answered_.insert(key(com_->Modbus->ReqFunc, com_->Modbus->ReqStartReg));
 }
@@ -84,14 +87,14 @@ bool THeadlessLink::SlotRequestActive() const { return com_ && com_->Modbus && c
 
 void THeadlessLink::FillSlot(int slot, uint8_t func, int32_t startReg, int32_t count, uint16_t value)
 {
-    TReqSlot& s = ReqSlot[slot];
+    TReqSlot s;
     s.Addr = static_cast<uint8_t>(address_);
     s.Func = func;
     s.StartReg = startReg;
     s.Count = count;
     s.Value = value;
     s.Source = QStringLiteral("headless");
-    s.Pending = FlagOn;
+    com_->Submit(slot, s);
 }
 
 bool THeadlessLink::RunUntil(const std::function<bool()>& done, int maxCycles)

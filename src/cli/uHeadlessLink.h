@@ -3,7 +3,7 @@
 #pragma once
 
 #include "cli/uCmdLine.h"
-#include "comm/uLinkState.h"
+#include "comm/uLinkConnections.h"
 
 #include <QSet>
 #include <QString>
@@ -13,13 +13,13 @@
 
 class TFrmCom;
 
-// The link of a headless command: the link form on the chosen port and address, with hooks
-// that note every accepted reply and every start of a poll cycle. The port and speed are the
-// command's own (--port, --baud); the settings record is not asked for them.
-class THeadlessLink : public TLinkMainHooks {
+// The link of a headless command: the link form on the chosen port and address, followed
+// through its signals for every accepted reply and every start of a poll cycle. The port and
+// speed are the command's own (--port, --baud); the settings record is not asked for them.
+class THeadlessLink {
 public:
     explicit THeadlessLink(const TCmdLine& options);
-    ~THeadlessLink() override;
+    ~THeadlessLink();
 
     // Opens the port and says what the command does there ("DOING cabinet 3 on PORTAFTER"); false,
     // the reason said, when the port cannot be opened: the run then ends with status 1.
@@ -45,16 +45,14 @@ public:
     QString PortName() const { return port_; }
     int BaudRate() const { return baud_; }
 
-    // TLinkMainHooks
-    int GetDevAddr() override { return address_; }
-    void SetDataChanged() override;
-    void SyncDevAddr() override { ++cycles_; }
-
 private:
+    void replyAccepted();
+
     int address_ = 1;
     QString port_;
     int baud_ = 0; // --baud, else the settings file's speed
     int cycles_ = 0;
     QSet<QString> answered_;
     std::unique_ptr<TFrmCom> com_;
+    TLinkConnections links_;
 };

@@ -4,6 +4,8 @@
 #include "cli/uHeadlessLink.h"
 #include "cli/uSignalWatch.h"
 #include "comm/uCabinet.h"
+#include "comm/uFrmCom.h"
+#include "comm/uPollSteps.h"
 #include "model/UShareData.h"
 #include "model/uRegisters.h"
 #include "model/uSnapshotJson.h"
@@ -18,9 +20,7 @@ namespace {
 
 constexpr int ModuleReadCount = 30;
 
-// What one poll cycle asks for (module 1 is the poll's module), and the identification.
-const std::vector<std::pair<int, int32_t>> pollBlocks = {
-    {4, RegSystemFirst}, {4, RegSystemTail}, {3, RegParaFirst}, {4, RegModuleFirst}, {4, RegMaskPoll}};
+// The identification objects asked for besides one poll cycle (module 1 is the poll's module).
 const std::vector<std::pair<int, int32_t>> identification = {{FuncIdentification, 2}, {FuncIdentification, 1}};
 
 } // namespace
@@ -35,16 +35,18 @@ int RunSnapshotCommand(const TCmdLine& options)
 
     auto missing = [&] {
         QStringList m;
-        for (const auto& b : pollBlocks)
-            if (!link.Answered(b.first, b.second))
-                m << QStringLiteral("function %1 from %2").arg(b.first).arg(b.second);
+        for (const TPollStep& step : PollCycle) {
+            const int32_t first = PollStepFirstReg(step, 1);
+            if (!link.Answered(step.func, first))
+                m << QStringLiteral("function %1 from %2").arg(int(step.func)).arg(first);
+        }
         for (const auto& b : identification)
             if (!link.Answered(b.first, b.second))
                 m << QStringLiteral("identification object %1").arg(b.second);
         return m;
     };
     const bool complete = link.RunUntil([&] { return missing().isEmpty(); }, 3);
-    bool anyAnswer = CommDebug.AckCount > 0;
+    bool anyAnswer = link.Com()->CommDebug.AckCount > 0;
 
     // Every module's block, one request at a time through slot 2, as the module scan does.
     bool modulesRead = false;
@@ -54,7 +56,7 @@ int RunSnapshotCommand(const TCmdLine& options)
         link.FillSlot(2, 4, moduleReg(next), ModuleReadCount);
         modulesRead = link.RunUntil(
             [&] {
-                if (ReqSlot[2].Pending) return false;
+                if (link.Com()->ReqSlot[2].Pending) return false;
                 if (next < ModuleCount) {
                     ++next;
                     link.FillSlot(2, 4, moduleReg(next), ModuleReadCount);
@@ -81,6 +83,7 @@ int RunSnapshotCommand(const TCmdLine& options)
     c.complete = complete;
     c.missing = missing();
     c.modulesRead = modulesRead;
+    c.counters = link.Com()->CommDebug;
     if (!anyAnswer) return Fail(2, link.NoAnswer(QStringLiteral("within three poll cycles")));
     QString error;
     if (!WriteOutput(options.Snapshot, SnapshotJson(Cabinet(), c), &error)) return OutputFailed(error);

@@ -4,7 +4,9 @@
 #include "cli/uHeadlessLink.h"
 #include "cli/uSignalWatch.h"
 #include "comm/uCabinet.h"
-#include "comm/uLinkWatch.h"
+#include "comm/uFrmCom.h"
+#include "comm/uLinkConnections.h"
+#include "comm/uLinkRequest.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "model/uFileWriter.h"
@@ -36,10 +38,10 @@ constexpr int32_t ValueBlockStart = RegSystemFirst;
 constexpr int StartCycles = 3; // cycles the cabinet has to answer anything in
 
 // What the logger learns from the link: when the value block last came, how long a cycle takes.
-class TLogWatch : public TLinkWatcher {
+class TLogWatch {
 public:
     TLogWatch() { clock_.start(); }
-    void PollCycleEnded(int) override
+    void PollCycleEnded(int)
     {
         const qint64 now = clock_.elapsed();
         // The first cycle in which the values came tells what the line can keep up with.
@@ -47,7 +49,7 @@ public:
         cycleStart_ = now;
         valuesInCycle_ = false;
     }
-    void ReplyAccepted(const TLinkRequest& request, const uint16_t*, int) override
+    void ReplyAccepted(const TLinkRequest& request, const uint16_t*, int)
     {
         anyReply_ = true;
         if (request.func == ValueBlockFunc && request.startReg == ValueBlockStart) {
@@ -175,11 +177,12 @@ int RunValueLogCommand(const TCmdLine& options)
 
     THeadlessLink link(options);
     TLogWatch watch;
-    AddLinkWatcher(&watch);
-    struct Unwatch {
-        TLogWatch* w;
-        ~Unwatch() { RemoveLinkWatcher(w); }
-    } unwatch{&watch};
+    TLinkConnections watching;
+    watching << QObject::connect(link.Com(), &TFrmCom::PollCycleEnded, [&watch](int address) { watch.PollCycleEnded(address); })
+             << QObject::connect(link.Com(), &TFrmCom::ReplyAccepted,
+                                 [&watch](const TLinkRequest& r, const uint16_t* regs, int count) {
+                                     watch.ReplyAccepted(r, regs, count);
+                                 });
     QObject::connect(stopWatch, &TSignalWatch::Interrupted, [&](int) { stopAsked = true; });
 
     if (!link.Open(QStringLiteral("logging"), QStringLiteral(" to ") + path)) return 1;

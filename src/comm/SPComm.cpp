@@ -1,6 +1,7 @@
 #include "comm/SPComm.h"
 
 #include "comm/SPCommReader.h"
+#include "comm/uReplyFrame.h"
 
 #include <QFile>
 #include <QMetaObject>
@@ -39,7 +40,7 @@ bool isCharDeviceButNoTerminal(const QByteArray& path)
 #endif
 } // namespace
 
-TComm::TComm(QObject* parent) : QObject(parent) {}
+TComm::TComm(QObject* parent) : TTransport(parent) {}
 
 TComm::~TComm() { CloseComm(); }
 
@@ -177,6 +178,35 @@ bool TComm::WriteComm(const uint8_t* bytes, int count)
 
 bool TComm::IsOpen() const { return open_; }
 
+bool TComm::open(const QString& endpoint, int baudRate, ECommsError& failure)
+{
+    SetCommName(endpoint);
+    SetBaudRate(static_cast<uint32_t>(baudRate));
+    try {
+        OpenComm();
+    } catch (const ECommsError& e) {
+        failure = e;
+        return false;
+    }
+    return true;
+}
+
+int TComm::CharBits() const
+{
+    return ReplyFrame::CharBits(5 + static_cast<int>(byteSize_), parity_ != TParity::None,
+                                stopBits_ == TStopBits::_1 ? 1 : 2);
+}
+
+int64_t TComm::wireMicros(int count) const
+{
+    return ReplyFrame::WireMicros(count, static_cast<int>(baudRate_), CharBits());
+}
+
+int TComm::interFrameGapMs() const
+{
+    return ReplyFrame::InterFrameGapMs(static_cast<int>(baudRate_), CharBits());
+}
+
 bool TComm::SendQueueEmpty() const { return sendQueueEmpty_ || (reader_ && reader_->WrittenSeq() == writeSeq_); }
 
 qintptr TComm::Handle() const { return open_ ? handle_ : -1; }
@@ -196,6 +226,7 @@ void TComm::chunkArrived(unsigned generation, const QByteArray& chunk)
     if (generation != generation_ || !open_ || lossPending_) return;
     if (OnReceiveData)
         OnReceiveData(this, reinterpret_cast<const uint8_t*>(chunk.constData()), static_cast<uint16_t>(chunk.size()));
+    if (generation == generation_) Q_EMIT received(chunk);
 }
 
 void TComm::written(unsigned generation, uint64_t seq)
@@ -232,6 +263,7 @@ void TComm::closeAfterLoss(unsigned generation)
     const QString reason = lossReason_;
     CloseComm();
     if (OnDeviceLost) OnDeviceLost(this, reason);
+    Q_EMIT lost(reason);
 }
 
 void TComm::applyTimeouts()

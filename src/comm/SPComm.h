@@ -6,6 +6,7 @@
 #pragma once
 
 #include "comm/SPCommLine.h"
+#include "comm/uTransport.h"
 #include "model/uBaudRate.h"
 
 #include <QByteArray>
@@ -15,28 +16,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 
 class TCommReader;
 
-// The open failures, each with its fixed message. Beside it: the device the port name stood for
-// and the system's reason, for the line a window shows under the message.
-class ECommsError : public std::runtime_error {
-public:
-    explicit ECommsError(const char* message) : std::runtime_error(message) {}
-    ECommsError(const char* message, QString port, QString reason, bool permissionDenied = false,
-                bool inUse = false)
-        : std::runtime_error(message), Port(std::move(port)), Reason(std::move(reason)),
-          PermissionDenied(permissionDenied), InUse(inUse)
-    {
-    }
-    QString Port;
-    QString Reason;
-    bool PermissionDenied = false; // the system refused the user access to the device
-    bool InUse = false;            // another program holds the port (its lock, or exclusive use)
-};
-
-class TComm : public QObject {
+class TComm : public TTransport {
     Q_OBJECT
 public:
     explicit TComm(QObject* parent = nullptr);
@@ -44,6 +27,20 @@ public:
 
     // Raises ECommsError on failure and leaves the port closed.
     void OpenComm();
+
+    // The line as the link sees it: open takes the device's name and the speed, and gives the
+    // failure rather than raising it; chunks and the loss of the device come as signals too.
+    bool open(const QString& endpoint, int baudRate, ECommsError& failure) override;
+    void close() override { CloseComm(); }
+    bool isOpen() const override { return IsOpen(); }
+    bool write(const uint8_t* bytes, int count) override { return WriteComm(bytes, count); }
+    void setFastLine(bool on) override { SetFastLine(on); }
+    int64_t wireMicros(int count) const override;
+    int interFrameGapMs() const override;
+    // The reader thread holds a request back for the gap after the reply's last byte.
+    bool keepsFrameGap() const override { return true; }
+    // Bits one character takes on the line as set now: start, data, parity, stop.
+    int CharBits() const;
     // Does nothing when the port is closed.
     void CloseComm();
     // Queues a copy of the bytes and returns at once; false when closed or count is 0.
@@ -138,7 +135,8 @@ public:
     uint32_t WriteTotalTimeoutConstant() const { return writeTotalTimeoutConstant_; }
     void SetWriteTotalTimeoutConstant(uint32_t v);
 
-    // Events, delivered on the user-interface thread. Only OnReceiveData is used by the link.
+    // Events, delivered on the user-interface thread; the link listens to the signals
+    // received and lost instead, which come after OnReceiveData and OnDeviceLost.
     // OnSendDataEmpty is taken as it stands when the port opens: without it, a write that went
     // out does not wake this thread.
     std::function<void(TComm* sender, const uint8_t* buffer, uint16_t length)> OnReceiveData;

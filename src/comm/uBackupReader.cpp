@@ -16,7 +16,7 @@ TBackupReader::TBackupReader(int address, const QString& source, QObject* parent
     connect(&timer_, &QTimer::timeout, this, &TBackupReader::step);
 }
 
-TBackupReader::~TBackupReader() { RemoveLinkWatcher(this); }
+TBackupReader::~TBackupReader() = default;
 
 int TBackupReader::BlockCount() { return static_cast<int>(BackupBlocks().size()); }
 
@@ -30,7 +30,7 @@ void TBackupReader::Start()
     failure_.clear();
     idleTicks_ = 0;
     running_ = true;
-    AddLinkWatcher(this);
+    listen();
     timer_.start();
     step();
 }
@@ -47,7 +47,7 @@ void TBackupReader::finish(bool ok, const QString& failure)
     succeeded_ = ok;
     failure_ = failure;
     timer_.stop();
-    RemoveLinkWatcher(this);
+    links_.Disconnect();
     if (ok) result_.takenAt = QDateTime::currentDateTime();
     // Told after the link's handler has returned: whoever listens may show a box or write a
     // file without running inside the receive handler.
@@ -65,16 +65,16 @@ void TBackupReader::step()
         finish(false, QStringLiteral("%1 did not answer").arg(QString::fromUtf8(BackupBlocks()[size_t(next_)].what)));
         return;
     }
-    if (queued_ || ReqSlot[ReadSlot].Pending) return;
+    if (queued_ || !FrmCom || FrmCom->ReqSlot[ReadSlot].Pending) return;
     const TBackupBlock& b = BackupBlocks()[size_t(next_)];
-    TReqSlot& s = ReqSlot[ReadSlot];
+    TReqSlot s;
     s.Addr = static_cast<uint8_t>(address_);
     s.Func = b.func;
     s.StartReg = b.startReg;
     s.Count = b.count;
     s.Value = 0;
     s.Source = source_;
-    s.Pending = FlagOn;
+    FrmCom->Submit(ReadSlot, s);
     queued_ = true;
     taken_ = false;
 }
@@ -117,4 +117,10 @@ void TBackupReader::RequestDropped(const TLinkRequest& request)
 {
     if (!taken_ || !isMine(request)) return;
     finish(false, QStringLiteral("%1 did not answer").arg(QString::fromUtf8(BackupBlocks()[size_t(next_)].what)));
+}
+
+// Follows the run's link from now on (no link, nothing to follow).
+void TBackupReader::listen()
+{
+    FollowRequests(links_, this);
 }

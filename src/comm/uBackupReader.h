@@ -4,13 +4,14 @@
 // and the headless --backup all use it.
 #pragma once
 
-#include "comm/uLinkWatch.h"
+#include "comm/uLinkConnections.h"
+#include "comm/uLinkRequest.h"
 #include "model/uSettingsBackup.h"
 
 #include <QObject>
 #include <QTimer>
 
-class TBackupReader : public QObject, public TLinkWatcher {
+class TBackupReader : public QObject {
     Q_OBJECT
 public:
     // source names the reader's requests (the window or command).
@@ -31,10 +32,10 @@ public:
     // The values read: registers and identification, address and time of the reading.
     const TSettingsBackup& Result() const { return result_; }
 
-    // TLinkWatcher
-    void RequestBuilt(const TLinkRequest& request) override;
-    void ReplyAccepted(const TLinkRequest& request, const uint16_t* regs, int count) override;
-    void RequestDropped(const TLinkRequest& request) override;
+    // What the link tells (connected while it follows the link).
+    void RequestBuilt(const TLinkRequest& request);
+    void ReplyAccepted(const TLinkRequest& request, const uint16_t* regs, int count);
+    void RequestDropped(const TLinkRequest& request);
 
     // Seconds without any answer after which the reading gives up (a link that sends nothing,
     // another protocol chosen): well beyond the three attempts of a request.
@@ -47,6 +48,8 @@ Q_SIGNALS:
     void Finished(bool ok);
 
 private:
+    void listen();
+    TLinkConnections links_;
     void step();
     bool isMine(const TLinkRequest& request) const;
     void finish(bool ok, const QString& failure = QString());

@@ -1,8 +1,8 @@
 #include "comm/uCabinetScan.h"
 
 #include "comm/SPComm.h"
+#include "comm/uCrc16.h"
 #include "comm/uFrmCom.h"
-#include "comm/uKModbus.h"
 
 #include <QFile>
 #include <QSerialPort>
@@ -50,7 +50,7 @@ bool wholeIdentReply(const QByteArray& bytes)
 bool crcGood(const QByteArray& frame)
 {
     return frame.size() >= 4 &&
-           TMModbus::Crc16(reinterpret_cast<const uint8_t*>(frame.constData()), int(frame.size())) == 0;
+           Crc16(reinterpret_cast<const uint8_t*>(frame.constData()), int(frame.size())) == 0;
 }
 
 // Text of a fixed field: up to the first NUL, blanks at the end dropped.
@@ -235,7 +235,7 @@ void TCabinetScan::sendTry()
 
     const int object = phase_ == TPhase::Version ? VersionObject : TypeObject;
     uint8_t frame[RequestBytes] = {uint8_t(address_), FuncIdent, MeiDeviceId, ReadBasic, uint8_t(object), 0, 0};
-    const uint16_t crc = TMModbus::Crc16(frame, RequestBytes - 2);
+    const uint16_t crc = Crc16(frame, RequestBytes - 2);
     frame[5] = uint8_t(crc & 0xFF);
     frame[6] = uint8_t(crc >> 8);
 

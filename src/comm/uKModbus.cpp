@@ -1,7 +1,9 @@
 #include "comm/uKModbus.h"
 
+#include "comm/uCrc16.h"
 #include "comm/uLinkState.h"
-#include "comm/uLinkWatch.h"
+#include "comm/uLinkRequest.h"
+#include "comm/uPollSteps.h"
 
 #include <algorithm>
 #include <cstring>
@@ -27,16 +29,6 @@ void TMModbus::SetCurrentAddress(uint16_t addr)
 {
     CurAddr = addr;
     CurRecord = &Values.Record(addr);
-}
-
-uint16_t TMModbus::Crc16(const uint8_t* bytes, int count)
-{
-    uint16_t crc = 0xFFFF;
-    for (int i = 0; i < count; ++i) {
-        crc ^= bytes[i];
-        for (int b = 0; b < 8; ++b) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    return crc;
 }
 
 int TMModbus::appendCrc(int len)
@@ -182,14 +174,15 @@ TLinkRequest TMModbus::CurrentRequest() const
     return r;
 }
 
-void TMModbus::BuildNextRequest()
+void TMModbus::BuildNextRequest(TReqSlot* slots, TLinkState& state, int pollAddr, int pollModule)
 {
+    CycleEndedAt = 0;
     SlotTaken = 0;
     TakenSlot = 0;
     TakenGroup = 0;
     ReqSource.clear();
     for (int i = 1; i <= ReqSlotCount; ++i) {
-        TReqSlot& s = ReqSlot[i];
+        TReqSlot& s = slots[i];
         if (s.Pending == 0) continue;
         s.Pending = 0;
         ReqAddr = s.Addr;
@@ -199,7 +192,7 @@ void TMModbus::BuildNextRequest()
         ReqValue = s.Value;
         std::fill(std::begin(ReqWords), std::end(ReqWords), uint16_t(0));
         std::copy(s.Words, s.Words + MaxSlotWords, ReqWords);
-        LinkState.MaxAttempts = 3;
+        state.MaxAttempts = 3;
         SlotTaken = FlagOn;
         TakenSlot = s.FilledAs != 0 ? s.FilledAs : i;
         TakenGroup = s.Group;
@@ -220,44 +213,20 @@ void TMModbus::BuildNextRequest()
     }
     if (!SlotTaken && Values.RecInfo.PollHold == 0) {
         // The background poll cycle; a new address takes effect at the start of a cycle.
-        LinkState.PollStep += 1;
-        if (LinkState.PollStep > LinkState.PollSteps) {
-            LinkState.PollStep = 1;
-            NotifyPollCycleEnded(CurAddr);
-            LinkMain().SyncDevAddr();
-            SetCurrentAddress(static_cast<uint16_t>(LinkMain().GetDevAddr()));
+        state.PollStep += 1;
+        if (state.PollStep > PollCycleLength) {
+            state.PollStep = 1;
+            CycleEndedAt = CurAddr;
+            SetCurrentAddress(static_cast<uint16_t>(pollAddr));
         }
         ReqAddr = static_cast<uint8_t>(CurAddr);
-        switch (LinkState.PollStep) {
-        case 1:
-            ReqFunc = 4;
-            ReqStartReg = RegSystemFirst;
-            ReqCount = 44;
-            break;
-        case 2:
-            ReqFunc = 4;
-            ReqStartReg = RegSystemTail;
-            ReqCount = 31;
-            break;
-        case 3:
-            ReqFunc = 3;
-            ReqStartReg = RegParaFirst;
-            ReqCount = 35;
-            break;
-        case 4:
-            ReqFunc = 4;
-            ReqStartReg = ModuleRegister(LinkMain().CurModule(), 1);
-            ReqCount = 35;
-            break;
-        case 5:
-            ReqFunc = 4;
-            ReqStartReg = RegMaskPoll;
-            ReqCount = 11;
-            break;
-        default: break;
+        if (state.PollStep >= 1 && state.PollStep <= PollCycleLength) {
+            const TPollStep& step = PollCycle[state.PollStep - 1];
+            ReqFunc = step.func;
+            ReqStartReg = PollStepFirstReg(step, step.moduleStride != 0 ? pollModule : 1);
+            ReqCount = step.count;
         }
     }
     // While PollHold is set and no slot is pending, the last request is built and sent again.
     BuildFrame();
-    if (FrameLen > 0) NotifyRequestBuilt(CurrentRequest());
 }

@@ -3,7 +3,9 @@
 // what to build and when, and passes every received chunk in.
 #pragma once
 
-#include "comm/uLinkWatch.h"
+#include "comm/uLinkRequest.h"
+#include "comm/uLinkState.h"
+#include "model/UShareData.h"
 #include "model/uCabinetValues.h"
 
 #include <cstdint>
@@ -16,9 +18,6 @@ public:
 
     // Encodes the request fields into the transmit buffer; FrameLen 0 when nothing can be built.
     void BuildFrame();
-
-    // CRC-16/MODBUS. A frame including its own two CRC bytes gives 0.
-    static uint16_t Crc16(const uint8_t* bytes, int count);
 
     // What a received chunk is to the outstanding request:
     //   Accepted  its reply: same address and function, and for a write the echo of the
@@ -34,9 +33,12 @@ public:
     // True when the chunk is accepted as the reply to the outstanding request.
     bool CheckReply(const uint8_t* chunk, int len) { return JudgeReply(chunk, len) == TJudgement::Accepted; }
 
-    // Fills the request from the first pending slot, or from the background poll cycle, and
-    // builds its frame.
-    void BuildNextRequest();
+    // Fills the request from the first pending one of the link's slots (1 to ReqSlotCount), or
+    // from the background poll cycle, and builds its frame. A new poll cycle asks pollAddr;
+    // its module step reads pollModule. CycleEndedAt tells the address whose cycle ended on
+    // this build, 0 for none.
+    void BuildNextRequest(TReqSlot* slots, TLinkState& state, int pollAddr, int pollModule);
+    int CycleEndedAt = 0;
 
     // Sets the address replies are checked against, and the record they land in.
     void SetCurrentAddress(uint16_t addr);
@@ -60,7 +62,7 @@ public:
     int TakenGroup = 0; // its write group (the slots one write queued together), 0 for none
     QString ReqSource; // who filled that slot
 
-    // The request in progress, as the link's watchers are told of it.
+    // The request in progress, as the link's listeners are told of it.
     TLinkRequest CurrentRequest() const;
 
     // Takes the function-16 words from the edit copy as it is now (a frame built without a

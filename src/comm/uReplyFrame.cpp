@@ -1,6 +1,6 @@
 #include "comm/uReplyFrame.h"
 
-#include "comm/uKModbus.h"
+#include "comm/uCrc16.h"
 
 #include <algorithm>
 
@@ -62,7 +62,7 @@ int CompleteLength(const uint8_t* request, int requestLen, const uint8_t* bytes,
 {
     const int len = ExpectedLength(request, requestLen, bytes, have);
     if (len <= 0 || have < len) return 0;
-    return TMModbus::Crc16(bytes, len) == 0 ? len : 0;
+    return Crc16(bytes, len) == 0 ? len : 0;
 }
 
 int CharBits(int dataBits, bool parity, int stopBits) { return 1 + dataBits + (parity ? 1 : 0) + stopBits; }

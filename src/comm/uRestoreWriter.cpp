@@ -18,7 +18,7 @@ TRestoreWriter::TRestoreWriter(int address, const QString& source, QObject* pare
 TRestoreWriter::~TRestoreWriter()
 {
     if (running_) takeBackSlots();
-    RemoveLinkWatcher(this);
+    links_.Disconnect();
 }
 
 bool TRestoreWriter::Start(std::vector<TItem> items)
@@ -30,7 +30,7 @@ bool TRestoreWriter::Start(std::vector<TItem> items)
     cancelled_ = false;
     inFlight_ = false;
     end_ = TEnd::Done;
-    AddLinkWatcher(this);
+    listen();
     timer_.start();
     Step();
     return true;
@@ -67,11 +67,11 @@ void TRestoreWriter::Step()
     if (inFlight_) return;
     // A paused link takes no write: the register waits, and a pause longer than the stall
     // ends the restore with the rest not sent, as a silent cabinet does.
-    if (LinkState.CommPaused) return;
+    if (FrmCom->LinkState.CommPaused) return;
     // A window's own read may hold a slot for a moment: the register waits until all three are
     // free, so that its requests go in whole. Nothing has been sent yet, so this is no retry.
     for (int slot : {EnableSlot, WriteSlot, ReadSlot})
-        if (ReqSlot[slot].Pending != 0) return;
+        if (FrmCom->ReqSlot[slot].Pending != 0) return;
     queueCurrent();
 }
 
@@ -79,14 +79,14 @@ void TRestoreWriter::queueCurrent()
 {
     const TItem& item = items_[size_t(next_)];
     auto fill = [this](int slot, uint8_t func, int32_t reg, uint16_t value) {
-        TReqSlot& s = ReqSlot[slot];
+        TReqSlot s;
         s.Addr = static_cast<uint8_t>(address_);
         s.Func = func;
         s.StartReg = reg;
         s.Count = 1;
         s.Value = value;
         s.Source = source_;
-        s.Pending = FlagOn;
+        FrmCom->Submit(slot, s);
     };
     fill(EnableSlot, 6, RegWriteEnable, WriteEnableValue);
     fill(WriteSlot, 6, item.reg, item.value);
@@ -159,9 +159,10 @@ void TRestoreWriter::takeBackSlots()
         int32_t reg;
     } mine[] = {{EnableSlot, 6, RegWriteEnable}, {WriteSlot, 6, item.reg}, {ReadSlot, 3, item.reg}};
     for (const auto& m : mine) {
-        TReqSlot& s = ReqSlot[m.slot];
+        if (!FrmCom) return;
+        const TReqSlot& s = FrmCom->ReqSlot[m.slot];
         if (s.Pending != 0 && s.Addr == address_ && s.Func == m.func && s.StartReg == m.reg && s.Source == source_)
-            s.Pending = 0;
+            FrmCom->Withdraw(m.slot);
     }
 }
 
@@ -175,9 +176,16 @@ void TRestoreWriter::stop(TEnd end)
     inFlight_ = false;
     end_ = end;
     timer_.stop();
-    RemoveLinkWatcher(this);
+    links_.Disconnect();
     next_ = int(items_.size());
     for (int i = first; i < int(items_.size()); ++i)
         Q_EMIT Verdict(i, int(i == first && wentOut ? TWriteVerdict::NoAnswer : TWriteVerdict::NotSent), -1);
     QMetaObject::invokeMethod(this, [this, end] { Q_EMIT Finished(end); }, Qt::QueuedConnection);
+}
+
+// Follows the run's link from now on (no link, nothing to follow).
+void TRestoreWriter::listen()
+{
+    FollowRequests(links_, this);
+    if (FrmCom) links_ << QObject::connect(FrmCom, &TFrmCom::LinkBroken, [this] { this->LinkBroken(); });
 }

@@ -10,7 +10,8 @@
 // sent" otherwise, and every register after it "not sent".
 #pragma once
 
-#include "comm/uLinkWatch.h"
+#include "comm/uLinkConnections.h"
+#include "comm/uLinkRequest.h"
 #include "model/uRegisters.h"
 #include "model/uWriteVerdict.h"
 
@@ -19,7 +20,7 @@
 
 #include <vector>
 
-class TRestoreWriter : public QObject, public TLinkWatcher {
+class TRestoreWriter : public QObject {
     Q_OBJECT
 public:
     struct TItem {
@@ -50,11 +51,11 @@ public:
     // link that sends nothing): well beyond the three attempts of each request.
     static constexpr int StallSeconds = 30;
 
-    // TLinkWatcher
-    void RequestBuilt(const TLinkRequest& request) override;
-    void ReplyAccepted(const TLinkRequest& request, const uint16_t* regs, int count) override;
-    void RequestDropped(const TLinkRequest& request) override;
-    void LinkBroken() override;
+    // What the link tells (connected while it follows the link).
+    void RequestBuilt(const TLinkRequest& request);
+    void ReplyAccepted(const TLinkRequest& request, const uint16_t* regs, int count);
+    void RequestDropped(const TLinkRequest& request);
+    void LinkBroken();
 
 Q_SIGNALS:
     // The requests of register index are queued.
@@ -66,6 +67,8 @@ Q_SIGNALS:
     void Finished(TRestoreWriter::TEnd end);
 
 private:
+    void listen();
+    TLinkConnections links_;
     // Which of the three requests a link request is, 0 when it is none of this run's.
     int slotOf(const TLinkRequest& request) const;
     void queueCurrent();

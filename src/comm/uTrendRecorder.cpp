@@ -1,6 +1,7 @@
 #include "comm/uTrendRecorder.h"
 
 #include "comm/uCabinet.h"
+#include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
@@ -22,14 +23,14 @@ TTrendRecorder::~TTrendRecorder() { Stop(); }
 void TTrendRecorder::Start()
 {
     if (started_) return;
-    AddLinkWatcher(this);
+    listen();
     started_ = true;
 }
 
 void TTrendRecorder::Stop()
 {
     if (!started_) return;
-    RemoveLinkWatcher(this);
+    links_.Disconnect();
     started_ = false;
 }
 
@@ -74,4 +75,14 @@ void StartTrendRecording()
 {
     static TTrendRecorder recorder(TrendRing);
     recorder.Start();
+}
+
+// Follows the run's link from now on (no link, nothing to follow).
+void TTrendRecorder::listen()
+{
+    links_.Disconnect();
+    if (!FrmCom) return;
+    links_ << QObject::connect(FrmCom, &TFrmCom::PollCycleEnded, [this](int address) { this->PollCycleEnded(address); });
+    links_ << QObject::connect(FrmCom, &TFrmCom::ReplyAccepted, [this](const TLinkRequest& r, const uint16_t* regs, int count) { this->ReplyAccepted(r, regs, count); });
+    links_ << QObject::connect(FrmCom, &TFrmCom::LinkBroken, [this] { this->LinkBroken(); });
 }

@@ -3,27 +3,30 @@
 // no values (the cabinet stayed silent) or the line broke. It sends nothing.
 #pragma once
 
-#include "comm/uLinkWatch.h"
+#include "comm/uLinkConnections.h"
+#include "comm/uLinkRequest.h"
 #include "model/uTrendRing.h"
 
 #include <cstdint>
 #include <functional>
 
-class TTrendRecorder : public TLinkWatcher {
+class TTrendRecorder {
 public:
     using Clock = std::function<int64_t()>; // milliseconds since the epoch
     explicit TTrendRecorder(TTrendRing& ring, Clock clock = {});
-    ~TTrendRecorder() override;
+    ~TTrendRecorder();
 
     // Follows the link from now on (the start-up does this for the run's ring).
     void Start();
     void Stop();
 
-    void PollCycleEnded(int address) override;
-    void ReplyAccepted(const TLinkRequest& request, const uint16_t* regs, int count) override;
-    void LinkBroken() override;
+    void PollCycleEnded(int address);
+    void ReplyAccepted(const TLinkRequest& request, const uint16_t* regs, int count);
+    void LinkBroken();
 
 private:
+    void listen();
+    TLinkConnections links_;
     void gap();
 
     TTrendRing& ring_;

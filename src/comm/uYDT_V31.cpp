@@ -1,10 +1,8 @@
 #include "comm/uYDT_V31.h"
 
-#include "comm/uLinkState.h"
-
 TYDT_V31::TYDT_V31(TCabinetValues& values) : Values(values), CurRecord(&values.UpsData[1]) {}
 
-void TYDT_V31::BuildNextRequest()
+void TYDT_V31::BuildNextRequest(uint8_t& pollStep, uint8_t pollSteps, int pollAddr)
 {
     for (uint8_t& p : Pending)
         if (p) {
@@ -12,13 +10,12 @@ void TYDT_V31::BuildNextRequest()
             break;
         }
     CurRecord = &Values.UpsData[CurAddr <= MaxDevAddr ? CurAddr : 1];
-    LinkState.PollStep += 1;
-    if (LinkState.PollStep > LinkState.PollSteps) {
-        LinkState.PollStep = 1;
-        LinkMain().SyncDevAddr();
-        CurAddr = static_cast<uint16_t>(LinkMain().GetDevAddr());
+    pollStep += 1;
+    if (pollStep > pollSteps) {
+        pollStep = 1;
+        CurAddr = static_cast<uint16_t>(pollAddr);
     }
     static const uint8_t codes[] = {0x43, 0x44, 0x80, 0x82, 0x84};
-    if (LinkState.PollStep >= 1 && LinkState.PollStep <= 5) CommandCode = codes[LinkState.PollStep - 1];
+    if (pollStep >= 1 && pollStep <= 5) CommandCode = codes[pollStep - 1];
     FrameLen = 0;
 }

@@ -10,7 +10,8 @@ class TYDT_V31 {
 public:
     // Its current record is one of values' device records.
     explicit TYDT_V31(TCabinetValues& values);
-    void BuildNextRequest();
+    // Steps the link's poll step (1 to pollSteps); a new cycle asks pollAddr.
+    void BuildNextRequest(uint8_t& pollStep, uint8_t pollSteps, int pollAddr);
     bool CheckReply(const uint8_t*, int) { return false; }
 
     TCabinetValues& Values;

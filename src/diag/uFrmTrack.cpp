@@ -89,12 +89,22 @@ TfrmTrack::TfrmTrack(QWidget* parent) : QWidget(parent, Qt::Window)
     sent_.memo = Memo1;
     received_.memo = Memo2;
     requests_.memo = mmoTrack;
-    SetLinkTraceHooks(this);
+    FollowLink(FrmCom);
 }
 
-TfrmTrack::~TfrmTrack()
+TfrmTrack::~TfrmTrack() { links_.Disconnect(); }
+
+void TfrmTrack::FollowLink(TFrmCom* link)
 {
-    if (&LinkTrace() == static_cast<TLinkTraceHooks*>(this)) SetLinkTraceHooks(nullptr);
+    links_.Disconnect();
+    if (!link) return;
+    auto bytesOf = [](const QByteArray& b) { return reinterpret_cast<const uint8_t*>(b.constData()); };
+    links_ << connect(link, &TFrmCom::FrameSent, this,
+                      [this, bytesOf](const QByteArray& b) { TraceTx(bytesOf(b), int(b.size())); })
+           << connect(link, &TFrmCom::ChunkReceived, this,
+                      [this, bytesOf](const QByteArray& b) { TraceRx(bytesOf(b), int(b.size())); })
+           << connect(link, &TFrmCom::CountersChanged, this, [this] { ShowCounters(); })
+           << connect(link, &TFrmCom::TraceNote, this, [this](const QString& text) { TraceNote(text); });
 }
 
 QString TfrmTrack::HexText(const uint8_t* bytes, int count)
@@ -172,8 +182,10 @@ void TfrmTrack::TraceTx(const uint8_t* bytes, int count)
     addLine(sent_, HexText(bytes, count));
 
     // The poll line as it stands at this frame, written out when it can be seen.
-    pollLine_.step = int(LinkState.PollStep);
-    for (int slot = 1; slot <= 9; ++slot) pollLine_.counters[slot - 1] = int(ReqSlot[slot].Counter);
+    if (FrmCom) {
+        pollLine_.step = int(FrmCom->LinkState.PollStep);
+        for (int slot = 1; slot <= 9; ++slot) pollLine_.counters[slot - 1] = int(FrmCom->ReqSlot[slot].Counter);
+    }
     pollLine_.stale = true;
     if (drawn_) showPollLine();
 
@@ -209,10 +221,11 @@ void TfrmTrack::TraceNote(const QString& text)
 
 void TfrmTrack::ShowCounters()
 {
-    ShowText(lbTxCnt, QStringLiteral("Tx: %1").arg(CommDebug.TxCount));
-    ShowText(lbRxCnt, QStringLiteral("Rx: %1").arg(CommDebug.RxCount));
-    ShowText(lbAckOk, QStringLiteral("ACK: %1").arg(CommDebug.AckCount));
-    ShowText(lbERate, QStringLiteral("ErrRate: %1%").arg(CommDebug.ErrRate, 0, 'f', 1));
+    const TCommDebug d = FrmCom ? FrmCom->CommDebug : TCommDebug{};
+    ShowText(lbTxCnt, QStringLiteral("Tx: %1").arg(d.TxCount));
+    ShowText(lbRxCnt, QStringLiteral("Rx: %1").arg(d.RxCount));
+    ShowText(lbAckOk, QStringLiteral("ACK: %1").arg(d.AckCount));
+    ShowText(lbERate, QStringLiteral("ErrRate: %1%").arg(d.ErrRate, 0, 'f', 1));
 }
 
 void TfrmTrack::FormShow()
@@ -278,11 +291,12 @@ void TfrmTrack::layoutRows()
 
 void TfrmTrack::btnPauseClick()
 {
-    if (LinkState.CommPaused) {
-        LinkState.CommPaused = false;
+    if (!FrmCom) return;
+    if (FrmCom->LinkState.CommPaused) {
+        FrmCom->SetPaused(false);
         btnPause->setText(runningCaption_);
     } else {
-        LinkState.CommPaused = true;
+        FrmCom->SetPaused(true);
         btnPause->setText(pausedCaption_);
     }
 }
@@ -291,10 +305,13 @@ void TfrmTrack::btnClrClick()
 {
     clearList(sent_);
     clearList(received_);
-    ResetCommCounters();
+    if (FrmCom) FrmCom->ResetCounters();
 }
 
-void TfrmTrack::lbERateDblClick() { ResetCommCounters(); }
+void TfrmTrack::lbERateDblClick()
+{
+    if (FrmCom) FrmCom->ResetCounters();
+}
 
 void TfrmTrack::chkViewMdbClick()
 {

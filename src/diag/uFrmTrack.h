@@ -3,7 +3,7 @@
 // It exists for the whole run, and the link feeds it whether it is shown or not.
 #pragma once
 
-#include "comm/uLinkState.h"
+#include "comm/uLinkConnections.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -16,11 +16,12 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
-class TfrmTrack : public QWidget, public TLinkTraceHooks {
+class TFrmCom;
+
+class TfrmTrack : public QWidget {
     Q_OBJECT
 public:
-    // Installs itself as the link's trace window; the destructor hands the link back to the
-    // default hooks.
+    // Follows the run's link when there is one already.
     explicit TfrmTrack(QWidget* parent = nullptr);
     ~TfrmTrack() override;
 
@@ -30,12 +31,14 @@ public:
     // The bytes as two upper-case hexadecimal digits each, separated by single blanks.
     static QString HexText(const uint8_t* bytes, int count);
 
-    // Called by the link.
-    void TraceTx(const uint8_t* bytes, int count) override;
-    void TraceRx(const uint8_t* bytes, int count) override;
-    void ShowCounters() override;
+    // Follows link's signals from now on: its frames, chunks, counters and notes fill the
+    // window; a window made before the link follows it once it is there.
+    void FollowLink(TFrmCom* link);
+    void TraceTx(const uint8_t* bytes, int count);
+    void TraceRx(const uint8_t* bytes, int count);
+    void ShowCounters();
     // Written into both lists, so the gap in the traffic reads the same in either.
-    void TraceNote(const QString& text) override;
+    void TraceNote(const QString& text);
 
     // Form handlers.
     void FormShow();
@@ -67,6 +70,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    TLinkConnections links_;
     // One of the three lists. While the window is not shown its lines wait here and its view
     // is left alone: writing lines nobody sees into a text view was most of what the tool
     // spent while polling. Shown, the view takes them in one go.

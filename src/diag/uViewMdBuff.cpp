@@ -1,7 +1,7 @@
 #include "diag/uViewMdBuff.h"
 
 #include "comm/uCabinet.h"
-#include "comm/uLinkState.h"
+#include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
@@ -128,7 +128,7 @@ bool TfrmViewMdbuff::IsActiveForm() const { return isVisible() && isActiveWindow
 // port is not told once a second.
 void TfrmViewMdbuff::queueSelection(bool quiet)
 {
-    if (quiet && (!LinkPortOpen() || LinkState.CommPaused || !ReqSlotFree(1))) return;
+    if (quiet && (!LinkPortOpen() || FrmCom->LinkState.CommPaused || !ReqSlotFree(1))) return;
     QueueWrite(this, {{1, 6, RegRxModule, 1, SelModule}});
 }
 

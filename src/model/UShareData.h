@@ -1,5 +1,6 @@
-// The shared records of the tool: single global instances of plain structs that the link
-// fills and the windows read. All run on the user-interface thread; nothing is locked.
+// The shared records of the tool: plain structs that the link fills and the windows read. The
+// request slots and the link counters belong to the link (comm/uFrmCom.h); the rest are single
+// global instances. All run on the user-interface thread; nothing is locked.
 // Flags shared between the link and the windows are bytes holding 0 or 255.
 #pragma once
 
@@ -12,7 +13,7 @@ constexpr uint8_t FlagOff = 0;
 // Words a function-16 slot can carry (the most one Modbus write frame takes).
 constexpr int MaxSlotWords = 123;
 
-// One request slot. Windows fill a slot while Pending is 0 and then set it to 255;
+// One request slot of the link. A request goes in through the link's Submit while Pending is 0;
 // the link clears Pending when it takes the slot.
 struct TReqSlot {
     uint8_t Pending = 0;
@@ -38,9 +39,8 @@ struct TReqSlot {
 // True for the functions that change the cabinet (5, 6, 15, 16).
 constexpr bool IsWriteFunc(uint8_t func) { return func == 5 || func == 6 || func == 15 || func == 16; }
 
+// The link's slots are numbered 1 to 10.
 constexpr int ReqSlotCount = 10;
-// Numbered 1 to 10; entry 0 is never used.
-extern TReqSlot ReqSlot[ReqSlotCount + 1];
 
 // Link counters.
 struct TCommDebug {
@@ -50,11 +50,6 @@ struct TCommDebug {
     double ErrRate = 0.0;
     uint8_t TraceCountdown = 0;
 };
-extern TCommDebug CommDebug;
-
-// Sets the three counters and the error rate to 0 (the reset of the trace window and of the
-// main window's error-rate label).
-void ResetCommCounters();
 
 // One event record of the cabinet's log.
 struct TRecordData {

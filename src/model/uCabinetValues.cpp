@@ -5,9 +5,6 @@
 #include <cstring>
 
 namespace {
-ModuleStoredHandler moduleStoredHandler = nullptr;
-void* moduleStoredContext = nullptr;
-
 double tenth(uint16_t v) { return v * 0.1; }
 double hundredth(uint16_t v) { return v * 0.01; }
 uint8_t lowByte(uint16_t v) { return static_cast<uint8_t>(v & 0xFF); }
@@ -181,12 +178,6 @@ void storeParameter(TUpsData& d, int reg, uint16_t v)
 }
 } // namespace
 
-void SetModuleStoredHandler(ModuleStoredHandler handler, void* context)
-{
-    moduleStoredHandler = handler;
-    moduleStoredContext = context;
-}
-
 void TCabinetValues::StoreRegister(TUpsData& current, int reg, uint16_t value)
 {
     if (reg >= RegSystemFirst && reg <= RegSystemLast) {
@@ -198,7 +189,6 @@ void TCabinetValues::StoreRegister(TUpsData& current, int reg, uint16_t value)
         storeModuleRegister(md, c, value);
         md.ModState = DecodeState(md.Status);
         md.Status.State = md.ModState; // a module keeps its state in the block's state byte too
-        if (moduleStoredHandler) moduleStoredHandler(moduleStoredContext);
     } else if (reg >= RegHoldingFirst && reg <= RegHoldingLast) {
         storeParameter(current, reg, value);
         if (reg == RegMaxRecHigh) setHalf(RecInfo.MaxRec, true, value);

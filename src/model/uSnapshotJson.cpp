@@ -96,10 +96,10 @@ QJsonObject SnapshotObject(const TCabinetValues& cabinet, const TSnapshotContext
         {"state", state},
         {"modules", modules},
         {"modulesRead", c.modulesRead},
-        {"link", QJsonObject{{"TxCount", CommDebug.TxCount},
-                             {"RxCount", CommDebug.RxCount},
-                             {"AckCount", CommDebug.AckCount},
-                             {"ErrRate", tidy(CommDebug.ErrRate)}}},
+        {"link", QJsonObject{{"TxCount", c.counters.TxCount},
+                             {"RxCount", c.counters.RxCount},
+                             {"AckCount", c.counters.AckCount},
+                             {"ErrRate", tidy(c.counters.ErrRate)}}},
     };
     if (!c.complete) o.insert("missing", QJsonArray::fromStringList(c.missing));
     return o;

@@ -3,6 +3,8 @@
 // state and the link counters.
 #pragma once
 
+#include "model/UShareData.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
@@ -14,6 +16,7 @@ struct TSnapshotContext {
     bool complete = true;     // every block of the poll cycle and the identification arrived
     QStringList missing;      // what did not arrive, when not complete
     bool modulesRead = false; // each module's block was read for this snapshot
+    TCommDebug counters;      // the link's counters when it was taken
 };
 
 class TCabinetValues;

@@ -110,10 +110,6 @@ constexpr int CfgRegsFirst = 35;
 constexpr int CfgRegsCount = 6;
 extern TParaSet ParaSet;
 
-// Called after every stored module register. The main window installs a handler that sets
-// its module-list flag; the model knows no window.
-using ModuleStoredHandler = void (*)(void* context);
-void SetModuleStoredHandler(ModuleStoredHandler handler, void* context);
 
 // The value a function-16 frame sends for a register.
 uint16_t WriteValue(int reg);

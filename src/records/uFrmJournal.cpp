@@ -1,7 +1,7 @@
 #include "records/uFrmJournal.h"
 
 #include "comm/uCabinet.h"
-#include "comm/uLinkState.h"
+#include "ui/uReqSlots.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "model/uSettingsBackup.h"
@@ -222,7 +222,7 @@ void TfrmJournal::btnExportCsvClick()
 
 void TfrmJournal::btnReportClick()
 {
-    const int address = FilterAddress() > 0 ? FilterAddress() : LinkMain().GetDevAddr();
+    const int address = FilterAddress() > 0 ? FilterAddress() : SelectedDevAddr();
     const QDate day = dtpDay->date();
     const QString path = askSavePath(this, LangText("Service report (PDF)", "服务报告(PDF)"), "*.pdf",
                                      SiteFileName(QStringLiteral("ServiceReport"), QStringLiteral("pdf"),

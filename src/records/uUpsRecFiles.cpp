@@ -6,7 +6,7 @@
 #include "records/uRecDetail.h"
 #include "store/uRecordFiles.h"
 
-#include "comm/uLinkState.h"
+#include "ui/uReqSlots.h"
 #include "model/uDataFunc.h"
 #include "model/uFilePlaces.h"
 #include "model/uSiteFileName.h"
@@ -83,8 +83,7 @@ void TfrmUpsRec::btnSaveAsExcelClick()
     dlgSave1.parent = this;
     dlgSave1.folder = dialogFolder(DataFolder);
     dlgSave1.filter = QStringLiteral("*.csv");
-    dlgSave1.fileName =
-        RecordCsvName(CabinetIdentificationText(Cabinet()), LinkMain().GetDevAddr(), QDate::currentDate());
+    dlgSave1.fileName = RecordCsvName(CabinetIdentificationText(Cabinet()), SelectedDevAddr(), QDate::currentDate());
     const QString path = GetSaveFileName(dlgSave1);
     if (path.isEmpty()) return;
     if (QFileInfo::exists(path) &&

@@ -2,7 +2,6 @@
 
 #include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
-#include "comm/uLinkState.h"
 #include "model/UShareData.h"
 #include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
@@ -215,7 +214,7 @@ long chargeLimit(const TUpsData& rec) { return static_cast<long>(rec.Para40021) 
 
 const TUpsData& selectedRecord()
 {
-    const int addr = LinkMain().GetDevAddr();
+    const int addr = SelectedDevAddr();
     return Cabinet().UpsData[addr >= 0 && addr <= MaxDevAddr ? addr : 0];
 }
 
@@ -494,6 +493,6 @@ void TFrmDataSet::btnSetToClick()
     if (selectedRow_ < 0) return;
     if (!checkEntry()) return;
     SetParaSetValue(ParaSet, targetReg_, newValue_);
-    if (LinkState.ActiveProtocol != 0) return; // only the Modbus master writes
+    if (FrmCom->LinkState.ActiveProtocol != 0) return; // only the Modbus master writes
     queueWrite();
 }

@@ -1,7 +1,6 @@
 #include "settings/uFrmEdtZyr.h"
 
 #include "comm/uCabinet.h"
-#include "comm/uLinkState.h"
 #include "model/uDataFunc.h"
 #include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
@@ -256,7 +255,7 @@ void TfrmEdtZyrCfg::btnSendClick()
     }
     // A register row's choice starts from the value read: a value never read from the
     // cabinet now selected (zeros, or another cabinet's) is a choice nobody made.
-    if (row >= RowBroadCast && RowsFrom[row - RowBroadCast] != LinkMain().GetDevAddr()) {
+    if (row >= RowBroadCast && RowsFrom[row - RowBroadCast] != SelectedDevAddr()) {
         ShowPlainMessage(this, QStringLiteral("The configuration has not been read from this cabinet yet.\n"
                                               "Close this window, wait until the view shows it, then edit again."));
         return;

@@ -1,7 +1,6 @@
 #include "settings/uFrmRestore.h"
 
 #include "comm/uBackupReader.h"
-#include "comm/uLinkState.h"
 #include "model/UShareData.h"
 #include "model/uBackupCompare.h"
 #include "model/uDataFunc.h"
@@ -130,7 +129,7 @@ void TfrmRestore::ReadCabinet()
     showRows();
     btnRestore->setEnabled(false);
     lblStatus->setText(LangText("Reading the cabinet...", "正在读取机柜..."));
-    reader_ = std::make_unique<TBackupReader>(LinkMain().GetDevAddr(), objectName());
+    reader_ = std::make_unique<TBackupReader>(SelectedDevAddr(), objectName());
     connect(reader_.get(), &TBackupReader::Progress, this, [this](int done, int total) {
         pbRestore->setMaximum(total);
         pbRestore->setValue(done);
@@ -256,7 +255,7 @@ void TfrmRestore::btnRestoreClick()
     if (items.empty()) return;
     // Queued writes need the open port; the kit says so when it is closed.
     if (!CheckPortOpen(this)) return;
-    writer_ = std::make_unique<TRestoreWriter>(reader_ ? reader_->Result().address : LinkMain().GetDevAddr(),
+    writer_ = std::make_unique<TRestoreWriter>(reader_ ? reader_->Result().address : SelectedDevAddr(),
                                                objectName());
     connect(writer_.get(), &TRestoreWriter::Writing, this, [this](int index) {
         const TRow& r = rows_[size_t(writeRows_[size_t(index)])];

@@ -2,7 +2,7 @@
 
 #include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
-#include "comm/uLinkState.h"
+#include "ui/uReqSlots.h"
 #include "settings/uFrmDataSet.h"
 #include "settings/uParaRegisters.h"
 #include "ui/uCaptions.h"
@@ -248,7 +248,7 @@ void TfrmUpsPara::blankEdits()
 
 void TfrmUpsPara::Timer1Timer()
 {
-    const int addr = LinkMain().GetDevAddr();
+    const int addr = SelectedDevAddr();
     if (!FrmCom || !FrmCom->PortOpen()) {
         blankEdits();
         return;

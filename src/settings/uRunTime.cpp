@@ -1,7 +1,6 @@
 #include "settings/uRunTime.h"
 
 #include "comm/uCabinet.h"
-#include "comm/uLinkState.h"
 #include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
 #include "settings/uEdtMdRegist.h"
@@ -107,7 +106,7 @@ void TfrmRunTime::hideEvent(QHideEvent* event)
 
 void TfrmRunTime::ShowValues()
 {
-    const TUpsData& d = Cabinet().UpsData[LinkMain().GetDevAddr()];
+    const TUpsData& d = Cabinet().UpsData[SelectedDevAddr()];
     edtRuntime->setText(QString::number(static_cast<uint16_t>(d.UpsRunTime)));
     edtLimit->setText(QString::number(d.RectTimeLimit));
     edtBattRun->setText(QString::number(static_cast<uint16_t>(d.BattRunTime)));
@@ -141,18 +140,18 @@ void TfrmRunTime::editCounter(const char* title, uint16_t reg1, uint32_t value1,
 
 void TfrmRunTime::btnSetClick()
 {
-    const TUpsData& d = Cabinet().UpsData[LinkMain().GetDevAddr()];
+    const TUpsData& d = Cabinet().UpsData[SelectedDevAddr()];
     editCounter("Edit UPS Runtime", RegUpsRunTime, d.UpsRunTime, RegRectTimeLimit, d.RectTimeLimit);
 }
 
 void TfrmRunTime::btnSetBattClick()
 {
-    const TUpsData& d = Cabinet().UpsData[LinkMain().GetDevAddr()];
+    const TUpsData& d = Cabinet().UpsData[SelectedDevAddr()];
     editCounter("Edit Battery Runtime", RegBattTimeLimit, d.BattTimeLimit, RegBattRunTime, d.BattRunTime);
 }
 
 void TfrmRunTime::btnSetFanClick()
 {
-    const TUpsData& d = Cabinet().UpsData[LinkMain().GetDevAddr()];
+    const TUpsData& d = Cabinet().UpsData[SelectedDevAddr()];
     editCounter("Edit Fan Runtime", RegFanTimeLimit, d.FanTimeLimit, RegFanRunTime, d.FanRunTime);
 }

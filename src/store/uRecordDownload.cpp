@@ -1,6 +1,7 @@
 #include "store/uRecordDownload.h"
 
 #include "comm/uCabinet.h"
+#include "comm/uFrmCom.h"
 
 void TRecordDownload::Start(int32_t from)
 {
@@ -19,8 +20,7 @@ void TRecordDownload::Start(int32_t from)
 void TRecordDownload::Stop()
 {
     Cabinet().RecInfo.PollHold = FlagOff;
-    TReqSlot& slot = ReqSlot[1];
-    if (slot.Pending != 0 && slot.Func == 20) slot.Pending = FlagOff;
+    if (FrmCom && FrmCom->ReqSlot[1].Pending != 0 && FrmCom->ReqSlot[1].Func == 20) FrmCom->Withdraw(1);
 }
 
 TRecordDownload::TState TRecordDownload::Tick(const std::function<void()>& requestRecord,

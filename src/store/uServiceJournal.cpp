@@ -1,6 +1,7 @@
 #include "store/uServiceJournal.h"
 
 #include "comm/uCabinet.h"
+#include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "model/uSettingsBackup.h"
@@ -39,7 +40,7 @@ TServiceJournal::TServiceJournal()
 TServiceJournal::~TServiceJournal()
 {
     Close();
-    RemoveLinkWatcher(this);
+    links_.Disconnect();
     if (theJournal == this) theJournal = nullptr;
 }
 
@@ -93,7 +94,7 @@ bool TServiceJournal::Open(const QString& path)
 {
     Close();
     path_ = path;
-    AddLinkWatcher(this);
+    listen();
     if (!QFileInfo(QFileInfo(path).absolutePath()).isDir()) {
         fail(QStringLiteral("%1: the folder cannot be used").arg(path));
         return false;
@@ -271,4 +272,10 @@ std::vector<int> TServiceJournal::Addresses() const
     }
     while (q.next()) out.push_back(q.value(0).toInt());
     return out;
+}
+
+// Follows the run's link from now on (no link, nothing to follow).
+void TServiceJournal::listen()
+{
+    FollowRequests(links_, this);
 }

@@ -6,7 +6,8 @@
 // holds locked delays the rows, never the window.
 #pragma once
 
-#include "comm/uLinkWatch.h"
+#include "comm/uLinkConnections.h"
+#include "comm/uLinkRequest.h"
 #include "model/uWriteVerdict.h"
 #include "store/uJournalWriter.h"
 
@@ -41,10 +42,10 @@ struct TJournalEntry {
     int verdict = 0;
 };
 
-class TServiceJournal : public TLinkWatcher {
+class TServiceJournal {
 public:
     TServiceJournal();
-    ~TServiceJournal() override;
+    ~TServiceJournal();
     TServiceJournal(const TServiceJournal&) = delete;
     TServiceJournal& operator=(const TServiceJournal&) = delete;
 
@@ -77,12 +78,14 @@ public:
     static constexpr int SchemaVersion = 1;
     static const char* const CreateTableSql;
 
-    // TLinkWatcher
-    void RequestBuilt(const TLinkRequest& request) override;
-    void ReplyAccepted(const TLinkRequest& request, const uint16_t* regs, int count) override;
-    void RequestDropped(const TLinkRequest& request) override;
+    // What the link tells (connected while it follows the link).
+    void RequestBuilt(const TLinkRequest& request);
+    void ReplyAccepted(const TLinkRequest& request, const uint16_t* regs, int count);
+    void RequestDropped(const TLinkRequest& request);
 
 private:
+    void listen();
+    TLinkConnections links_;
     struct TPending {
         qint64 token; // the row, as the journal's thread knows it
         int reg;

@@ -1,7 +1,6 @@
 #include "ui/uReqSlots.h"
 
 #include "comm/uFrmCom.h"
-#include "comm/uLinkState.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "model/uUpsInfo.h"
@@ -16,6 +15,8 @@
 namespace {
 // The name QueueRequest gives the slots it fills while a write of a known window is queued.
 QString queueingSource;
+// The write group QueueRequest gives the slots it fills while a write is queued.
+int32_t queueingGroup = 0;
 
 // Who fills a slot: the window that queues the write, else the window the operator is in.
 QString requestSource()
@@ -36,13 +37,18 @@ QString SlotSourceOf(const QWidget* widget)
 
 bool LinkPortOpen() { return FrmCom && FrmCom->PortOpen(); }
 
-bool ReqSlotFree(int slot) { return slot >= 1 && slot <= ReqSlotCount && ReqSlot[slot].Pending == 0; }
+bool ReqSlotFree(int slot)
+{
+    return FrmCom && slot >= 1 && slot <= ReqSlotCount && FrmCom->ReqSlot[slot].Pending == 0;
+}
+
+int SelectedDevAddr() { return FrmCom ? FrmCom->DevAddr() : 1; }
 
 bool QueueRequest(int slot, uint8_t func, int32_t startReg, int32_t count, uint16_t value)
 {
     if (!ReqSlotFree(slot)) return false;
-    TReqSlot& s = ReqSlot[slot];
-    s.Addr = static_cast<uint8_t>(LinkMain().GetDevAddr());
+    TReqSlot s;
+    s.Addr = static_cast<uint8_t>(FrmCom->DevAddr());
     s.Func = func;
     s.StartReg = startReg;
     s.Count = count;
@@ -54,10 +60,8 @@ bool QueueRequest(int slot, uint8_t func, int32_t startReg, int32_t count, uint1
         for (int i = 0; i < n; ++i) s.Words[i] = WriteValue(startReg + i);
     }
     s.Source = requestSource();
-    s.Group = 0;
-    s.FilledAs = 0;
-    s.Pending = FlagOn;
-    return true;
+    s.Group = queueingGroup;
+    return FrmCom->Submit(slot, s);
 }
 
 QString LinkBusyText() { return LangText("Link busy, please try again", "通讯忙，请重试"); }
@@ -83,7 +87,7 @@ TWriteOutcome QueueWrite(QWidget* parent, const std::vector<TSlotRequest>& reque
     if (!CheckPortOpen(parent)) return TWriteOutcome::PortClosed;
     // A write queued while the link is paused would go out whenever it resumes, long after the
     // operator has stopped expecting it.
-    if (LinkState.CommPaused) {
+    if (FrmCom->LinkState.CommPaused) {
         ShowPlainMessage(parent, LinkPausedText());
         return TWriteOutcome::LinkPaused;
     }
@@ -98,7 +102,7 @@ TWriteOutcome QueueWrite(QWidget* parent, const std::vector<TSlotRequest>& reque
     std::vector<int> inTheWay, freeAfter;
     for (int i = 1; i <= ReqSlotCount; ++i) {
         if (needed[i] && !ReqSlotFree(i)) {
-            if (!movableRead(ReqSlot[i])) {
+            if (!movableRead(FrmCom->ReqSlot[i])) {
                 ShowPlainMessage(parent, LinkBusyText());
                 return TWriteOutcome::LinkBusy;
             }
@@ -112,22 +116,12 @@ TWriteOutcome QueueWrite(QWidget* parent, const std::vector<TSlotRequest>& reque
         return TWriteOutcome::LinkBusy;
     }
     // Moved in their order, so the link still serves them in the order they were in.
-    for (size_t k = 0; k < inTheWay.size(); ++k) {
-        TReqSlot& from = ReqSlot[inTheWay[k]];
-        TReqSlot& to = ReqSlot[freeAfter[k]];
-        const int32_t counter = to.Counter;
-        to = from;
-        to.Counter = counter;
-        if (to.FilledAs == 0) to.FilledAs = inTheWay[k];
-        from.Pending = 0;
-        from.FilledAs = 0;
-    }
+    for (size_t k = 0; k < inTheWay.size(); ++k) FrmCom->MoveRead(inTheWay[k], freeAfter[k]);
     lastGroup = lastGroup == INT32_MAX ? 1 : lastGroup + 1;
     queueingSource = SlotSourceOf(parent);
-    for (const TSlotRequest& r : requests) {
-        QueueRequest(r.slot, r.func, r.startReg, r.count, r.value);
-        ReqSlot[r.slot].Group = lastGroup;
-    }
+    queueingGroup = lastGroup;
+    for (const TSlotRequest& r : requests) QueueRequest(r.slot, r.func, r.startReg, r.count, r.value);
+    queueingGroup = 0;
     queueingSource.clear();
     return TWriteOutcome::Queued;
 }

@@ -12,8 +12,11 @@ class QWidget;
 // True when the link's serial port is open.
 bool LinkPortOpen();
 
-// True when slot (1 to 10) is free to be filled.
+// True when slot (1 to 10) of the link is free to be filled.
 bool ReqSlotFree(int slot);
+
+// The cabinet the main window has selected, as the link knows it (1 without a link).
+int SelectedDevAddr();
 
 // Fills slot for the selected cabinet and marks it pending, when it is free. True when it was
 // filled; a busy slot is left as it is. A function-16 request carries the words of its

@@ -63,9 +63,9 @@ TEST_F(PeerLibmodbus, PollCycleReadsTheServersRegisters)
 {
     // Steps 1 to 4 are inside the server's tables; step 5 (40081 by function 4) is not, and
     // libmodbus refuses it with an exception, which the link takes silently.
-    ASSERT_TRUE(driver.tickUntil([] { return CommDebug.TxCount >= 6; }, 120));
-    EXPECT_GE(CommDebug.AckCount, 4);
-    EXPECT_LT(CommDebug.AckCount, CommDebug.TxCount);
+    ASSERT_TRUE(driver.tickUntil([] { return TestCommDebug().TxCount >= 6; }, 120));
+    EXPECT_GE(TestCommDebug().AckCount, 4);
+    EXPECT_LT(TestCommDebug().AckCount, TestCommDebug().TxCount);
 
     const TUpsData& d = Cabinet().UpsData[1];
     EXPECT_DOUBLE_EQ(d.InVolt[0], PeerStartValue(30001) * 0.1);
@@ -92,22 +92,22 @@ TEST_F(PeerLibmodbus, WritesReachTheServerAndReadBack)
     ParaSet.Para40019 = 227;
     ParaSet.Para40020 = 180;
     auto fill = [](int n, uint8_t func, int reg, int count, uint16_t value) {
-        ReqSlot[n] = {};
-        ReqSlot[n].Addr = 1;
-        ReqSlot[n].Func = func;
-        ReqSlot[n].StartReg = reg;
-        ReqSlot[n].Count = count;
-        ReqSlot[n].Value = value;
+        TestSlots()[n] = {};
+        TestSlots()[n].Addr = 1;
+        TestSlots()[n].Func = func;
+        TestSlots()[n].StartReg = reg;
+        TestSlots()[n].Count = count;
+        TestSlots()[n].Value = value;
         // A function-16 slot carries its words, taken when it is filled, as the windows' kit does.
         if (func == 16)
-            for (int i = 0; i < count && i < MaxSlotWords; ++i) ReqSlot[n].Words[i] = WriteValue(reg + i);
-        ReqSlot[n].Pending = FlagOn;
+            for (int i = 0; i < count && i < MaxSlotWords; ++i) TestSlots()[n].Words[i] = WriteValue(reg + i);
+        TestSlots()[n].Pending = FlagOn;
     };
     fill(1, 6, 40021, 0, 1234);
     fill(2, 16, 40018, 3, 0);
     fill(3, 3, 40001, 35, 0);
-    ASSERT_TRUE(driver.tickUntil([] { return ReqSlot[3].Pending == 0 && CommDebug.AckCount >= 3; }, 120));
-    EXPECT_EQ(CommDebug.TxCount, 3) << "three slots, each answered at the first attempt";
+    ASSERT_TRUE(driver.tickUntil([] { return TestSlots()[3].Pending == 0 && TestCommDebug().AckCount >= 3; }, 120));
+    EXPECT_EQ(TestCommDebug().TxCount, 3) << "three slots, each answered at the first attempt";
 
     const QStringList w = serverWrites();
     EXPECT_EQ(w, (QStringList{QStringLiteral("40021 1234"), QStringLiteral("40018 236"),

@@ -1,6 +1,8 @@
 // Helpers shared by the tests.
 #pragma once
 
+#include "comm/uFrmCom.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -8,6 +10,15 @@
 
 // Puts every shared record and the link state back to their start values.
 void ResetAll();
+
+// The link's own state, for tests that stand in for the link's work (taking a slot, a pause)
+// or look at it: the slots, counters, link state and buffers of the run's link FrmCom. Without
+// a link of the test's own, ResetAll makes a fresh one whose timer stands still.
+TReqSlot* TestSlots();
+TCommDebug& TestCommDebug();
+TLinkState& TestLinkState();
+uint8_t* TestTxBuf();
+uint8_t* TestRxBuf();
 
 // "01 04 75 30" -> bytes. Blanks are ignored.
 std::vector<uint8_t> HexBytes(const char* text);
