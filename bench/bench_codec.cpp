@@ -12,6 +12,7 @@
 #include <vector>
 
 namespace {
+TCabinetValues values;
 constexpr double LineBitsPerSecond = 2400.0;
 constexpr double BitsPerByte = 11.0;
 
@@ -53,7 +54,7 @@ void BM_CheckReply44Registers(benchmark::State& state)
 {
     ResetSharedData();
     uint8_t txBuf[CommBufSize] = {};
-    TMModbus mb(txBuf);
+    TMModbus mb(txBuf, values);
     mb.SetCurrentAddress(1);
     mb.ReqAddr = 1;
     mb.ReqFunc = 4;
@@ -76,7 +77,7 @@ void BM_CheckReplyRecord(benchmark::State& state)
 {
     ResetSharedData();
     uint8_t txBuf[CommBufSize] = {};
-    TMModbus mb(txBuf);
+    TMModbus mb(txBuf, values);
     mb.SetCurrentAddress(1);
     mb.ReqAddr = 1;
     mb.ReqFunc = 20;
@@ -85,7 +86,7 @@ void BM_CheckReplyRecord(benchmark::State& state)
                                   0x23, 0x15, 0x00, 0x00, 0x04, 0x02, 0x21, 0x22};
     while (reply.size() < 69) reply.push_back(static_cast<uint8_t>(reply.size()));
     appendCrc(reply);
-    if (!mb.CheckReply(reply.data(), static_cast<int>(reply.size())) || RecInfo.Rec.RecNo != 5)
+    if (!mb.CheckReply(reply.data(), static_cast<int>(reply.size())) || values.RecInfo.Rec.RecNo != 5)
         state.SkipWithError("record reply refused");
     runChecks(state, mb, reply);
 }

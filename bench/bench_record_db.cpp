@@ -3,10 +3,11 @@
 // 65,535 rows in UpsEvntRecord. Reported per scenario: median and worst milliseconds of one
 // tick's database work, beside the 100 ms tick, and the same refresh done by a list that loads
 // every row (a plain query model read to its end), measured in the same run, as the model.
+#include "comm/uCabinet.h"
 #include "model/UShareData.h"
 #include "model/uLocalPara.h"
-#include "store/uRecordDb.h"
 #include "records/uUpsRec.h"
+#include "store/uRecordDb.h"
 #include "ui/uWidgets.h"
 
 #include <QApplication>
@@ -135,8 +136,8 @@ void tick(TfrmUpsRec& w, int n, std::vector<double>& ms)
     QElapsedTimer t;
     const double cpu0 = threadCpuMs();
     t.start();
-    RecInfo.Rec = recordOf(n);
-    w.StoreRecord(RecInfo.Rec);
+    Cabinet().RecInfo.Rec = recordOf(n);
+    w.StoreRecord(Cabinet().RecInfo.Rec);
     const double stored = t.nsecsElapsed() / 1e6;
     w.intgrtptRec->setValue(std::min(n, 9999));
     w.RefreshList();

@@ -25,8 +25,9 @@ constexpr int HeaderLen = 5;
 
 TMModbus& codec()
 {
+    static TCabinetValues values;
     static uint8_t txBuf[CommBufSize];
-    static TMModbus mb(txBuf);
+    static TMModbus mb(txBuf, values);
     return mb;
 }
 } // namespace
@@ -66,6 +67,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (accepted && (chunk[1] == 3 || chunk[1] == 4) && static_cast<size_t>(chunk[2]) + 5 > chunkLen)
         __builtin_trap();
     // The record pointer never leaves the table.
-    if (mb.CurRecord < UpsData || mb.CurRecord > UpsData + MaxDevAddr) __builtin_trap();
+    if (mb.CurRecord < mb.Values.UpsData || mb.CurRecord > mb.Values.UpsData + MaxDevAddr) __builtin_trap();
     return 0;
 }

@@ -2,6 +2,7 @@
 // cells, what OK and Cancel queue, the Edit buttons, the read rhythm, the bit names in both
 // languages, and the main menu's way in behind the password.
 #include "app/uDemoPrompt.h"
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
@@ -254,7 +255,7 @@ TEST_F(MaskTest, ComponentsInsideTheirWindowsInBothLanguages)
         }
     };
     const QString pictures = qEnvironmentVariable("ZYR_PICTURES_DIR");
-    MaskWords[4] = 0xFCFF;
+    Cabinet().MaskWords[4] = 0xFCFF;
     for (uint8_t language : {uint8_t(0), uint8_t(1)}) {
         LocalPara.Language = language;
         const QString suffix = language == 1 ? "_zh.png" : "_en.png";
@@ -262,7 +263,7 @@ TEST_F(MaskTest, ComponentsInsideTheirWindowsInBothLanguages)
         mask->show();
         checkLayout(mask.get(), "frmMask");
         for (int channel : {3, 5, 9}) {
-            auto bits = bitWindow(channel, MaskWords[4]);
+            auto bits = bitWindow(channel, Cabinet().MaskWords[4]);
             checkLayout(bits.get(), "FrmSetBit");
             if (!pictures.isEmpty())
                 bits->grab().save(pictures + QStringLiteral("/FrmSetBit%1").arg(channel) + suffix);
@@ -539,12 +540,12 @@ TEST_F(MaskTest, EditButtonsWaitForAMaskWordAlsoWithThePortClosed)
     w->tmr1Timer();
     EXPECT_EQ(enabledCount(), 0);
     // The neighbours of the mask words do not count.
-    StoreRegister(UpsData[1], 40081, 0xFFFF);
-    StoreRegister(UpsData[1], 40092, 0xFFFF);
+    Cabinet().StoreRegister(Cabinet().UpsData[1], 40081, 0xFFFF);
+    Cabinet().StoreRegister(Cabinet().UpsData[1], 40092, 0xFFFF);
     w->tmr1Timer();
     EXPECT_EQ(enabledCount(), 0);
 
-    StoreRegister(UpsData[1], 40091, 0x00FF);
+    Cabinet().StoreRegister(Cabinet().UpsData[1], 40091, 0x00FF);
     EXPECT_EQ(enabledCount(), 0) << "not before the next tick";
     w->tmr1Timer();
     EXPECT_EQ(enabledCount(), 10);
@@ -560,8 +561,8 @@ TEST_F(MaskTest, EditButtonsWaitForAMaskWordAlsoWithThePortClosed)
 TEST_F(MaskTest, PortClosedNeitherRefreshesNorReads)
 {
     auto w = maskWindow();
-    MaskWords[0] = 0x1234;
-    MaskWords[9] = 0xBEEF;
+    Cabinet().MaskWords[0] = 0x1234;
+    Cabinet().MaskWords[9] = 0xBEEF;
     for (int i = 0; i < 6; ++i) w->tmr1Timer();
     EXPECT_EQ(w->edtState01->text(), "0000");
     EXPECT_EQ(TestSlots()[1].Pending, 0);
@@ -576,7 +577,7 @@ TEST_F(MaskTest, PortClosedNeitherRefreshesNorReads)
 
 TEST_F(MaskTest, FormShowShowsTheWords)
 {
-    MaskWords[4] = 0xFCFF;
+    Cabinet().MaskWords[4] = 0xFCFF;
     auto w = maskWindow();
     w->show();
     EXPECT_EQ(w->edtAlarm01->text(), "FCFF");
@@ -609,8 +610,8 @@ TEST_F(MaskTest, ReadRhythm)
 // Edit n: the bit window for word n with the word last received, the grace period restarted.
 TEST_F(MaskTest, EditOpensTheBitWindowForItsWord)
 {
-    for (int i = 0; i < 10; ++i) MaskWords[i] = static_cast<uint16_t>(0x1111 * (i % 9) + i);
-    MaskRecvd = FlagOn;
+    for (int i = 0; i < 10; ++i) Cabinet().MaskWords[i] = static_cast<uint16_t>(0x1111 * (i % 9) + i);
+    Cabinet().MaskRecvd = FlagOn;
     auto w = maskWindow();
     w->tmr1Timer();
     QPushButton* buttons[] = {w->btnEdt01, w->btnEdt02, w->btnEdt03, w->btnEdt04, w->btnEdt05,
@@ -634,7 +635,7 @@ TEST_F(MaskTest, EditOpensTheBitWindowForItsWord)
         QTest::mouseClick(buttons[n - 1], Qt::LeftButton);
         EXPECT_EQ(MaskChannel, n);
         EXPECT_EQ(topic, MaskTitle(n)) << n;
-        EXPECT_EQ(shown, HexWord(MaskWords[n - 1])) << n;
+        EXPECT_EQ(shown, HexWord(Cabinet().MaskWords[n - 1])) << n;
         EXPECT_EQ(owner, w.get());
         EXPECT_EQ(grace, 60) << n;
     }
@@ -645,8 +646,8 @@ TEST_F(MaskTest, EditOpensTheBitWindowForItsWord)
 // again from the word received from the cabinet.
 TEST_F(MaskTest, NextEditStartsFromTheReceivedWord)
 {
-    MaskWords[4] = 0x1111;
-    MaskRecvd = FlagOn;
+    Cabinet().MaskWords[4] = 0x1111;
+    Cabinet().MaskRecvd = FlagOn;
     auto w = maskWindow();
     w->tmr1Timer();
     DialogScript script;

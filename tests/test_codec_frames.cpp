@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+// The values the codec stores into: a cabinet's values of its own, no link.
+TCabinetValues values;
 struct FrameCase {
     const char* name;
     uint8_t addr, func;
@@ -16,13 +19,17 @@ struct FrameCase {
 
 class CodecFrames : public ::testing::TestWithParam<FrameCase> {
 protected:
-    void SetUp() override { ResetAll(); }
+    void SetUp() override
+    {
+        ResetAll();
+        values.Reset();
+    }
 };
 
 TEST_P(CodecFrames, BuildsTheKnownFrame)
 {
     const FrameCase& c = GetParam();
-    TMModbus mb(TestTxBuf());
+    TMModbus mb(TestTxBuf(), values);
     mb.ReqAddr = c.addr;
     mb.ReqFunc = c.func;
     mb.ReqStartReg = c.startReg;

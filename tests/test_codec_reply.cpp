@@ -16,6 +16,9 @@
 #include <vector>
 
 namespace {
+
+// The values the codec stores into: a cabinet's values of its own, no link.
+TCabinetValues values;
 using Bytes = std::vector<uint8_t>;
 using Stored = std::vector<std::pair<int, uint16_t>>;
 
@@ -152,22 +155,23 @@ protected:
     void SetUp() override
     {
         ResetAll();
-        std::fill(std::begin(RegMirror), std::end(RegMirror), MirrorUntouched);
-        std::memset(CfgRx, CfgUntouched, sizeof CfgRx);
-        RecInfo.Rec.RecNo = RecNoUntouched;
+        values.Reset();
+        std::fill(std::begin(values.RegMirror), std::end(values.RegMirror), MirrorUntouched);
+        std::memset(values.CfgRx, CfgUntouched, sizeof values.CfgRx);
+        values.RecInfo.Rec.RecNo = RecNoUntouched;
     }
 };
 
 TEST_P(CodecReply, JudgesTheChunk)
 {
     const ReplyCase& c = GetParam();
-    TMModbus mb(TestTxBuf());
+    TMModbus mb(TestTxBuf(), values);
     mb.SetCurrentAddress(1);
     mb.ReqAddr = 1;
     mb.ReqFunc = c.func;
     mb.ReqStartReg = c.startReg;
     mb.ReqCount = c.count;
-    mb.CurRecord = &UpsData[9]; // a stale pointer shows whether the check re-pointed it
+    mb.CurRecord = &values.UpsData[9]; // a stale pointer shows whether the check re-pointed it
 
     // An exactly sized heap copy, so that reading past the chunk is caught; an empty chunk has
     // no bytes at all.
@@ -176,21 +180,21 @@ TEST_P(CodecReply, JudgesTheChunk)
     std::copy(c.chunk.begin(), c.chunk.end(), chunk.get());
 
     EXPECT_EQ(mb.CheckReply(chunk.get(), len), c.accepted);
-    EXPECT_EQ(mb.CurRecord, c.repointed ? &UpsData[1] : &UpsData[9]);
+    EXPECT_EQ(mb.CurRecord, c.repointed ? &values.UpsData[1] : &values.UpsData[9]);
 
     Stored stored;
     for (int r = 0; r < 65536; ++r)
-        if (RegMirror[r] != MirrorUntouched) stored.emplace_back(r, RegMirror[r]);
+        if (values.RegMirror[r] != MirrorUntouched) stored.emplace_back(r, values.RegMirror[r]);
     EXPECT_EQ(stored, c.stored);
 
     uint8_t expectedCfg[CfgSize];
     std::memset(expectedCfg, CfgUntouched, sizeof expectedCfg);
     const Bytes cfg = HexBytes(c.cfgBytes);
     if (c.cfgAt >= 0) std::copy(cfg.begin(), cfg.end(), expectedCfg + c.cfgAt);
-    EXPECT_EQ(HexLine(CfgRx, CfgSize), HexLine(expectedCfg, CfgSize));
+    EXPECT_EQ(HexLine(values.CfgRx, CfgSize), HexLine(expectedCfg, CfgSize));
 
-    EXPECT_EQ(RecInfo.RecReplyRecvd, c.replyFlag ? FlagOn : FlagOff);
-    EXPECT_EQ(RecInfo.Rec.RecNo, c.recNo);
+    EXPECT_EQ(values.RecInfo.RecReplyRecvd, c.replyFlag ? FlagOn : FlagOff);
+    EXPECT_EQ(values.RecInfo.Rec.RecNo, c.recNo);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CodecReply, ::testing::ValuesIn(replyCases()),
@@ -215,14 +219,15 @@ protected:
     void SetUp() override
     {
         ResetAll();
-        std::fill(std::begin(RegMirror), std::end(RegMirror), MirrorUntouched);
+        values.Reset();
+        std::fill(std::begin(values.RegMirror), std::end(values.RegMirror), MirrorUntouched);
     }
 };
 
 TEST_P(CodecJudge, TakesOnlyTheReplyToTheRequestSent)
 {
     const JudgeCase& c = GetParam();
-    TMModbus mb(TestTxBuf());
+    TMModbus mb(TestTxBuf(), values);
     mb.SetCurrentAddress(1);
     mb.ReqAddr = 1;
     mb.ReqFunc = c.func;
@@ -234,7 +239,7 @@ TEST_P(CodecJudge, TakesOnlyTheReplyToTheRequestSent)
     std::copy(b.begin(), b.end(), chunk.get());
     EXPECT_EQ(mb.JudgeReply(chunk.get(), static_cast<int>(b.size())), c.judged);
     int stored = 0;
-    for (int r = 0; r < 65536; ++r) stored += RegMirror[r] != MirrorUntouched;
+    for (int r = 0; r < 65536; ++r) stored += values.RegMirror[r] != MirrorUntouched;
     if (c.judged != J::Accepted) EXPECT_EQ(stored, 0) << "a refused or stray frame stores nothing";
     if (c.judged == J::Accepted && (c.func == 3 || c.func == 4)) EXPECT_EQ(stored, c.count);
 }
@@ -277,10 +282,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 class CodecReplyFixture : public ::testing::Test {
 protected:
-    void SetUp() override { ResetAll(); }
+    void SetUp() override
+    {
+        ResetAll();
+        values.Reset();
+    }
     // The codec builds into a buffer of its own here: these checks need no link.
     uint8_t txBuf[CommBufSize] = {};
-    TMModbus mb{txBuf};
+    TMModbus mb{txBuf, values};
 
     void expectRead(uint8_t addr, uint8_t func, int32_t startReg, int32_t count)
     {
@@ -302,9 +311,9 @@ TEST_F(CodecReplyFixture, RegistersLandInTheRecordOfTheAnsweringAddress)
 {
     expectRead(3, 4, 30001, 2);
     EXPECT_TRUE(check(crcd("03 04 04 09 00 00 62")));
-    EXPECT_DOUBLE_EQ(UpsData[3].InVolt[0], 230.4);
-    EXPECT_DOUBLE_EQ(UpsData[3].InVolt[1], 9.8);
-    EXPECT_DOUBLE_EQ(UpsData[1].InVolt[0], 0.0);
+    EXPECT_DOUBLE_EQ(values.UpsData[3].InVolt[0], 230.4);
+    EXPECT_DOUBLE_EQ(values.UpsData[3].InVolt[1], 9.8);
+    EXPECT_DOUBLE_EQ(values.UpsData[1].InVolt[0], 0.0);
 }
 
 TEST_F(CodecReplyFixture, ReplySplitOverTwoChunksIsRefusedInBoth)
@@ -315,26 +324,26 @@ TEST_F(CodecReplyFixture, ReplySplitOverTwoChunksIsRefusedInBoth)
     const Bytes second(whole.begin() + 5, whole.end());
     EXPECT_FALSE(check(first));
     EXPECT_FALSE(check(second));
-    EXPECT_EQ(RegMirror[30001], 0);
-    EXPECT_EQ(RegMirror[30002], 0);
-    EXPECT_DOUBLE_EQ(UpsData[1].InVolt[0], 0.0);
+    EXPECT_EQ(values.RegMirror[30001], 0);
+    EXPECT_EQ(values.RegMirror[30002], 0);
+    EXPECT_DOUBLE_EQ(values.UpsData[1].InVolt[0], 0.0);
     // The same bytes in one chunk are accepted.
     EXPECT_TRUE(check(whole));
-    EXPECT_EQ(RegMirror[30001], 0x0900);
+    EXPECT_EQ(values.RegMirror[30001], 0x0900);
 }
 
 TEST_F(CodecReplyFixture, ShortRecordReplyLeavesTheLastRecord)
 {
     expectRead(1, 20, 0, 0);
     ASSERT_TRUE(check(recordReply(71)));
-    const TRecordData before = RecInfo.Rec;
-    RecInfo.RecReplyRecvd = FlagOff;
+    const TRecordData before = values.RecInfo.Rec;
+    values.RecInfo.RecReplyRecvd = FlagOff;
     Bytes shortReply = HexBytes("01 14 44 43 06 00 09 10 05 23");
     EXPECT_FALSE(check(WithCrc(shortReply)));
-    EXPECT_EQ(RecInfo.RecReplyRecvd, FlagOff);
-    EXPECT_EQ(RecInfo.Rec.RecNo, before.RecNo);
-    EXPECT_EQ(RecInfo.Rec.Year, before.Year);
-    EXPECT_EQ(RecInfo.Rec.Temperature, before.Temperature);
+    EXPECT_EQ(values.RecInfo.RecReplyRecvd, FlagOff);
+    EXPECT_EQ(values.RecInfo.Rec.RecNo, before.RecNo);
+    EXPECT_EQ(values.RecInfo.Rec.Year, before.Year);
+    EXPECT_EQ(values.RecInfo.Rec.Temperature, before.Temperature);
 }
 
 TEST_F(CodecReplyFixture, TooShortIdentificationKeepsTheEarlierOne)
@@ -342,7 +351,7 @@ TEST_F(CodecReplyFixture, TooShortIdentificationKeepsTheEarlierOne)
     expectRead(1, 43, 2, 0);
     ASSERT_TRUE(check(identReply(2, 10)));
     ASSERT_TRUE(check(identReply(2, 4)));
-    EXPECT_EQ(HexLine(CfgRx + 25, 10), QStringLiteral("30 31 32 33 34 35 36 37 38 39"));
+    EXPECT_EQ(HexLine(values.CfgRx + 25, 10), QStringLiteral("30 31 32 33 34 35 36 37 38 39"));
 }
 
 // Function-16 frames take their words from WriteValue; the expected frames carry CRCs worked
@@ -358,6 +367,7 @@ protected:
     void SetUp() override
     {
         ResetAll();
+        values.Reset();
         for (int i = 0; i < CfgSize; ++i) CfgEdit[i] = static_cast<uint8_t>(0x41 + i);
     }
 };
@@ -365,7 +375,7 @@ protected:
 TEST_P(CodecWriteFrames, SendsTheEditCopy)
 {
     const WriteFrameCase& c = GetParam();
-    TMModbus mb(TestTxBuf());
+    TMModbus mb(TestTxBuf(), values);
     mb.ReqAddr = 1;
     mb.ReqFunc = 16;
     mb.ReqStartReg = c.startReg;
@@ -397,7 +407,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CodecWriteLimits, CountsTheByteCountCannotCarryBuildNothing)
 {
     ResetAll();
-    TMModbus mb(TestTxBuf());
+    values.Reset();
+    TMModbus mb(TestTxBuf(), values);
     mb.ReqAddr = 1;
     mb.ReqFunc = 16;
     mb.ReqStartReg = 53000;

@@ -1,6 +1,7 @@
 // The data set window: the rows' value controls, the check of every row with its refusal,
 // and the requests a Set queues.
 #include "app/UFrmMain.h"
+#include "comm/uCabinet.h"
 #include "comm/uKModbus.h"
 #include "model/uLocalPara.h"
 #include "settings/uParaRegisters.h"
@@ -44,7 +45,7 @@ class CheckTable : public DataSetTest, public ::testing::WithParamInterface<Chec
 TEST_P(CheckTable, AcceptsOrRefuses)
 {
     const CheckCase& c = GetParam();
-    UpsData[1].SysState = c.sysState;
+    Cabinet().UpsData[1].SysState = c.sysState;
     TFrmDataSet& w = window();
     choose(c.row);
     ASSERT_EQ(w.TargetRegister(), c.reg);
@@ -211,9 +212,9 @@ class SelectTable : public DataSetTest, public ::testing::WithParamInterface<Sel
 TEST_P(SelectTable, SelectsTheItem)
 {
     const SelectCase& c = GetParam();
-    TUpsData& r = UpsData[1];
+    TUpsData& r = Cabinet().UpsData[1];
     r.Para40005 = c.voltLevel;
-    CfgRx[38] = c.moduleType;
+    Cabinet().CfgRx[38] = c.moduleType;
     switch (c.row) {
     case 4: r.Para40012 = static_cast<uint8_t>(c.value); break;
     case 6: r.Para40014 = c.value; break;
@@ -267,7 +268,7 @@ TEST_F(DataSetTest, ChoiceTextsStandForTheirValues)
     choose(22);
     EXPECT_EQ(w.ComboBox1->itemText(0), "0");
     EXPECT_EQ(w.ComboBox1->itemText(7), "0.007");
-    CfgRx[38] = 1;
+    Cabinet().CfgRx[38] = 1;
     choose(7);
     EXPECT_EQ(w.ComboBox1->itemText(2), "20");
     choose(5);
@@ -286,7 +287,7 @@ TEST_F(DataSetTest, EditRowsShowTheCurrentValue)
     EXPECT_EQ(w.Edit1->text(), "20");
     choose(18);
     EXPECT_EQ(w.Edit1->text(), "1");
-    UpsData[1].Para40002 = 0; // a record updated meanwhile shows at the next choice
+    Cabinet().UpsData[1].Para40002 = 0; // a record updated meanwhile shows at the next choice
     choose(17);
     choose(18);
     EXPECT_EQ(w.Edit1->text(), "0");
@@ -351,7 +352,7 @@ TEST_F(DataSetTest, InputMethodTextIsFilteredLikeTypedText)
 
 TEST_F(DataSetTest, SwitchesShowTheStatusBitsAndBuildTheWholeWord)
 {
-    UpsData[1].Para40027 = 0x1800 | 0x0005; // charge and buzzer off, other bits set too
+    Cabinet().UpsData[1].Para40027 = 0x1800 | 0x0005; // charge and buzzer off, other bits set too
     TFrmDataSet& w = window();
     choose(15);
     EXPECT_EQ(w.rgBuzzerSet->ItemIndex(), 1);
@@ -433,7 +434,7 @@ TEST_F(DataSetTest, EachRowShowsItsLayout)
 
 TEST_F(DataSetTest, ChoosingARowCopiesTheParametersIntoTheWorkingCopy)
 {
-    TUpsData& r = UpsData[1];
+    TUpsData& r = Cabinet().UpsData[1];
     r.Para40009 = 9;
     r.Para40016 = 16;
     r.Para40022 = 22;

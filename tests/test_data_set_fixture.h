@@ -2,6 +2,7 @@
 // record for address 1 with the values of a 400 V / 50 Hz cabinet.
 #pragma once
 
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
@@ -29,7 +30,7 @@ protected:
         com->Timer1.stop();
         UseFakeLine(
             *com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
-        TUpsData& r = UpsData[1];
+        TUpsData& r = Cabinet().UpsData[1];
         r.Para40002 = 1;
         r.Para40003 = 4;
         r.Para40004 = 0;

@@ -3,8 +3,9 @@
 // password, "Boost Last Time(Min)" is set to 45, the cabinet's register 40025 takes it, the
 // read-back of 40001.. arrives and the parameters window shows 45.
 #include "app/UFrmMain.h"
-#include "cli/uCmdLine.h"
 #include "app/uStartup.h"
+#include "cli/uCmdLine.h"
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uLocalPara.h"
@@ -122,10 +123,10 @@ TEST_P(EndToEndWriteModes, BoostLastTimeSetTo45ReachesTheCabinetAndComesBack)
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             return !TestSlots()[1].Pending && !TestSlots()[2].Pending && !TestSlots()[3].Pending &&
-                   TestSlots()[3].Counter > readBacksBefore && UpsData[1].Para40025 == 45;
+                   TestSlots()[3].Counter > readBacksBefore && Cabinet().UpsData[1].Para40025 == 45;
         },
         ArriveMs))
-        << "boost time in the record " << UpsData[1].Para40025;
+        << "boost time in the record " << Cabinet().UpsData[1].Para40025;
     para->Timer1Timer();
     EXPECT_EQ(para->edtBoostLast->text(), "45");
 
@@ -191,7 +192,7 @@ TEST_F(EndToEndWrite, TheFirstSetIsTakenWhileTheMainWindowsReadWaits)
     ASSERT_TRUE(FrmCom->PortOpen()) << script.messageTexts().join('|').toStdString();
     TFrmMain* m = startup.Main();
     m->chkMdSta->setChecked(true); // the module scan fills slot 2 every period
-    ASSERT_TRUE(QTest::qWaitFor([] { return UpsData[1].Para40025 == 30; }, ArriveMs));
+    ASSERT_TRUE(QTest::qWaitFor([] { return Cabinet().UpsData[1].Para40025 == 30; }, ArriveMs));
 
     TFrmDataSet ds;
     ds.show();
@@ -207,9 +208,9 @@ TEST_F(EndToEndWrite, TheFirstSetIsTakenWhileTheMainWindowsReadWaits)
     ds.btnSetTo->click();
     EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join('|').toStdString();
     EXPECT_EQ(TestSlots()[2].StartReg, 40025);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return UpsData[1].Para40025 == 44 && TestSlots()[5].Counter > movedBefore; },
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cabinet().UpsData[1].Para40025 == 44 && TestSlots()[5].Counter > movedBefore; },
                                 ArriveMs))
-        << "boost time in the record " << UpsData[1].Para40025;
+        << "boost time in the record " << Cabinet().UpsData[1].Para40025;
     m->close();
 }
 

@@ -1,6 +1,7 @@
 // End to end against the simulated cabinet on a pseudo-terminal: the register viewer and the
 // module receive-buffer viewer over the real link, and the built program opening each of
 // them for a picture.
+#include "comm/uCabinet.h"
 #include "diag/uViewMdBuff.h"
 #include "diag/uViewMdb.h"
 #include "model/UShareData.h"
@@ -102,7 +103,7 @@ TEST_F(DiagEndToEnd, ACountOneReplyCannotCarryIsSentAsTypedAndCountsAsAnError)
     EXPECT_EQ(timesLogged(sim_, "RX", logged(simtest::readRequest(1, 3, 40001, 200))), 3);
     EXPECT_EQ(TestCommDebug().AckCount, 0);
     EXPECT_GE(TestCommDebug().TxCount, 3);
-    EXPECT_EQ(RegMirror[40003], 0) << "nothing was stored";
+    EXPECT_EQ(Cabinet().RegMirror[40003], 0) << "nothing was stored";
     view.tmr1Timer();
     EXPECT_EQ(CellText(view.strGrdData, 1, 3), "0");
     EXPECT_EQ(TestSlots()[3].Count, 200) << "the viewer goes on asking as typed";
@@ -131,7 +132,7 @@ TEST_F(DiagEndToEnd, ChoosingModuleThreeMakesTheCabinetReportItsBuffer)
     view.cbbMdID->setCurrentIndex(2);
     view.cbbMdIDChange();
     ASSERT_TRUE(link_.tickUntil([] { return TestCommDebug().AckCount >= 2; }, 80)); // the write, then the read
-    EXPECT_EQ(MdRxModule, 3) << "the cabinet reports module 3";
+    EXPECT_EQ(Cabinet().MdRxModule, 3) << "the cabinet reports module 3";
     view.tmr1Timer();
     EXPECT_EQ(view.edtRxLen->text(), QString::number(length));
     EXPECT_EQ(view.lbCount->text(), "1");

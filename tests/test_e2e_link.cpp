@@ -1,6 +1,7 @@
 // End to end: the tool's link form with the real TComm and codec against the simulated
 // cabinet on a pseudo-terminal. What the cabinet sent is taken from its own frame log, so the
 // expected values are the ones that really crossed the line.
+#include "comm/uCabinet.h"
 #include "simharness/LinkDriver.h"
 #include "simharness/SimHarness.h"
 #include "support/TestSupport.h"
@@ -122,9 +123,9 @@ TEST_P(E2ePollCycle, LandsTheCabinetsValuesScaled)
                                  Read{4, 30101, 35}, Read{4, 40081, 11}}));
     const std::map<int, uint16_t> sent = registersSent(frames);
     ASSERT_EQ(sent.size(), 44u + 31u + 35u + 35u + 11u);
-    for (const auto& [reg, value] : sent) EXPECT_EQ(RegMirror[reg], value) << reg;
+    for (const auto& [reg, value] : sent) EXPECT_EQ(Cabinet().RegMirror[reg], value) << reg;
 
-    const TUpsData& d = UpsData[1];
+    const TUpsData& d = Cabinet().UpsData[1];
     struct Scaled {
         int reg;
         double field;
@@ -150,9 +151,9 @@ TEST_P(E2ePollCycle, LandsTheCabinetsValuesScaled)
     EXPECT_EQ(d.Para40005, sent.at(40005) & 0xFF);
     EXPECT_EQ(d.Para40013, sent.at(40013));
     EXPECT_EQ(d.Para40035, sent.at(40035));
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(MaskWords[i], sent.at(40082 + i));
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(Cabinet().MaskWords[i], sent.at(40082 + i));
 
-    const TModuleData& m = ModuleData[1];
+    const TModuleData& m = Cabinet().ModuleData[1];
     const Scaled module[] = {
         {30101, m.BusVolt[0], 0.1},  {30103, m.InvVolt[0], 0.1},     {30108, m.InvCurr[2], 0.1},
         {30109, m.InvFreq, 0.1},     {30110, m.Temp[0], 0.1},        {30120, m.DcBusVolt[0], 0.1},
@@ -186,8 +187,8 @@ TEST_F(E2eLink, WriteThroughSlotOneThenReadBack)
     fillSlot(5, 3, 53000, 30);
     ASSERT_TRUE(driver.tickUntil([] { return TestSlots()[5].Pending == 0 && TestCommDebug().AckCount >= 5; }, 150));
     EXPECT_EQ(TestCommDebug().TxCount, 5);
-    EXPECT_EQ(UpsData[1].Para40021, 150) << "the read-back in slot 2 carries the new value";
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(CfgRx), 15), QByteArray(company, 15));
+    EXPECT_EQ(Cabinet().UpsData[1].Para40021, 150) << "the read-back in slot 2 carries the new value";
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(Cabinet().CfgRx), 15), QByteArray(company, 15));
 
     // The cabinet itself holds the new values: ask it directly, the link's port closed.
     driver.close();
@@ -220,7 +221,7 @@ TEST_P(E2eFault, SlotRequestRetriesSilently)
     EXPECT_EQ(TestCommDebug().RxCount, c.firstAttemptChunks);
     EXPECT_EQ(TestCommDebug().AckCount, 0);
     for (int reg = 40001; reg <= 40035; ++reg)
-        ASSERT_EQ(RegMirror[reg], 0) << "a spoiled reply stores nothing, " << reg;
+        ASSERT_EQ(Cabinet().RegMirror[reg], 0) << "a spoiled reply stores nothing, " << reg;
 
     ASSERT_TRUE(driver.tickUntil([] { return TestCommDebug().TxCount == 2; }, 20));
     EXPECT_EQ(driver.ticks(), 13) << "resent on t + 12";
@@ -230,8 +231,8 @@ TEST_P(E2eFault, SlotRequestRetriesSilently)
     EXPECT_EQ(TestSlots()[1].Counter, 1);
 
     const std::map<int, uint16_t> sent = registersSent(parseLog(sim.logLines()));
-    EXPECT_EQ(UpsData[1].Para40021, sent.at(40021));
-    EXPECT_EQ(UpsData[1].Para40002, 1);
+    EXPECT_EQ(Cabinet().UpsData[1].Para40021, sent.at(40021));
+    EXPECT_EQ(Cabinet().UpsData[1].Para40002, 1);
 
     // One counter refresh with the link paused, so that no further frame goes out.
     TestLinkState().CommPaused = true;
@@ -258,7 +259,8 @@ TEST_F(E2eLink, UnansweredPollStepIsDroppedAndTheCycleMovesOn)
     using Read = std::tuple<int, int, int>;
     EXPECT_EQ(readsReceived(parseLog(sim.logLines())),
               (std::vector<Read>{Read{4, 30001, 44}, Read{4, 30061, 31}}));
-    EXPECT_EQ(UpsData[1].InVolt[0], 0.0) << "step 1 is not asked again before the cycle comes round";
+    EXPECT_EQ(Cabinet().UpsData[1].InVolt[0], 0.0)
+        << "step 1 is not asked again before the cycle comes round";
 }
 
 TEST_F(E2eLink, LateReplyWithinTheWaitIsTaken)
@@ -267,7 +269,7 @@ TEST_F(E2eLink, LateReplyWithinTheWaitIsTaken)
     fillSlot(1, 3, 40001, 35);
     ASSERT_TRUE(driver.tickUntil([] { return TestCommDebug().AckCount == 1; }, 13));
     EXPECT_EQ(TestCommDebug().TxCount, 1);
-    EXPECT_EQ(UpsData[1].Para40002, 1);
+    EXPECT_EQ(Cabinet().UpsData[1].Para40002, 1);
 }
 
 } // namespace

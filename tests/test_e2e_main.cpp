@@ -2,8 +2,9 @@
 // (the main window's grids are read directly) and as the built program with its demonstration
 // run and its pictures in both languages.
 #include "app/UFrmMain.h"
-#include "cli/uCmdLine.h"
 #include "app/uStartup.h"
+#include "cli/uCmdLine.h"
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"

@@ -2,6 +2,7 @@
 // pseudo-terminal, a mask word edited bit by bit and written, read back from the cabinet by
 // a port of the test's own; the cabinet's write-enable rule seen from the wire; the built
 // program's picture of the mask window in both languages.
+#include "comm/uCabinet.h"
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
 #include "settings/UFrmSetBit.h"
@@ -93,7 +94,7 @@ TEST_F(E2eMask, WriteTheAlarmWordOneAndSeeItBack)
 
     ASSERT_TRUE(runUntil([&] { return mask.edtAlarm01->text() == "7CFE"; }, 300))
         << mask.edtAlarm01->text().toStdString();
-    EXPECT_EQ(MaskWords[4], 0x7CFE);
+    EXPECT_EQ(Cabinet().MaskWords[4], 0x7CFE);
     EXPECT_EQ(mask.edtAlarm02->text(), "FFFF") << "the other words are as they were";
     link.close();
 

@@ -1,6 +1,7 @@
 // End to end: the OPTION port set window and the register editor write to the simulated
 // cabinet through the tool's own link, the windows show the values read back, and the
 // cabinet, asked on its own line afterwards, holds them.
+#include "comm/uCabinet.h"
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
 #include "settings/uEdtMdRegist.h"
@@ -74,7 +75,7 @@ TEST_F(OptionRunTimeEndToEnd, BaudCodeAndBatteryLimitReachTheCabinet)
     view.show();
     view.FormActivate();
     view.tmr1Timer();
-    ASSERT_TRUE(link.tickUntil([] { return OptBaud == 2 && OptProtocol == 1; }, 80));
+    ASSERT_TRUE(link.tickUntil([] { return Cabinet().OptBaud == 2 && Cabinet().OptProtocol == 1; }, 80));
     view.tmr1Timer();
     EXPECT_EQ(view.edtBaud->text(), "9600 bps");
     EXPECT_EQ(view.edtProtocol->text(), "1: Vemra Modbus");
@@ -94,9 +95,9 @@ TEST_F(OptionRunTimeEndToEnd, BaudCodeAndBatteryLimitReachTheCabinet)
             const int32_t readsBefore = TestSlots()[2].Counter;
             set->btnSend->click();
             EXPECT_EQ(TestSlots()[1].Func, 6);
-            EXPECT_EQ(TestSlots()[2].StartReg, OptFirstReg);
+            EXPECT_EQ(TestSlots()[2].StartReg, 51021);
             EXPECT_TRUE(answered(link, 2, readsBefore)) << "the read-back of code " << item;
-            readBack.push_back(OptBaud);
+            readBack.push_back(Cabinet().OptBaud);
         }
         return int(QDialog::Rejected);
     };
@@ -111,7 +112,8 @@ TEST_F(OptionRunTimeEndToEnd, BaudCodeAndBatteryLimitReachTheCabinet)
     runtime.show();
     runtime.tmr1->stop();
     runtime.tmr1Timer();
-    ASSERT_TRUE(link.tickUntil([] { return UpsData[1].BattTimeLimit == 26280 && slotsIdle(); }, 120));
+    ASSERT_TRUE(
+        link.tickUntil([] { return Cabinet().UpsData[1].BattTimeLimit == 26280 && slotsIdle(); }, 120));
     runtime.tmr1Timer();
     EXPECT_EQ(runtime.edtBattLimit->text(), "26280");
     EXPECT_EQ(runtime.edtBattRun->text(), "8760");
@@ -137,11 +139,11 @@ TEST_F(OptionRunTimeEndToEnd, BaudCodeAndBatteryLimitReachTheCabinet)
     };
     runtime.btnSetBatt->click();
     EXPECT_TRUE(sent);
-    EXPECT_EQ(UpsData[1].BattTimeLimit, 26280) << "no read-back after the write";
+    EXPECT_EQ(Cabinet().UpsData[1].BattTimeLimit, 26280) << "no read-back after the write";
     // The window's next periodic read shows the new limit.
     for (int i = 0; i < 11; ++i) runtime.tmr1Timer();
-    ASSERT_EQ(TestSlots()[1].StartReg, RunTimeFirstReg);
-    ASSERT_TRUE(link.tickUntil([] { return UpsData[1].BattTimeLimit == 20000; }, 120));
+    ASSERT_EQ(TestSlots()[1].StartReg, 51051);
+    ASSERT_TRUE(link.tickUntil([] { return Cabinet().UpsData[1].BattTimeLimit == 20000; }, 120));
     runtime.tmr1Timer();
     EXPECT_EQ(runtime.edtBattLimit->text(), "20000");
     EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join(' ').toStdString();

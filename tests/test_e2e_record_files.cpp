@@ -3,17 +3,18 @@
 // equal the cabinet's own account of its log; a saved copy, after the local records are
 // cleared, loads them back; the detail window made at start-up shows a downloaded row.
 #include "app/UFrmMain.h"
-#include "cli/uCmdLine.h"
 #include "app/uStartup.h"
+#include "cli/uCmdLine.h"
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "model/uLocalPara.h"
 #include "records/uRecDetail.h"
-#include "store/uRecordDb.h"
-#include "store/uRecordFiles.h"
 #include "records/uUpsRec.h"
 #include "simharness/SimHarness.h"
+#include "store/uRecordDb.h"
+#include "store/uRecordFiles.h"
 #include "support/DialogScript.h"
 #include "support/FileDialogScript.h"
 #include "support/SimRecordLog.h"
@@ -84,7 +85,7 @@ TEST(RecordFilesEndToEnd, DownloadedRecordsGoThroughACsvFileAndACopyUnchanged)
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->redtAllRec->text() == "8"; }, 20000));
 
     w->btnBegin->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return RecInfo.PollHold == 0; }, 120000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cabinet().RecInfo.PollHold == 0; }, 120000));
     int rows = 0;
     EXPECT_EQ(Differences(w->Db(), expected, &rows), QStringList());
     ASSERT_EQ(rows, 8);

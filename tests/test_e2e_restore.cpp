@@ -2,12 +2,13 @@
 // window listing what differs and writing it back with read-backs, and the service journal
 // noting every write with its verdict.
 #include "comm/uBackupReader.h"
+#include "comm/uCabinet.h"
 #include "model/UShareData.h"
 #include "model/uSettingsBackup.h"
-#include "store/uServiceJournal.h"
 #include "settings/uFrmRestore.h"
 #include "simharness/LinkDriver.h"
 #include "simharness/SimHarness.h"
+#include "store/uServiceJournal.h"
 #include "support/DialogScript.h"
 #include "support/TestSupport.h"
 #include "ui/uReqSlots.h"
@@ -400,7 +401,7 @@ TEST_F(RestoreEndToEnd, JournalThatCannotBeWrittenIsToldOnceAndWritesGoOn)
     DialogScript script;
     for (uint16_t code : {1, 0}) {
         ASSERT_EQ(QueueWrite(nullptr, {{1, 6, 51024, 1, code}, {2, 3, 51021, 10, 0}}), TWriteOutcome::Queued);
-        ASSERT_TRUE(link.tickUntil([&] { return OptBaud == code && TestSlots()[2].Pending == 0; }, 200)) << code;
+        ASSERT_TRUE(link.tickUntil([&] { return Cabinet().OptBaud == code && TestSlots()[2].Pending == 0; }, 200)) << code;
     }
     EXPECT_EQ(told.size(), 1) << "told once";
     EXPECT_TRUE(journal.Failed());

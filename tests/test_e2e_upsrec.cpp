@@ -3,14 +3,15 @@
 // field with the log the simulator prints, the erase empties the simulator's log, and a tool
 // killed in the middle of a download leaves a sound database with every record stored so far.
 #include "app/UFrmMain.h"
-#include "cli/uCmdLine.h"
 #include "app/uStartup.h"
+#include "cli/uCmdLine.h"
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uLocalPara.h"
-#include "store/uRecordDb.h"
 #include "records/uUpsRec.h"
 #include "simharness/SimHarness.h"
+#include "store/uRecordDb.h"
 #include "support/DialogScript.h"
 #include "support/ProgramRun.h"
 #include "support/SimRecordLog.h"
@@ -125,14 +126,14 @@ TEST_F(RecordDownloadEndToEnd, SeventyRecordsEqualTheCabinetsLogAndTheEraseEmpti
     EXPECT_EQ(w->redtMaxRec->text(), "1000");
 
     w->btnBegin->click();
-    ASSERT_EQ(RecInfo.PollHold, FlagOn);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return RecInfo.NextRecNo > 40; }, 120000));
+    ASSERT_EQ(Cabinet().RecInfo.PollHold, FlagOn);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cabinet().RecInfo.NextRecNo > 40; }, 120000));
     picture(w, "upsrec-downloading");
     EXPECT_TRUE(w->lblProgress->text().contains(QStringLiteral("of %1 records").arg(Records)))
         << w->lblProgress->text().toStdString();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return RecInfo.PollHold == 0; }, 240000))
-        << "stopped at " << RecInfo.NextRecNo;
-    EXPECT_EQ(RecInfo.NextRecNo, Records + 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cabinet().RecInfo.PollHold == 0; }, 240000))
+        << "stopped at " << Cabinet().RecInfo.NextRecNo;
+    EXPECT_EQ(Cabinet().RecInfo.NextRecNo, Records + 1);
     EXPECT_TRUE(script.messages.empty()) << script.messageTexts().join('|').toStdString();
 
     // Field by field against the simulator's own account of its log.
@@ -197,7 +198,7 @@ TEST(RecordKillChild, DownloadsUntilKilled)
     ASSERT_TRUE(tool.start(dir, link, error)) << error.toStdString();
     DialogScript script;
     tool.rec->btnBegin->click();
-    ASSERT_EQ(RecInfo.PollHold, FlagOn);
+    ASSERT_EQ(Cabinet().RecInfo.PollHold, FlagOn);
     QTest::qWait(600000); // the parent kills this process long before
 }
 

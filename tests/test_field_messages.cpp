@@ -2,12 +2,13 @@
 // boxes nobody can answer, the open-failure text with its device and reason, speeds a port
 // does not take, and the live view of a lost device.
 #include "comm/SPComm.h"
+#include "comm/uCabinet.h"
+#include "comm/uOpenFailure.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "support/TestSupport.h"
 #include "test_comm_pty.h"
 #include "test_main_fixture.h"
-#include "comm/uOpenFailure.h"
 #include "ui/uUiSeam.h"
 
 #include <QLineEdit>
@@ -138,10 +139,10 @@ TEST_F(LostView, LostDeviceEmptiesTheLiveValuesInBothLanguages)
         TFrmMain& w = window();
         LocalPara.Language = static_cast<uint8_t>(language);
         w.ApplyCaptions();
-        UpsData[1].InVolt[0] = 230.2;
-        UpsData[1].SysState = 4;
-        ModuleData[1].InvVolt[0] = 220.0;
-        ModuleData[1].MdSend = 9;
+        Cabinet().UpsData[1].InVolt[0] = 230.2;
+        Cabinet().UpsData[1].SysState = 4;
+        Cabinet().ModuleData[1].InvVolt[0] = 220.0;
+        Cabinet().ModuleData[1].MdSend = 9;
         w.NeedsRepaint = true;
         w.tmr1Timer();
         ASSERT_EQ(CellText(w.sgrdUPS_AC, 1, 1), "230.2");
@@ -161,7 +162,7 @@ TEST_F(LostView, LostDeviceEmptiesTheLiveValuesInBothLanguages)
         EXPECT_EQ(w.edtSend->text(), "");
         EXPECT_EQ(w.edtSysState->text(), lost);
         EXPECT_EQ(w.edtMdState->text(), lost);
-        EXPECT_EQ(UpsData[1].InVolt[0], 230.2) << "the device record itself is kept";
+        EXPECT_EQ(Cabinet().UpsData[1].InVolt[0], 230.2) << "the device record itself is kept";
 
         // The first reply after the reopen fills the view again.
         w.NeedsRepaint = true;

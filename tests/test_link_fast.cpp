@@ -1,6 +1,7 @@
 // The link in line-speed mode, driven through a fake line: a request goes out as soon as the
 // previous one is answered or given up, a download's held frame is not sent again, and only a
 // whole frame of the expected length is judged.
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "comm/uReplyFrame.h"
 #include "model/UShareData.h"
@@ -97,7 +98,7 @@ TEST_F(FastLink, AnUnansweredSlotRequestIsSentThreeTimesThenTheNextGoesOut)
 
 TEST_F(FastLink, DuringADownloadTheHeldFrameIsNotSentAgain)
 {
-    RecInfo.PollHold = FlagOn;
+    Cabinet().RecInfo.PollHold = FlagOn;
     TestSlots()[1].Addr = 1;
     TestSlots()[1].Func = 20;
     TestSlots()[1].Value = 5;
@@ -107,7 +108,7 @@ TEST_F(FastLink, DuringADownloadTheHeldFrameIsNotSentAgain)
     Bytes record = {0x01, 0x14, 0x42, 0x41, 0x06, 0x00, 0x05};
     while (record.size() < 69) record.push_back(0x10);
     reply(WithCrc(record));
-    EXPECT_EQ(RecInfo.RecReplyRecvd, FlagOn);
+    EXPECT_EQ(Cabinet().RecInfo.RecReplyRecvd, FlagOn);
     // No slot filled, the poll held: the link waits, ticks or not.
     QTest::qWait(50);
     form->Timer1Timer();
@@ -121,10 +122,10 @@ TEST_F(FastLink, OnlyAWholeFrameOfTheExpectedLengthIsJudged)
     form->Timer1Timer(); // step 1: 44 registers from 30001
     ASSERT_EQ(sent.size(), 1u);
     // A late reply of another request (35 registers), good CRC: not decoded, not accepted.
-    RegMirror[30001] = 0xEEEE;
+    Cabinet().RegMirror[30001] = 0xEEEE;
     reply(readReply(3, 35));
     EXPECT_EQ(TestCommDebug().AckCount, 0);
-    EXPECT_EQ(RegMirror[30001], 0xEEEE) << "nothing of it was stored";
+    EXPECT_EQ(Cabinet().RegMirror[30001], 0xEEEE) << "nothing of it was stored";
     EXPECT_TRUE(TestLinkState().ReqOutstanding);
     // The right reply with trailing noise is one chunk too many bytes: not judged either.
     Bytes noisy = readReply(4, 44);

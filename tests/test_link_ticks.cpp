@@ -1,5 +1,6 @@
 // The link driven tick by tick: Timer1Timer is called by hand, frames are captured through
 // a fake line, and replies are handed to Comm1ReceiveData as the port would hand them.
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "comm/uLinkConnections.h"
 #include "comm/uPollSteps.h"
@@ -395,7 +396,7 @@ TEST_F(LinkTicks, PollHoldResendsTheLastFrameOnEveryIdleTick)
 {
     run(4, 0); // poll steps 1 and 2, answered
     ASSERT_EQ(sent.size(), 2u);
-    RecInfo.PollHold = FlagOn;
+    Cabinet().RecInfo.PollHold = FlagOn;
     // Answered at once: built on every idle tick, sent on the next. Unanswered: once per 13.
     run(8, 0);
     run(26);
@@ -404,7 +405,7 @@ TEST_F(LinkTicks, PollHoldResendsTheLastFrameOnEveryIdleTick)
     EXPECT_EQ(TestLinkState().PollStep, 2);
     EXPECT_EQ(sent[6].tick + 13, sent[7].tick);
     // Released, the cycle goes on with step 3.
-    RecInfo.PollHold = FlagOff;
+    Cabinet().RecInfo.PollHold = FlagOff;
     run(30);
     ASSERT_GE(sent.size(), 9u);
     EXPECT_EQ(sent[8].frame, pollFrame(3));
@@ -412,7 +413,7 @@ TEST_F(LinkTicks, PollHoldResendsTheLastFrameOnEveryIdleTick)
 
 TEST_F(LinkTicks, ASlotIsServedEvenWhilePollHoldIsSet)
 {
-    RecInfo.PollHold = FlagOn;
+    Cabinet().RecInfo.PollHold = FlagOn;
     fillSlot(1, 4, 40051, 4);
     run(4, 0);
     ASSERT_EQ(sent.size(), 2u);
@@ -425,7 +426,7 @@ TEST_F(LinkTicks, ASlotIsServedEvenWhilePollHoldIsSet)
 // value written during a download go out once each.
 TEST_F(LinkTicks, AHeldPollNeverSendsAWriteAgain)
 {
-    RecInfo.PollHold = FlagOn;
+    Cabinet().RecInfo.PollHold = FlagOn;
     fillSlot(1, 6, 50000, 0, 10);
     fillSlot(2, 6, 40030, 0, 230);
     run(30, 0);
@@ -485,7 +486,7 @@ TEST_F(LinkTicks, TheYdtStubStepsThroughItsCommandsAndTakesTheAddressAtTheWrap)
         EXPECT_EQ(form->Ydt->FrameLen, 0);
         EXPECT_FALSE(TestLinkState().ReqOutstanding);
     }
-    EXPECT_EQ(form->Ydt->CurRecord, &UpsData[9]); // re-pointed on the step after the wrap
+    EXPECT_EQ(form->Ydt->CurRecord, &Cabinet().UpsData[9]); // re-pointed on the step after the wrap
     EXPECT_FALSE(form->Ydt->CheckReply(WriteEnable.data(), int(WriteEnable.size())));
 }
 

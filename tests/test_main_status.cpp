@@ -1,6 +1,7 @@
 // The main window's status line and the freshness of its values: grey with the time of the
 // last reply while the port is down, live again at the next reply; a saved port that is not on
 // the machine told once; the LEDs and the port label name what they show.
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
@@ -59,7 +60,7 @@ TEST_P(StaleValues, GreyWhileThePortIsDownLiveAgainAtTheNextReply)
     for (QWidget* v : values) live << textColour(v);
     ASSERT_NE(live.first(), grey) << "the test needs a live colour that is not the grey";
 
-    UpsData[1].InVolt[0] = 231.4;
+    Cabinet().UpsData[1].InVolt[0] = 231.4;
     FrmCom->ReplyAccepted(TLinkRequest{}, nullptr, 0); // a reply accepted
     w.tmr1Timer();
     EXPECT_FALSE(w.ValuesStale());
@@ -79,7 +80,7 @@ TEST_P(StaleValues, GreyWhileThePortIsDownLiveAgainAtTheNextReply)
     w.tmr1Timer();
     EXPECT_TRUE(w.ValuesStale());
 
-    UpsData[1].InVolt[0] = 229.8;
+    Cabinet().UpsData[1].InVolt[0] = 229.8;
     FrmCom->ReplyAccepted(TLinkRequest{}, nullptr, 0);
     w.tmr1Timer();
     EXPECT_FALSE(w.ValuesStale());

@@ -1,5 +1,6 @@
 // The main window's 100 ms tick driven tick by tick: the period work and the requests it
 // queues, the refresh on an accepted reply, the wheel hold and the password grace rule.
+#include "comm/uCabinet.h"
 #include "test_main_fixture.h"
 
 #include "comm/uFrmCom.h"
@@ -223,7 +224,7 @@ TEST_F(MainWindowTest, AReplyTheLinkAcceptsIsShownOnTheWindowsNextTick)
 TEST_F(MainWindowTest, AcceptedReplyRefreshesTheViewOnTheNextTick)
 {
     TFrmMain& w = window();
-    UpsData[1].InVolt[0] = 231.4;
+    Cabinet().UpsData[1].InVolt[0] = 231.4;
     w.tmr1Timer();
     EXPECT_NE(CellText(w.sgrdUPS_AC, 1, 1), "231.4"); // no reply accepted yet
     FrmCom->ReplyAccepted(TLinkRequest{}, nullptr, 0);
@@ -235,7 +236,7 @@ TEST_F(MainWindowTest, AcceptedReplyRefreshesTheViewOnTheNextTick)
 TEST_F(MainWindowTest, ModuleListRebuildsInAPeriodWhenMarked)
 {
     TFrmMain& w = window();
-    ModuleData[2].ModState = 4;
+    Cabinet().ModuleData[2].ModState = 4;
     w.chkMdSta->setChecked(true);
     w.ModListDirty = FlagOn;
     period();

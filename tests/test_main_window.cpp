@@ -1,5 +1,6 @@
 // The main window: start values, captions, the live view's formats, the module list, the
 // menu visibility strings and the language switch.
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "support/DialogScript.h"
 #include "support/FakeTransport.h"
@@ -200,7 +201,7 @@ TEST_F(MainWindowTest, RefreshViewShowsTheSelectedCabinetAndModule)
 {
     TFrmMain& w = window();
     w.FormShow();
-    TUpsData& u = UpsData[3];
+    TUpsData& u = Cabinet().UpsData[3];
     u.InVolt[0] = 230.1;
     u.InVolt[2] = 229.96;
     u.InFreq = 50.0;
@@ -215,8 +216,8 @@ TEST_F(MainWindowTest, RefreshViewShowsTheSelectedCabinetAndModule)
     u.Status.SysAlm = 0x00F;
     u.Status.InvAlmL = 0xFFFF;
     u.SysState = 4;
-    UpsData[1].InVolt[0] = 111.1; // another cabinet: not shown
-    TModuleData& m = ModuleData[5];
+    Cabinet().UpsData[1].InVolt[0] = 111.1; // another cabinet: not shown
+    TModuleData& m = Cabinet().ModuleData[5];
     m.InvVolt[1] = 220.4;
     m.InvFreq = 50.02;
     m.BusVolt[0] = 380.0;
@@ -232,12 +233,12 @@ TEST_F(MainWindowTest, RefreshViewShowsTheSelectedCabinetAndModule)
     m.MdAckOk = 6;
     m.ModState = 5;
     const char version[] = "V3.10.0025";
-    std::copy(version, version + 10, CfgRx + 25);
-    CfgRx[41] = 'Z';
-    CfgRx[42] = 'Y';
-    CfgRx[43] = 'R';
-    CfgRx[45] = 0x01;
-    CfgRx[46] = 0x2C;
+    std::copy(version, version + 10, Cabinet().CfgRx + 25);
+    Cabinet().CfgRx[41] = 'Z';
+    Cabinet().CfgRx[42] = 'Y';
+    Cabinet().CfgRx[43] = 'R';
+    Cabinet().CfgRx[45] = 0x01;
+    Cabinet().CfgRx[46] = 0x2C;
 
     w.SelectDevAddr(3);
     w.CurModule = 5;
@@ -282,7 +283,7 @@ TEST_F(MainWindowTest, RefreshViewShowsTheSelectedCabinetAndModule)
     w.CurModule = 6;
     w.RefreshView();
     EXPECT_EQ(find<QLineEdit>(w, "edtErrRate")->text(), "0");
-    ModuleData[6].MdSend = ModuleData[6].MdAckOk = 4;
+    Cabinet().ModuleData[6].MdSend = Cabinet().ModuleData[6].MdAckOk = 4;
     w.RefreshView();
     EXPECT_EQ(find<QLineEdit>(w, "edtErrRate")->text(), "0.0");
 }
@@ -292,8 +293,8 @@ TEST_F(MainWindowTest, AValueShownBeforeTheLinkWasLostIsShownAgainAfterIt)
     TFrmMain& w = window();
     w.FormShow();
     w.SelectDevAddr(1);
-    UpsData[1].InVolt[0] = 230.1;
-    UpsData[1].BattTemp = 25.5;
+    Cabinet().UpsData[1].InVolt[0] = 230.1;
+    Cabinet().UpsData[1].BattTemp = 25.5;
     w.RefreshView();
     auto* ac = find<QTableWidget>(w, "sgrdUPS_AC");
     auto* dc = find<QTableWidget>(w, "sgrdUPS_DC");
@@ -307,7 +308,7 @@ TEST_F(MainWindowTest, AValueShownBeforeTheLinkWasLostIsShownAgainAfterIt)
     EXPECT_EQ(CellText(ac, 1, 1), "230.1");
     EXPECT_EQ(CellText(dc, 1, 6), "25.5");
 
-    UpsData[1].InVolt[0] = 229.9;
+    Cabinet().UpsData[1].InVolt[0] = 229.9;
     w.RefreshView();
     EXPECT_EQ(CellText(ac, 1, 1), "229.9");
     EXPECT_EQ(CellText(dc, 1, 6), "25.5");
@@ -322,8 +323,8 @@ TEST_F(MainWindowTest, ModuleListNamesModulesOrShowsTheirStates)
     EXPECT_EQ(lst->item(9)->text(), "Module 10");
     EXPECT_EQ(lst->item(31)->text(), "Module 32");
 
-    ModuleData[3].ModState = 4;
-    ModuleData[12].ModState = 1;
+    Cabinet().ModuleData[3].ModState = 4;
+    Cabinet().ModuleData[12].ModState = 1;
     w.CurModule = 12;
     find<QCheckBox>(w, "chkMdSta")->setChecked(true);
     w.BuildModuleList();
@@ -337,20 +338,20 @@ TEST_F(MainWindowTest, ModuleListNamesModulesOrShowsTheirStates)
 TEST_F(MainWindowTest, ClickingTheShownModuleOnlyRestartsThePeriod)
 {
     TFrmMain& w = window();
-    ModuleData[1].InvVolt[0] = 220;
+    Cabinet().ModuleData[1].InvVolt[0] = 220;
     w.TickCount = 7;
     w.lstMdClick();
     EXPECT_EQ(w.TickCount, 0);
     EXPECT_EQ(w.CurModule, 1);
     EXPECT_EQ(TestSlots()[2].Pending, 0);
-    EXPECT_EQ(ModuleData[1].InvVolt[0], 220);
+    EXPECT_EQ(Cabinet().ModuleData[1].InvVolt[0], 220);
     EXPECT_FALSE(w.NeedsRepaint);
 }
 
 TEST_F(MainWindowTest, ChoosingAnotherModuleClearsItsValuesAndAsksForIt)
 {
     TFrmMain& w = window();
-    TModuleData& m = ModuleData[4];
+    TModuleData& m = Cabinet().ModuleData[4];
     m.InvVolt[0] = 220;
     m.BattVolt[0] = 270;
     m.ChgRate = 90;
@@ -384,7 +385,7 @@ TEST_F(MainWindowTest, ChoosingAnotherModuleClearsItsValuesAndAsksForIt)
 TEST_F(MainWindowTest, ClearModuleValuesLeavesBatteryAndState)
 {
     TFrmMain& w = window();
-    TModuleData& m = ModuleData[9];
+    TModuleData& m = Cabinet().ModuleData[9];
     for (int i = 0; i < 2; ++i) {
         m.BusVolt[i] = m.DcBusVolt[i] = m.Temp[i] = 1;
         m.BattVolt[i] = m.BattDisCurr[i] = m.BattChgCurr[i] = 2;
@@ -406,7 +407,7 @@ TEST_F(MainWindowTest, ClearModuleValuesLeavesBatteryAndState)
     EXPECT_EQ(m.ChgRate + m.RemainTime, 4);
     EXPECT_EQ(m.ModState, 6);
     EXPECT_EQ(m.MdSend + m.MdAccept + m.MdAckOk, 0u);
-    EXPECT_EQ(ModuleData[8].ModState, 0);
+    EXPECT_EQ(Cabinet().ModuleData[8].ModState, 0);
     w.ClearModuleValues(0); // out of range: nothing
     w.ClearModuleValues(33);
 }

@@ -5,6 +5,7 @@
 #include "cli/uMetricsSnapshot.h"
 #include "cli/uMetricsText.h"
 #include "model/UShareData.h"
+#include "model/uCabinetValues.h"
 #include "model/uDataFunc.h"
 #include "model/uUpsInfo.h"
 #include "support/HttpProbe.h"
@@ -78,8 +79,9 @@ int moduleRegister(int m, int place) { return 30101 + 50 * (m - 1) + place - 1; 
 
 TUpsData storedCabinet()
 {
-    TUpsData record;
-    for (const auto& r : cabinetRegisters) StoreRegister(record, r.first, r.second);
+    TCabinetValues values;
+    TUpsData& record = values.UpsData[1];
+    for (const auto& r : cabinetRegisters) values.StoreRegister(record, r.first, r.second);
     return record;
 }
 
@@ -102,11 +104,11 @@ TMetricsSnapshot fullSnapshot()
     uint8_t cfg[CfgSize] = {};
     putIdentification(cfg, "ZYR", 200, "V1.02");
     SetMetricsIdentification(one, cfg, true, true);
+    TCabinetValues values;
     for (int m : {3, 1}) {
-        TUpsData scratch;
         for (int p = 0; p < 3; ++p)
-            StoreRegister(scratch, moduleRegister(m, 6 + p), uint16_t(10 * m + 46 + p));
-        AddMetricsModule(one, m, ModuleData[m]);
+            values.StoreRegister(values.UpsData[1], moduleRegister(m, 6 + p), uint16_t(10 * m + 46 + p));
+        AddMetricsModule(one, m, values.ModuleData[m]);
     }
     s.Cabinets.push_back(one);
 

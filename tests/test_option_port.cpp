@@ -1,5 +1,6 @@
 // The OPTION port view and its set window: the code tables, the view's read period and its
 // activation rule, the set window's rows and lists, and what Send queues.
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uUpsInfo.h"
@@ -79,8 +80,8 @@ TEST_P(OptionCodeTable, ViewTextsAndSetWindowSelection)
     EXPECT_EQ(OptProtocolText(c.code), QString::fromLatin1(c.protocol));
 
     auto v = view();
-    OptBaud = c.code;
-    OptProtocol = c.code;
+    Cabinet().OptBaud = c.code;
+    Cabinet().OptProtocol = c.code;
     v->tmr1Timer();
     EXPECT_EQ(v->edtBaud->text(), QString::fromLatin1(c.viewBaud));
     EXPECT_EQ(v->edtProtocol->text(), QString::fromLatin1(c.protocol));
@@ -110,11 +111,11 @@ TEST_F(OptionPortTest, ItemsOfTheSetWindowHaveNoBlankBeforeTheUnit)
 
 TEST_F(OptionPortTest, CreatingTheViewMarksBothCodesUnread)
 {
-    OptBaud = 2;
-    OptProtocol = 1;
+    Cabinet().OptBaud = 2;
+    Cabinet().OptProtocol = 1;
     auto v = view();
-    EXPECT_EQ(OptBaud, -1);
-    EXPECT_EQ(OptProtocol, -1);
+    EXPECT_EQ(Cabinet().OptBaud, -1);
+    EXPECT_EQ(Cabinet().OptProtocol, -1);
     EXPECT_TRUE(v->edtBaud->text().isEmpty());
     EXPECT_TRUE(v->edtProtocol->text().isEmpty());
     EXPECT_FALSE(v->pnl1->isEnabled()) << "the codes cannot be edited";
@@ -147,7 +148,7 @@ TEST_F(OptionPortTest, ShownViewReadsAtOnceThenEveryEleventhTick)
     for (int tick = 1; tick <= 34; ++tick) {
         v->tmr1Timer();
         if (TestSlots()[1].Pending) {
-            EXPECT_TRUE(slotHolds(1, 3, OptFirstReg, OptReadCount)) << "tick " << tick;
+            EXPECT_TRUE(slotHolds(1, 3, 51021, 10)) << "tick " << tick;
             readTicks.push_back(tick);
             TestSlots()[1].Pending = FlagOff; // the link took it
         }
@@ -166,7 +167,7 @@ TEST_F(OptionPortTest, ActivationMakesTheNextTickRead)
     ASSERT_EQ(TestSlots()[1].Pending, FlagOff);
     v->FormActivate();
     v->tmr1Timer();
-    EXPECT_TRUE(slotHolds(1, 3, OptFirstReg, OptReadCount));
+    EXPECT_TRUE(slotHolds(1, 3, 51021, 10));
 }
 
 TEST_F(OptionPortTest, HiddenViewCountsButQueuesNothing)
@@ -225,13 +226,13 @@ TEST_F(OptionPortTest, SetWindowOpensWithTwoRowsAndNothingChosen)
 
 TEST_F(OptionPortTest, RowsRefillTheListFromTheCopiesTakenWhenShown)
 {
-    OptBaud = 1;
-    OptProtocol = 2;
+    Cabinet().OptBaud = 1;
+    Cabinet().OptProtocol = 2;
     TfrmMdbSet w;
     w.show();
     EXPECT_EQ(OptBaudCopy, 1);
     EXPECT_EQ(OptProtocolCopy, 2);
-    OptBaud = 0; // a read that lands while the window is open
+    Cabinet().OptBaud = 0; // a read that lands while the window is open
     chooseRow(w, 0);
     EXPECT_TRUE(w.pnl2->isVisible());
     EXPECT_TRUE(w.btnSend->isEnabled());
@@ -276,17 +277,16 @@ TEST_P(OptionSend, WritesTheCodeOfTheRowChosenLastAndReadsBack)
                   QStringList{c.row == 0 ? "[Baud] value is invalid" : "[Protocol] value is invalid"});
     } else {
         EXPECT_TRUE(slotHolds(1, 6, c.reg, 0, c.code));
-        EXPECT_TRUE(slotHolds(2, 3, OptFirstReg, OptReadCount));
+        EXPECT_TRUE(slotHolds(2, 3, 51021, 10));
         EXPECT_TRUE(script.messages.empty());
     }
     EXPECT_TRUE(w.isVisible()) << "the window stays open after Send";
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, OptionSend,
-                         ::testing::Values(SendCase{0, 0, OptBaudReg, 0}, SendCase{0, 2, OptBaudReg, 2},
-                                           SendCase{1, 1, OptProtocolReg, 1},
-                                           SendCase{1, 2, OptProtocolReg, 2}, SendCase{0, -1, OptBaudReg, 0},
-                                           SendCase{1, -1, OptProtocolReg, 0}));
+                         ::testing::Values(SendCase{0, 0, 51024, 0}, SendCase{0, 2, 51024, 2},
+                                           SendCase{1, 1, 51029, 1}, SendCase{1, 2, 51029, 2},
+                                           SendCase{0, -1, 51024, 0}, SendCase{1, -1, 51029, 0}));
 
 TEST_F(OptionPortTest, NothingReadYetOpensUnselectedAndSendWritesNothing)
 {
@@ -336,8 +336,8 @@ TEST_F(OptionPortTest, SendWithSlotTwoBusyWritesNothingUntilItIsFree)
     EXPECT_EQ(script.messageTexts(), QStringList{"Link busy, please try again"});
     TestSlots()[2].Pending = FlagOff; // the link took the read
     w.btnSend->click();
-    EXPECT_TRUE(slotHolds(1, 6, OptProtocolReg, 0, 1)) << "pressing again works";
-    EXPECT_TRUE(slotHolds(2, 3, OptFirstReg, OptReadCount));
+    EXPECT_TRUE(slotHolds(1, 6, 51029, 0, 1)) << "pressing again works";
+    EXPECT_TRUE(slotHolds(2, 3, 51021, 10));
 }
 
 TEST_F(OptionPortTest, SetButtonWithThePortClosedSaysSoAndOpensNothing)

@@ -2,6 +2,7 @@
 // stored record gives the next one fresh attempts, so neither the identification replies (which
 // raise the same reply flag) nor a stuck log pointer can hold the download for ever, and a flag
 // left from before the start never stores a record.
+#include "comm/uCabinet.h"
 #include "model/UShareData.h"
 #include "store/uRecordDownload.h"
 #include "support/TestSupport.h"
@@ -46,10 +47,10 @@ struct DownloadRun {
 DownloadRun drive(const DownloadCase& c, int maxTicks)
 {
     ResetAll();
-    RecInfo.AllRec = c.allRec;
+    Cabinet().RecInfo.AllRec = c.allRec;
     if (c.staleAtStart) {
-        RecInfo.RecReplyRecvd = FlagOn;
-        RecInfo.Rec.RecNo = 1;
+        Cabinet().RecInfo.RecReplyRecvd = FlagOn;
+        Cabinet().RecInfo.Rec.RecNo = 1;
     }
     TRecordDownload d;
     d.Start(1);
@@ -58,17 +59,17 @@ DownloadRun drive(const DownloadCase& c, int maxTicks)
     int requests = 0;
     for (int t = 1; t <= maxTicks; ++t) {
         if (auto r = replies.find(t); r != replies.end()) {
-            RecInfo.Rec = TRecordData{};
-            RecInfo.Rec.RecNo = r->second;
-            RecInfo.RecReplyRecvd = FlagOn;
+            Cabinet().RecInfo.Rec = TRecordData{};
+            Cabinet().RecInfo.Rec.RecNo = r->second;
+            Cabinet().RecInfo.RecReplyRecvd = FlagOn;
         }
-        if (c.identPhase >= 0 && t % 198 == c.identPhase) RecInfo.RecReplyRecvd = FlagOn;
+        if (c.identPhase >= 0 && t % 198 == c.identPhase) Cabinet().RecInfo.RecReplyRecvd = FlagOn;
         const TRecordDownload::TState s = d.Tick(
             [&] {
                 run.requestTicks.push_back(t);
                 ++requests;
                 if (c.replyDelay >= 0 && requests % c.answerEvery == 0)
-                    replies[t + c.replyDelay] = c.replyFor(RecInfo.NextRecNo);
+                    replies[t + c.replyDelay] = c.replyFor(Cabinet().RecInfo.NextRecNo);
             },
             [&](TRecordData& rec) {
                 run.stored.push_back(rec.RecNo);
@@ -94,7 +95,7 @@ TEST_P(RecordDownloadAttempts, EndsAsItsCabinetAllows)
     EXPECT_EQ(run.end, c.end) << "ended on tick " << run.endTick;
     EXPECT_EQ(run.stored, c.stored);
     if (!c.requestTicks.empty()) EXPECT_EQ(run.requestTicks, c.requestTicks);
-    EXPECT_EQ(RecInfo.PollHold, FlagOff) << "the link's poll is free again";
+    EXPECT_EQ(Cabinet().RecInfo.PollHold, FlagOff) << "the link's poll is free again";
     if (c.staleAtStart && !run.storeTicks.empty())
         EXPECT_EQ(run.storeTicks.front(), 1 + c.replyDelay) << "nothing stored before a fresh reply";
 }

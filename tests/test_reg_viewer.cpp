@@ -1,5 +1,6 @@
 // The register viewer (edits, formats, the 2 s tick and its request, rows at the end of the
 // register numbers, name mode) and the register dictionary (its file, good and bad).
+#include "comm/uCabinet.h"
 #include "diag/uFrmDict.h"
 #include "diag/uViewMdb.h"
 #include "model/UShareData.h"
@@ -94,7 +95,7 @@ TEST_F(RegViewerTest, StartsAtTenHoldingRegistersFrom40001AndTheFirstTickAsksFor
     EXPECT_EQ(cell(0, 1), "40001");
     EXPECT_EQ(cell(0, 10), "40010");
 
-    RegMirror[40003] = 32; // an older value is shown; nothing is read yet
+    Cabinet().RegMirror[40003] = 32; // an older value is shown; nothing is read yet
     v.tmr1Timer();
     EXPECT_EQ(cell(1, 1), "0");
     EXPECT_EQ(cell(1, 3), "32");
@@ -108,8 +109,8 @@ TEST_F(RegViewerTest, StartsAtTenHoldingRegistersFrom40001AndTheFirstTickAsksFor
 
 TEST_F(RegViewerTest, OneValueInTheThreeFormats)
 {
-    RegMirror[40001] = 0x8001;
-    RegMirror[40002] = 0;
+    Cabinet().RegMirror[40001] = 0x8001;
+    Cabinet().RegMirror[40002] = 0;
     view_->tmr1Timer();
     const struct {
         QToolButton* button;
@@ -158,7 +159,7 @@ TEST_F(RegViewerTest, ABusySlotOrPollsOffSendsNothingButTheGridIsRefreshed)
 {
     TfrmMdbView& v = *view_;
     TestSlots()[3] = TReqSlot{FlagOn, 1, 43, 2, 0, 0, 0}; // the main window's version read
-    RegMirror[40001] = 7;
+    Cabinet().RegMirror[40001] = 7;
     v.tmr1Timer();
     EXPECT_EQ(TestSlots()[3].Func, 43) << "a pending slot is left alone";
     EXPECT_EQ(cell(1, 1), "7");
@@ -168,7 +169,7 @@ TEST_F(RegViewerTest, ABusySlotOrPollsOffSendsNothingButTheGridIsRefreshed)
 
     TestSlots()[3] = TReqSlot{};
     v.chkPoll->setChecked(false);
-    RegMirror[40001] = 8; // another read still changes the mirror
+    Cabinet().RegMirror[40001] = 8; // another read still changes the mirror
     v.tmr1Timer();
     EXPECT_EQ(TestSlots()[3].Pending, FlagOff);
     EXPECT_EQ(cell(1, 1), "8");
@@ -218,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(Counts, RegViewerRangeTest,
 TEST_F(RegViewerTest, RowsPastRegister65535ShowNothing)
 {
     TfrmMdbView& v = *view_;
-    RegMirror[65535] = 0xABCD;
+    Cabinet().RegMirror[65535] = 0xABCD;
     typeAndLeave(v.OutIntAddr, "65530", [&] { v.OutIntAddrExit(); });
     v.spbHex->click();
     v.tmr1Timer();

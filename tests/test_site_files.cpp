@@ -1,6 +1,7 @@
 // The names the exports of a site visit offer (the cabinet's address, identification and day,
 // or the defined name when no cabinet is known) and the message that confirms each save with
 // its full path, in both languages.
+#include "comm/uCabinet.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "model/uLocalPara.h"
@@ -32,10 +33,10 @@ const QDate Day(2024, 5, 18);
 
 void setIdentification(const char* type, int rating)
 {
-    std::memset(CfgRx + 41, ' ', 3);
-    std::memcpy(CfgRx + 41, type, std::strlen(type));
-    CfgRx[45] = uint8_t(rating >> 8);
-    CfgRx[46] = uint8_t(rating & 0xFF);
+    std::memset(Cabinet().CfgRx + 41, ' ', 3);
+    std::memcpy(Cabinet().CfgRx + 41, type, std::strlen(type));
+    Cabinet().CfgRx[45] = uint8_t(rating >> 8);
+    Cabinet().CfgRx[46] = uint8_t(rating & 0xFF);
 }
 
 TEST(SiteFileName, NamesWhatIsKnownAndNothingElse)
@@ -75,11 +76,11 @@ TEST(SiteFileName, TheRecordExportKeepsTheDefinedNameWithoutACabinet)
 TEST(SiteFileName, IdentificationIsTheTypeAndRatingTheCabinetAnswered)
 {
     ResetAll();
-    EXPECT_EQ(CabinetIdentificationText(), QString()) << "nothing read yet";
+    EXPECT_EQ(CabinetIdentificationText(Cabinet()), QString()) << "nothing read yet";
     setIdentification("ZYR", 50);
-    EXPECT_EQ(CabinetIdentificationText(), "ZYR-50kVA");
+    EXPECT_EQ(CabinetIdentificationText(Cabinet()), "ZYR-50kVA");
     setIdentification("ZYR", 0);
-    EXPECT_EQ(CabinetIdentificationText(), "ZYR");
+    EXPECT_EQ(CabinetIdentificationText(Cabinet()), "ZYR");
     ResetAll();
 }
 

@@ -1,8 +1,9 @@
 // Program start and end: the always-present windows in their order, the defaults of a first
 // start, the settings saved at the end, and the run's own port kept out of the file.
 #include "app/UFrmMain.h"
-#include "cli/uCmdLine.h"
 #include "app/uStartup.h"
+#include "cli/uCmdLine.h"
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "diag/uFrmTrack.h"
 #include "model/UShareData.h"
@@ -76,8 +77,8 @@ TEST_F(StartupTest, WindowsAreCreatedInTheirOrderAfterTheSettingsAreRead)
                                   "TfrmPassword", "TfrmViewMdbuff", "TfrmDict", "TfrmRecDetail", "TfrmMdbCfg",
                                   "TfrmRunTime", "TfrmEdtMdRegist"}));
     // The OPTION-port view's creation marks both codes as not read yet.
-    EXPECT_EQ(OptBaud, -1);
-    EXPECT_EQ(OptProtocol, -1);
+    EXPECT_EQ(Cabinet().OptBaud, -1);
+    EXPECT_EQ(Cabinet().OptProtocol, -1);
     // The link form took the protocol the main window's creation had read.
     EXPECT_EQ(TestLinkState().ActiveProtocol, 2);
     ASSERT_NE(FrmCom, nullptr);

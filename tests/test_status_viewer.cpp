@@ -1,6 +1,7 @@
 // The status code viewer: which rows a status or alarm word marks, the derived state and
 // modes, the snapshot taken on show and activation, the captions of both languages, and the
 // main window's two "Detail" buttons.
+#include "comm/uCabinet.h"
 #include "diag/uInCode.h"
 
 #include "model/UShareData.h"
@@ -43,16 +44,16 @@ protected:
     void TearDown() override
     {
         viewer_.reset();
-        CodeSource = nullptr;
-        CodeIsSystem = 0;
+        Cabinet().CodeSource = nullptr;
+        Cabinet().CodeIsSystem = 0;
         ResetAll();
     }
     // A viewer of block, shown and activated as the main window's button does, then one tick.
     TfrmInCode& open(const TStatusBlock& block, uint8_t isSystem = 1)
     {
         source_ = block;
-        CodeSource = &source_;
-        CodeIsSystem = isSystem;
+        Cabinet().CodeSource = &source_;
+        Cabinet().CodeIsSystem = isSystem;
         viewer_ = std::make_unique<TfrmInCode>();
         viewer_->tmr1->stop();
         viewer_->FormShow();
@@ -176,7 +177,7 @@ TEST_F(StatusViewerTest, TheDisplayIsASnapshotRetakenOnActivation)
 
 TEST_F(StatusViewerTest, WithoutASourceTheViewerStaysEmpty)
 {
-    CodeSource = nullptr;
+    Cabinet().CodeSource = nullptr;
     TfrmInCode v;
     v.tmr1->stop();
     v.FormShow();
@@ -305,12 +306,12 @@ class DetailButtonTest : public MainWindowTest {};
 TEST_F(DetailButtonTest, SystemAndModuleButtonsOpenAViewerOfTheirBlock)
 {
     TFrmMain& w = window();
-    UpsData[1].Status.CmmStaH = 0x8000;
-    UpsData[1].Status.CmmStaL = 0x8000;
-    UpsData[1].Status.SysAlm = 0x00F0;
+    Cabinet().UpsData[1].Status.CmmStaH = 0x8000;
+    Cabinet().UpsData[1].Status.CmmStaL = 0x8000;
+    Cabinet().UpsData[1].Status.SysAlm = 0x00F0;
     w.CurModule = 5;
-    ModuleData[5].Status.InvAlmL = 0x0080;
-    ModuleData[5].Status.CmmStaL = 0x8000;
+    Cabinet().ModuleData[5].Status.InvAlmL = 0x0080;
+    Cabinet().ModuleData[5].Status.CmmStaL = 0x8000;
 
     DialogScript script;
     QPointer<TfrmInCode> seen;
@@ -334,7 +335,7 @@ TEST_F(DetailButtonTest, SystemAndModuleButtonsOpenAViewerOfTheirBlock)
         return int(QDialog::Rejected);
     };
     w.btnZyrCode->click();
-    EXPECT_EQ(CodeIsSystem, 1);
+    EXPECT_EQ(Cabinet().CodeIsSystem, 1);
     EXPECT_EQ(shown.status, Rows{1});
     EXPECT_EQ(shown.alarm, Rows{});
     EXPECT_TRUE(shown.secondPage);
@@ -342,8 +343,8 @@ TEST_F(DetailButtonTest, SystemAndModuleButtonsOpenAViewerOfTheirBlock)
     EXPECT_TRUE(seen.isNull()); // freed when closed
 
     w.btnMdCode->click();
-    EXPECT_EQ(CodeIsSystem, 0);
-    EXPECT_EQ(CodeSource, &ModuleData[5].Status);
+    EXPECT_EQ(Cabinet().CodeIsSystem, 0);
+    EXPECT_EQ(Cabinet().CodeSource, &Cabinet().ModuleData[5].Status);
     EXPECT_EQ(shown.status, Rows{});
     EXPECT_EQ(shown.alarm, Rows{51});
     EXPECT_FALSE(shown.secondPage);
@@ -370,7 +371,7 @@ TEST_F(DetailButtonTest, AnEarlierViewerIsClosedAndFreedFirst)
     ASSERT_EQ(viewers.size(), 2u);
     EXPECT_TRUE(earlierGoneWhenSecondShown);
     EXPECT_TRUE(viewers.back().isNull());
-    EXPECT_EQ(CodeIsSystem, 0);
+    EXPECT_EQ(Cabinet().CodeIsSystem, 0);
 }
 
 TEST_F(DetailButtonTest, AViewerOpenedAfterALanguageSwitchShowsTheNewLanguage)

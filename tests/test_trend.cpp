@@ -1,5 +1,6 @@
 // The trend's ring, its reduction to pixel columns, the recorder that feeds it from the poll,
 // and the header rule of the value log.
+#include "comm/uCabinet.h"
 #include "comm/uTrendRecorder.h"
 #include "diag/uTrendChart.h"
 #include "model/UShareData.h"
@@ -181,7 +182,7 @@ protected:
     void cycle(bool answered, double volts)
     {
         now += 2000;
-        UpsData[1].InVolt[0] = volts;
+        Cabinet().UpsData[1].InVolt[0] = volts;
         TLinkRequest valueBlock;
         valueBlock.func = 4;
         valueBlock.startReg = 30001;
@@ -220,7 +221,7 @@ TEST_F(TrendRecorderTest, ALostPortOrASilentCycleLeavesAGapNeverALineToZero)
     EXPECT_EQ(plot.runs[0][2].size(), 1u);
     for (const auto& run : plot.runs[0])
         for (const QPointF& p : run) EXPECT_GT(p.y(), 200.0);
-    EXPECT_EQ(ring.At(0).state, UpsData[1].SysState);
+    EXPECT_EQ(ring.At(0).state, Cabinet().UpsData[1].SysState);
 }
 
 // Two answered cycles far apart (the poll held by a download) are not joined either.

@@ -1,5 +1,6 @@
 // The UPS parameters window: display rules of every row, blanking with the port closed, the
 // timer's life, the Set button behind the password guard, and its place in the main window.
+#include "comm/uCabinet.h"
 #include "model/uLocalPara.h"
 #include "settings/uFrmUpsPara.h"
 #include "test_data_set_fixture.h"
@@ -66,7 +67,7 @@ class ShowTable : public UpsParaTest, public ::testing::WithParamInterface<ShowC
 TEST_P(ShowTable, FormatsTheRegister)
 {
     const ShowCase& c = GetParam();
-    StoreRegister(UpsData[1], c.reg, c.value);
+    Cabinet().StoreRegister(Cabinet().UpsData[1], c.reg, c.value);
     w->Timer1Timer();
     QLineEdit* e = edit(c.edit);
     ASSERT_NE(e, nullptr) << c.edit;
@@ -127,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(UpsParaTest, AllStatusBitsSetShowDisableThreeTimes)
 {
-    StoreRegister(UpsData[1], 40027, 0x3800);
+    Cabinet().StoreRegister(Cabinet().UpsData[1], 40027, 0x3800);
     w->Timer1Timer();
     EXPECT_EQ(w->edtCharge->text(), "disable");
     EXPECT_EQ(w->edtBuzzer->text(), "disable");
@@ -136,8 +137,8 @@ TEST_F(UpsParaTest, AllStatusBitsSetShowDisableThreeTimes)
 
 TEST_F(UpsParaTest, ShowsTheSelectedAddressOnly)
 {
-    StoreRegister(UpsData[2], 40025, 99);
-    StoreRegister(UpsData[1], 40025, 30);
+    Cabinet().StoreRegister(Cabinet().UpsData[2], 40025, 99);
+    Cabinet().StoreRegister(Cabinet().UpsData[1], 40025, 30);
     w->Timer1Timer();
     EXPECT_EQ(w->edtBoostLast->text(), "30");
 }
@@ -165,8 +166,8 @@ TEST_F(UpsParaTest, ViewOnlyWithThePreAlarmRowHidden)
 
 TEST_F(UpsParaTest, PortClosedBlanksEveryFieldAndLeavesTheButton)
 {
-    StoreRegister(UpsData[1], 40025, 30);
-    StoreRegister(UpsData[1], 40004, 0);
+    Cabinet().StoreRegister(Cabinet().UpsData[1], 40025, 30);
+    Cabinet().StoreRegister(Cabinet().UpsData[1], 40004, 0);
     w->Timer1Timer();
     ASSERT_EQ(w->edtBoostLast->text(), "30");
     const bool buttonBefore = w->btnSet->isEnabled();
@@ -217,7 +218,7 @@ TEST_F(UpsParaTest, ActivationStartsTheTimerAndEnablesSetClosingStopsIt)
 
 TEST_F(UpsParaTest, SetGoesThroughTheGuardAndOpensTheDataSetWindow)
 {
-    StoreRegister(UpsData[1], 40025, 30);
+    Cabinet().StoreRegister(Cabinet().UpsData[1], 40025, 30);
     DialogScript script;
     script.prompts.push_back({QStringLiteral("tulip"), TPromptAnswer::Ensure});
     int dataSetShown = 0;
@@ -309,8 +310,8 @@ class UpsParaPicture : public UpsParaTest, public ::testing::WithParamInterface<
 TEST_P(UpsParaPicture, NothingCutOff)
 {
     LocalPara.Language = static_cast<uint8_t>(GetParam());
-    StoreRegister(UpsData[1], 40034, 2);
-    StoreRegister(UpsData[1], 40004, 7);
+    Cabinet().StoreRegister(Cabinet().UpsData[1], 40034, 2);
+    Cabinet().StoreRegister(Cabinet().UpsData[1], 40004, 7);
     w->show();
     w->Timer1Timer();
     EXPECT_TRUE(CutOffWidgets(w.get()).isEmpty()) << CutOffWidgets(w.get()).join('\n').toStdString();

@@ -1,6 +1,7 @@
 // The event-record window headless: the download state machine tick by tick (the test plays
 // the link: it takes slot 1 and answers with records), the record database and its rules, the
 // list's order and position, the grid's columns, the erase, the counters read and the progress.
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
@@ -133,11 +134,11 @@ DriveRun drive(TfrmUpsRec& w, int maxTicks, const std::function<std::optional<in
             EXPECT_EQ(TestSlots()[1].Func, 20);
             run.requests.push_back({t, TestSlots()[1].Value});
             if (const std::optional<int> reply = answer(TestSlots()[1].Value)) {
-                RecInfo.Rec = sampleRecord(*reply);
-                RecInfo.RecReplyRecvd = FlagOn;
+                Cabinet().RecInfo.Rec = sampleRecord(*reply);
+                Cabinet().RecInfo.RecReplyRecvd = FlagOn;
             }
         }
-        if (RecInfo.PollHold == 0) {
+        if (Cabinet().RecInfo.PollHold == 0) {
             run.idleTick = t;
             break;
         }
@@ -180,14 +181,14 @@ TEST_F(UpsRecTest, DownloadRequestsStoresAndEndsByItself)
         w_.reset();
         QFile::remove(RecordDbPath());
         ResetAll();
-        RecInfo.AllRec = c.allRec;
+        Cabinet().RecInfo.AllRec = c.allRec;
         window().intgrtptRec->setValue(c.start);
         window().btnBegin->click();
-        ASSERT_EQ(RecInfo.PollHold, FlagOn);
+        ASSERT_EQ(Cabinet().RecInfo.PollHold, FlagOn);
         EXPECT_TRUE(window().btnBegin->isChecked());
         const DriveRun run = drive(window(), 200, c.cabinet);
         EXPECT_EQ(recNos(run), c.requested);
-        EXPECT_EQ(RecInfo.NextRecNo, c.nextRecNo);
+        EXPECT_EQ(Cabinet().RecInfo.NextRecNo, c.nextRecNo);
         // Nothing is sent on the start itself: the first request goes out on tick 1.
         ASSERT_FALSE(run.requests.empty());
         EXPECT_EQ(run.requests.front().tick, 1);
@@ -213,7 +214,7 @@ TEST_F(UpsRecTest, SilentCabinetIsAskedThreeTimesThenTheDownloadGivesUp)
     for (int leftOver : {0, 2}) {
         SCOPED_TRACE(leftOver);
         ResetAll();
-        RecInfo.AllRec = 10;
+        Cabinet().RecInfo.AllRec = 10;
         window().Download.Attempts = leftOver;
         window().btnBegin->click();
         const DriveRun run = drive(window(), 400, [](int) { return std::nullopt; });
@@ -231,17 +232,17 @@ TEST_F(UpsRecTest, SilentCabinetIsAskedThreeTimesThenTheDownloadGivesUp)
 TEST_F(UpsRecTest, SecondClickStopsAndClosedPortRefusesToStart)
 {
     DialogScript script;
-    RecInfo.AllRec = 50;
+    Cabinet().RecInfo.AllRec = 50;
     window().btnBegin->click();
-    EXPECT_EQ(RecInfo.PollHold, FlagOn);
+    EXPECT_EQ(Cabinet().RecInfo.PollHold, FlagOn);
     window().btnBegin->click();
-    EXPECT_EQ(RecInfo.PollHold, 0);
+    EXPECT_EQ(Cabinet().RecInfo.PollHold, 0);
     EXPECT_FALSE(window().btnBegin->isChecked());
     EXPECT_TRUE(script.messages.empty());
 
     portOpen_ = false;
     window().btnBegin->click();
-    EXPECT_EQ(RecInfo.PollHold, 0);
+    EXPECT_EQ(Cabinet().RecInfo.PollHold, 0);
     EXPECT_FALSE(window().btnBegin->isChecked());
     ASSERT_EQ(script.messages.size(), 1u);
     EXPECT_EQ(script.messages[0].text, "Com is off");
@@ -254,12 +255,12 @@ TEST_F(UpsRecTest, SecondClickStopsAndClosedPortRefusesToStart)
 TEST_F(UpsRecTest, StartingOverLocalRecordsAsksFirst)
 {
     DialogScript script;
-    RecInfo.AllRec = 50;
+    Cabinet().RecInfo.AllRec = 50;
     // An empty database asks nothing.
     window().RefreshList();
     window().btnBegin->click();
     EXPECT_TRUE(script.messages.empty());
-    EXPECT_EQ(RecInfo.PollHold, FlagOn);
+    EXPECT_EQ(Cabinet().RecInfo.PollHold, FlagOn);
     window().btnBegin->click();
 
     fill(1, 3);
@@ -276,7 +277,7 @@ TEST_F(UpsRecTest, StartingOverLocalRecordsAsksFirst)
         EXPECT_EQ(m.icon, QMessageBox::Question);
         EXPECT_EQ(m.buttons, QMessageBox::Yes | QMessageBox::No);
         EXPECT_EQ(m.defaultButton, QMessageBox::No);
-        EXPECT_EQ(RecInfo.PollHold, yes ? FlagOn : 0);
+        EXPECT_EQ(Cabinet().RecInfo.PollHold, yes ? FlagOn : 0);
         EXPECT_EQ(window().btnBegin->isChecked(), yes);
     }
 }
@@ -566,7 +567,7 @@ TEST_F(UpsRecTest, CaptionsFollowTheLanguageAndTheDownload)
     };
     for (const Case& c : cases) {
         LocalPara.Language = static_cast<uint8_t>(c.language);
-        RecInfo.PollHold = c.pollHold;
+        Cabinet().RecInfo.PollHold = c.pollHold;
         window().FormActivate();
         EXPECT_EQ(window().windowTitle(), QString::fromUtf8(c.title));
         EXPECT_EQ(window().btnBegin->text(), QString::fromUtf8(c.begin));
@@ -645,14 +646,14 @@ TEST_F(UpsRecTest, CountersAreReadWhileActiveAndIdle)
     EXPECT_EQ(window().InfoCountdown, 300);
     TestSlots()[2].Pending = 0;
 
-    RecInfo.MaxRec = 1000;
-    RecInfo.AllRec = -2;
-    RecInfo.RecCntRecvd = FlagOn;
+    Cabinet().RecInfo.MaxRec = 1000;
+    Cabinet().RecInfo.AllRec = -2;
+    Cabinet().RecInfo.RecCntRecvd = FlagOn;
     window().tmr1Timer();
     EXPECT_EQ(window().redtMaxRec->text(), "1000");
     EXPECT_EQ(window().redtAllRec->text(), "-2");
     EXPECT_EQ(window().InfoCountdown, 100);
-    EXPECT_EQ(RecInfo.RecCntRecvd, 0);
+    EXPECT_EQ(Cabinet().RecInfo.RecCntRecvd, 0);
     for (int i = 0; i < 100; ++i) window().tmr1Timer();
     EXPECT_EQ(TestSlots()[2].Pending, 0);
     window().tmr1Timer();
@@ -666,11 +667,11 @@ TEST_F(UpsRecTest, CountersAreReadWhileActiveAndIdle)
     EXPECT_EQ(TestSlots()[2].Pending, 0);
     EXPECT_EQ(window().InfoCountdown, 0);
     window().ActiveForTest = true;
-    RecInfo.PollHold = FlagOn;
-    RecInfo.AllRec = 5;
+    Cabinet().RecInfo.PollHold = FlagOn;
+    Cabinet().RecInfo.AllRec = 5;
     window().tmr1Timer();
     EXPECT_EQ(TestSlots()[2].Pending, 0);
-    RecInfo.PollHold = 0;
+    Cabinet().RecInfo.PollHold = 0;
     window().tmr1Timer();
     EXPECT_EQ(TestSlots()[2].Pending, FlagOn);
 }
@@ -694,7 +695,7 @@ TEST_F(UpsRecTest, StoreErrorIsShownOncePerCauseAndTheTickIsNotReentered)
         }
         return QMessageBox::Ok;
     });
-    RecInfo.AllRec = 3;
+    Cabinet().RecInfo.AllRec = 3;
     window().btnBegin->click();
     const DriveRun run = drive(window(), 400, [](int n) { return std::optional<int>(n); });
     // Each reply fails to store; the record is asked for again after the reply timeout, and
@@ -706,9 +707,9 @@ TEST_F(UpsRecTest, StoreErrorIsShownOncePerCauseAndTheTickIsNotReentered)
     EXPECT_TRUE(script.messages[0].text.contains("disk full")) << script.messages[0].text.toStdString();
     EXPECT_TRUE(script.messages[0].text.contains("record.mdb"));
     EXPECT_EQ(ticksUnderTheMessage, 3);
-    EXPECT_EQ(RecInfo.NextRecNo, 1);
+    EXPECT_EQ(Cabinet().RecInfo.NextRecNo, 1);
     EXPECT_EQ(window().Db().RowCount(), 0);
-    EXPECT_EQ(RecInfo.PollHold, 0);
+    EXPECT_EQ(Cabinet().RecInfo.PollHold, 0);
 
     // Once the cause is gone the same download stores.
     ASSERT_TRUE(q.exec("Drop Trigger Full"));
@@ -812,7 +813,7 @@ TEST_F(UpsRecTest, ProgressShowsStoredOutOfTotalRateAndTimeLeft)
     LocalPara.Language = 0;
     int64_t clock = 0;
     window().ProgressClock = [&clock] { return clock; };
-    RecInfo.AllRec = 4;
+    Cabinet().RecInfo.AllRec = 4;
     window().btnBegin->click();
     drive(window(), 3, [&clock](int n) {
         clock += 500;
@@ -841,7 +842,7 @@ TEST_F(UpsRecTest, StopKeepsTheStoredRecordsAndThePollGoesOn)
         LocalPara.Language = 0;
         TfrmUpsRec& w = window();
         EXPECT_FALSE(w.btnStop->isEnabled());
-        RecInfo.AllRec = 9999;
+        Cabinet().RecInfo.AllRec = 9999;
         w.btnBegin->click();
         EXPECT_TRUE(w.btnStop->isEnabled());
         // Records 1 to 5 stored; the request for 6 waits in slot 1.
@@ -853,12 +854,12 @@ TEST_F(UpsRecTest, StopKeepsTheStoredRecordsAndThePollGoesOn)
         EXPECT_TRUE(w.btnStop->isEnabled());
         if (c.replyWaiting) {
             TestSlots()[1].Pending = 0; // the link took it and the cabinet answered
-            RecInfo.Rec = sampleRecord(6);
-            RecInfo.RecReplyRecvd = FlagOn;
+            Cabinet().RecInfo.Rec = sampleRecord(6);
+            Cabinet().RecInfo.RecReplyRecvd = FlagOn;
         }
 
         w.btnStop->click();
-        EXPECT_EQ(RecInfo.PollHold, 0);
+        EXPECT_EQ(Cabinet().RecInfo.PollHold, 0);
         EXPECT_EQ(TestSlots()[1].Pending, 0) << "the request for the next record is taken back";
         EXPECT_FALSE(w.btnBegin->isChecked());
         EXPECT_FALSE(w.btnStop->isEnabled());

@@ -1,6 +1,7 @@
 // Every editor that writes to the cabinet, pressed in the situations where the write must not
 // go out: a slot it needs still busy, the port closed, nothing chosen, a text that is no
 // number, a number beyond the register. In each the editor queues nothing and says why.
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "comm/uKModbus.h"
 #include "comm/uRestoreWriter.h"
@@ -56,15 +57,15 @@ protected:
         com->Timer1.stop();
         UseFakeLine(
             *com, [this] { return portOpen; }, [](const uint8_t*, int) { return true; });
-        UpsData[1].Para40007 = 1;
-        UpsData[1].Para40006 = 55; // matches no frequency item: nothing chosen
-        UpsData[1].SysState = 3;
-        CfgTextRecvd = FlagOn;
-        std::memcpy(CfgRx, "ACME           ZYR-60    ", 25);
-        CfgRx[35] = 26; // no item of the inside-communication list
-        std::fill(std::begin(CfgRegsFrom), std::end(CfgRegsFrom), uint8_t(1));
-        OptBaud = -1;
-        OptProtocol = 1;
+        Cabinet().UpsData[1].Para40007 = 1;
+        Cabinet().UpsData[1].Para40006 = 55; // matches no frequency item: nothing chosen
+        Cabinet().UpsData[1].SysState = 3;
+        Cabinet().CfgTextRecvd = FlagOn;
+        std::memcpy(Cabinet().CfgRx, "ACME           ZYR-60    ", 25);
+        Cabinet().CfgRx[35] = 26; // no item of the inside-communication list
+        std::fill(std::begin(Cabinet().CfgRegsFrom), std::end(Cabinet().CfgRegsFrom), uint8_t(1));
+        Cabinet().OptBaud = -1;
+        Cabinet().OptProtocol = 1;
     }
     void TearDown() override
     {
@@ -133,7 +134,7 @@ TEST_P(WriteRefusals, QueuesNothingAndSaysWhy)
     portOpen = c.portOpen;
     LocalPara.Language = c.language;
     TestLinkState().CommPaused = c.paused;
-    std::fill(std::begin(CfgRegsFrom), std::end(CfgRegsFrom), uint8_t(c.cfgFrom));
+    std::fill(std::begin(Cabinet().CfgRegsFrom), std::end(Cabinet().CfgRegsFrom), uint8_t(c.cfgFrom));
     if (c.busySlot) {
         TestSlots()[c.busySlot].Pending = FlagOn;
         TestSlots()[c.busySlot].Func = 6;
@@ -156,7 +157,7 @@ TEST_P(WriteRefusals, QueuesNothingAndSaysWhy)
     }
     EXPECT_EQ(open, c.staysOpen) << "the entries stay for another try";
     if (c.editor == TEditor::ZyrText)
-        EXPECT_EQ(std::memcmp(CfgEdit, CfgRx, 25), 0) << "the edit copy is as the editor opened it";
+        EXPECT_EQ(std::memcmp(CfgEdit, Cabinet().CfgRx, 25), 0) << "the edit copy is as the editor opened it";
 }
 
 using E = TEditor;

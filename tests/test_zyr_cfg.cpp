@@ -1,6 +1,7 @@
 // The cabinet configuration view and its editor: what the view shows of the configuration
 // area, its six-tick read cycle, the guarded Edit button, each editor row's initial value and
 // the requests its Send queues, and the whole round trip against the simulated cabinet.
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
@@ -107,8 +108,8 @@ protected:
     {
         if (textsRead) {
             // The configuration as read from the selected cabinet.
-            CfgTextRecvd = FlagOn;
-            std::fill(std::begin(CfgRegsFrom), std::end(CfgRegsFrom), uint8_t(FrmCom->DevAddr()));
+            Cabinet().CfgTextRecvd = FlagOn;
+            std::fill(std::begin(Cabinet().CfgRegsFrom), std::end(Cabinet().CfgRegsFrom), uint8_t(FrmCom->DevAddr()));
         }
         editor = std::make_unique<TfrmEdtZyrCfg>();
         editor->show();
@@ -152,7 +153,7 @@ TEST_P(ViewDisplay, ShowsTheReceivedConfiguration)
     const DisplayCase& c = GetParam();
     LocalPara.Language = static_cast<uint8_t>(c.language);
     TfrmZyrCfg& v = makeView();
-    std::memcpy(CfgRx + c.at, c.bytes, static_cast<size_t>(c.count));
+    std::memcpy(Cabinet().CfgRx + c.at, c.bytes, static_cast<size_t>(c.count));
     v.tmr1Timer();
     if (QLatin1String(c.control) == QLatin1String("rgMdType")) {
         auto* rg = v.findChild<TRadioGroup*>("rgMdType");
@@ -201,14 +202,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ZyrCfgTest, CreationBlanksTheTextsAndLeavesTheRegisters)
 {
-    for (int i = 0; i < CfgSize; ++i) CfgRx[i] = CfgEdit[i] = static_cast<uint8_t>(0x41 + i % 20);
+    for (int i = 0; i < CfgSize; ++i) Cabinet().CfgRx[i] = CfgEdit[i] = static_cast<uint8_t>(0x41 + i % 20);
     TfrmZyrCfg& v = makeView();
     for (int i = 0; i < 25; ++i) {
-        EXPECT_EQ(CfgRx[i], ' ') << i;
+        EXPECT_EQ(Cabinet().CfgRx[i], ' ') << i;
         EXPECT_EQ(CfgEdit[i], ' ') << i;
     }
     for (int i = 25; i < CfgSize; ++i) {
-        EXPECT_EQ(CfgRx[i], 0x41 + i % 20) << i;
+        EXPECT_EQ(Cabinet().CfgRx[i], 0x41 + i % 20) << i;
         EXPECT_EQ(CfgEdit[i], 0x41 + i % 20) << i;
     }
     v.tmr1Timer();
@@ -412,12 +413,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ZyrCfgTest, EditorStartsWithNoEditorAndACopyOfTheReceivedArea)
 {
-    for (int i = 0; i < CfgSize; ++i) CfgRx[i] = static_cast<uint8_t>(0x30 + i);
+    for (int i = 0; i < CfgSize; ++i) Cabinet().CfgRx[i] = static_cast<uint8_t>(0x30 + i);
     std::memset(CfgEdit, 0, sizeof CfgEdit);
     TfrmEdtZyrCfg& e = openEditor();
     for (int i = 0; i < CfgSize; ++i) {
         const bool copied = i <= 24 || (i >= 35 && i <= 40);
-        EXPECT_EQ(CfgEdit[i], copied ? CfgRx[i] : 0) << "byte " << i;
+        EXPECT_EQ(CfgEdit[i], copied ? Cabinet().CfgRx[i] : 0) << "byte " << i;
     }
     EXPECT_EQ(e.windowTitle(), QStringLiteral("Edit ZYR Config"));
     ASSERT_EQ(e.lstSelct->count(), 8);
@@ -482,7 +483,7 @@ class EditorRow : public ZyrCfgTest, public ::testing::WithParamInterface<RowCas
 TEST_P(EditorRow, OpensWithTheCabinetsValueAndSendsTheChoice)
 {
     const RowCase& c = GetParam();
-    CfgRx[c.byteAt] = c.byte;
+    Cabinet().CfgRx[c.byteAt] = c.byte;
     TfrmEdtZyrCfg& e = openEditor();
     chooseRow(c.row);
     EXPECT_EQ(e.SelRow, c.row);
@@ -566,7 +567,7 @@ TEST_P(MasterCode, DecidesTheModuleTypesOffered)
 {
     const MasterCase& c = GetParam();
     AcceptedPsw = QString::fromLatin1(c.accepted);
-    CfgRx[38] = c.reported;
+    Cabinet().CfgRx[38] = c.reported;
     TfrmEdtZyrCfg& e = openEditor();
     chooseRow(TfrmEdtZyrCfg::RowMdType);
     QStringList items;
@@ -603,8 +604,8 @@ class EditorText : public ZyrCfgTest, public ::testing::WithParamInterface<TextC
 TEST_P(EditorText, WritesOneBytePerRegisterPaddedWithSpaces)
 {
     const TextCase& c = GetParam();
-    std::memcpy(CfgRx, "OLD COMPANY\0\0\0\0", 15);
-    std::memcpy(CfgRx + 15, "OLDMODEL\0\0", 10);
+    std::memcpy(Cabinet().CfgRx, "OLD COMPANY\0\0\0\0", 15);
+    std::memcpy(Cabinet().CfgRx + 15, "OLDMODEL\0\0", 10);
     TfrmEdtZyrCfg& e = openEditor();
     chooseRow(c.row);
     EXPECT_TRUE(e.pnl1->isVisible());
@@ -710,7 +711,7 @@ TEST_F(ZyrCfgTest, EditorFitsItsWindowInBothLanguages)
 {
     for (int language : {0, 1}) {
         LocalPara.Language = static_cast<uint8_t>(language);
-        std::memcpy(CfgRx, "ZYR POWER CO.  ", 15);
+        std::memcpy(Cabinet().CfgRx, "ZYR POWER CO.  ", 15);
         TfrmEdtZyrCfg& e = openEditor();
         for (int row : {0, 3, 5}) {
             chooseRow(row);
@@ -825,15 +826,16 @@ TEST_F(ZyrCfgEndToEnd, RegisterRowWrittenAndReadBack)
 {
     ASSERT_TRUE(sim.start({"--baud", "9600", "--no-pacing", "--no-drift"}));
     ASSERT_TRUE(driver.open(sim.link(), 9600));
-    StoreRegister(UpsData[1], 51202, 1); // the cabinet enables remote control, as read from it
+    Cabinet().StoreRegister(Cabinet().UpsData[1], 51202,
+                            1); // the cabinet enables remote control, as read from it
     TfrmEdtZyrCfg& e = openEditor();
     chooseRow(TfrmEdtZyrCfg::RowRemote);
     e.rgChoise->item(1)->click(); // Disable
     e.btnSendClick();
     ASSERT_TRUE(serve(1)) << "the write";
     ASSERT_TRUE(serve(2)) << "the read-back";
-    EXPECT_EQ(CfgRx[36], 0) << "the read-back shows remote control disabled";
-    EXPECT_EQ(RegMirror[51202], 0);
+    EXPECT_EQ(Cabinet().CfgRx[36], 0) << "the read-back shows remote control disabled";
+    EXPECT_EQ(Cabinet().RegMirror[51202], 0);
 }
 
 TEST(ZyrCfgProgram, ViewPicturesInBothLanguages)
@@ -860,7 +862,7 @@ namespace {
 TEST_F(ZyrCfgTest, TextsAreNotWrittenBeforeTheyWereRead)
 {
     makeView();
-    ASSERT_EQ(CfgTextRecvd, FlagOff) << "opening the view forgets the texts";
+    ASSERT_EQ(Cabinet().CfgTextRecvd, FlagOff) << "opening the view forgets the texts";
     DialogScript script;
     TfrmEdtZyrCfg& early = openEditor(false);
     chooseRow(0);
@@ -881,8 +883,8 @@ TEST_F(ZyrCfgTest, TextsAreNotWrittenBeforeTheyWereRead)
     EXPECT_EQ(TestSlots()[1].Pending, 0);
 
     // Once a reply has carried the texts, a new editor writes them.
-    for (int r = 53000; r <= 53029; ++r) StoreRegister(UpsData[1], r, 'A');
-    EXPECT_EQ(CfgTextRecvd, FlagOn);
+    for (int r = 53000; r <= 53029; ++r) Cabinet().StoreRegister(Cabinet().UpsData[1], r, 'A');
+    EXPECT_EQ(Cabinet().CfgTextRecvd, FlagOn);
     TfrmEdtZyrCfg& later = openEditor(false);
     chooseRow(0);
     later.edtText->setText(QStringLiteral("ACME"));
@@ -893,13 +895,14 @@ TEST_F(ZyrCfgTest, TextsAreNotWrittenBeforeTheyWereRead)
     TestSlots()[1].Pending = TestSlots()[2].Pending = 0;
 
     // Once the cabinet's registers have come in, a register row is written.
-    for (int r : {51201, 51202, 51203, 51204, 51207, 51208}) StoreRegister(UpsData[2], r, 0);
+    for (int r : {51201, 51202, 51203, 51204, 51207, 51208})
+        Cabinet().StoreRegister(Cabinet().UpsData[2], r, 0);
     TfrmEdtZyrCfg& other = openEditor(false);
     chooseRow(3);
     other.btnSendClick();
     EXPECT_EQ(script.messages.size(), 3u) << "read from another cabinet: refused";
     EXPECT_EQ(TestSlots()[1].Pending, 0);
-    for (int r : {51201, 51202, 51203, 51204, 51207, 51208}) StoreRegister(UpsData[7], r, 0);
+    for (int r : {51201, 51202, 51203, 51204, 51207, 51208}) Cabinet().StoreRegister(Cabinet().UpsData[7], r, 0);
     TfrmEdtZyrCfg& last = openEditor(false);
     chooseRow(3);
     last.btnSendClick();

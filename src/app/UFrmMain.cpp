@@ -2,6 +2,8 @@
 // events.
 #include "app/UFrmMain.h"
 
+#include "model/uRegisters.h"
+
 #include "comm/uFrmCom.h"
 #include "diag/uFrmTrack.h"
 #include "model/UShareData.h"
@@ -43,9 +45,6 @@ namespace {
 // Ticks the LEDs stay lit after a frame sent and after a chunk received.
 constexpr int TxLedTicks = 3;
 constexpr int RxLedTicks = 2;
-// The modules' blocks of input registers.
-constexpr int ModuleRegFirst = 30101;
-constexpr int ModuleRegLast = 31700;
 } // namespace
 
 void TFrmMain::FollowLink(TFrmCom* link)
@@ -65,8 +64,8 @@ void TFrmMain::replyAccepted(const TLinkRequest& request)
     NeedsRepaint = true;
     NoteReply();
     // A module's values came: the module list shows their state on its next rebuild.
-    if ((request.func == 3 || request.func == 4) && request.startReg <= ModuleRegLast &&
-        request.startReg + request.count - 1 >= ModuleRegFirst)
+    if ((request.func == 3 || request.func == 4) && request.startReg <= RegModuleLast &&
+        request.startReg + request.count - 1 >= RegModuleFirst)
         ModListDirty = FlagOn;
 }
 

@@ -4,13 +4,14 @@
 #include "app/UFrmSaveProgress.h"
 
 #include "comm/uBackupReader.h"
+#include "comm/uCabinet.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "model/uSettingsBackup.h"
 #include "model/uSiteFileName.h"
 #include "records/uFrmJournal.h"
-#include "store/uRecordDb.h"
 #include "settings/uFrmRestore.h"
+#include "store/uRecordDb.h"
 #include "ui/uGuard.h"
 #include "ui/uUiSeam.h"
 
@@ -44,7 +45,7 @@ void TFrmMain::mni2007Click()
     r.folder = RecordDataFolder();
     r.filter = QStringLiteral("*.json");
     r.fileName = SiteFileName(QStringLiteral("Settings"), QStringLiteral("json"),
-                              {DevAddr, CabinetIdentificationText(), QDate::currentDate()});
+                              {DevAddr, CabinetIdentificationText(Cabinet()), QDate::currentDate()});
     const QString path = GetSaveFileName(r);
     if (path.isEmpty()) return;
     auto* reader = new TBackupReader(DevAddr, objectName(), this);

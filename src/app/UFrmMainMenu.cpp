@@ -3,7 +3,9 @@
 #include "app/UFrmMain.h"
 
 #include "app/UFrmCommInterface.h"
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
+#include "comm/uOpenFailure.h"
 #include "diag/UFrmAbout.h"
 #include "diag/uFrmDict.h"
 #include "diag/uFrmTrack.h"
@@ -20,7 +22,6 @@
 #include "settings/uZyrCfg.h"
 #include "ui/uGuard.h"
 #include "ui/uMenuFlags.h"
-#include "comm/uOpenFailure.h"
 #include "ui/uShowView.h"
 #include "ui/uUiSeam.h"
 #include "ui/uViewRegistry.h"
@@ -232,15 +233,15 @@ void showCodeViewer()
 
 void TFrmMain::btnZyrCodeClick()
 {
-    CodeSource = &UpsData[DevAddr].Status;
-    CodeIsSystem = 1;
+    Cabinet().CodeSource = &Cabinet().UpsData[DevAddr].Status;
+    Cabinet().CodeIsSystem = 1;
     showCodeViewer();
 }
 
 void TFrmMain::btnMdCodeClick()
 {
-    CodeSource = &ModuleData[CurModule].Status;
-    CodeIsSystem = 0;
+    Cabinet().CodeSource = &Cabinet().ModuleData[CurModule].Status;
+    Cabinet().CodeIsSystem = 0;
     showCodeViewer();
 }
 

@@ -1,9 +1,11 @@
 // The main window's 100 ms tick, its period work and the requests it queues.
 #include "app/UFrmMain.h"
 
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
+#include "model/uRegisters.h"
 #include "ui/uGraceWindows.h"
 #include "ui/uReqSlots.h"
 #include "ui/uViewFormat.h"
@@ -17,10 +19,7 @@
 #include <QToolButton>
 
 namespace {
-constexpr int ModuleBlockStart = 30101;
-constexpr int ModuleBlockSize = 50;
 constexpr int ModuleReadCount = 30;
-constexpr int ModuleCounterReg = 30122; // the module's first communication counter
 
 bool portOpen() { return FrmCom && FrmCom->PortOpen(); }
 } // namespace
@@ -114,7 +113,7 @@ void TFrmMain::periodWork()
     ++SecCount;
     if (SecCount > 60) SecCount = 0;
 
-    if (SecCount % 11 == 0 && ReqSlotFree(2)) fillSlot(2, 3, 53000, 40);
+    if (SecCount % 11 == 0 && ReqSlotFree(2)) fillSlot(2, 3, RegTextFirst, CfgTextReadCount);
     if (SecCount % 18 == 0) {
         if (ReqSlotFree(3)) fillSlot(3, 43, 2, 0); // version text
         if (ReqSlotFree(4)) fillSlot(4, 43, 1, 0); // type and rating
@@ -150,8 +149,8 @@ void TFrmMain::BuildModuleList()
     for (int n = 1; n <= ModuleCount; ++n) {
         QString entry;
         if (chkMdSta->isChecked())
-            entry =
-                QStringLiteral("%1  ").arg(n, 2, 10, QLatin1Char('0')) + StateText(ModuleData[n].ModState);
+            entry = QStringLiteral("%1  ").arg(n, 2, 10, QLatin1Char('0')) +
+                    StateText(Cabinet().ModuleData[n].ModState);
         else
             entry = QStringLiteral("Module %1").arg(n, 2, 10, QLatin1Char('0'));
         if (QListWidgetItem* item = lstMd->item(n - 1)) {
@@ -165,10 +164,7 @@ void TFrmMain::BuildModuleList()
     buildingModuleList_ = false;
 }
 
-void TFrmMain::RequestModule(int m)
-{
-    fillSlot(2, 4, ModuleBlockStart + ModuleBlockSize * (m - 1), ModuleReadCount);
-}
+void TFrmMain::RequestModule(int m) { fillSlot(2, 4, ModuleRegister(m, 1), ModuleReadCount); }
 
 void TFrmMain::ScanNextModule()
 {
@@ -193,7 +189,7 @@ void TFrmMain::lstMdClick()
 void TFrmMain::ClearModuleValues(int m)
 {
     if (m < 1 || m > ModuleCount) return;
-    TModuleData& d = ModuleData[m];
+    TModuleData& d = Cabinet().ModuleData[m];
     // Battery values and the state stay until the module's reply replaces them.
     for (double& v : d.BusVolt) v = 0;
     for (double& v : d.InvVolt) v = 0;
@@ -229,10 +225,7 @@ void TFrmMain::SelectDevAddr(int addr)
 
 void TFrmMain::chkMdStaClick() { ModListDirty = FlagOn; }
 
-void TFrmMain::btnReCntClick()
-{
-    QueueWrite(this, {{2, 6, ModuleCounterReg + ModuleBlockSize * (CurModule - 1), 0, 0}});
-}
+void TFrmMain::btnReCntClick() { QueueWrite(this, {{2, 6, ModuleRegister(CurModule, PlaceMdSend), 0, 0}}); }
 
 void TFrmMain::btnReadClick()
 {

@@ -1,6 +1,7 @@
 // The main window's captions and the copy of the device and module records into the view.
 #include "app/UFrmMain.h"
 
+#include "comm/uCabinet.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "ui/uShowText.h"
@@ -186,7 +187,7 @@ void TFrmMain::ApplyCaptions()
 
 void TFrmMain::RefreshView()
 {
-    const TUpsData& u = UpsData[DevAddr <= MaxDevAddr ? DevAddr : 1];
+    const TUpsData& u = Cabinet().UpsData[DevAddr <= MaxDevAddr ? DevAddr : 1];
     QTableWidget* ac = sgrdUPS_AC;
     putRow(shownValues_, ac, 1, u.InVolt, 3);
     putRow(shownValues_, ac, 2, u.InCurr, 3);
@@ -214,7 +215,7 @@ void TFrmMain::RefreshView()
     cabinetWords_.Show(s);
     ShowText(edtSysState, StateText(u.SysState));
 
-    const TModuleData& m = ModuleData[CurModule >= 1 && CurModule <= ModuleCount ? CurModule : 1];
+    const TModuleData& m = Cabinet().ModuleData[CurModule >= 1 && CurModule <= ModuleCount ? CurModule : 1];
     QTableWidget* md = sgrdModule;
     putRow(shownValues_, md, 1, m.InvVolt, 3);
     putRow(shownValues_, md, 2, m.InvCurr, 3);
@@ -235,9 +236,9 @@ void TFrmMain::RefreshView()
     ShowText(edtAckOk, QString::number(m.MdAckOk));
     ShowText(edtErrRate, ModuleErrRateText(m.MdSend, m.MdAckOk));
 
-    ShowText(edtUpsVer, FieldText(CfgRx + 25, 10));
-    ShowText(edtTypeInfo, FieldText(CfgRx + 41, 3));
-    ShowText(edtMdRate, QString::number(256 * CfgRx[45] + CfgRx[46]));
+    ShowText(edtUpsVer, FieldText(Cabinet().CfgRx + 25, 10));
+    ShowText(edtTypeInfo, FieldText(Cabinet().CfgRx + 41, 3));
+    ShowText(edtMdRate, QString::number(256 * Cabinet().CfgRx[45] + Cabinet().CfgRx[46]));
     Q_EMIT viewRefreshed();
 }
 

@@ -4,6 +4,7 @@
 #include "app/UFrmMain.h"
 #include "app/uDemoCabinet.h"
 #include "app/uDemoPrompt.h"
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "comm/uTrendRecorder.h"
 #include "diag/UFrmAbout.h"
@@ -14,11 +15,11 @@
 #include "model/uDataFunc.h"
 #include "model/uLocalPara.h"
 #include "records/uRecDetail.h"
-#include "store/uRecordDb.h"
-#include "store/uServiceJournal.h"
 #include "settings/uEdtMdRegist.h"
 #include "settings/uModbusConfig.h"
 #include "settings/uRunTime.h"
+#include "store/uRecordDb.h"
+#include "store/uServiceJournal.h"
 #include "ui/uPassword.h"
 #include "ui/uStringGrid.h"
 #include "ui/uUiSeam.h"
@@ -273,7 +274,7 @@ void TStartup::onViewRefreshed()
     if (firstValuesTimed_ || !options_.TimeFirstValues) return;
     // The first reply may be the identification; the values have come when the AC grid
     // shows the cabinet's input voltage.
-    if (UpsData[main_->DevAddr].InVolt[0] == 0.0) return;
+    if (Cabinet().UpsData[main_->DevAddr].InVolt[0] == 0.0) return;
     firstValuesTimed_ = true;
     std::printf("first values shown after %lld ms\n", static_cast<long long>(sinceStart_.elapsed()));
     std::fflush(stdout);

@@ -3,9 +3,11 @@
 #include "cli/uCommandOutput.h"
 #include "cli/uHeadlessLink.h"
 #include "cli/uSignalWatch.h"
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uFileWriter.h"
+#include "model/uRegisters.h"
 #include "store/uDownloadProgress.h"
 #include "store/uRecordDb.h"
 #include "store/uRecordDownload.h"
@@ -107,9 +109,9 @@ int RunDownloadCommand(const TCmdLine& options)
     if (!link.Open(QStringLiteral("reading the record counters of"))) return 1;
 
     // The record counters, as the event-record window reads them.
-    RecInfo.RecCntRecvd = 0;
-    link.FillSlot(2, 3, 40051, 6);
-    const bool counted = link.RunUntil([] { return RecInfo.RecCntRecvd != 0; }, 3);
+    Cabinet().RecInfo.RecCntRecvd = 0;
+    link.FillSlot(2, 3, RegRecCountFirst, RecCountReadCount);
+    const bool counted = link.RunUntil([] { return Cabinet().RecInfo.RecCntRecvd != 0; }, 3);
     if (const int signal = TSignalWatch::Caught()) {
         link.Close();
         return Fail(TSignalWatch::ExitStatus(signal),
@@ -117,9 +119,9 @@ int RunDownloadCommand(const TCmdLine& options)
     }
     if (!counted) return Fail(2, link.NoAnswer(QStringLiteral("the record counters")));
     const int32_t from = options.From;
-    const int32_t last = RecInfo.AllRec;
+    const int32_t last = Cabinet().RecInfo.AllRec;
     std::fprintf(stderr, "zyrtool: the cabinet holds %d records (at most %d); downloading from %d\n", last,
-                 RecInfo.MaxRec, from);
+                 Cabinet().RecInfo.MaxRec, from);
 
     TDownloadProgress progress;
     QElapsedTimer clock;
@@ -136,7 +138,8 @@ int RunDownloadCommand(const TCmdLine& options)
         QTimer tick;
         tick.setInterval(100);
         const auto requestRecord = [&] {
-            if (link.Com()->ReqSlot[1].Pending == 0) link.FillSlot(1, 20, 0, 0, static_cast<uint16_t>(RecInfo.NextRecNo));
+            if (link.Com()->ReqSlot[1].Pending == 0)
+                link.FillSlot(1, 20, 0, 0, static_cast<uint16_t>(Cabinet().RecInfo.NextRecNo));
         };
         const auto store = [&](TRecordData& rec) {
             const TStoreOutcome out = db.StoreRecord(rec);
@@ -167,7 +170,7 @@ int RunDownloadCommand(const TCmdLine& options)
             return true;
         };
         const auto after = [&] {
-            progress.SetLast(RecInfo.AllRec);
+            progress.SetLast(Cabinet().RecInfo.AllRec);
             line.Show(progress);
             if (!storeError.isEmpty() || state != TRecordDownload::TState::Running || !link.PortOpen() ||
                 TSignalWatch::Caught() != 0)
@@ -203,14 +206,14 @@ int RunDownloadCommand(const TCmdLine& options)
         status = TSignalWatch::ExitStatus(signal);
         if (last >= from && state != TRecordDownload::TState::Finished)
             std::fprintf(stderr, "zyrtool: %s; records %d to %d are missing\n",
-                         qPrintable(TSignalWatch::Name(signal)), RecInfo.NextRecNo, last);
+                         qPrintable(TSignalWatch::Name(signal)), Cabinet().RecInfo.NextRecNo, last);
     } else if (!storeError.isEmpty()) {
         std::fprintf(stderr, "zyrtool: record %d could not be stored: %s\n",
-                     failedRecNo ? failedRecNo : RecInfo.NextRecNo, qPrintable(storeError));
+                     failedRecNo ? failedRecNo : Cabinet().RecInfo.NextRecNo, qPrintable(storeError));
         status = 1;
     } else if (last >= from && state != TRecordDownload::TState::Finished) {
         std::fprintf(stderr, "zyrtool: the cabinet stopped answering; records %d to %d are missing\n",
-                     RecInfo.NextRecNo, last);
+                     Cabinet().RecInfo.NextRecNo, last);
         status = 2;
     }
     if (!writeResult(db, options.DownloadLog, options.Analysis, work.path(), error)) return OutputFailed(error);

@@ -3,9 +3,11 @@
 #include "cli/uCommandOutput.h"
 #include "cli/uHeadlessLink.h"
 #include "cli/uSignalWatch.h"
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "comm/uPollSteps.h"
 #include "model/UShareData.h"
+#include "model/uRegisters.h"
 #include "model/uSnapshotJson.h"
 #include "model/uUpsInfo.h"
 
@@ -16,12 +18,10 @@
 
 namespace {
 
-constexpr int ModuleBlockStart = 30101;
-constexpr int ModuleBlockSize = 50;
 constexpr int ModuleReadCount = 30;
 
 // The identification objects asked for besides one poll cycle (module 1 is the poll's module).
-const std::vector<std::pair<int, int32_t>> identification = {{43, 2}, {43, 1}};
+const std::vector<std::pair<int, int32_t>> identification = {{FuncIdentification, 2}, {FuncIdentification, 1}};
 
 } // namespace
 
@@ -52,7 +52,7 @@ int RunSnapshotCommand(const TCmdLine& options)
     bool modulesRead = false;
     if (anyAnswer) {
         int next = 1;
-        auto moduleReg = [](int m) { return ModuleBlockStart + ModuleBlockSize * (m - 1); };
+        auto moduleReg = [](int m) { return ModuleRegister(m, 1); };
         link.FillSlot(2, 4, moduleReg(next), ModuleReadCount);
         modulesRead = link.RunUntil(
             [&] {
@@ -86,7 +86,7 @@ int RunSnapshotCommand(const TCmdLine& options)
     c.counters = link.Com()->CommDebug;
     if (!anyAnswer) return Fail(2, link.NoAnswer(QStringLiteral("within three poll cycles")));
     QString error;
-    if (!WriteOutput(options.Snapshot, SnapshotJson(c), &error)) return OutputFailed(error);
+    if (!WriteOutput(options.Snapshot, SnapshotJson(Cabinet(), c), &error)) return OutputFailed(error);
     if (!complete)
         return Fail(2, QStringLiteral("the snapshot is incomplete; missing: %1")
                            .arg(c.missing.join(QStringLiteral(", "))));

@@ -3,12 +3,14 @@
 #include "cli/uCommandOutput.h"
 #include "cli/uHeadlessLink.h"
 #include "cli/uSignalWatch.h"
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "comm/uLinkConnections.h"
 #include "comm/uLinkRequest.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "model/uFileWriter.h"
+#include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
 #include "model/uValueColumns.h"
 
@@ -32,7 +34,7 @@
 namespace {
 
 constexpr int ValueBlockFunc = 4;
-constexpr int32_t ValueBlockStart = 30001;
+constexpr int32_t ValueBlockStart = RegSystemFirst;
 constexpr int StartCycles = 3; // cycles the cabinet has to answer anything in
 
 // What the logger learns from the link: when the value block last came, how long a cycle takes.
@@ -122,7 +124,7 @@ QString lineNow(const TLogWatch& watch, qint64 staleMs, int address)
         for (size_t i = 0; i < columns.size(); ++i) values << QString();
         return ValueLogLine(time, values, LangText("No reply", "无应答"));
     }
-    const TUpsData& u = UpsData[address];
+    const TUpsData& u = Cabinet().UpsData[address];
     for (const TValueColumn& c : columns) values << ValueText(c, c.get(u));
     return ValueLogLine(time, values, StateText(u.SysState));
 }

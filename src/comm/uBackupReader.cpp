@@ -1,5 +1,6 @@
 #include "comm/uBackupReader.h"
 
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 
@@ -97,7 +98,7 @@ void TBackupReader::ReplyAccepted(const TLinkRequest& request, const uint16_t* r
     if (request.func == 43) {
         // The codec has just stored the object's bytes in the identification area.
         TSettingsBackup id;
-        ReadIdentification(id);
+        ReadIdentification(Cabinet(), id);
         if (request.startReg == 1) {
             result_.type = id.type;
             result_.rating = id.rating;

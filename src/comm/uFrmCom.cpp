@@ -80,8 +80,8 @@ void TFrmCom::SetTransport(TTransport* transport)
 void TFrmCom::FormCreate()
 {
     linkState_.ActiveProtocol = LocalPara.curProtocol;
-    Modbus = std::make_unique<TMModbus>(txBuf_);
-    Ydt = std::make_unique<TYDT_V31>();
+    Modbus = std::make_unique<TMModbus>(txBuf_, Values);
+    Ydt = std::make_unique<TYDT_V31>(Values);
     if (linkState_.ActiveProtocol == 0) {
         // The cabinets speak Modbus with two stop bits and no software flow control.
         serial_.SetInx_XonXoffFlow(false);

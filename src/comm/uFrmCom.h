@@ -13,6 +13,7 @@
 #include "comm/uTransport.h"
 #include "comm/uYDT_V31.h"
 #include "model/UShareData.h"
+#include "model/uCabinetValues.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -87,6 +88,8 @@ public:
     QTimer Timer1;
     QTimer ReplyTimer; // line-speed mode: the wait for the outstanding reply
     QTimer GapTimer;   // line-speed mode: the pause before the next request
+    // What the link stored from the cabinets' replies; the codec fills it.
+    TCabinetValues Values;
     std::unique_ptr<TMModbus> Modbus;
     std::unique_ptr<TYDT_V31> Ydt;
 

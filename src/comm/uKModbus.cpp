@@ -17,19 +17,18 @@ void putWord(uint8_t* at, uint16_t v)
     at[1] = static_cast<uint8_t>(v & 0xFF);
 }
 
-// Only the addresses 0..15 have a record. Record 0 is never addressed by a window, so a stray
-// address beyond 15 lands there rather than in the record of another cabinet.
-TUpsData& recordOf(uint16_t addr) { return UpsData[addr <= MaxDevAddr ? addr : 0]; }
-
 constexpr int MaxWriteRegisters = TMModbus::MaxWriteWords;
 } // namespace
 
-TMModbus::TMModbus(uint8_t* txBuf) : CurRecord(&UpsData[1]), TxBuf(txBuf) {}
+TMModbus::TMModbus(uint8_t* txBuf, TCabinetValues& values)
+    : Values(values), CurRecord(&values.UpsData[1]), TxBuf(txBuf)
+{
+}
 
 void TMModbus::SetCurrentAddress(uint16_t addr)
 {
     CurAddr = addr;
-    CurRecord = &recordOf(addr);
+    CurRecord = &Values.Record(addr);
 }
 
 int TMModbus::appendCrc(int len)
@@ -102,17 +101,16 @@ void TMModbus::storeIdentification(const uint8_t* chunk, int len)
     const int dataLen = len - 2;
     if (dataLen < 9) return;
     const uint8_t objectId = chunk[8];
-    if (objectId == 1 && dataLen >= 16)
-        std::memcpy(CfgRx + 41, chunk + 10, 6);
-    else if (objectId == 2 && dataLen >= 20)
-        std::memcpy(CfgRx + 25, chunk + 10, 10);
+    if ((objectId == 1 && dataLen >= 10 + CfgIdentLength) ||
+        (objectId == 2 && dataLen >= 10 + CfgVersionLength))
+        Values.StoreIdentification(objectId, chunk + 10);
 }
 
 TMModbus::TJudgement TMModbus::JudgeReply(const uint8_t* chunk, int len)
 {
     // The shortest frame is address, function and CRC.
     if (len < 4 || chunk[0] != CurAddr) return TJudgement::Stray;
-    CurRecord = &recordOf(CurAddr);
+    CurRecord = &Values.Record(CurAddr);
     if (Crc16(chunk, len) != 0) return TJudgement::Stray;
 
     const uint8_t func = chunk[1];
@@ -129,7 +127,7 @@ TMModbus::TJudgement TMModbus::JudgeReply(const uint8_t* chunk, int len)
         const int byteCount = chunk[2];
         if (ReqCount < 0 || byteCount != 2 * ReqCount || byteCount > len - 5) return TJudgement::Stray;
         for (int i = 0; i < ReqCount; ++i)
-            StoreRegister(*CurRecord, ReqStartReg + i, wordAt(3 + 2 * i));
+            Values.StoreRegister(*CurRecord, ReqStartReg + i, wordAt(3 + 2 * i));
         return TJudgement::Accepted;
     }
     case 6:
@@ -144,12 +142,12 @@ TMModbus::TJudgement TMModbus::JudgeReply(const uint8_t* chunk, int len)
     case 20:
         // A short reply would decode stale bytes of an earlier one into a corrupt record.
         if (len < RecordReplyLength) return TJudgement::Stray;
-        DecodeRecordReply(chunk, RecInfo.Rec);
-        RecInfo.RecReplyRecvd = FlagOn;
+        DecodeRecordReply(chunk, Values.RecInfo.Rec);
+        Values.RecInfo.RecReplyRecvd = FlagOn;
         return TJudgement::Accepted;
     case 43:
         storeIdentification(chunk, len);
-        RecInfo.RecReplyRecvd = FlagOn;
+        Values.RecInfo.RecReplyRecvd = FlagOn;
         return TJudgement::Accepted;
     default: return TJudgement::Accepted;
     }
@@ -206,14 +204,14 @@ void TMModbus::BuildNextRequest(TReqSlot* slots, TLinkState& state, int pollAddr
         s.Counter += 1;
         break;
     }
-    CurRecord = &recordOf(CurAddr);
+    CurRecord = &Values.Record(CurAddr);
     // A line-speed link builds nothing while a download holds the poll and no slot is pending;
     // at the defined pace the last frame is built again, but a write is never sent twice so.
-    if (!SlotTaken && RecInfo.PollHold != 0 && (!RepeatHeldFrame || IsWriteFunc(ReqFunc))) {
+    if (!SlotTaken && Values.RecInfo.PollHold != 0 && (!RepeatHeldFrame || IsWriteFunc(ReqFunc))) {
         FrameLen = 0;
         return;
     }
-    if (!SlotTaken && RecInfo.PollHold == 0) {
+    if (!SlotTaken && Values.RecInfo.PollHold == 0) {
         // The background poll cycle; a new address takes effect at the start of a cycle.
         state.PollStep += 1;
         if (state.PollStep > PollCycleLength) {

@@ -6,15 +6,15 @@
 #include "comm/uLinkRequest.h"
 #include "comm/uLinkState.h"
 #include "model/UShareData.h"
-#include "model/uUpsInfo.h"
+#include "model/uCabinetValues.h"
 
 #include <cstdint>
 
 class TMModbus {
 public:
     // Frames are built in place in txBuf (CommBufSize bytes). The receive buffer is not kept:
-    // every chunk is handed to CheckReply.
-    explicit TMModbus(uint8_t* txBuf);
+    // every chunk is handed to CheckReply. Accepted values land in values.
+    TMModbus(uint8_t* txBuf, TCabinetValues& values);
 
     // Encodes the request fields into the transmit buffer; FrameLen 0 when nothing can be built.
     void BuildFrame();
@@ -43,7 +43,8 @@ public:
     // Sets the address replies are checked against, and the record they land in.
     void SetCurrentAddress(uint16_t addr);
 
-    TUpsData* CurRecord;
+    TCabinetValues& Values;
+    TUpsData* CurRecord; // one of Values' device records
     uint8_t* TxBuf;
     uint16_t CurAddr = 1;
     int32_t FrameLen = 0;

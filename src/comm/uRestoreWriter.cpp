@@ -88,7 +88,7 @@ void TRestoreWriter::queueCurrent()
         s.Source = source_;
         FrmCom->Submit(slot, s);
     };
-    fill(EnableSlot, 6, WriteEnableReg, WriteEnableCode);
+    fill(EnableSlot, 6, RegWriteEnable, WriteEnableValue);
     fill(WriteSlot, 6, item.reg, item.value);
     fill(ReadSlot, 3, item.reg, 0);
     inFlight_ = true;
@@ -101,7 +101,7 @@ int TRestoreWriter::slotOf(const TLinkRequest& r) const
 {
     if (!running_ || !inFlight_ || r.addr != address_ || r.source != source_) return 0;
     const int reg = items_[size_t(next_)].reg;
-    if (r.slot == EnableSlot && r.func == 6 && r.startReg == WriteEnableReg) return EnableSlot;
+    if (r.slot == EnableSlot && r.func == 6 && r.startReg == RegWriteEnable) return EnableSlot;
     if (r.slot == WriteSlot && r.func == 6 && r.startReg == reg) return WriteSlot;
     if (r.slot == ReadSlot && r.func == 3 && r.startReg == reg && r.count == 1) return ReadSlot;
     return 0;
@@ -157,7 +157,7 @@ void TRestoreWriter::takeBackSlots()
         int slot;
         uint8_t func;
         int32_t reg;
-    } mine[] = {{EnableSlot, 6, WriteEnableReg}, {WriteSlot, 6, item.reg}, {ReadSlot, 3, item.reg}};
+    } mine[] = {{EnableSlot, 6, RegWriteEnable}, {WriteSlot, 6, item.reg}, {ReadSlot, 3, item.reg}};
     for (const auto& m : mine) {
         if (!FrmCom) return;
         const TReqSlot& s = FrmCom->ReqSlot[m.slot];

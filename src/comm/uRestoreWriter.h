@@ -12,6 +12,7 @@
 
 #include "comm/uLinkConnections.h"
 #include "comm/uLinkRequest.h"
+#include "model/uRegisters.h"
 #include "model/uWriteVerdict.h"
 
 #include <QObject>
@@ -49,8 +50,6 @@ public:
     // Seconds a register may wait for free slots or for its replies before the run gives up (a
     // link that sends nothing): well beyond the three attempts of each request.
     static constexpr int StallSeconds = 30;
-    static constexpr int WriteEnableReg = 50000;
-    static constexpr uint16_t WriteEnableCode = 10;
 
     // What the link tells (connected while it follows the link).
     void RequestBuilt(const TLinkRequest& request);

@@ -1,14 +1,16 @@
 #include "comm/uTrendRecorder.h"
 
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
+#include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
 
 #include <QDateTime>
 
 namespace {
 constexpr int ValueBlockFunc = 4;
-constexpr int32_t ValueBlockStart = 30001; // poll step 1: the cabinet's measured values
+constexpr int32_t ValueBlockStart = RegSystemFirst; // poll step 1: the cabinet's measured values
 } // namespace
 
 TTrendRecorder::TTrendRecorder(TTrendRing& ring, Clock clock) : ring_(ring), clock_(std::move(clock))
@@ -44,7 +46,7 @@ void TTrendRecorder::PollCycleEnded(int address)
         return;
     }
     valuesCame_ = false;
-    const TUpsData& u = UpsData[address];
+    const TUpsData& u = Cabinet().UpsData[address];
     TTrendSample s;
     s.time = clock_();
     const auto& columns = TrendColumns();

@@ -1,6 +1,6 @@
 #include "comm/uYDT_V31.h"
 
-TYDT_V31::TYDT_V31() : CurRecord(&UpsData[1]) {}
+TYDT_V31::TYDT_V31(TCabinetValues& values) : Values(values), CurRecord(&values.UpsData[1]) {}
 
 void TYDT_V31::BuildNextRequest(uint8_t& pollStep, uint8_t pollSteps, int pollAddr)
 {
@@ -9,7 +9,7 @@ void TYDT_V31::BuildNextRequest(uint8_t& pollStep, uint8_t pollSteps, int pollAd
             p = 0;
             break;
         }
-    CurRecord = &UpsData[CurAddr <= MaxDevAddr ? CurAddr : 1];
+    CurRecord = &Values.UpsData[CurAddr <= MaxDevAddr ? CurAddr : 1];
     pollStep += 1;
     if (pollStep > pollSteps) {
         pollStep = 1;

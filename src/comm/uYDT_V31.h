@@ -2,17 +2,19 @@
 // builds no frame, so the line stays silent, and it accepts nothing.
 #pragma once
 
-#include "model/uUpsInfo.h"
+#include "model/uCabinetValues.h"
 
 #include <cstdint>
 
 class TYDT_V31 {
 public:
-    TYDT_V31();
+    // Its current record is one of values' device records.
+    explicit TYDT_V31(TCabinetValues& values);
     // Steps the link's poll step (1 to pollSteps); a new cycle asks pollAddr.
     void BuildNextRequest(uint8_t& pollStep, uint8_t pollSteps, int pollAddr);
     bool CheckReply(const uint8_t*, int) { return false; }
 
+    TCabinetValues& Values;
     TUpsData* CurRecord;
     uint16_t CurAddr = 1;
     uint8_t CommandCode = 0;

@@ -1,5 +1,6 @@
 #include "diag/uInCode.h"
 
+#include "comm/uCabinet.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
 #include "ui/uCaptions.h"
@@ -314,12 +315,12 @@ void TfrmInCode::ApplyCaptions()
 
 void TfrmInCode::FormShow()
 {
-    if (!CodeSource) return;
-    Block = *CodeSource;
+    if (!Cabinet().CodeSource) return;
+    Block = *Cabinet().CodeSource;
     HasBlock = true;
     StatusDirty = AlarmDirty = true;
     const int second = pgc1->indexOf(ts2);
-    if (CodeIsSystem == 1) {
+    if (Cabinet().CodeIsSystem == 1) {
         pgc1->setTabText(pgc1->indexOf(ts1), QStringLiteral("Page1"));
         pgc1->setTabText(second, QStringLiteral("Page2"));
         pgc1->setTabVisible(second, true);
@@ -334,7 +335,7 @@ void TfrmInCode::FormActivate()
 {
     if (!HasBlock) return;
     // A fresh snapshot of the block on every activation.
-    if (CodeSource) Block = *CodeSource;
+    if (Cabinet().CodeSource) Block = *Cabinet().CodeSource;
     DecodeStatusBlock(Block);
     StatusDirty = AlarmDirty = true;
 }

@@ -1,7 +1,9 @@
 #include "diag/uViewMdBuff.h"
 
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
+#include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
@@ -23,9 +25,6 @@
 TfrmViewMdbuff* frmViewMdbuff = nullptr;
 
 namespace {
-constexpr int BufferFirstReg = 54000;
-constexpr int BufferReadCount = 103; // 54000..54102: the entries, the module and the length
-constexpr int ModuleSelectReg = 54101;
 constexpr int BufferEntries = 100;
 constexpr int ModuleChoices = 10;
 constexpr int MinWidth = 400;
@@ -130,10 +129,10 @@ bool TfrmViewMdbuff::IsActiveForm() const { return isVisible() && isActiveWindow
 void TfrmViewMdbuff::queueSelection(bool quiet)
 {
     if (quiet && (!LinkPortOpen() || FrmCom->LinkState.CommPaused || !ReqSlotFree(1))) return;
-    QueueWrite(this, {{1, 6, ModuleSelectReg, 1, SelModule}});
+    QueueWrite(this, {{1, 6, RegRxModule, 1, SelModule}});
 }
 
-void TfrmViewMdbuff::queueBufferRead() { QueueRequest(2, 3, BufferFirstReg, BufferReadCount); }
+void TfrmViewMdbuff::queueBufferRead() { QueueRequest(2, 3, RegRxBufFirst, RxBufReadCount); }
 
 void TfrmViewMdbuff::cbbMdIDChange()
 {
@@ -165,7 +164,7 @@ void TfrmViewMdbuff::tmr1Timer()
     if (IsActiveForm() && Paused == FlagOff) {
         SelModule = static_cast<uint8_t>(cbbMdID->currentIndex() + 1);
         // Repeated until the cabinet reports the module chosen.
-        if (MdRxModule != SelModule && SelModule > 0) queueSelection(true);
+        if (Cabinet().MdRxModule != SelModule && SelModule > 0) queueSelection(true);
         queueBufferRead();
     }
     ShowBuffer(); // a reply that arrives after a pause is still shown
@@ -173,19 +172,19 @@ void TfrmViewMdbuff::tmr1Timer()
 
 void TfrmViewMdbuff::ShowBuffer()
 {
-    if (MdRxNew == FlagOff) return;
-    MdRxNew = FlagOff;
+    if (Cabinet().MdRxNew == FlagOff) return;
+    Cabinet().MdRxNew = FlagOff;
     ++FrameCount;
     lbCount->setText(QString::number(FrameCount));
-    edtRxLen->setText(QString::number(MdRxLen));
-    const QString line = RxBufferLine(MdRxWords, MdRxLen);
+    edtRxLen->setText(QString::number(Cabinet().MdRxLen));
+    const QString line = RxBufferLine(Cabinet().MdRxWords, Cabinet().MdRxLen);
     if (chkAppend->isChecked()) {
         mmo1->appendPlainText(line);
     } else {
         mmo1->clear();
         mmo1->appendPlainText(line);
-        if (MdRxLen > BufferEntries) mmo1->appendPlainText(QStringLiteral("..."));
+        if (Cabinet().MdRxLen > BufferEntries) mmo1->appendPlainText(QStringLiteral("..."));
     }
-    const TModuleData& md = ModuleData[std::clamp<int>(SelModule, 1, ModuleCount)];
+    const TModuleData& md = Cabinet().ModuleData[std::clamp<int>(SelModule, 1, ModuleCount)];
     edtErrRate->setText(ModuleErrRateText(md.MdSend, md.MdAckOk));
 }

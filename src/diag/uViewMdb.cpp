@@ -1,7 +1,9 @@
 #include "diag/uViewMdb.h"
 
+#include "comm/uCabinet.h"
 #include "diag/uFrmDict.h"
 #include "model/uDataFunc.h"
+#include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
@@ -147,7 +149,7 @@ void TfrmMdbView::FormCreate()
 {
     SlaveId = 1;
     FuncCode = 1;
-    Address = 40001;
+    Address = RegHoldingFirst;
     Number = 10;
     ByNameMode = 0;
     resize(500, 460);
@@ -217,7 +219,7 @@ void TfrmMdbView::ShowValues()
     const int rows = std::min<int>(Number, strGrdData->rowCount() - 1);
     for (int i = 1; i <= rows; ++i) {
         const int reg = Address + i - 1;
-        SetCell(strGrdData, 1, i, reg < MirrorEnd ? valueText(RegMirror[reg], format) : QString());
+        SetCell(strGrdData, 1, i, reg < MirrorEnd ? valueText(Cabinet().RegMirror[reg], format) : QString());
     }
 }
 

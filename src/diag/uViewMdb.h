@@ -3,6 +3,8 @@
 // register numbers or their dictionary names in the first column.
 #pragma once
 
+#include "model/uRegisters.h"
+
 #include <QWidget>
 
 #include <cstdint>
@@ -27,7 +29,7 @@ public:
     // Fields.
     uint8_t SlaveId = 1;  // kept; requests go to the main window's selected cabinet
     uint8_t FuncCode = 1; // 1 function 3, 2 function 4
-    uint16_t Address = 40001;
+    uint16_t Address = RegHoldingFirst;
     uint16_t Number = 10;
     uint8_t ByNameMode = 0;
 

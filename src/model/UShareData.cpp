@@ -1,4 +1,3 @@
 #include "model/UShareData.h"
 
-TRecInfo RecInfo;
 TLocalPara LocalPara;

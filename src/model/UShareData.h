@@ -71,7 +71,8 @@ struct TRecordData {
     QString DateText; // replaces Year..Second when not empty (records read from a CSV file)
 };
 
-// The download exchange between the codec, the link and the event-record window.
+// The download exchange between the codec, the link and the event-record window; a cabinet's
+// values (model/uCabinetValues.h) hold it.
 struct TRecInfo {
     uint8_t RecCntRecvd = 0;
     uint8_t RecReplyRecvd = 0;
@@ -81,7 +82,6 @@ struct TRecInfo {
     int32_t NextRecNo = 0;
     TRecordData Rec;
 };
-extern TRecInfo RecInfo;
 
 // Operator settings, kept in "UserParaIni.ini" (beside the executable, or in the user's
 // configuration folder of an installed tool; model/uFilePlaces.h).
@@ -105,6 +105,6 @@ extern TLocalPara LocalPara;
 // True when the windows speak Chinese.
 inline bool IsChinese() { return LocalPara.Language == 1; }
 
-// Puts every shared record (these and those of the register map) back to its start value,
-// so that no test depends on another's leftovers.
+// Puts every shared record (these and the editors' copies) back to its start value, so that no
+// test depends on another's leftovers.
 void ResetSharedData();

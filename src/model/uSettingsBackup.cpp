@@ -1,8 +1,10 @@
 #include "model/uSettingsBackup.h"
 
 #include "model/UShareData.h"
+#include "model/uCabinetValues.h"
 #include "model/uDataFunc.h"
 #include "model/uFileWriter.h"
+#include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
 
 #include <QJsonArray>
@@ -51,34 +53,35 @@ const TNameRow NameRows[] = {
     {40030, "Grid-connected Power(%)", "并网功率(%)"},
     {40034, "Power Distribution", "配电方式"},
     {40035, "Power Shift Delay(Sec)", "供电切换延时(秒)"},
-    {40082, "UPS State1", "整机状态位信息1"},
-    {40083, "UPS State2", "整机状态位信息2"},
-    {40084, "UPS State3", "整机状态位信息3"},
-    {40085, "UPS State4", "整机状态位信息4"},
-    {40086, "UPS Alarm1", "整机告警位信息1"},
-    {40087, "UPS Alarm2", "整机告警位信息2"},
-    {40088, "UPS Alarm3", "整机告警位信息3"},
-    {40089, "UPS Alarm4", "整机告警位信息4"},
-    {40090, "Monitor System State", "监控系统状态位信息"},
-    {40091, "Monitor System Alarm", "监控系统告警位信息"},
-    {51024, "Baud Rate", "波特率"},
-    {51029, "Protocol", "通讯协议"},
-    {51051, "Rectifier Time limit(hour)", "运行时间报警上限(小时)"},
-    {51052, "Rectifier Elapsed time(hour)", "UPS已运行时间(小时)"},
-    {51061, "Battery Time limit(hour)", "电池时间上限(小时)"},
-    {51062, "Battery Elapsed time(hour)", "电池已运行时间(小时)"},
-    {51064, "Fan Time limit(hour)", "风扇时间上限(小时)"},
-    {51065, "Fan Elapsed time(hour)", "风扇已运行时间(小时)"},
-    {51201, "Type of Inside Common", "内部通讯方式"},
-    {51202, "Remote Control", "远程控制"},
-    {51203, "Power Rating Type", "额定功率模式"},
-    {51204, "Module Type", "模块类型"},
-    {51207, "Count of Confirmation for Module Status", "模块状态确认计数"},
-    {51208, "The Data of Battery calculated by", "电池数据的计算者为"},
+    {RegMaskFirst + 0, "UPS State1", "整机状态位信息1"},
+    {RegMaskFirst + 1, "UPS State2", "整机状态位信息2"},
+    {RegMaskFirst + 2, "UPS State3", "整机状态位信息3"},
+    {RegMaskFirst + 3, "UPS State4", "整机状态位信息4"},
+    {RegMaskFirst + 4, "UPS Alarm1", "整机告警位信息1"},
+    {RegMaskFirst + 5, "UPS Alarm2", "整机告警位信息2"},
+    {RegMaskFirst + 6, "UPS Alarm3", "整机告警位信息3"},
+    {RegMaskFirst + 7, "UPS Alarm4", "整机告警位信息4"},
+    {RegMaskFirst + 8, "Monitor System State", "监控系统状态位信息"},
+    {RegMaskFirst + 9, "Monitor System Alarm", "监控系统告警位信息"},
+    {RegOptBaud, "Baud Rate", "波特率"},
+    {RegOptProtocol, "Protocol", "通讯协议"},
+    {RegRectTimeLimit, "Rectifier Time limit(hour)", "运行时间报警上限(小时)"},
+    {RegUpsRunTimeCfg, "Rectifier Elapsed time(hour)", "UPS已运行时间(小时)"},
+    {RegBattTimeLimit, "Battery Time limit(hour)", "电池时间上限(小时)"},
+    {RegBattRunTime, "Battery Elapsed time(hour)", "电池已运行时间(小时)"},
+    {RegFanTimeLimit, "Fan Time limit(hour)", "风扇时间上限(小时)"},
+    {RegFanRunTime, "Fan Elapsed time(hour)", "风扇已运行时间(小时)"},
+    {RegBroadCast, "Type of Inside Common", "内部通讯方式"},
+    {RegRemote, "Remote Control", "远程控制"},
+    {RegPwrRat, "Power Rating Type", "额定功率模式"},
+    {RegMdType, "Module Type", "模块类型"},
+    {RegConfirm, "Count of Confirmation for Module Status", "模块状态确认计数"},
+    {RegBtCalcBy, "The Data of Battery calculated by", "电池数据的计算者为"},
 };
 
 // The company name and the UPS model are one character per register.
-constexpr int CompanyFirst = 53000, CompanyLast = 53014, ModelFirst = 53020, ModelLast = 53029;
+constexpr int CompanyFirst = RegCompanyFirst, CompanyLast = RegCompanyFirst + CompanyLength - 1,
+              ModelFirst = RegModelFirst, ModelLast = RegModelFirst + ModelLength - 1;
 
 // The first key that appears twice in one object of the JSON text, empty when none does. The
 // parser keeps the last of such keys in silence, so a file edited by hand could hold two
@@ -122,23 +125,23 @@ QString firstDuplicateKey(const QByteArray& json)
 const std::vector<TBackupBlock>& BackupBlocks()
 {
     static const std::vector<TBackupBlock> blocks = {
-        {3, 40001, 35, "UPS parameters 40001-40035"},
-        {3, 53000, 30, "cabinet configuration 53000-53029"},
-        {3, 51201, 8, "cabinet configuration 51201-51208"},
-        {3, 40082, 10, "alarm masks 40082-40091"},
-        {3, 51021, 10, "OPTION port 51021-51030"},
-        {3, 51051, 16, "runtime counters 51051-51066"},
-        {43, 1, 0, "identification object 1"},
-        {43, 2, 0, "identification object 2"},
+        {3, RegParaFirst, ParaBlockCount, "UPS parameters 40001-40035"},
+        {3, RegTextFirst, TextBlockCount, "cabinet configuration 53000-53029"},
+        {3, RegCfgRegsFirst, CfgRegsBlockCount, "cabinet configuration 51201-51208"},
+        {3, RegMaskFirst, MaskWordCount, "alarm masks 40082-40091"},
+        {3, RegOptFirst, OptBlockCount, "OPTION port 51021-51030"},
+        {3, RegRunTimeFirst, RunTimeBlockCount, "runtime counters 51051-51066"},
+        {FuncIdentification, 1, 0, "identification object 1"},
+        {FuncIdentification, 2, 0, "identification object 2"},
     };
     return blocks;
 }
 
-void ReadIdentification(TSettingsBackup& backup)
+void ReadIdentification(const TCabinetValues& values, TSettingsBackup& backup)
 {
-    backup.type = FieldText(CfgRx + 41, 3);
-    backup.rating = 256 * CfgRx[45] + CfgRx[46];
-    backup.version = FieldText(CfgRx + 25, 10);
+    backup.type = values.TypeText();
+    backup.rating = values.Rating();
+    backup.version = values.VersionText();
 }
 
 TRegisterName BackupRegisterName(int reg)
@@ -161,7 +164,10 @@ QString BackupRegisterCaption(int reg)
     return text.isEmpty() ? QString::number(reg) : text;
 }
 
-bool IsElapsedCounter(int reg) { return reg == 51052 || reg == 51062 || reg == 51065; }
+bool IsElapsedCounter(int reg)
+{
+    return reg == RegUpsRunTimeCfg || reg == RegBattRunTime || reg == RegFanRunTime;
+}
 
 bool IsBackupRegister(int reg)
 {

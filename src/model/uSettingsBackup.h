@@ -2,6 +2,8 @@
 // names the windows give, and its JSON file, written only whole.
 #pragma once
 
+class TCabinetValues;
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -33,7 +35,7 @@ struct TSettingsBackup {
 };
 
 // The cabinet's type, rating and version as the identification area holds them now.
-void ReadIdentification(TSettingsBackup& backup);
+void ReadIdentification(const TCabinetValues& values, TSettingsBackup& backup);
 
 // The register's name in both languages where the windows give it one; empty texts otherwise.
 struct TRegisterName {

@@ -37,10 +37,10 @@ QString SiteFileName(const QString& stem, const QString& suffix, const TSiteFile
     return name.join(QLatin1Char('_')) + QLatin1Char('.') + suffix;
 }
 
-QString CabinetIdentificationText()
+QString CabinetIdentificationText(const TCabinetValues& values)
 {
     TSettingsBackup id;
-    ReadIdentification(id);
+    ReadIdentification(values, id);
     if (id.type.trimmed().isEmpty()) return {};
     return fileSafe(id.type) + (id.rating > 0 ? QStringLiteral("-%1kVA").arg(id.rating) : QString());
 }

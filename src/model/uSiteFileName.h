@@ -3,6 +3,8 @@
 // in one folder ("ServiceReport_3_ZYR-50kVA_20240518.pdf").
 #pragma once
 
+class TCabinetValues;
+
 #include <QDate>
 #include <QString>
 
@@ -18,4 +20,4 @@ QString SiteFileName(const QString& stem, const QString& suffix, const TSiteFile
 
 // Type and rating from the identification the cabinet answered ("ZYR-50kVA"), made safe for a
 // file name; empty while no identification was read.
-QString CabinetIdentificationText();
+QString CabinetIdentificationText(const TCabinetValues& values);

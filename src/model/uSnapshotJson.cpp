@@ -1,6 +1,7 @@
 #include "model/uSnapshotJson.h"
 
 #include "model/UShareData.h"
+#include "model/uCabinetValues.h"
 #include "model/uDataFunc.h"
 #include "model/uUpsInfo.h"
 
@@ -26,8 +27,6 @@ QJsonObject quantity(double value, const char* unit)
     return QJsonObject{{"value", tidy(value)}, {"unit", QLatin1String(unit)}};
 }
 
-QString fixedText(const uint8_t* bytes, int len) { return FieldText(bytes, len).trimmed(); }
-
 QJsonObject statusWords(const TStatusBlock& s)
 {
     static const char* const names[10] = {"CmmStaH", "CmmStaL", "CmmAlmH", "CmmAlmL", "InvStaH",
@@ -41,10 +40,10 @@ QJsonObject stateOf(int code) { return QJsonObject{{"code", code}, {"text", Stat
 
 } // namespace
 
-QJsonObject SnapshotObject(const TSnapshotContext& c)
+QJsonObject SnapshotObject(const TCabinetValues& cabinet, const TSnapshotContext& c)
 {
     const int addr = c.address >= 0 && c.address <= MaxDevAddr ? c.address : 1;
-    const TUpsData& u = UpsData[addr];
+    const TUpsData& u = cabinet.UpsData[addr];
     TStatusBlock block = u.Status;
     DecodeStatusBlock(block);
 
@@ -73,7 +72,7 @@ QJsonObject SnapshotObject(const TSnapshotContext& c)
 
     QJsonArray modules;
     for (int m = 1; m <= ModuleCount; ++m) {
-        QJsonObject mo = stateOf(ModuleData[m].ModState);
+        QJsonObject mo = stateOf(cabinet.ModuleData[m].ModState);
         mo.insert("module", m);
         modules.append(mo);
     }
@@ -89,9 +88,9 @@ QJsonObject SnapshotObject(const TSnapshotContext& c)
         {"address", addr},
         {"takenAt", c.takenAt},
         {"complete", c.complete},
-        {"identification", QJsonObject{{"version", fixedText(CfgRx + 25, 10)},
-                                       {"type", fixedText(CfgRx + 41, 3)},
-                                       {"rating", 256 * CfgRx[45] + CfgRx[46]}}},
+        {"identification", QJsonObject{{"version", cabinet.VersionText().trimmed()},
+                                       {"type", cabinet.TypeText().trimmed()},
+                                       {"rating", cabinet.Rating()}}},
         {"values", values},
         {"statusWords", statusWords(u.Status)},
         {"state", state},
@@ -106,7 +105,7 @@ QJsonObject SnapshotObject(const TSnapshotContext& c)
     return o;
 }
 
-QByteArray SnapshotJson(const TSnapshotContext& context)
+QByteArray SnapshotJson(const TCabinetValues& cabinet, const TSnapshotContext& context)
 {
-    return QJsonDocument(SnapshotObject(context)).toJson(QJsonDocument::Indented);
+    return QJsonDocument(SnapshotObject(cabinet, context)).toJson(QJsonDocument::Indented);
 }

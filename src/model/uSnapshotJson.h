@@ -19,5 +19,8 @@ struct TSnapshotContext {
     TCommDebug counters;      // the link's counters when it was taken
 };
 
-QJsonObject SnapshotObject(const TSnapshotContext& context);
-QByteArray SnapshotJson(const TSnapshotContext& context);
+class TCabinetValues;
+
+// The snapshot of one cabinet from the values the link stored.
+QJsonObject SnapshotObject(const TCabinetValues& cabinet, const TSnapshotContext& context);
+QByteArray SnapshotJson(const TCabinetValues& cabinet, const TSnapshotContext& context);

@@ -1,5 +1,5 @@
-// Device and module records, the register map that routes every received register to its
-// destination, the derived running state, and the values a function-16 write sends.
+// Device and module records, the derived running state, and the values a function-16 write
+// sends. A cabinet's values as received are kept in model/uCabinetValues.h.
 #pragma once
 
 #include "model/UShareData.h"
@@ -28,11 +28,6 @@ struct TStatusBlock {
     uint16_t& Word(int i);
     uint16_t Word(int i) const { return const_cast<TStatusBlock*>(this)->Word(i); }
 };
-
-// What the status code viewer decodes: a cabinet's or a module's status block, as the main
-// window chose it (CodeIsSystem 1 for the cabinet's, 0 for a module's).
-extern const TStatusBlock* CodeSource;
-extern uint8_t CodeIsSystem;
 
 // What was last read from one cabinet address. Values are scaled once, here.
 struct TUpsData {
@@ -109,30 +104,12 @@ constexpr int MaxDevAddr = 15;
 constexpr int ModuleCount = 32;
 constexpr int CfgSize = 48;
 
-extern TUpsData UpsData[MaxDevAddr + 1];        // by Modbus address 0..15
-extern TModuleData ModuleData[ModuleCount + 1]; // by module number 1..32; entry 0 unused
-extern uint16_t RegMirror[65536];               // last value of every register number
-extern uint8_t CfgRx[CfgSize];                  // cabinet configuration as received
-extern uint8_t CfgEdit[CfgSize];                // its edit copy, source of function-16 writes
-extern uint16_t MaskWords[10];                  // 40082..40091
-extern uint8_t CfgTextRecvd;    // set by any of 53000..53029; cleared where the texts are blanked
-// For CfgRx bytes 35..40 (51201..51204, 51207, 51208): the address of the cabinet whose reply
-// last set each, 0 while none has; an editor writes back only what it read from that cabinet.
+extern uint8_t CfgEdit[CfgSize]; // the configuration editor's copy, source of function-16 writes
+// CfgRx bytes 35..40 hold the single configuration registers 51201..51204, 51207, 51208.
 constexpr int CfgRegsFirst = 35;
 constexpr int CfgRegsCount = 6;
-extern uint8_t CfgRegsFrom[CfgRegsCount];
-extern uint8_t MaskRecvd;       // set by any of 40082..40091; never cleared
-extern int32_t OptBaud;         // 51024
-extern int32_t OptProtocol;     // 51029
-extern uint16_t MdRxWords[100]; // 54000..54099
-extern uint8_t MdRxModule;      // 54101
-extern uint8_t MdRxLen;         // 54102
-extern uint8_t MdRxNew;         // set by 54102
 extern TParaSet ParaSet;
 
-// Routes one received register value: into the current record, the module table and the
-// other destinations, and always into the mirror.
-void StoreRegister(TUpsData& current, int reg, uint16_t value);
 
 // The value a function-16 frame sends for a register.
 uint16_t WriteValue(int reg);
@@ -150,5 +127,5 @@ QString RegisterCaption(int reg);
 constexpr int RecordReplyLength = 71;
 void DecodeRecordReply(const uint8_t* frame, TRecordData& rec);
 
-// Zeroes every table of the register map.
-void ResetRegisterMap();
+// Zeroes the editors' copies (CfgEdit, ParaSet).
+void ResetEditCopies();

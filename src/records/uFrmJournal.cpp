@@ -1,15 +1,16 @@
 #include "records/uFrmJournal.h"
 
+#include "comm/uCabinet.h"
 #include "ui/uReqSlots.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
-#include "model/uUpsInfo.h"
 #include "model/uSettingsBackup.h"
 #include "model/uSiteFileName.h"
+#include "model/uUpsInfo.h"
 #include "records/uJournalTexts.h"
+#include "records/uServiceReport.h"
 #include "store/uRecordDb.h"
 #include "store/uServiceJournal.h"
-#include "records/uServiceReport.h"
 #include "ui/uCaptions.h"
 #include "ui/uNamed.h"
 #include "ui/uUiSeam.h"
@@ -223,10 +224,9 @@ void TfrmJournal::btnReportClick()
 {
     const int address = FilterAddress() > 0 ? FilterAddress() : SelectedDevAddr();
     const QDate day = dtpDay->date();
-    const QString path =
-        askSavePath(this, LangText("Service report (PDF)", "服务报告(PDF)"), "*.pdf",
-                    SiteFileName(QStringLiteral("ServiceReport"), QStringLiteral("pdf"),
-                                 {address, CabinetIdentificationText(), day}));
+    const QString path = askSavePath(this, LangText("Service report (PDF)", "服务报告(PDF)"), "*.pdf",
+                                     SiteFileName(QStringLiteral("ServiceReport"), QStringLiteral("pdf"),
+                                                  {address, CabinetIdentificationText(Cabinet()), day}));
     if (path.isEmpty()) return;
     QString error;
     if (!WriteServiceReportPdf(path, CollectServiceReport(address, day, ServiceJournal()), &error)) {

@@ -1,12 +1,12 @@
 #include "records/uJournalTexts.h"
 
 #include "model/uDataFunc.h"
+#include "model/uRegisters.h"
 #include "model/uSettingsBackup.h"
 #include "ui/uWindowCaptions.h"
 
 namespace {
 // Writing 10 here unlocks the writes that follow it.
-constexpr int WriteEnableReg = 50000;
 } // namespace
 
 QString JournalSourceText(const QString& source)
@@ -18,6 +18,6 @@ QString JournalSourceText(const QString& source)
 
 QString JournalRegisterText(int reg)
 {
-    if (reg == WriteEnableReg) return LangText("write enable", "写使能");
+    if (reg == RegWriteEnable) return LangText("write enable", "写使能");
     return BackupRegisterCaption(reg);
 }

@@ -1,5 +1,6 @@
 #include "records/uServiceReport.h"
 
+#include "comm/uCabinet.h"
 #include "records/uJournalTexts.h"
 
 #include "model/UShareData.h"
@@ -121,13 +122,13 @@ TServiceReport CollectServiceReport(int address, const QDate& day, const TServic
     r.address = address;
     r.day = day;
     TSettingsBackup id;
-    ReadIdentification(id);
+    ReadIdentification(Cabinet(), id);
     r.type = id.type;
     r.rating = id.rating;
     r.version = id.version;
-    r.company = FieldText(CfgRx, 15).trimmed();
-    r.model = FieldText(CfgRx + 15, 10).trimmed();
-    const TUpsData& u = UpsData[address >= 0 && address <= MaxDevAddr ? address : 0];
+    r.company = FieldText(Cabinet().CfgRx, 15).trimmed();
+    r.model = FieldText(Cabinet().CfgRx + 15, 10).trimmed();
+    const TUpsData& u = Cabinet().UpsData[address >= 0 && address <= MaxDevAddr ? address : 0];
     r.state = StateText(u.SysState);
     r.values << LangText("Input voltage (V): %1", "输入电压(V): %1").arg(three(u.InVolt))
              << LangText("Output voltage (V): %1", "输出电压(V): %1").arg(three(u.OutVolt))

@@ -1,5 +1,6 @@
 #include "records/uUpsRec.h"
 
+#include "comm/uCabinet.h"
 #include "records/uRecDetail.h"
 #include "records/uRecordGridDelegate.h"
 
@@ -218,7 +219,7 @@ void TfrmUpsRec::ApplyCaptions()
         {btnLoadFile, "Load From file", "从文件读取"},
         {btnSaveAsExcel, "Save as Excel", "另存为Excel"},
     });
-    if (RecInfo.PollHold != 0)
+    if (Cabinet().RecInfo.PollHold != 0)
         ApplyCaptionTable({{btnBegin, "Loading", "下载中"}});
     else
         ApplyCaptionTable({{btnBegin, "Load", "下载"}});

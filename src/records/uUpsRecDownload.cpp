@@ -2,6 +2,8 @@
 // request, into the record database.
 #include "records/uUpsRec.h"
 
+#include "comm/uCabinet.h"
+#include "model/uRegisters.h"
 #include "records/uRecDetail.h"
 #include "records/uRecordGridDelegate.h"
 
@@ -51,21 +53,21 @@ struct TickGuard {
 
 void TfrmUpsRec::RequestRecord()
 {
-    intgrtptRec->setValue(RecInfo.NextRecNo);
+    intgrtptRec->setValue(Cabinet().RecInfo.NextRecNo);
     if (!portOpen()) return;
-    QueueRequest(1, 20, 0, 0, static_cast<uint16_t>(RecInfo.NextRecNo));
+    QueueRequest(1, 20, 0, 0, static_cast<uint16_t>(Cabinet().RecInfo.NextRecNo));
 }
 
 void TfrmUpsRec::RequestRecordInfo()
 {
     if (!portOpen()) return;
-    QueueRequest(2, 3, 40051, 6);
+    QueueRequest(2, 3, RegRecCountFirst, RecCountReadCount);
 }
 
 void TfrmUpsRec::ShowRecordInfo()
 {
-    redtMaxRec->setText(QString::number(RecInfo.MaxRec));
-    redtAllRec->setText(QString::number(RecInfo.AllRec));
+    redtMaxRec->setText(QString::number(Cabinet().RecInfo.MaxRec));
+    redtAllRec->setText(QString::number(Cabinet().RecInfo.AllRec));
 }
 
 void TfrmUpsRec::btnBeginClick()
@@ -73,7 +75,7 @@ void TfrmUpsRec::btnBeginClick()
     // The click has already flipped the button.
     if (!portOpen() && btnBegin->isChecked()) {
         btnBegin->setChecked(false);
-        RecInfo.PollHold = 0;
+        Cabinet().RecInfo.PollHold = 0;
         TMessageBoxRequest r;
         r.parent = this;
         r.icon = QMessageBox::Warning;
@@ -83,8 +85,8 @@ void TfrmUpsRec::btnBeginClick()
         ShowMessageBox(r);
         return;
     }
-    if (RecInfo.PollHold != 0) {
-        RecInfo.PollHold = 0;
+    if (Cabinet().RecInfo.PollHold != 0) {
+        Cabinet().RecInfo.PollHold = 0;
         btnBegin->setChecked(false);
         btnStop->setEnabled(false);
         return;
@@ -98,7 +100,7 @@ void TfrmUpsRec::btnBeginClick()
         r.buttons = QMessageBox::Yes | QMessageBox::No;
         r.defaultButton = QMessageBox::No;
         if (ShowMessageBox(r) != QMessageBox::Yes) {
-            RecInfo.PollHold = 0;
+            Cabinet().RecInfo.PollHold = 0;
             btnBegin->setChecked(false);
             return;
         }
@@ -109,27 +111,27 @@ void TfrmUpsRec::btnBeginClick()
     TempFixCount = 0;
     reportedStoreError_.clear();
     lastStoreFailed_ = false;
-    progress_.Start(RecInfo.NextRecNo, RecInfo.AllRec, now());
+    progress_.Start(Cabinet().RecInfo.NextRecNo, Cabinet().RecInfo.AllRec, now());
     showProgress();
 }
 
 void TfrmUpsRec::btnStopClick()
 {
-    if (RecInfo.PollHold == 0) return;
+    if (Cabinet().RecInfo.PollHold == 0) return;
     // A record that arrived since the last tick is kept like the others before it.
-    if (RecInfo.RecReplyRecvd != 0 && RecInfo.Rec.RecNo == RecInfo.NextRecNo) {
-        StoreRecord(RecInfo.Rec);
+    if (Cabinet().RecInfo.RecReplyRecvd != 0 && Cabinet().RecInfo.Rec.RecNo == Cabinet().RecInfo.NextRecNo) {
+        StoreRecord(Cabinet().RecInfo.Rec);
         if (!lastStoreFailed_) {
             RefreshList();
             progress_.Stored(now());
-            RecInfo.NextRecNo += 1;
+            Cabinet().RecInfo.NextRecNo += 1;
         }
     }
-    RecInfo.RecReplyRecvd = FlagOff;
+    Cabinet().RecInfo.RecReplyRecvd = FlagOff;
     Download.Stop();
     btnBegin->setChecked(false);
     btnStop->setEnabled(false);
-    progress_.SetLast(RecInfo.AllRec);
+    progress_.SetLast(Cabinet().RecInfo.AllRec);
     progress_.Stop();
     showProgress();
 }
@@ -153,7 +155,7 @@ bool TfrmUpsRec::downloadStep(bool replyOnly)
     else
         Download.Tick(request, store);
     if (refused) return false;
-    progress_.SetLast(RecInfo.AllRec);
+    progress_.SetLast(Cabinet().RecInfo.AllRec);
     showProgress();
     return true;
 }
@@ -161,11 +163,11 @@ bool TfrmUpsRec::downloadStep(bool replyOnly)
 void TfrmUpsRec::replyArrived()
 {
     // Line-speed link: the record is stored and the next one asked for at once.
-    if (inTick_ || RecInfo.PollHold == 0 || RecInfo.RecReplyRecvd == 0) return;
+    if (inTick_ || Cabinet().RecInfo.PollHold == 0 || Cabinet().RecInfo.RecReplyRecvd == 0) return;
     TickGuard guard(inTick_);
     downloadStep(true);
-    btnBegin->setChecked(RecInfo.PollHold != 0);
-    btnStop->setEnabled(RecInfo.PollHold != 0);
+    btnBegin->setChecked(Cabinet().RecInfo.PollHold != 0);
+    btnStop->setEnabled(Cabinet().RecInfo.PollHold != 0);
 }
 
 void TfrmUpsRec::tmr1Timer()
@@ -175,13 +177,13 @@ void TfrmUpsRec::tmr1Timer()
     if (inTick_) return;
     TickGuard guard(inTick_);
 
-    btnBegin->setChecked(RecInfo.PollHold != 0);
-    btnStop->setEnabled(RecInfo.PollHold != 0);
-    if (RecInfo.PollHold != 0 && !downloadStep(false)) return;
-    btnStop->setEnabled(RecInfo.PollHold != 0);
+    btnBegin->setChecked(Cabinet().RecInfo.PollHold != 0);
+    btnStop->setEnabled(Cabinet().RecInfo.PollHold != 0);
+    if (Cabinet().RecInfo.PollHold != 0 && !downloadStep(false)) return;
+    btnStop->setEnabled(Cabinet().RecInfo.PollHold != 0);
 
     if (InfoCountdown <= 0) {
-        if (windowActive() && RecInfo.PollHold == 0) {
+        if (windowActive() && Cabinet().RecInfo.PollHold == 0) {
             RequestRecordInfo();
             InfoCountdown = 300;
         }
@@ -189,8 +191,8 @@ void TfrmUpsRec::tmr1Timer()
         InfoCountdown -= 1;
     }
 
-    if (RecInfo.RecCntRecvd != 0) {
-        RecInfo.RecCntRecvd = 0;
+    if (Cabinet().RecInfo.RecCntRecvd != 0) {
+        Cabinet().RecInfo.RecCntRecvd = 0;
         InfoCountdown = 100;
         ShowRecordInfo();
     }
@@ -225,7 +227,7 @@ void TfrmUpsRec::btnClrRecClick()
     }
     // The write-enable command first, then 0 into the low half of the record count: both or
     // neither, and only while the port is open.
-    QueueWrite(this, {{1, 6, 50000, 0, 10}, {2, 6, 40054, 0, 0}});
+    QueueWrite(this, {{1, 6, RegWriteEnable, 0, WriteEnableValue}, {2, 6, RegRecErase, 0, 0}});
 }
 
 // ---- Record database and list ----

@@ -2,6 +2,7 @@
 // records.
 #include "records/uUpsRec.h"
 
+#include "comm/uCabinet.h"
 #include "records/uRecDetail.h"
 #include "store/uRecordFiles.h"
 
@@ -82,7 +83,7 @@ void TfrmUpsRec::btnSaveAsExcelClick()
     dlgSave1.parent = this;
     dlgSave1.folder = dialogFolder(DataFolder);
     dlgSave1.filter = QStringLiteral("*.csv");
-    dlgSave1.fileName = RecordCsvName(CabinetIdentificationText(), SelectedDevAddr(), QDate::currentDate());
+    dlgSave1.fileName = RecordCsvName(CabinetIdentificationText(Cabinet()), SelectedDevAddr(), QDate::currentDate());
     const QString path = GetSaveFileName(dlgSave1);
     if (path.isEmpty()) return;
     if (QFileInfo::exists(path) &&

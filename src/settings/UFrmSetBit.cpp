@@ -1,6 +1,7 @@
 #include "settings/UFrmSetBit.h"
 
 #include "model/uDataFunc.h"
+#include "model/uRegisters.h"
 #include "settings/uMaskBitNames.h"
 #include "ui/uCaptions.h"
 #include "ui/uCheckCell.h"
@@ -34,8 +35,6 @@ constexpr int Margin = 12;
 
 constexpr uint8_t FuncWriteSingle = 6;
 constexpr uint8_t FuncReadHolding = 3;
-constexpr int32_t WriteEnableReg = 50000;
-constexpr uint16_t WriteEnableCode = 10;
 
 // Row r of the grid stands for bit 16 - r.
 int bitOfRow(int row) { return 16 - row; }
@@ -167,9 +166,9 @@ bool TFrmSetBit::eventFilter(QObject* watched, QEvent* event)
 bool TFrmSetBit::sendMask()
 {
     if (MaskChannel < 1 || MaskChannel > MaskChannelCount) return false;
-    return QueueWrite(this, {{1, FuncWriteSingle, WriteEnableReg, 0, WriteEnableCode},
+    return QueueWrite(this, {{1, FuncWriteSingle, RegWriteEnable, 0, WriteEnableValue},
                              {2, FuncWriteSingle, MaskRegister(MaskChannel), 0, MaskValue},
-                             {3, FuncReadHolding, MaskFirstReg, MaskChannelCount}}) == TWriteOutcome::Queued;
+                             {3, FuncReadHolding, RegMaskFirst, MaskChannelCount}}) == TWriteOutcome::Queued;
 }
 
 void TFrmSetBit::btnOKClick()

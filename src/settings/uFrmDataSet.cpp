@@ -1,7 +1,9 @@
 #include "settings/uFrmDataSet.h"
 
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
+#include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
 #include "settings/uParaRegisters.h"
 #include "ui/uCaptions.h"
@@ -34,9 +36,6 @@ namespace {
 
 QPointer<TFrmDataSet> theWindow;
 
-constexpr int WriteEnableReg = 50000;
-constexpr uint16_t WriteEnableCode = 10;
-constexpr int ReadBackStart = 40001;
 constexpr int ReadBackCount = 34;
 
 // Bits of the status-control word 40027.
@@ -124,7 +123,7 @@ struct TChoice {
 };
 
 // Module type 1 (byte 38 of the configuration) takes 16 to 20 cells, the others 32 to 40.
-int battNumBase() { return CfgRx[38] == 1 ? 16 : 32; }
+int battNumBase() { return Cabinet().CfgRx[38] == 1 ? 16 : 32; }
 
 QList<TChoice> choicesFor(int row, const TUpsData& rec)
 {
@@ -216,7 +215,7 @@ long chargeLimit(const TUpsData& rec) { return static_cast<long>(rec.Para40021) 
 const TUpsData& selectedRecord()
 {
     const int addr = SelectedDevAddr();
-    return UpsData[addr >= 0 && addr <= MaxDevAddr ? addr : 0];
+    return Cabinet().UpsData[addr >= 0 && addr <= MaxDevAddr ? addr : 0];
 }
 
 } // namespace
@@ -479,9 +478,9 @@ void TFrmDataSet::queueWrite()
 {
     std::vector<TSlotRequest> write;
     if (AcceptedPsw == QLatin1String(MasterPsw) || chkForced->isChecked())
-        write.push_back({1, 6, WriteEnableReg, 1, WriteEnableCode});
+        write.push_back({1, 6, RegWriteEnable, 1, WriteEnableValue});
     write.push_back({2, 6, targetReg_, 1, newValue_});
-    write.push_back({3, 4, ReadBackStart, ReadBackCount});
+    write.push_back({3, 4, RegParaFirst, ReadBackCount});
     QueueWrite(this, write);
 }
 

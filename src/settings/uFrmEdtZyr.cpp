@@ -1,6 +1,8 @@
 #include "settings/uFrmEdtZyr.h"
 
+#include "comm/uCabinet.h"
 #include "model/uDataFunc.h"
+#include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
 #include "ui/uCaptions.h"
 #include "ui/uGraceWindows.h"
@@ -27,11 +29,8 @@ namespace {
 constexpr int CompanyBytes = 15;
 constexpr int ModelAt = 15;
 constexpr int ModelBytes = 10;
-constexpr int TextsReg = 53000;
-constexpr int ModelReg = 53020;
 constexpr int TextsCount = 30; // company, five unused registers, model
-constexpr int ReadBackReg = 51201;
-constexpr int ReadBackCount = 10;
+constexpr int ReadBackCount = 10; // the single registers and the two after them
 
 // The inside-communication choices and the values they send.
 constexpr uint16_t BroadCastValues[] = {25, 27, 28, 29, 0};
@@ -55,12 +54,12 @@ constexpr TRowName RowNames[TfrmEdtZyrCfg::RowCount] = {
 int rowRegister(int row)
 {
     switch (row) {
-    case TfrmEdtZyrCfg::RowBroadCast: return 51201;
-    case TfrmEdtZyrCfg::RowRemote: return 51202;
-    case TfrmEdtZyrCfg::RowPwrRat: return 51203;
-    case TfrmEdtZyrCfg::RowMdType: return 51204;
-    case TfrmEdtZyrCfg::RowConfirm: return 51207;
-    case TfrmEdtZyrCfg::RowBtCalcBy: return 51208;
+    case TfrmEdtZyrCfg::RowBroadCast: return RegBroadCast;
+    case TfrmEdtZyrCfg::RowRemote: return RegRemote;
+    case TfrmEdtZyrCfg::RowPwrRat: return RegPwrRat;
+    case TfrmEdtZyrCfg::RowMdType: return RegMdType;
+    case TfrmEdtZyrCfg::RowConfirm: return RegConfirm;
+    case TfrmEdtZyrCfg::RowBtCalcBy: return RegBtCalcBy;
     default: return 0;
     }
 }
@@ -130,10 +129,10 @@ void TfrmEdtZyrCfg::showEvent(QShowEvent* event)
 
 void TfrmEdtZyrCfg::FormShow()
 {
-    std::memcpy(CfgEdit, CfgRx, 25);
-    TextsKnown = CfgTextRecvd != FlagOff;
-    std::memcpy(CfgEdit + 35, CfgRx + 35, 6);
-    std::memcpy(RowsFrom, CfgRegsFrom, sizeof RowsFrom);
+    std::memcpy(CfgEdit, Cabinet().CfgRx, 25);
+    TextsKnown = Cabinet().CfgTextRecvd != FlagOff;
+    std::memcpy(CfgEdit + 35, Cabinet().CfgRx + 35, 6);
+    std::memcpy(RowsFrom, Cabinet().CfgRegsFrom, sizeof RowsFrom);
     {
         const QSignalBlocker quiet(lstSelct);
         lstSelct->clear();
@@ -270,14 +269,14 @@ void TfrmEdtZyrCfg::btnSendClick()
     TWriteOutcome out = TWriteOutcome::Queued;
     switch (row) {
     case RowCompany:
-        out = QueueWrite(this, {{1, 16, TextsReg, CompanyBytes}, {2, 16, TextsReg, TextsCount}});
+        out = QueueWrite(this, {{1, 16, RegCompanyFirst, CompanyBytes}, {2, 16, RegTextFirst, TextsCount}});
         break;
     case RowModel:
-        out = QueueWrite(this, {{1, 16, ModelReg, ModelBytes}, {2, 16, TextsReg, TextsCount}});
+        out = QueueWrite(this, {{1, 16, RegModelFirst, ModelBytes}, {2, 16, RegTextFirst, TextsCount}});
         break;
     default:
-        out = QueueWrite(this,
-                         {{1, 6, rowRegister(row), 1, RowValue(row)}, {2, 3, ReadBackReg, ReadBackCount}});
+        out = QueueWrite(
+            this, {{1, 6, rowRegister(row), 1, RowValue(row)}, {2, 3, RegCfgRegsFirst, ReadBackCount}});
         break;
     }
     if (out != TWriteOutcome::Queued) std::memcpy(CfgEdit, keep, sizeof keep);

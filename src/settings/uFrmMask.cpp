@@ -1,6 +1,8 @@
 #include "settings/uFrmMask.h"
 
+#include "comm/uCabinet.h"
 #include "model/UShareData.h"
+#include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
 #include "settings/UFrmSetBit.h"
 #include "settings/uMaskBitNames.h"
@@ -138,7 +140,7 @@ void TfrmMask::showEvent(QShowEvent* event)
 
 void TfrmMask::ShowWords()
 {
-    for (int n = 0; n < MaskChannelCount; ++n) SetHexWord(edits_[n], MaskWords[n]);
+    for (int n = 0; n < MaskChannelCount; ++n) SetHexWord(edits_[n], Cabinet().MaskWords[n]);
 }
 
 // With the port open: the words, and every fourth tick a read of all ten from slot 1 when it
@@ -149,12 +151,12 @@ void TfrmMask::tmr1Timer()
         ShowWords();
         if (ReadCountdown <= 0) {
             ReadCountdown = ReadEvery - 1;
-            QueueRequest(1, FuncReadHolding, MaskFirstReg, MaskChannelCount);
+            QueueRequest(1, FuncReadHolding, RegMaskFirst, MaskChannelCount);
         } else {
             --ReadCountdown;
         }
     }
-    if (MaskRecvd != 0)
+    if (Cabinet().MaskRecvd != 0)
         for (QPushButton* b : buttons_) b->setEnabled(true);
 }
 
@@ -162,7 +164,7 @@ void TfrmMask::btnEdtClick(int channel)
 {
     if (channel < 1 || channel > MaskChannelCount) return;
     MaskChannel = static_cast<uint8_t>(channel);
-    MaskValue = MaskWords[channel - 1];
+    MaskValue = Cabinet().MaskWords[channel - 1];
     RestartPswGrace();
     auto* dlg = new TFrmSetBit(this);
     ExecModal(dlg);

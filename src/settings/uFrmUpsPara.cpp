@@ -1,5 +1,6 @@
 #include "settings/uFrmUpsPara.h"
 
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "ui/uReqSlots.h"
 #include "settings/uFrmDataSet.h"
@@ -266,7 +267,7 @@ void TfrmUpsPara::showSetState()
 void TfrmUpsPara::fillFromRecord(int addr)
 {
     if (addr < 0 || addr > MaxDevAddr) return;
-    const TUpsData& r = UpsData[addr];
+    const TUpsData& r = Cabinet().UpsData[addr];
     const auto word = [&r](int reg) { return ParaValue(r, reg); };
     const auto signedWord = [&r](int reg) { return static_cast<int16_t>(ParaValue(r, reg)); };
 

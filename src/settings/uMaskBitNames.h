@@ -2,12 +2,13 @@
 // the name of each of its bits, in English and simplified Chinese.
 #pragma once
 
+#include "model/uRegisters.h"
+
 #include <QString>
 
 constexpr int MaskChannelCount = 10;
-// The first mask word is channel 1 at register 40082; channel n is register 40081 + n.
-constexpr int MaskFirstReg = 40082;
-inline int MaskRegister(int channel) { return MaskFirstReg - 1 + channel; }
+// The first mask word is channel 1 at RegMaskFirst; channel n is the register n - 1 after it.
+inline int MaskRegister(int channel) { return RegMaskFirst - 1 + channel; }
 
 struct TMaskText {
     const char* en; // UTF-8; empty for a bit without a name

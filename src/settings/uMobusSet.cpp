@@ -1,13 +1,15 @@
 #include "settings/uMobusSet.h"
 
+#include "comm/uCabinet.h"
 #include "model/uDataFunc.h"
+#include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
 #include "settings/uOptionCodes.h"
 #include "ui/uGuard.h"
 #include "ui/uNamed.h"
 #include "ui/uReqSlots.h"
-#include "ui/uWindowFlags.h"
 #include "ui/uWindowCaptions.h"
+#include "ui/uWindowFlags.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -43,8 +45,8 @@ void TfrmMdbSet::showEvent(QShowEvent* event)
 
 void TfrmMdbSet::FormShow()
 {
-    OptBaudCopy = OptBaud;
-    OptProtocolCopy = OptProtocol;
+    OptBaudCopy = Cabinet().OptBaud;
+    OptProtocolCopy = Cabinet().OptProtocol;
     const QSignalBlocker quiet(lstSelct);
     lstSelct->clear();
     lstSelct->addItem(LangText("Baud", "波特率"));
@@ -83,6 +85,6 @@ void TfrmMdbSet::btnSendClick()
         cbbSelect->setFocus();
         return;
     }
-    QueueWrite(this, {{1, 6, SelRow == 0 ? OptBaudReg : OptProtocolReg, 0, static_cast<uint16_t>(item)},
-                      {2, 3, OptFirstReg, OptReadCount}}); // the write and its read-back
+    QueueWrite(this, {{1, 6, SelRow == 0 ? RegOptBaud : RegOptProtocol, 0, static_cast<uint16_t>(item)},
+                      {2, 3, RegOptFirst, OptBlockCount}}); // the write and its read-back
 }

@@ -1,5 +1,7 @@
 #include "settings/uModbusConfig.h"
 
+#include "comm/uCabinet.h"
+#include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
 #include "settings/uMobusSet.h"
 #include "settings/uOptionCodes.h"
@@ -45,8 +47,8 @@ TfrmMdbCfg::TfrmMdbCfg(QWidget* parent) : QWidget(parent, FixedWindowFlags)
 
 void TfrmMdbCfg::FormCreate()
 {
-    OptBaud = -1;
-    OptProtocol = -1;
+    Cabinet().OptBaud = -1;
+    Cabinet().OptProtocol = -1;
     ApplyCaptions();
     ShowCodes();
 }
@@ -76,8 +78,8 @@ bool TfrmMdbCfg::event(QEvent* event)
 
 void TfrmMdbCfg::ShowCodes()
 {
-    ShowText(edtBaud, OptBaudText(OptBaud));
-    ShowText(edtProtocol, OptProtocolText(OptProtocol));
+    ShowText(edtBaud, OptBaudText(Cabinet().OptBaud));
+    ShowText(edtProtocol, OptProtocolText(Cabinet().OptProtocol));
 }
 
 void TfrmMdbCfg::tmr1Timer()
@@ -88,7 +90,7 @@ void TfrmMdbCfg::tmr1Timer()
         return;
     }
     ReadCountdown = 10;
-    if (isVisible()) QueueRequest(1, 3, OptFirstReg, OptReadCount);
+    if (isVisible()) QueueRequest(1, 3, RegOptFirst, OptBlockCount);
 }
 
 void TfrmMdbCfg::btnSetClick()

@@ -5,12 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-// The OPTION port's registers: the read covers 51021 to 51030.
-constexpr int OptFirstReg = 51021;
-constexpr int OptReadCount = 10;
-constexpr int OptBaudReg = 51024;
-constexpr int OptProtocolReg = 51029;
-
 // The texts of the codes. The view writes the speed with a blank before the unit ("9600 bps"),
 // the set window's items without ("9600bps"); the protocol texts are the same in both. A code
 // outside 0 to 2 (also -1, nothing read yet) has no text and selects no item.

@@ -1,5 +1,7 @@
 #include "settings/uRunTime.h"
 
+#include "comm/uCabinet.h"
+#include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
 #include "settings/uEdtMdRegist.h"
 #include "ui/uCaptions.h"
@@ -8,8 +10,8 @@
 #include "ui/uReqSlots.h"
 #include "ui/uUiSeam.h"
 #include "ui/uWidgets.h"
-#include "ui/uWindowFlags.h"
 #include "ui/uWindowCaptions.h"
+#include "ui/uWindowFlags.h"
 
 #include <QGroupBox>
 #include <QHideEvent>
@@ -104,7 +106,7 @@ void TfrmRunTime::hideEvent(QHideEvent* event)
 
 void TfrmRunTime::ShowValues()
 {
-    const TUpsData& d = UpsData[SelectedDevAddr()];
+    const TUpsData& d = Cabinet().UpsData[SelectedDevAddr()];
     edtRuntime->setText(QString::number(static_cast<uint16_t>(d.UpsRunTime)));
     edtLimit->setText(QString::number(d.RectTimeLimit));
     edtBattRun->setText(QString::number(static_cast<uint16_t>(d.BattRunTime)));
@@ -121,7 +123,7 @@ void TfrmRunTime::tmr1Timer()
         return;
     }
     ReadCountdown = 10;
-    QueueRequest(1, 3, RunTimeFirstReg, RunTimeReadCount);
+    QueueRequest(1, 3, RegRunTimeFirst, RunTimeBlockCount);
 }
 
 void TfrmRunTime::editCounter(const char* title, uint16_t reg1, uint32_t value1, uint16_t reg2,
@@ -138,18 +140,18 @@ void TfrmRunTime::editCounter(const char* title, uint16_t reg1, uint32_t value1,
 
 void TfrmRunTime::btnSetClick()
 {
-    const TUpsData& d = UpsData[SelectedDevAddr()];
-    editCounter("Edit UPS Runtime", 30043, d.UpsRunTime, 51051, d.RectTimeLimit);
+    const TUpsData& d = Cabinet().UpsData[SelectedDevAddr()];
+    editCounter("Edit UPS Runtime", RegUpsRunTime, d.UpsRunTime, RegRectTimeLimit, d.RectTimeLimit);
 }
 
 void TfrmRunTime::btnSetBattClick()
 {
-    const TUpsData& d = UpsData[SelectedDevAddr()];
-    editCounter("Edit Battery Runtime", 51061, d.BattTimeLimit, 51062, d.BattRunTime);
+    const TUpsData& d = Cabinet().UpsData[SelectedDevAddr()];
+    editCounter("Edit Battery Runtime", RegBattTimeLimit, d.BattTimeLimit, RegBattRunTime, d.BattRunTime);
 }
 
 void TfrmRunTime::btnSetFanClick()
 {
-    const TUpsData& d = UpsData[SelectedDevAddr()];
-    editCounter("Edit Fan Runtime", 51064, d.FanTimeLimit, 51065, d.FanRunTime);
+    const TUpsData& d = Cabinet().UpsData[SelectedDevAddr()];
+    editCounter("Edit Fan Runtime", RegFanTimeLimit, d.FanTimeLimit, RegFanRunTime, d.FanRunTime);
 }

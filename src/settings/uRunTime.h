@@ -14,10 +14,6 @@ class QLineEdit;
 class QPushButton;
 class QTimer;
 
-// The runtime read covers 51051 to 51066.
-constexpr int RunTimeFirstReg = 51051;
-constexpr int RunTimeReadCount = 16;
-
 class TfrmRunTime : public QDialog {
     Q_OBJECT
 public:

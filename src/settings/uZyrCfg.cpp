@@ -1,6 +1,8 @@
 #include "settings/uZyrCfg.h"
 
+#include "comm/uCabinet.h"
 #include "model/uDataFunc.h"
+#include "model/uRegisters.h"
 #include "model/uUpsInfo.h"
 #include "settings/uFrmEdtZyr.h"
 #include "ui/uCaptions.h"
@@ -25,9 +27,8 @@
 #include <cstring>
 
 namespace {
-constexpr int TextsReg = 53000;
 constexpr int TextsCount = 40;
-constexpr int RegsReg = 51201;
+// The single registers are read with the two after them.
 constexpr int RegsCount = 10;
 
 QLineEdit* makeShowField(QWidget* parent, const char* name, const QRect& geometry)
@@ -109,9 +110,9 @@ TfrmZyrCfg::TfrmZyrCfg(QWidget* parent)
 void TfrmZyrCfg::FormCreate()
 {
     // Company name and model start blank in both the received area and the edit copy.
-    std::memset(CfgRx, ' ', 25);
+    std::memset(Cabinet().CfgRx, ' ', 25);
     std::memset(CfgEdit, ' ', 25);
-    CfgTextRecvd = FlagOff;
+    Cabinet().CfgTextRecvd = FlagOff;
     QPalette pal = lblCount->palette();
     pal.setColor(QPalette::WindowText, Qt::white);
     lblCount->setPalette(pal);
@@ -144,17 +145,18 @@ void TfrmZyrCfg::showEvent(QShowEvent* event)
 
 void TfrmZyrCfg::RefreshView()
 {
-    ShowText(edtCompany, FieldText(CfgRx, 15));
-    ShowText(edtModel, FieldText(CfgRx + 15, 10));
-    ShowText(edtBroadNum, BroadNumText(CfgRx[35]));
-    ShowText(edtEnRemote, CfgRx[36] != 0 ? LangText("Enable", "使能") : LangText("Disable", "禁止"));
-    const uint8_t rating = CfgRx[37];
+    ShowText(edtCompany, FieldText(Cabinet().CfgRx, 15));
+    ShowText(edtModel, FieldText(Cabinet().CfgRx + 15, 10));
+    ShowText(edtBroadNum, BroadNumText(Cabinet().CfgRx[35]));
+    ShowText(edtEnRemote,
+             Cabinet().CfgRx[36] != 0 ? LangText("Enable", "使能") : LangText("Disable", "禁止"));
+    const uint8_t rating = Cabinet().CfgRx[37];
     ShowText(edtPwrRat, rating == 0   ? LangText("Setting", "设定")
                         : rating == 1 ? LangText("Effective", "实际")
                                       : QString::number(rating));
-    rgMdType->SetItemIndex(CfgRx[38] <= 2 ? CfgRx[38] : -1);
-    ShowText(edtConfirm, QString::number(CfgRx[39]));
-    ShowText(edtBtCalcBy, CfgRx[40] == 1 ? QStringLiteral("Monitor") : QStringLiteral("Module"));
+    rgMdType->SetItemIndex(Cabinet().CfgRx[38] <= 2 ? Cabinet().CfgRx[38] : -1);
+    ShowText(edtConfirm, QString::number(Cabinet().CfgRx[39]));
+    ShowText(edtBtCalcBy, Cabinet().CfgRx[40] == 1 ? QStringLiteral("Monitor") : QStringLiteral("Module"));
 }
 
 void TfrmZyrCfg::tmr1Timer()
@@ -168,8 +170,8 @@ void TfrmZyrCfg::tmr1Timer()
     ++TickCount;
     if (!isVisible()) return;
     // The texts on the first tick of the cycle, the registers on the third.
-    if (TickCount == 1) QueueRequest(1, 3, TextsReg, TextsCount);
-    if (TickCount == 3) QueueRequest(1, 3, RegsReg, RegsCount);
+    if (TickCount == 1) QueueRequest(1, 3, RegTextFirst, TextsCount);
+    if (TickCount == 3) QueueRequest(1, 3, RegCfgRegsFirst, RegsCount);
 }
 
 void TfrmZyrCfg::btnEditClick()

@@ -1,15 +1,16 @@
 #include "store/uRecordDownload.h"
 
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 
 void TRecordDownload::Start(int32_t from)
 {
-    RecInfo.PollHold = FlagOn;
-    RecInfo.NextRecNo = from;
+    Cabinet().RecInfo.PollHold = FlagOn;
+    Cabinet().RecInfo.NextRecNo = from;
     // A reply flag or a record left from before the start (an identification reply sets the
     // same flag) is never taken for the first record.
-    RecInfo.RecReplyRecvd = FlagOff;
-    RecInfo.Rec = TRecordData{};
+    Cabinet().RecInfo.RecReplyRecvd = FlagOff;
+    Cabinet().RecInfo.Rec = TRecordData{};
     // The first tick asks at once.
     WaitTicks = ReplyWaitTicks;
     // A new download gets its full three attempts, whatever the last one left behind.
@@ -18,22 +19,22 @@ void TRecordDownload::Start(int32_t from)
 
 void TRecordDownload::Stop()
 {
-    RecInfo.PollHold = FlagOff;
+    Cabinet().RecInfo.PollHold = FlagOff;
     if (FrmCom && FrmCom->ReqSlot[1].Pending != 0 && FrmCom->ReqSlot[1].Func == 20) FrmCom->Withdraw(1);
 }
 
 TRecordDownload::TState TRecordDownload::Tick(const std::function<void()>& requestRecord,
                                               const std::function<bool(TRecordData&)>& store)
 {
-    if (RecInfo.PollHold == 0) return TState::Idle;
-    if (RecInfo.RecReplyRecvd != 0) return takeReply(requestRecord, store);
+    if (Cabinet().RecInfo.PollHold == 0) return TState::Idle;
+    if (Cabinet().RecInfo.RecReplyRecvd != 0) return takeReply(requestRecord, store);
     WaitTicks += 1;
     if (WaitTicks > ReplyWaitTicks) {
         WaitTicks = 0;
         Attempts += 1;
         if (Attempts > MaxAttempts) {
             Attempts = 0;
-            RecInfo.PollHold = 0;
+            Cabinet().RecInfo.PollHold = 0;
             return TState::GaveUp;
         }
         requestRecord();
@@ -44,19 +45,19 @@ TRecordDownload::TState TRecordDownload::Tick(const std::function<void()>& reque
 TRecordDownload::TState TRecordDownload::ReplyNow(const std::function<void()>& requestRecord,
                                                   const std::function<bool(TRecordData&)>& store)
 {
-    if (RecInfo.PollHold == 0) return TState::Idle;
-    if (RecInfo.RecReplyRecvd == 0) return TState::Running;
+    if (Cabinet().RecInfo.PollHold == 0) return TState::Idle;
+    if (Cabinet().RecInfo.RecReplyRecvd == 0) return TState::Running;
     return takeReply(requestRecord, store);
 }
 
 TRecordDownload::TState TRecordDownload::takeReply(const std::function<void()>& requestRecord,
                                                const std::function<bool(TRecordData&)>& store)
 {
-    RecInfo.RecReplyRecvd = 0;
-    if (RecInfo.Rec.RecNo == RecInfo.NextRecNo) {
+    Cabinet().RecInfo.RecReplyRecvd = 0;
+    if (Cabinet().RecInfo.Rec.RecNo == Cabinet().RecInfo.NextRecNo) {
         // A record the database refused is asked for again after the reply wait.
-        if (!store(RecInfo.Rec)) return TState::Running;
-        RecInfo.NextRecNo += 1;
+        if (!store(Cabinet().RecInfo.Rec)) return TState::Running;
+        Cabinet().RecInfo.NextRecNo += 1;
         // Only a stored record gives the next one its attempts afresh.
         Attempts = 0;
     } else {
@@ -66,12 +67,12 @@ TRecordDownload::TState TRecordDownload::takeReply(const std::function<void()>& 
         Attempts += 1;
         if (Attempts > MaxAttempts) {
             Attempts = 0;
-            RecInfo.PollHold = 0;
+            Cabinet().RecInfo.PollHold = 0;
             return TState::GaveUp;
         }
     }
-    if (RecInfo.AllRec < RecInfo.NextRecNo) {
-        RecInfo.PollHold = 0;
+    if (Cabinet().RecInfo.AllRec < Cabinet().RecInfo.NextRecNo) {
+        Cabinet().RecInfo.PollHold = 0;
         return TState::Finished;
     }
     requestRecord();

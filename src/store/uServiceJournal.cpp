@@ -1,5 +1,6 @@
 #include "store/uServiceJournal.h"
 
+#include "comm/uCabinet.h"
 #include "comm/uFrmCom.h"
 #include "model/UShareData.h"
 #include "model/uDataFunc.h"
@@ -142,7 +143,7 @@ void TServiceJournal::RequestBuilt(const TLinkRequest& r)
     if (r.func != 6 && r.func != 16) return;
     outstandingAddr_ = r.addr;
     TSettingsBackup id;
-    ReadIdentification(id);
+    ReadIdentification(Cabinet(), id);
     const QString now = timeText(QDateTime::currentDateTime());
     const QString source = r.source.isEmpty() ? QStringLiteral("link") : r.source;
     const int n = r.func == 6 ? 1 : r.count;

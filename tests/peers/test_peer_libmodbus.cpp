@@ -1,6 +1,7 @@
 // The tool's link (TFrmCom with the real TComm and codec) against an RTU server written with
 // libmodbus: reads of input and holding registers land where they belong, and writes with
 // functions 6 and 16 reach the server.
+#include "comm/uCabinet.h"
 #include "peers/PeerPattern.h"
 #include "simharness/LinkDriver.h"
 #include "support/TestSupport.h"
@@ -66,7 +67,7 @@ TEST_F(PeerLibmodbus, PollCycleReadsTheServersRegisters)
     EXPECT_GE(TestCommDebug().AckCount, 4);
     EXPECT_LT(TestCommDebug().AckCount, TestCommDebug().TxCount);
 
-    const TUpsData& d = UpsData[1];
+    const TUpsData& d = Cabinet().UpsData[1];
     EXPECT_DOUBLE_EQ(d.InVolt[0], PeerStartValue(30001) * 0.1);
     EXPECT_DOUBLE_EQ(d.InVolt[2], PeerStartValue(30003) * 0.1);
     EXPECT_DOUBLE_EQ(d.InPF[0], PeerStartValue(30008) * 0.01);
@@ -78,11 +79,11 @@ TEST_F(PeerLibmodbus, PollCycleReadsTheServersRegisters)
     EXPECT_EQ(d.Status.CmmAlmH, PeerStartValue(30086));
     EXPECT_EQ(d.Para40021, PeerStartValue(40021));
     EXPECT_EQ(d.Para40002, PeerStartValue(40002) & 0xFF);
-    EXPECT_DOUBLE_EQ(ModuleData[1].BusVolt[0], PeerStartValue(30101) * 0.1);
-    EXPECT_EQ(ModuleData[1].Status.CmmStaL, PeerStartValue(30113));
-    EXPECT_EQ(RegMirror[30044], PeerStartValue(30044));
-    EXPECT_EQ(RegMirror[30091], PeerStartValue(30091));
-    EXPECT_EQ(RegMirror[40081], 0) << "the refused read stored nothing";
+    EXPECT_DOUBLE_EQ(Cabinet().ModuleData[1].BusVolt[0], PeerStartValue(30101) * 0.1);
+    EXPECT_EQ(Cabinet().ModuleData[1].Status.CmmStaL, PeerStartValue(30113));
+    EXPECT_EQ(Cabinet().RegMirror[30044], PeerStartValue(30044));
+    EXPECT_EQ(Cabinet().RegMirror[30091], PeerStartValue(30091));
+    EXPECT_EQ(Cabinet().RegMirror[40081], 0) << "the refused read stored nothing";
 }
 
 TEST_F(PeerLibmodbus, WritesReachTheServerAndReadBack)
@@ -111,7 +112,7 @@ TEST_F(PeerLibmodbus, WritesReachTheServerAndReadBack)
     const QStringList w = serverWrites();
     EXPECT_EQ(w, (QStringList{QStringLiteral("40021 1234"), QStringLiteral("40018 236"),
                               QStringLiteral("40019 227"), QStringLiteral("40020 180")}));
-    const TUpsData& d = UpsData[1];
+    const TUpsData& d = Cabinet().UpsData[1];
     EXPECT_EQ(d.Para40021, 1234);
     EXPECT_EQ(d.Para40018, 236);
     EXPECT_EQ(d.Para40019, 227);

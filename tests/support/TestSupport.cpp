@@ -8,6 +8,7 @@
 #include <iterator>
 #include <gtest/gtest.h>
 
+#include "comm/uCabinet.h"
 #include "comm/uCrc16.h"
 #include "comm/uKModbus.h"
 #include "comm/uFrmCom.h"
@@ -61,6 +62,7 @@ void ResetAll()
     } else {
         TFrmComTestAccess::reset(*FrmCom);
     }
+    Cabinet().Reset();
     SetMessageBoxHandler(nullptr);
     SetModalHandler(nullptr);
     SetFileDialogHandler(nullptr);
